@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Optimised build into build/ (programs in build/bin/).
+# Installs the Debian packages the build needs when they are missing and we are root.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$here"
+
+need=()
+command -v cmake >/dev/null 2>&1 || need+=(cmake)
+command -v g++ >/dev/null 2>&1 || need+=(g++)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
+[ -f /usr/include/boost/version.hpp ] || need+=(libboost-dev)
+if [ "${#need[@]}" -gt 0 ]; then
+  if [ "$(id -u)" = 0 ]; then
+    echo "build.sh: installing ${need[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
+  else
+    echo "build.sh: missing packages: ${need[*]} (run as root to install them)" >&2
+    exit 1
+  fi
+fi
+
+builddir="${BUILD_DIR:-build}"
+jobs="${JOBS:-$(nproc)}"
+cmake -S . -B "$builddir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+cmake --build "$builddir" -j "$jobs"

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Build, then run every test.  Afterwards the unit tests run once more in a
+# build with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$here"
+
+# Independent readers used by some map tests; optional.
+if [ "$(id -u)" = 0 ] && ! /usr/bin/python3 -c 'import mrcfile, numpy' >/dev/null 2>&1; then
+  (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq python3-numpy python3-mrcfile >/dev/null) || true
+fi
+
+bash scripts/build.sh
+jobs="${JOBS:-$(nproc)}"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+if [ "${SKIP_SANITIZERS:-0}" != 1 ]; then
+  echo "== unit tests under AddressSanitizer + UndefinedBehaviorSanitizer =="
+  BUILD_DIR=build-asan bash scripts/build.sh -DQUILT_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE 'realdata|slow'
+fi

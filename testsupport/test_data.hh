@@ -1,0 +1,71 @@
+// Small helpers for tests: where the shared structures and maps lie, and
+// private scratch directories that are removed when the test ends.
+#ifndef QUILT_TESTSUPPORT_TEST_DATA_HH
+#define QUILT_TESTSUPPORT_TEST_DATA_HH
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quilt_test {
+
+// The shared data folder sits beside the checkout: <repo>/../shared/data.
+// QUILT_SHARED_DATA in the environment overrides it.
+inline std::string shared_data_dir()
+{
+	if ( char const* env = std::getenv( "QUILT_SHARED_DATA" ) ) return env;
+	return std::string( QUILT_SOURCE_DIR ) + "/../shared/data";
+}
+
+inline bool path_exists( std::string const& p )
+{
+	struct stat st;
+	return ::stat( p.c_str(), &st ) == 0;
+}
+
+// Full path of a file under the shared data folder ("single/3MFP.pdb").
+inline std::string shared_file( std::string const& rel ) { return shared_data_dir() + "/" + rel; }
+
+// Directory of the built programs (build/bin).
+inline std::string bin_dir() { return std::string( QUILT_BINARY_DIR ) + "/bin"; }
+
+// A fresh directory under the system's temporary folder, removed with its
+// contents when the object goes out of scope.
+class ScratchDir {
+public:
+	explicit ScratchDir( std::string const& tag = "quilt" )
+	{
+		std::string templ = "/tmp/" + tag + "_XXXXXX";
+		char* p = ::mkdtemp( &templ[0] );
+		if ( p ) path_ = p;
+	}
+	~ScratchDir()
+	{
+		if ( !path_.empty() && path_.rfind( "/tmp/", 0 ) == 0 ) {
+			std::string cmd = "rm -rf '" + path_ + "'";
+			int rc = std::system( cmd.c_str() );
+			(void)rc;
+		}
+	}
+	ScratchDir( ScratchDir const& ) = delete;
+	ScratchDir& operator=( ScratchDir const& ) = delete;
+	std::string const& path() const { return path_; }
+	std::string file( std::string const& name ) const { return path_ + "/" + name; }
+private:
+	std::string path_;
+};
+
+} // namespace quilt_test
+
+// Skips the current test when the shared data folder is not there.
+#define QUILT_REQUIRE_SHARED_DATA()                                              \
+	do {                                                                         \
+		if ( !quilt_test::path_exists( quilt_test::shared_data_dir() ) )         \
+			GTEST_SKIP() << "shared test data not found at "                     \
+			             << quilt_test::shared_data_dir();                       \
+	} while ( 0 )
+
+#endif
