@@ -1,0 +1,116 @@
+#include "transforms/ModelOutput.hh"
+
+#include "alignment/Kabsch.hh"
+#include "core/basic_fun_Quilt.hh"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool is_model_atom_line( std::string const& line )
+{
+	return line.size() >= 54 && line.compare( 0, 4, "ATOM" ) == 0;
+}
+
+double** rotate_allatom( double** atoms, double** oldCA, double** newCA, int nCA, int nAtoms )
+{
+	double rms = 0.0;
+	double t[3];
+	double u[3][3];
+	Kabsch( oldCA, newCA, nCA, 2, &rms, t, u );
+	double** out = new2DArr( nAtoms, 3 );
+	for ( int i = 0; i < nAtoms; ++i ) {
+		double const x = atoms[i][0], y = atoms[i][1], z = atoms[i][2];
+		for ( int r = 0; r < 3; ++r ) out[i][r] = ( ( u[r][0] * x + u[r][1] * y ) + t[r] ) + u[r][2] * z;
+	}
+	return out;
+}
+
+namespace {
+
+// True when both paths name one existing file (same device and inode).
+bool same_file( std::string const& a, std::string const& b )
+{
+	struct stat sa, sb;
+	if ( ::stat( a.c_str(), &sa ) != 0 || ::stat( b.c_str(), &sb ) != 0 ) return false;
+	return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+} // namespace
+
+bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows )
+{
+	std::ifstream in( inPath.c_str(), std::ios::binary );
+	if ( !in ) {
+		std::cout << "Error! Cannot read the model file " << inPath << std::endl;
+		return false;
+	}
+	if ( same_file( inPath, outPath ) ) {
+		std::cout << "Error! The moved model would overwrite its input file " << inPath
+		          << "; nothing written." << std::endl;
+		return false;
+	}
+
+	// Temporary file in the output's directory, so that rename() stays on one
+	// file system and replaces the target in one step.
+	std::string templ = outPath + ".tmpXXXXXX";
+	int fd = ::mkstemp( &templ[0] );
+	if ( fd < 0 ) {
+		std::cout << "Error! Cannot write the model file " << outPath << ": " << std::strerror( errno )
+		          << std::endl;
+		return false;
+	}
+	FILE* out = ::fdopen( fd, "w" );
+	if ( !out ) {
+		::close( fd );
+		::unlink( templ.c_str() );
+		std::cout << "Error! Cannot write the model file " << outPath << std::endl;
+		return false;
+	}
+
+	int k = 0;
+	int skipped = 0;
+	bool ok = true;
+	std::string line;
+	char coords[128];
+	while ( std::getline( in, line ) ) {
+		if ( is_model_atom_line( line ) ) {
+			if ( k < nRows ) {
+				// "%8.3f" widens rather than truncates coordinates out of its range.
+				std::snprintf( coords, sizeof coords, "%8.3f%8.3f%8.3f", xyz[k][0], xyz[k][1], xyz[k][2] );
+				++k;
+				ok = ok && std::fwrite( line.data(), 1, 30, out ) == 30;
+				ok = ok && std::fputs( coords, out ) >= 0;
+				ok = ok && std::fwrite( line.data() + 54, 1, line.size() - 54, out ) == line.size() - 54;
+				ok = ok && std::fputc( '\n', out ) != EOF;
+				continue;
+			}
+			++skipped;
+		}
+		ok = ok && std::fwrite( line.data(), 1, line.size(), out ) == line.size();
+		ok = ok && std::fputc( '\n', out ) != EOF;
+	}
+	if ( in.bad() ) ok = false;
+	if ( std::fflush( out ) != 0 ) ok = false;
+	if ( std::fclose( out ) != 0 ) ok = false;
+	if ( ok ) {
+		// mkstemp creates the file mode 0600; give it the usual permissions.
+		mode_t mask = ::umask( 0 );
+		::umask( mask );
+		::chmod( templ.c_str(), 0666 & ~mask );
+	}
+	if ( !ok || std::rename( templ.c_str(), outPath.c_str() ) != 0 ) {
+		::unlink( templ.c_str() );
+		std::cout << "Error! Cannot write the model file " << outPath << std::endl;
+		return false;
+	}
+	if ( skipped > 0 ) {
+		std::cout << "Warning! " << skipped << " atom lines of " << inPath << " have no moved coordinates"
+		          << " and were copied unchanged into " << outPath << std::endl;
+	}
+	return true;
+}
