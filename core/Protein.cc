@@ -1,0 +1,260 @@
+// Reading a PDB model from its "ATOM" records, and the coordinate
+// extractions of the fitting engine.
+#include "core/Protein.hh"
+#include "core/basic_fun_Quilt.hh"
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+// Residue number of a line that holds none in columns 23-26.
+int const kNoResidueNumber = -999999;
+// "No residue read yet": lies outside what four columns can hold.
+int const kNoPreviousResidue = -9999999;
+
+// Columns [start, start + len) of a line that has been blank-padded to at
+// least 54 characters.
+inline std::string column( const std::string& padded, std::size_t start, std::size_t len )
+{
+	return padded.substr( start, len );
+}
+
+// A decimal number at the start of a field (leading blanks skipped); 0.0 when
+// the field holds none.
+double field_double( const std::string& field )
+{
+	const char* s = field.c_str();
+	char* end = nullptr;
+	double v = std::strtod( s, &end );
+	return end == s ? 0.0 : v;
+}
+
+int field_int( const std::string& field )
+{
+	const char* s = field.c_str();
+	char* end = nullptr;
+	long v = std::strtol( s, &end, 10 );
+	return end == s ? kNoResidueNumber : static_cast< int >( v );
+}
+
+std::string chain_of( const std::string& padded )
+{
+	std::string c = column( padded, 20, 2 );
+	return c == "  " ? " A" : c;
+}
+
+// Residue name of a stored line (columns 18-20).
+std::string residue_name( const std::string& line )
+{
+	if ( line.size() <= 17 ) return "";
+	return line.substr( 17, 3 );
+}
+
+} // namespace
+
+Protein::Protein( std::string path, bool multiChain_ ) : pdbPath( std::move( path ) ), multiChain( multiChain_ )
+{
+	readPDB();
+}
+
+void Protein::readPDB()
+{
+	atomCount = 0;
+	residues.clear();
+	std::ifstream in( pdbPath );
+	if ( !in ) return;
+
+	// The residue being assembled.
+	std::vector< double* > xyz;
+	std::vector< std::string > names, lines;
+	std::vector< int > sideChain;
+	int pos = 0;
+	int seqNum = 1;
+	int prevResNum = kNoPreviousResidue;
+	bool hasCA = false, hasCB = false;
+	int caPos = 0, cbPos = 0, nPos = 0, cPos = 0, oPos = 0;
+	std::string openChain;
+	bool firstRecord = true;
+	std::string lastKept;
+
+	auto freeOpen = [ & ]() {
+		for ( double* p : xyz ) delete[] p;
+		xyz.clear();
+		names.clear();
+		lines.clear();
+		sideChain.clear();
+	};
+	auto closeOpen = [ & ]() {
+		int const cb = ( hasCB && residue_name( lines.empty() ? "" : lines[ 0 ] ) != "GLY" ) ? cbPos : caPos;
+		residues.emplace_back( xyz, names, lines, caPos, cb, nPos, cPos, oPos, sideChain, seqNum,
+			prevResNum, openChain );
+		freeOpen();
+	};
+	auto store = [ & ]( const std::string& line, const std::string& padded, double x, double y, double z ) {
+		double* p = new double[ 3 ];
+		p[ 0 ] = x;
+		p[ 1 ] = y;
+		p[ 2 ] = z;
+		xyz.push_back( p );
+		lines.push_back( line );
+		std::string const role = column( padded, 13, 3 );
+		names.push_back( trim( role ) );
+		if ( role == "CA " ) {
+			caPos = pos;
+			hasCA = true;
+		} else if ( role == "CB " ) {
+			cbPos = pos;
+			hasCB = true;
+		} else if ( role == "N  " ) {
+			nPos = pos;
+		} else if ( role == "C  " ) {
+			cPos = pos;
+		} else if ( role == "O  " ) {
+			oPos = pos;
+		} else {
+			sideChain.push_back( pos );
+		}
+		++pos;
+	};
+
+	std::string line;
+	while ( std::getline( in, line ) ) {
+		if ( line.size() < 3 ) continue;
+		if ( line.compare( 0, 3, "TER" ) == 0 && !multiChain ) break;
+		if ( line.size() < 4 || line.compare( 0, 4, "ATOM" ) != 0 ) {
+			lastKept = line;
+			continue;
+		}
+		++atomCount;
+		// Fields missing from a short line read as blanks: no number.
+		std::string padded = line;
+		if ( padded.size() < 54 ) padded.resize( 54, ' ' );
+		std::string const chain = chain_of( padded );
+		if ( prevResNum == kNoPreviousResidue ) openChain = chain;
+		double const x = field_double( column( padded, 30, 8 ) );
+		double const y = field_double( column( padded, 38, 8 ) );
+		double const z = field_double( column( padded, 46, 8 ) );
+		int const resNum = field_int( column( padded, 22, 4 ) );
+
+		if ( resNum == prevResNum ) {
+			store( line, padded, x, y, z );
+		} else {
+			if ( hasCA ) {
+				closeOpen();
+				++seqNum;
+				pos = 0;
+				std::string const role = column( padded, 13, 3 );
+				hasCA = role == "CA ";
+				hasCB = role == "CB ";
+				store( line, padded, x, y, z );
+			} else if ( firstRecord ) {
+				store( line, padded, x, y, z );
+			} else {
+				std::cout << "Error! CA atom is missed in residue " << ( resNum - 1 ) << "\n";
+			}
+			prevResNum = resNum;
+			openChain = chain;
+		}
+		firstRecord = false;
+		lastKept = line;
+	}
+	if ( !xyz.empty() && ( hasCA || lastKept.size() > 15 ) ) closeOpen();
+	freeOpen();
+}
+
+double** Protein::getAllAtomXYZs()
+{
+	// Rows beyond the stored atoms (records discarded while reading) stay zero.
+	double** p = new2DArr( atomCount, 3 );
+	int k = 0;
+	for ( const Residue& r : residues ) {
+		for ( const double* a : r.xyz ) {
+			if ( k >= atomCount ) return p;
+			p[ k ][ 0 ] = a[ 0 ];
+			p[ k ][ 1 ] = a[ 1 ];
+			p[ k ][ 2 ] = a[ 2 ];
+			++k;
+		}
+	}
+	return p;
+}
+
+double* Protein::getIthResidueCAXYZ( int i )
+{
+	double* p = new1DArr( 3 );
+	if ( i >= 0 && i < static_cast< int >( residues.size() ) ) {
+		const Residue& r = residues[ i ];
+		for ( std::size_t k = 0; k < r.atomNames.size(); ++k ) {
+			if ( r.atomNames[ k ] == "CA" ) {
+				p[ 0 ] = r.xyz[ k ][ 0 ];
+				p[ 1 ] = r.xyz[ k ][ 1 ];
+				p[ 2 ] = r.xyz[ k ][ 2 ];
+				return p;
+			}
+		}
+	}
+	std::cout << "Error! No CA atom in residue " << i << "!" << std::endl;
+	return p;
+}
+
+void Protein::getIthResidueHeavyAtomXYZ( int i, std::vector< double* >& xyz, std::vector< std::string >& names )
+{
+	if ( i < 0 || i >= static_cast< int >( residues.size() ) ) {
+		std::cout << "Error! No residue " << i << " in the model!" << std::endl;
+		return;
+	}
+	const Residue& r = residues[ i ];
+	int const n = static_cast< int >( r.atomNames.size() );
+	auto first = [ & ]( const char* name ) {
+		for ( int k = 0; k < n; ++k ) {
+			if ( r.atomNames[ k ] == name ) return k;
+		}
+		return -1;
+	};
+	auto append = [ & ]( int k, const std::string& name ) {
+		double* p = new1DArr( 3 );
+		p[ 0 ] = r.xyz[ k ][ 0 ];
+		p[ 1 ] = r.xyz[ k ][ 1 ];
+		p[ 2 ] = r.xyz[ k ][ 2 ];
+		xyz.push_back( p );
+		names.push_back( name );
+	};
+	if ( n >= 1 ) {
+		for ( const char* bb : { "N", "CA", "C", "O" } ) {
+			int const k = first( bb );
+			if ( k >= 0 ) append( k, r.atomNames[ k ] );
+		}
+	}
+	std::string const resName = r.atomLines.empty() ? "" : residue_name( r.atomLines[ 0 ] );
+	if ( resName != "GLY" ) {
+		int const k = first( "CB" );
+		if ( k >= 0 ) append( k, r.atomNames[ k ] );
+	} else {
+		int const k = first( "CA" );
+		if ( k >= 0 ) append( k, "CB" );
+	}
+	// Side-chain centroid, or the CA when the residue has no side chain.
+	double s[ 3 ] = { 0.0, 0.0, 0.0 };
+	int count = 0;
+	for ( int k = 0; k < n; ++k ) {
+		const std::string& nm = r.atomNames[ k ];
+		if ( nm == "N" || nm == "CA" || nm == "C" || nm == "O" || nm == "CB" ) continue;
+		s[ 0 ] += r.xyz[ k ][ 0 ];
+		s[ 1 ] += r.xyz[ k ][ 1 ];
+		s[ 2 ] += r.xyz[ k ][ 2 ];
+		++count;
+	}
+	double* sg;
+	if ( count > 0 ) {
+		sg = new1DArr( 3 );
+		sg[ 0 ] = s[ 0 ] / count;
+		sg[ 1 ] = s[ 1 ] / count;
+		sg[ 2 ] = s[ 2 ] / count;
+	} else {
+		sg = getIthResidueCAXYZ( i );
+	}
+	xyz.push_back( sg );
+	names.push_back( "SG" );
+}
