@@ -1,0 +1,951 @@
+// MRC/CCP4 map files: the 1024-byte header, the byte-order decision, reading
+// MODE 0 (signed or unsigned 8-bit), 1 (signed 16-bit) and 2 (float32) maps
+// and writing MODE 2 maps.
+//
+// Header words (4 bytes each, counted from 1):
+//   1-3 NC NR NS extents (column fastest)     4 MODE
+//   5-7 NCSTART NRSTART NSSTART start indices 8-10 MX MY MZ cell intervals
+//   11-13 cell lengths (A)                    14-16 cell angles (degrees)
+//   17-19 MAPC MAPR MAPS axis of col/row/sec  20-22 DMIN DMAX DMEAN
+//   23 ISPG   24 NSYMBT (bytes of symmetry records after the header)
+//   25 LSKFLG 26-34 skew matrix  35-37 skew translation  38-49 extra
+//   50-52 XORIGIN YORIGIN ZORIGIN (MRC2000, A)  53 "MAP "  54 machine stamp
+//   55 RMS    56 NLABL  57-256 labels
+// Voxel data start at byte 1024 + NSYMBT.
+#include "density/DensityScore.hh"
+#include "density/DensityScore_util.hh"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <vector>
+
+using density_detail::fail;
+using density_detail::fail_mrc;
+
+// ---------------------------------------------------------------------------
+// field readers
+
+int read_int( int* out, FILE* fp, int swap )
+{
+	unsigned char b[4];
+	if ( std::fread( b, 1, 4, fp ) != 4 ) return 0;
+	if ( swap == 1 ) {
+		unsigned char t;
+		t = b[0]; b[0] = b[3]; b[3] = t;
+		t = b[1]; b[1] = b[2]; b[2] = t;
+	}
+	std::memcpy( out, b, 4 );
+	return 1;
+}
+
+int read_float( float* out, FILE* fp, int swap )
+{
+	unsigned char b[4];
+	if ( std::fread( b, 1, 4, fp ) != 4 ) return 0;
+	if ( swap == 1 ) {
+		unsigned char t;
+		t = b[0]; b[0] = b[3]; b[3] = t;
+		t = b[1]; b[1] = b[2]; b[2] = t;
+	}
+	std::memcpy( out, b, 4 );
+	return 1;
+}
+
+int read_short_float( float* out, FILE* fp, int swap )
+{
+	unsigned char b[2];
+	if ( std::fread( b, 1, 2, fp ) != 2 ) return 0;
+	if ( swap == 1 ) {
+		unsigned char t = b[0]; b[0] = b[1]; b[1] = t;
+	}
+	int16_t s;
+	std::memcpy( &s, b, 2 );
+	*out = static_cast<float>( s );
+	return 1;
+}
+
+int read_char_float( float* out, FILE* fp )
+{
+	signed char c;
+	if ( std::fread( &c, 1, 1, fp ) != 1 ) return 0;
+	*out = static_cast<float>( c );
+	return 1;
+}
+
+int read_char( char* out, FILE* fp )
+{
+	if ( std::fread( out, 1, 1, fp ) != 1 ) return 0;
+	return 1;
+}
+
+int read_float_empty( FILE* fp )
+{
+	unsigned char b[4];
+	return std::fread( b, 1, 4, fp ) == 4 ? 1 : 0;
+}
+
+// Discards the rest of the current input line; 0 when the input ended first.
+static int discard_line()
+{
+	int c;
+	while ( ( c = std::getchar() ) != EOF ) {
+		if ( c == '\n' ) return 1;
+	}
+	return 0;
+}
+
+int readln_int()
+{
+	int v = 0;
+	int r = std::scanf( "%d", &v );
+	if ( r == EOF ) {
+		std::printf( "readln_int> Error, 14010!\n" );
+		return 0;
+	}
+	if ( r != 1 ) v = 0;
+	if ( !discard_line() ) std::printf( "readln_int> Error,14020!\n" );
+	return v;
+}
+
+double readln_double()
+{
+	double v = 0.0;
+	int r = std::scanf( "%le", &v );
+	if ( r == EOF ) {
+		std::printf( "readln_double> Error,14030!\n" );
+		return 0.0;
+	}
+	if ( r != 1 ) v = 0.0;
+	if ( !discard_line() ) std::printf( "readln_double> Error,14040!\n" );
+	return v;
+}
+
+// ---------------------------------------------------------------------------
+// header probes
+
+namespace {
+
+// The 22 leading header words and the MRC2000 origin as the probes read them.
+struct ProbeHeader {
+	int nc = 0, nr = 0, ns = 0, mode = 0, ncstart = 0, nrstart = 0, nsstart = 0;
+	int mx = 0, my = 0, mz = 0;
+	float xlen = 0, ylen = 0, zlen = 0, alpha = 0, beta = 0, gamma = 0;
+	int mapc = 0, mapr = 0, maps = 0;
+	float dmin = 0, dmax = 0, dmean = 0;
+	float xorig = 0, yorig = 0, zorig = 0;
+};
+
+// Reads the probe header; words past the end of a short file stay 0.
+// Returns 0 when any read came up short.
+int read_probe_header( FILE* fp, int swap, ProbeHeader& h )
+{
+	int ok = 1;
+	ok &= read_int( &h.nc, fp, swap );
+	ok &= read_int( &h.nr, fp, swap );
+	ok &= read_int( &h.ns, fp, swap );
+	ok &= read_int( &h.mode, fp, swap );
+	ok &= read_int( &h.ncstart, fp, swap );
+	ok &= read_int( &h.nrstart, fp, swap );
+	ok &= read_int( &h.nsstart, fp, swap );
+	ok &= read_int( &h.mx, fp, swap );
+	ok &= read_int( &h.my, fp, swap );
+	ok &= read_int( &h.mz, fp, swap );
+	ok &= read_float( &h.xlen, fp, swap );
+	ok &= read_float( &h.ylen, fp, swap );
+	ok &= read_float( &h.zlen, fp, swap );
+	ok &= read_float( &h.alpha, fp, swap );
+	ok &= read_float( &h.beta, fp, swap );
+	ok &= read_float( &h.gamma, fp, swap );
+	ok &= read_int( &h.mapc, fp, swap );
+	ok &= read_int( &h.mapr, fp, swap );
+	ok &= read_int( &h.maps, fp, swap );
+	ok &= read_float( &h.dmin, fp, swap );
+	ok &= read_float( &h.dmax, fp, swap );
+	ok &= read_float( &h.dmean, fp, swap );
+	for ( int i = 0; i < 27; ++i ) ok &= read_float_empty( fp );
+	ok &= read_float( &h.xorig, fp, swap );
+	ok &= read_float( &h.yorig, fp, swap );
+	ok &= read_float( &h.zorig, fp, swap );
+	return ok;
+}
+
+long long file_size( FILE* fp )
+{
+	struct stat st;
+	if ( fstat( fileno( fp ), &st ) != 0 ) return -1;
+	return static_cast<long long>( st.st_size );
+}
+
+int bytes_per_value( int mode )
+{
+	return mode == 0 ? 1 : ( mode == 1 ? 2 : 4 );
+}
+
+} // namespace
+
+int DensityScore::test_mrc( char const* file, int swap )
+{
+	FILE* fp = std::fopen( file, "rb" );
+	if ( fp == nullptr ) fail_mrc( 71010 );
+	ProbeHeader h;
+	int ok = read_probe_header( fp, swap, h );
+	std::fclose( fp );
+	if ( !ok ) std::printf( "Error in read mrc file! header!\n" );
+
+	int count = 0;
+	int const counts[6] = { h.nc, h.nr, h.ns, h.mx, h.my, h.mz };
+	for ( int v : counts ) {
+		if ( v > 5000 ) ++count;
+		if ( v < 0 ) ++count;
+	}
+	int const starts[3] = { h.ncstart, h.nrstart, h.nsstart };
+	for ( int v : starts ) {
+		if ( v > 5000 ) ++count;
+		if ( v < -5000 ) ++count;
+	}
+	float const angles[3] = { h.alpha, h.beta, h.gamma };
+	for ( float a : angles ) {
+		if ( std::isnan( a ) ) { ++count; continue; }
+		if ( a > 360 ) ++count;
+		if ( a < -360 ) ++count;
+	}
+	return count;
+}
+
+// Byte-order decision shared by the reader and the voxel-width probe: a tie
+// (including 0 against 0) reads with reversal.
+static int choose_swap( DensityScore& ds, char const* file, int* chosen_count )
+{
+	int const t0 = ds.test_mrc( file, 0 );
+	int const t1 = ds.test_mrc( file, 1 );
+	if ( t0 >= t1 ) {
+		*chosen_count = t1;
+		return 1;
+	}
+	*chosen_count = t0;
+	return 0;
+}
+
+double DensityScore::get_grid_width( char const* file )
+{
+	// The byte order is decided as for reading: a map written on a machine of
+	// the other byte order would otherwise report a meaningless width.
+	int violations = 0;
+	int swap = choose_swap( *this, file, &violations );
+	FILE* fp = std::fopen( file, "rb" );
+	if ( fp == nullptr ) fail_mrc( 71010 );
+	int ok = 1;
+	int words[10] = { 0 };
+	for ( int i = 0; i < 10; ++i ) ok &= read_int( &words[i], fp, swap );
+	float xlen = 0, ylen = 0, zlen = 0;
+	ok &= read_float( &xlen, fp, swap );
+	ok &= read_float( &ylen, fp, swap );
+	ok &= read_float( &zlen, fp, swap );
+	std::fclose( fp );
+	if ( !ok ) std::printf( "Error in read mrc file! header!\n" );
+	int const mx = words[7];
+	// An unusable cell gives no width; 0 makes the caller resample, and the
+	// reader then rejects the file with its own message.
+	if ( mx <= 0 || !std::isfinite( xlen ) || xlen <= 0.0f ) {
+		std::printf( "ReadMrc_st> Warning: no usable voxel width in the header of %s.\n", file );
+		return 0.0;
+	}
+	return static_cast<double>( xlen ) / mx;
+}
+
+double* DensityScore::get_origin( char const* file )
+{
+	FILE* fp = std::fopen( file, "rb" );
+	if ( fp == nullptr ) fail_mrc( 71010 );
+	ProbeHeader h;
+	int ok = read_probe_header( fp, 0, h );
+	std::fclose( fp );
+	if ( !ok ) std::printf( "Error in read mrc file! header!\n" );
+	double* o = new double[3]();
+	o[0] = h.xorig;
+	o[1] = h.yorig;
+	o[2] = h.zorig;
+	return o;
+}
+
+void DensityScore::calc_map_info( double* phi, unsigned long n, double* max, double* min,
+	double* mean, double* rms )
+{
+	double mx = -1e20, mn = 1e20, sum = 0.0;
+	for ( unsigned long i = 0; i < n; ++i ) {
+		double v = phi[i];
+		if ( v > mx ) mx = v;
+		if ( v < mn ) mn = v;
+		sum += v;
+	}
+	double const m = sum / static_cast<double>( n );
+	double sq = 0.0;
+	for ( unsigned long i = 0; i < n; ++i ) {
+		double v = phi[i];
+		if ( v > 0 ) sq += ( v - m ) * ( v - m );
+	}
+	*max = mx;
+	*min = mn;
+	*mean = m;
+	*rms = std::sqrt( sq / static_cast<double>( n ) );
+}
+
+int DensityScore::test_registration( float x, float y, float z, float width )
+{
+	float const eps = 1e-5f * width;
+	auto m = [&]( float c ) -> float {
+		float a = static_cast<float>( std::fabs( std::fmod( c + eps, width ) ) );
+		float b = static_cast<float>( std::fabs( std::fmod( c - eps, width ) ) );
+		return a < b ? a : b;
+	};
+	float const sum = m( x ) + m( y ) + m( z );
+	return ( width * 0.0001f >= sum ) ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// header listing
+
+namespace {
+
+void list_int( char const* prefix, char const* label, long v, char const* fmt, char const* comment )
+{
+	std::printf( "%s%9s = ", prefix, label );
+	std::printf( fmt, v );
+	std::printf( "  %s\n", comment );
+}
+
+void list_real( char const* prefix, char const* label, double v, char const* comment )
+{
+	std::printf( "%s%9s = %8.3f  %s\n", prefix, label, v, comment );
+}
+
+// Full header as read or written.
+struct FullHeader {
+	int nc, nr, ns, mode, ncstart, nrstart, nsstart, mx, my, mz;
+	float xlen, ylen, zlen, alpha, beta, gamma;
+	int mapc, mapr, maps;
+	float dmin, dmax, dmean;
+	int ispg, nsymbt, lskflg;
+	float skw_mat[9];
+	float skw_trn[3];
+	float xorig, yorig, zorig;
+	char map[4];
+	unsigned char machst[4];
+	float rms;
+};
+
+// The reader's and the writer's header listing; the writer passes
+// writer = true (other comments and integer formats).
+void list_header( FullHeader const& h, bool writer )
+{
+	char const* p = writer ? "WriteMrc>" : "ReadMrc_st>";
+	auto li = [&]( char const* label, long v, char const* comment ) {
+		if ( writer ) list_int( p, label, v, "%8ld", comment );
+		else {
+			std::printf( "%s%9s = ", p, label );
+			std::printf( "%8d", static_cast<int>( v ) );
+			std::printf( "  %s\n", comment );
+		}
+	};
+	li( "NC", h.nc, "(# columns)" );
+	li( "NR", h.nr, "(# rows)" );
+	li( "NS", h.ns, "(# sections)" );
+	li( "MODE", h.mode, writer ? "(data type: 0: 8-bit char, 2: 32-bit float)"
+		: "(data type: 0: 8-bit, 1: 16-bit; 2: 32-bit)" );
+	li( "NCSTART", h.ncstart, "(index of first column, counting from 0)" );
+	li( "NRSTART", h.nrstart, "(index of first row, counting from 0)" );
+	li( "NSSTART", h.nsstart, "(index of first section, counting from 0)" );
+	li( "MX", h.mx, "(# of X intervals in unit cell)" );
+	li( "MY", h.my, "(# of Y intervals in unit cell)" );
+	li( "MZ", h.mz, "(# of Z intervals in unit cell)" );
+	list_real( p, "X length", h.xlen, "(unit cell dimension)" );
+	list_real( p, "Y length", h.ylen, "(unit cell dimension)" );
+	list_real( p, "Z length", h.zlen, "(unit cell dimension)" );
+	list_real( p, "Alpha", h.alpha, "(unit cell angle)" );
+	list_real( p, "Beta", h.beta, "(unit cell angle)" );
+	list_real( p, "Gamma", h.gamma, "(unit cell angle)" );
+	li( "MAPC", h.mapc, "(columns axis: 1=X,2=Y,3=Z)" );
+	li( "MAPR", h.mapr, "(rows axis: 1=X,2=Y,3=Z)" );
+	li( "MAPS", h.maps, "(sections axis: 1=X,2=Y,3=Z)" );
+	list_real( p, "DMIN", h.dmin, writer ? "(minimum density value)" : "(minimum density value - ignored)" );
+	list_real( p, "DMAX", h.dmax, writer ? "(maximum density value)" : "(maximum density value - ignored)" );
+	list_real( p, "DMEAN", h.dmean, writer ? "(mean density value)" : "(mean density value - ignored)" );
+	li( "ISPG", h.ispg, writer ? "(space group number)" : "(space group number - ignored)" );
+	if ( writer ) {
+		std::printf( "%s%9s = %8d  %s\n", p, "NSYMBT", 0, "(# bytes used for storing symmetry operators)" );
+	} else {
+		li( "NSYMBT", h.nsymbt, "(# bytes storing symmetry operators)" );
+	}
+	li( "LSKFLG", h.lskflg, "(skew matrix flag: 0:none, 1:follows)" );
+	if ( h.lskflg != 0 ) {
+		if ( !writer ) {
+			std::printf( "ReadMrc_st> Warning: Will compute skew parameters from the above header info.\n" );
+			std::printf( "ReadMrc_st> The following skew parameters in the header will be ignored:\n" );
+		}
+		char const* const names[9] = { "S11", "S12", "S13", "S21", "S22", "S23", "S31", "S32", "S33" };
+		char const* const cm[9] = { "(skew matrix element 11)", "(skew matrix element 12)",
+			"(skew matrix element 13)", "(skew matrix element 21)", "(skew matrix element 22)",
+			"(skew matrix element 23)", "(skew matrix element 31)", "(skew matrix element 32)",
+			"(skew matrix element 33)" };
+		for ( int i = 0; i < 9; ++i ) list_real( p, names[i], h.skw_mat[i], cm[i] );
+		list_real( p, "T1", h.skw_trn[0], "(skew translation element 1)" );
+		list_real( p, "T2", h.skw_trn[1], "(skew translation element 2)" );
+		list_real( p, "T3", h.skw_trn[2], "(skew translation element 3)" );
+		if ( !writer ) std::printf( "ReadMrc_st> End of skew parameters warning.\n" );
+	}
+	list_real( p, "XORIGIN", h.xorig, "(X origin - MRC2000 only)" );
+	list_real( p, "YORIGIN", h.yorig, "(Y origin - MRC2000 only)" );
+	list_real( p, "ZORIGIN", h.zorig, "(Z origin - MRC2000 only)" );
+	std::printf( "%s%9s =      %c%c%c%c (map string)\n", p, "MAP", h.map[0], h.map[1], h.map[2], h.map[3] );
+	std::printf( "%s%9s = %d %d %d %d %s\n", p, "MACHST", h.machst[0], h.machst[1], h.machst[2],
+		h.machst[3], writer ? "(machine stamp)" : "(machine stamp - ignored)" );
+	list_real( p, "RMS", h.rms, writer ? "(density rmsd)" : "(density rms deviation -ignored)" );
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// reading
+
+void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* ordermode,
+	unsigned* nc, unsigned* nr, unsigned* ns,
+	int* ncstart, int* nrstart, int* nsstart,
+	double* widthx, double* widthy, double* widthz,
+	double* xorigin, double* yorigin, double* zorigin,
+	double* alpha, double* beta, double* gamma, double** phi )
+{
+	int violations = 0;
+	int const swap = choose_swap( *this, file, &violations );
+	if ( violations > 0 ) {
+		std::printf( "ReadMrc_st> Warning: %i header field range violations detected in file %s \n",
+			violations, file );
+	}
+
+	FILE* fp = std::fopen( file, "rb" );
+	if ( fp == nullptr ) fail_mrc( 70620 );
+
+	FullHeader h;
+	std::memset( &h, 0, sizeof( h ) );
+	int ok = 1;
+	ok &= read_int( &h.nc, fp, swap );
+	ok &= read_int( &h.nr, fp, swap );
+	ok &= read_int( &h.ns, fp, swap );
+	ok &= read_int( &h.mode, fp, swap );
+	ok &= read_int( &h.ncstart, fp, swap );
+	ok &= read_int( &h.nrstart, fp, swap );
+	ok &= read_int( &h.nsstart, fp, swap );
+	ok &= read_int( &h.mx, fp, swap );
+	ok &= read_int( &h.my, fp, swap );
+	ok &= read_int( &h.mz, fp, swap );
+	ok &= read_float( &h.xlen, fp, swap );
+	ok &= read_float( &h.ylen, fp, swap );
+	ok &= read_float( &h.zlen, fp, swap );
+	ok &= read_float( &h.alpha, fp, swap );
+	ok &= read_float( &h.beta, fp, swap );
+	ok &= read_float( &h.gamma, fp, swap );
+	ok &= read_int( &h.mapc, fp, swap );
+	ok &= read_int( &h.mapr, fp, swap );
+	ok &= read_int( &h.maps, fp, swap );
+	ok &= read_float( &h.dmin, fp, swap );
+	ok &= read_float( &h.dmax, fp, swap );
+	ok &= read_float( &h.dmean, fp, swap );
+	ok &= read_int( &h.ispg, fp, swap );
+	ok &= read_int( &h.nsymbt, fp, swap );
+	ok &= read_int( &h.lskflg, fp, swap );
+	for ( int i = 0; i < 9; ++i ) ok &= read_float( &h.skw_mat[i], fp, swap );
+	for ( int i = 0; i < 3; ++i ) ok &= read_float( &h.skw_trn[i], fp, swap );
+	for ( int i = 0; i < 12; ++i ) ok &= read_float_empty( fp );
+	ok &= read_float( &h.xorig, fp, swap );
+	ok &= read_float( &h.yorig, fp, swap );
+	ok &= read_float( &h.zorig, fp, swap );
+	for ( int i = 0; i < 4; ++i ) ok &= read_char( &h.map[i], fp );
+	for ( int i = 0; i < 4; ++i ) ok &= read_char( reinterpret_cast<char*>( &h.machst[i] ), fp );
+	ok &= read_float( &h.rms, fp, swap );
+	if ( !ok ) {
+		std::fclose( fp );
+		fail_mrc( 70650 );
+	}
+	*nc = static_cast<unsigned>( h.nc );
+	*nr = static_cast<unsigned>( h.nr );
+	*ns = static_cast<unsigned>( h.ns );
+	*alpha = h.alpha;
+	*beta = h.beta;
+	*gamma = h.gamma;
+	*xorigin = h.xorig;
+	*yorigin = h.yorig;
+	*zorigin = h.zorig;
+
+	if ( !quiet ) {
+		list_header( h, false );
+		if ( h.map[0] != 'M' || h.map[1] != 'A' || h.map[2] != 'P' ) {
+			std::printf( "ReadMrc_st> Warning: MAP string not detected. It appears this is an older (pre-2000) or unconventional MRC format.\n" );
+			std::printf( "ReadMrc_st> If in doubt use the map2map tool in manual mode and/or inspect the results.\n" );
+		}
+	}
+
+	if ( h.mode != 0 && h.mode != 1 && h.mode != 2 ) {
+		std::fclose( fp );
+		fail_mrc( 70654 );
+	}
+	int const err_words = h.mode == 0 ? 70642 : ( h.mode == 1 ? 70644 : 70646 );
+	int const err_sym = err_words + 1;
+	int const err_data = h.mode == 0 ? 70651 : ( h.mode == 1 ? 70652 : 70653 );
+
+	// Sizes come from the header: check them against the file before
+	// anything is allocated, in 64 bits, so that a truncated or corrupt file
+	// ends with the short-read error instead of a huge allocation or a write
+	// past the array.
+	long long const fsize = file_size( fp );
+	long long const nsym = h.nsymbt > 0 ? h.nsymbt : 0;
+	if ( h.nc < 1 || h.nr < 1 || h.ns < 1 ) {
+		std::printf( "ReadMrc_st> Error: map %s has extents %d x %d x %d; each must be at least 1.\n",
+			file, h.nc, h.nr, h.ns );
+		std::fclose( fp );
+		fail_mrc( err_data );
+	}
+	unsigned long long const n64 = static_cast<unsigned long long>( h.nc )
+		* static_cast<unsigned long long>( h.nr ) * static_cast<unsigned long long>( h.ns );
+	unsigned long long const data_bytes = n64 * bytes_per_value( h.mode );
+	if ( fsize >= 0 && fsize < 1024 ) {
+		std::fclose( fp );
+		fail_mrc( err_words );
+	}
+	if ( fsize >= 0 && 1024 + nsym > fsize ) {
+		std::fclose( fp );
+		fail_mrc( err_sym );
+	}
+	if ( n64 > 0xFFFFFFFFull
+		|| ( fsize >= 0 && static_cast<unsigned long long>( fsize - 1024 - nsym ) < data_bytes ) ) {
+		std::printf( "ReadMrc_st> Error: map %s holds fewer voxel values than its header gives (%d x %d x %d).\n",
+			file, h.nc, h.nr, h.ns );
+		std::fclose( fp );
+		fail_mrc( err_data );
+	}
+	unsigned const n = static_cast<unsigned>( n64 );
+
+	std::rewind( fp );
+	*phi = density_detail::alloc_or_die( n );
+	double* out = *phi;
+	for ( int i = 0; i < 256; ++i ) {
+		if ( !read_float_empty( fp ) ) {
+			std::fclose( fp );
+			fail_mrc( err_words );
+		}
+	}
+	for ( long long i = 0; i < nsym; ++i ) {
+		char c;
+		if ( !read_char( &c, fp ) ) {
+			std::fclose( fp );
+			fail_mrc( err_sym );
+		}
+	}
+
+	// Voxel values in file order, read in blocks; every value passes through
+	// a float before it is stored.
+	int const bpv = bytes_per_value( h.mode );
+	std::vector<unsigned char> buf( static_cast<size_t>( 1 << 16 ) * bpv );
+	double s_signed = 0.0, s_unsigned = 0.0;
+	float prev_s = 0.0f, prev_u = 0.0f;
+	bool any_negative = false;
+	unsigned long done = 0;
+	while ( done < n ) {
+		unsigned long chunk = n - done;
+		if ( chunk > ( 1ul << 16 ) ) chunk = 1ul << 16;
+		if ( std::fread( buf.data(), bpv, chunk, fp ) != chunk ) {
+			std::fclose( fp );
+			fail_mrc( err_data );
+		}
+		unsigned char const* b = buf.data();
+		for ( unsigned long i = 0; i < chunk; ++i ) {
+			float v;
+			if ( h.mode == 0 ) {
+				v = static_cast<float>( static_cast<signed char>( b[i] ) );
+				float const u = v < 0 ? v + 256.0f : v;
+				s_signed += std::fabs( v - prev_s );
+				s_unsigned += std::fabs( u - prev_u );
+				prev_s = v;
+				prev_u = u;
+				if ( v < 0 ) any_negative = true;
+			} else if ( h.mode == 1 ) {
+				unsigned char p[2] = { b[2 * i], b[2 * i + 1] };
+				if ( swap == 1 ) std::swap( p[0], p[1] );
+				int16_t s;
+				std::memcpy( &s, p, 2 );
+				v = static_cast<float>( s );
+			} else {
+				unsigned char p[4] = { b[4 * i], b[4 * i + 1], b[4 * i + 2], b[4 * i + 3] };
+				if ( swap == 1 ) {
+					std::swap( p[0], p[3] );
+					std::swap( p[1], p[2] );
+				}
+				std::memcpy( &v, p, 4 );
+			}
+			out[done + i] = v;
+		}
+		done += chunk;
+	}
+	if ( h.mode == 0 && s_signed > s_unsigned ) {
+		if ( any_negative ) {
+			for ( unsigned long i = 0; i < n; ++i ) if ( out[i] < 0 ) out[i] += 256.0;
+		}
+		std::printf( "ReadMrc_st> Warning: It appears the MODE 0 data type uses the unsigned 8-bit convention, adding 256 to negative values.\n" );
+		std::printf( "ReadMrc_st> If in doubt use the map2map tool in manual mode and/or inspect the results.\n" );
+	}
+	std::fclose( fp );
+
+	// A cell with a zero, negative or non-finite length or interval count
+	// gives no voxel width; such a header is unusable.
+	bool const cell_ok = h.mx > 0 && h.my > 0 && h.mz > 0
+		&& std::isfinite( h.xlen ) && std::isfinite( h.ylen ) && std::isfinite( h.zlen )
+		&& h.xlen > 0 && h.ylen > 0 && h.zlen > 0
+		&& std::isfinite( h.alpha ) && std::isfinite( h.beta ) && std::isfinite( h.gamma );
+	if ( !cell_ok ) {
+		std::printf( "ReadMrc_st> Error: map %s has an unusable unit cell (lengths %g %g %g, intervals %d %d %d, angles %g %g %g).\n",
+			file, h.xlen, h.ylen, h.zlen, h.mx, h.my, h.mz, h.alpha, h.beta, h.gamma );
+		std::free( *phi );
+		*phi = nullptr;
+		fail_mrc( 70650 );
+	}
+	*widthx = static_cast<double>( h.xlen ) / h.mx;
+	*widthy = static_cast<double>( h.ylen ) / h.my;
+	*widthz = static_cast<double>( h.zlen ) / h.mz;
+
+	// A non-finite MRC2000 origin cannot place the map; the start indices do.
+	if ( !std::isfinite( *xorigin ) || !std::isfinite( *yorigin ) || !std::isfinite( *zorigin ) ) {
+		std::printf( "ReadMrc_st> Warning: ORIGIN of %s is not a finite number; the start indices place the map.\n", file );
+		*xorigin = *yorigin = *zorigin = 0.0;
+	}
+
+	if ( std::floor( 100 * *alpha + 0.5 ) != 9000 || std::floor( 100 * *beta + 0.5 ) != 9000
+		|| std::floor( 100 * *gamma + 0.5 ) != 9000 ) {
+		*orthogonal = 0;
+		*cubic = 0;
+	} else if ( *orthogonal == 0 ) {
+		*cubic = 0;
+	} else if ( std::floor( 1000 * ( *widthx - *widthy ) + 0.5 ) != 0
+		|| std::floor( 1000 * ( *widthy - *widthz ) + 0.5 ) != 0
+		|| std::floor( 1000 * ( *widthx - *widthz ) + 0.5 ) != 0 ) {
+		*cubic = 0;
+	}
+
+	int const c = h.mapc, r = h.mapr, s = h.maps;
+	if ( c == 1 && r == 2 && s == 3 ) *ordermode = 1;
+	else if ( c == 1 && r == 3 && s == 2 ) *ordermode = 2;
+	else if ( c == 2 && r == 1 && s == 3 ) *ordermode = 3;
+	else if ( c == 2 && r == 3 && s == 1 ) *ordermode = 4;
+	else if ( c == 3 && r == 1 && s == 2 ) *ordermode = 5;
+	else if ( c == 3 && r == 2 && s == 1 ) *ordermode = 6;
+	else {
+		std::free( *phi );
+		*phi = nullptr;
+		fail_mrc( 70680 );
+	}
+	*ncstart = h.ncstart;
+	*nrstart = h.nrstart;
+	*nsstart = h.nsstart;
+}
+
+// ---------------------------------------------------------------------------
+// writing
+
+namespace {
+
+// Serialises the header into 1024 bytes in native byte order.
+void pack_header( FullHeader const& h, unsigned char* b )
+{
+	std::memset( b, 0, 1024 );
+	auto put_i = [&]( int word, int v ) { std::memcpy( b + 4 * ( word - 1 ), &v, 4 ); };
+	auto put_f = [&]( int word, float v ) { std::memcpy( b + 4 * ( word - 1 ), &v, 4 ); };
+	put_i( 1, h.nc ); put_i( 2, h.nr ); put_i( 3, h.ns ); put_i( 4, h.mode );
+	put_i( 5, h.ncstart ); put_i( 6, h.nrstart ); put_i( 7, h.nsstart );
+	put_i( 8, h.mx ); put_i( 9, h.my ); put_i( 10, h.mz );
+	put_f( 11, h.xlen ); put_f( 12, h.ylen ); put_f( 13, h.zlen );
+	put_f( 14, h.alpha ); put_f( 15, h.beta ); put_f( 16, h.gamma );
+	put_i( 17, h.mapc ); put_i( 18, h.mapr ); put_i( 19, h.maps );
+	put_f( 20, h.dmin ); put_f( 21, h.dmax ); put_f( 22, h.dmean );
+	put_i( 23, h.ispg ); put_i( 24, h.nsymbt ); put_i( 25, h.lskflg );
+	for ( int i = 0; i < 9; ++i ) put_f( 26 + i, h.skw_mat[i] );
+	for ( int i = 0; i < 3; ++i ) put_f( 35 + i, h.skw_trn[i] );
+	put_f( 50, h.xorig ); put_f( 51, h.yorig ); put_f( 52, h.zorig );
+	std::memcpy( b + 208, h.map, 4 );
+	std::memcpy( b + 212, h.machst, 4 );
+	put_f( 55, h.rms );
+	put_i( 56, 0 );
+}
+
+long ask_long( char const* what, long current )
+{
+	std::printf( "WriteMrc> The currently assigned %s is %ld\n", what, current );
+	std::printf( "WriteMrc> Enter the same or a new value: " );
+	return readln_int();
+}
+
+double ask_double( char const* what, double current, char const* unit )
+{
+	std::printf( "WriteMrc> The currently assigned %s is %f %s\n", what, current, unit );
+	std::printf( "WriteMrc> Enter the same or a new value: " );
+	return readln_double();
+}
+
+// The header dialogue of the interactive writer: offers the data type and
+// every header value; converts a copy of the data for the chosen type.
+// Returns the data to write (the caller's array or the converted copy).
+void header_dialogue( DensityScore& ds, FullHeader& h, bool in_register, unsigned long n,
+	std::vector<double>& conv )
+{
+	bool const quiet = ds.quiet;
+	if ( !quiet ) {
+		std::printf( "WriteMrc> Manual override of MRC / CCP4 header fields.\n" );
+		std::printf( "WriteMrc> \n" );
+		std::printf( "WriteMrc> The currently assigned data type is 32-bit floats (MODE 2)\n" );
+		std::printf( "WriteMrc> Select one of the following options: \n" );
+		std::printf( "WriteMrc>      1: keep MODE 2, 32-bit floats \n" );
+		std::printf( "WriteMrc>      2: MODE 0, signed 8-bit (range -128...127), clip any out-of-range values\n" );
+		std::printf( "WriteMrc>      3: MODE 0, signed 8-bit (range -128...127), scale to fit\n" );
+		std::printf( "WriteMrc>      4: MODE 0, signed 8-bit (range -128...127), shift and scale to fit\n" );
+		std::printf( "WriteMrc>      5: MODE 0, unsigned 8-bit (range 0...255 as in old MRC), clip any out-of-range values\n" );
+		std::printf( "WriteMrc>      6: MODE 0, unsigned 8-bit (range 0...255 as in old MRC), scale to fit\n" );
+		std::printf( "WriteMrc>      7: MODE 0, unsigned 8-bit (range 0...255 as in old MRC), shift and scale to fit\n" );
+		std::printf( "WriteMrc> \n" );
+		std::printf( "WriteMrc> Enter selection number: " );
+	}
+	int const sel = readln_int();
+	if ( sel > 1 ) h.mode = 0;
+
+	std::printf( "WriteMrc> Note: The written data is not affected by changing the following header values.\n" );
+	if ( !quiet ) {
+		h.nc = static_cast<int>( ask_long( "NC field", h.nc ) );
+		h.nr = static_cast<int>( ask_long( "NR field", h.nr ) );
+		h.ns = static_cast<int>( ask_long( "NS field", h.ns ) );
+		if ( static_cast<unsigned long>( h.nc ) * h.nr * h.ns != n ) {
+			std::printf( "WriteMrc> \n" );
+			std::fflush( stdout );
+			std::fprintf( stderr, "WriteMrc> Warning: NC * NR * NS does not match the total number of voxels in the map.\n" );
+			std::printf( "WriteMrc> \n" );
+		}
+	}
+	auto start = [&]( char const* what, int cur ) {
+		if ( cur == 0 && !in_register ) {
+			std::printf( "WriteMrc> Set to zero by default because input grid not in register with origin of coordinate system.\n" );
+		}
+		return static_cast<int>( ask_long( what, cur ) );
+	};
+	h.ncstart = start( "NCSTART field", h.ncstart );
+	h.nrstart = start( "NRSTART field", h.nrstart );
+	h.nsstart = start( "NSSTART field", h.nsstart );
+	h.mx = static_cast<int>( ask_long( "MX field", h.mx ) );
+	h.my = static_cast<int>( ask_long( "MY field", h.my ) );
+	h.mz = static_cast<int>( ask_long( "MZ field", h.mz ) );
+	h.xlen = static_cast<float>( ask_double( "X length", h.xlen, "Angstrom" ) );
+	h.ylen = static_cast<float>( ask_double( "Y length", h.ylen, "Angstrom" ) );
+	h.zlen = static_cast<float>( ask_double( "Z length", h.zlen, "Angstrom" ) );
+	h.alpha = static_cast<float>( ask_double( "Alpha", h.alpha, "degrees" ) );
+	h.beta = static_cast<float>( ask_double( "Beta", h.beta, "degrees" ) );
+	h.gamma = static_cast<float>( ask_double( "Gamma", h.gamma, "degrees" ) );
+	h.mapc = static_cast<int>( ask_long( "MAPC field", h.mapc ) );
+	h.mapr = static_cast<int>( ask_long( "MAPR field", h.mapr ) );
+	h.maps = static_cast<int>( ask_long( "MAPS field", h.maps ) );
+	bool perm = h.mapc >= 1 && h.mapc <= 3 && h.mapr >= 1 && h.mapr <= 3 && h.maps >= 1 && h.maps <= 3
+		&& h.mapc != h.mapr && h.mapr != h.maps && h.mapc != h.maps;
+	if ( !perm ) {
+		std::printf( "WriteMrc> Inconsistent axis order values, assuming mapc = 1, mapr = 2, maps = 3. \n" );
+		h.mapc = 1; h.mapr = 2; h.maps = 3;
+	}
+	h.xorig = static_cast<float>( ask_double( "X origin", h.xorig, "Angstrom" ) );
+	h.yorig = static_cast<float>( ask_double( "Y origin", h.yorig, "Angstrom" ) );
+	h.zorig = static_cast<float>( ask_double( "Z origin", h.zorig, "Angstrom" ) );
+
+	double const mx = h.dmax, mn = h.dmin;
+	auto scaling = [&]( double s ) {
+		std::printf( "WriteMrc> Scaling factor (by which values will be divided): %f .\n", s );
+	};
+	switch ( sel ) {
+	case 1:
+		break;
+	case 2:
+		if ( clipped( conv.data(), n, 127.0, -128.0 ) )
+			std::printf( "WriteMrc> Density values were clipped to fit signed 8-bit data format.\n" );
+		else
+			std::printf( "WriteMrc> Density values already fit signed 8-bit data format, no clipping necessary.\n" );
+		break;
+	case 3: {
+		double s = mx / 127.0;
+		if ( -mn / 128.0 > s ) s = -mn / 128.0;
+		std::printf( "WriteMrc> Density values will be rescaled to fit signed 8-bit data format.\n" );
+		scaling( s );
+		normalize( conv.data(), n, s );
+		break;
+	}
+	case 4: {
+		double s = ( mx - mn ) / 255.0, c = ( mx + mn + s ) / 2.0;
+		std::printf( "WriteMrc> Density values will be centered and rescaled to fit signed 8-bit data format.\n" );
+		std::printf( "WriteMrc> Center offset value (will be added to map): %f .\n", -c );
+		scaling( s );
+		floatshift( conv.data(), n, c );
+		normalize( conv.data(), n, s );
+		break;
+	}
+	case 5:
+		if ( clipped( conv.data(), n, 255.0, 0.0 ) )
+			std::printf( "WriteMrc> Density values were clipped to fit unsigned 8-bit data format.\n" );
+		else
+			std::printf( "WriteMrc> Density values already fit unsigned 8-bit data format, no clipping necessary.\n" );
+		break;
+	case 6: {
+		double s = mx / 255.0;
+		std::printf( "WriteMrc> Density values will be rescaled to fit unsigned 8-bit data format.\n" );
+		scaling( s );
+		normalize( conv.data(), n, s );
+		if ( clipped( conv.data(), n, 256.0, 0.0 ) )
+			std::printf( "WriteMrc> Negative density values were clipped to fit unsigned 8-bit data format.\n" );
+		break;
+	}
+	case 7: {
+		double s = ( mx - mn ) / 255.0, c = ( mx + mn ) / 2.0 - 127.5 * s;
+		std::printf( "WriteMrc> Density values will be centered and rescaled to fit unsigned 8-bit data format.\n" );
+		std::printf( "WriteMrc> Center offset value (will be added to map): %f .\n", -c );
+		scaling( s );
+		floatshift( conv.data(), n, c );
+		normalize( conv.data(), n, s );
+		break;
+	}
+	default:
+		std::printf( "WriteMrc> Error,70211!" );
+		if ( sel < 2 ) h.mode = 2;
+		break;
+	}
+	if ( sel > 1 && n > 0 ) {
+		double a, b, c, d;
+		ds.calc_map_info( conv.data(), n, &a, &b, &c, &d );
+		h.dmax = static_cast<float>( a );
+		h.dmin = static_cast<float>( b );
+		h.dmean = static_cast<float>( c );
+		h.rms = static_cast<float>( d );
+	}
+	if ( sel > 4 ) {
+		std::printf( "WriteMrc> Converting the unsigned 8-bit (0...255) values to signed (-128...127) for storage (ISO/IEC 10967).\n" );
+		std::printf( "WriteMrc> The conversion subtracts 256 from density values above 127.\n" );
+		std::printf( "WriteMrc> Check your software documentation if the `unsigned` convention is supported for MODE 0 maps.\n" );
+		for ( unsigned long i = 0; i < n; ++i ) if ( conv[i] >= 127.5 ) conv[i] -= 256.0;
+	}
+}
+
+} // namespace
+
+void DensityScore::WriteMrc( int automatic, char const* file, double width,
+	double origx, double origy, double origz,
+	unsigned extx, unsigned exty, unsigned extz, double* phi )
+{
+	FILE* fp = std::fopen( file, "wb" );
+	if ( fp == nullptr ) {
+		// Callers go on with the written file; stop here rather than leave
+		// them with a missing map.
+		std::printf( "WriteMrc> Error in open the map file: %s ,71420!", file );
+		std::fflush( stdout );
+		std::exit( 71420 );
+	}
+	unsigned const n = extx * exty * extz;
+	double dmax, dmin, dmean, rms;
+	calc_map_info( phi, n, &dmax, &dmin, &dmean, &rms );
+
+	FullHeader h;
+	std::memset( &h, 0, sizeof( h ) );
+	h.nc = static_cast<int>( extx );
+	h.nr = static_cast<int>( exty );
+	h.ns = static_cast<int>( extz );
+	h.mode = 2;
+	h.mx = h.nc; h.my = h.nr; h.mz = h.ns;
+	h.xlen = static_cast<float>( extx * width );
+	h.ylen = static_cast<float>( exty * width );
+	h.zlen = static_cast<float>( extz * width );
+	h.alpha = h.beta = h.gamma = 90.0f;
+	h.mapc = 1; h.mapr = 2; h.maps = 3;
+	h.dmin = static_cast<float>( dmin );
+	h.dmax = static_cast<float>( dmax );
+	h.dmean = static_cast<float>( dmean );
+	h.ispg = 1;
+	h.nsymbt = 0;
+	h.lskflg = 0;
+	h.skw_mat[0] = h.skw_mat[4] = h.skw_mat[8] = 1.0f;
+	h.xorig = static_cast<float>( origx );
+	h.yorig = static_cast<float>( origy );
+	h.zorig = static_cast<float>( origz );
+	h.map[0] = 'M'; h.map[1] = 'A'; h.map[2] = 'P'; h.map[3] = ' ';
+	h.machst[0] = 0x44; h.machst[1] = 0x41; h.machst[2] = 0; h.machst[3] = 0;
+	h.rms = static_cast<float>( rms );
+
+	bool const in_register = test_registration( static_cast<float>( origx ), static_cast<float>( origy ),
+		static_cast<float>( origz ), static_cast<float>( width ) ) == 1;
+	if ( in_register ) {
+		h.ncstart = static_cast<int>( std::floor( origx * ( 1.0 / width ) + 0.5 ) );
+		h.nrstart = static_cast<int>( std::floor( origy * ( 1.0 / width ) + 0.5 ) );
+		h.nsstart = static_cast<int>( std::floor( origz * ( 1.0 / width ) + 0.5 ) );
+	}
+
+	std::vector<double> conv;
+	double const* data = phi;
+	if ( automatic == 0 ) {
+		conv.assign( phi, phi + n );
+		header_dialogue( *this, h, in_register, n, conv );
+		data = conv.data();
+	}
+
+	std::printf( "WriteMrc> Writing MRC / CCP4 (binary) volumetric map \n" );
+
+	bool short_write = false;
+	unsigned char head[1024];
+	pack_header( h, head );
+	if ( std::fwrite( head, 1, 1024, fp ) != 1024 ) short_write = true;
+	if ( h.mode == 2 ) {
+		std::vector<float> buf( 1 << 16 );
+		for ( unsigned long done = 0; done < n && !short_write; ) {
+			unsigned long chunk = n - done;
+			if ( chunk > buf.size() ) chunk = buf.size();
+			for ( unsigned long i = 0; i < chunk; ++i ) buf[i] = static_cast<float>( data[done + i] );
+			if ( std::fwrite( buf.data(), sizeof( float ), chunk, fp ) != chunk ) short_write = true;
+			done += chunk;
+		}
+	} else if ( h.mode == 0 ) {
+		std::vector<signed char> buf( 1 << 16 );
+		for ( unsigned long done = 0; done < n && !short_write; ) {
+			unsigned long chunk = n - done;
+			if ( chunk > buf.size() ) chunk = buf.size();
+			for ( unsigned long i = 0; i < chunk; ++i ) {
+				double r = std::floor( data[done + i] + 0.5 );
+				if ( r < -128.0 || r > 127.0 ) {
+					short_write = true;
+					r = r < -128.0 ? -128.0 : 127.0;
+				}
+				buf[i] = static_cast<signed char>( static_cast<float>( r ) );
+			}
+			if ( std::fwrite( buf.data(), 1, chunk, fp ) != chunk ) short_write = true;
+			done += chunk;
+		}
+	} else {
+		short_write = true;
+	}
+	if ( std::fclose( fp ) != 0 ) short_write = true;
+	if ( short_write ) std::printf( "WriteMrc> Error, 71430!" );
+
+	if ( !quiet ) {
+		std::printf( "WriteMrc> Volumetric map written to file %s \n", file );
+		std::printf( "WriteMrc> Header information: \n" );
+		list_header( h, true );
+		if ( !in_register && automatic == 1 ) {
+			std::printf( "WriteMrc> Input grid not in register with origin of coordinate system.\n" );
+			std::printf( "WriteMrc> The origin information was saved only in the MRC2000 format fields.\n" );
+			std::printf( "WriteMrc> The CCP4 start indexing was set to zero.\n" );
+			std::printf( "WriteMrc> To invoke a crystallographic CCP4 indexing, you can force an interpolation \n" );
+			std::printf( "WriteMrc> by converting to an intermediate X-PLOR map using the map2map tool. \n" );
+		}
+	}
+	if ( short_write ) {
+		// A truncated map must not be taken for a good one by the caller.
+		std::fflush( stdout );
+		std::exit( 71430 );
+	}
+}

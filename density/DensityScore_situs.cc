@@ -1,0 +1,119 @@
+// Situs text maps and the choice between MRC/CCP4 and Situs by header
+// plausibility.
+//
+// Situs file: voxel width (A), x, y, z of the first voxel (A), the extents
+// extx, exty, extz, then extx*exty*extz values, x fastest; white space only
+// between and after the numbers.
+#include "density/DensityScore.hh"
+#include "density/DensityScore_util.hh"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+using density_detail::fail;
+
+int DensityScore::test_situs( char const* file )
+{
+	FILE* fp = std::fopen( file, "r" );
+	if ( fp == nullptr ) density_detail::fail_mrc( 71011 );
+	double width = 0, x = 0, y = 0, z = 0;
+	int ext[3] = { 0, 0, 0 };
+	int ok = 1;
+	ok &= std::fscanf( fp, "%le", &width ) == 1;
+	ok &= ok && std::fscanf( fp, "%le", &x ) == 1;
+	ok &= ok && std::fscanf( fp, "%le", &y ) == 1;
+	ok &= ok && std::fscanf( fp, "%le", &z ) == 1;
+	for ( int i = 0; i < 3; ++i ) ok &= ok && std::fscanf( fp, "%d", &ext[i] ) == 1;
+	std::fclose( fp );
+	if ( !ok ) return 999999;
+	int count = 0;
+	for ( int i = 0; i < 3; ++i ) if ( static_cast<unsigned>( ext[i] ) > 5000 ) ++count;
+	if ( width > 2000 ) ++count;
+	if ( width < 0 ) ++count;
+	double const o[3] = { x, y, z };
+	for ( double v : o ) {
+		if ( v > 1e6 ) ++count;
+		if ( v < -1e6 ) ++count;
+	}
+	return 2 * count;
+}
+
+void DensityScore::read_situs( char const* file, double* width, double* origx, double* origy,
+	double* origz, unsigned* extx, unsigned* exty, unsigned* extz, double** phi )
+{
+	FILE* fp = std::fopen( file, "r" );
+	if ( fp == nullptr ) fail( "Error: Can't open file! 13010", 13010 );
+	int ext[3] = { 0, 0, 0 };
+	int const got = std::fscanf( fp, "%le %le %le %le %d %d %d", width, origx, origy, origz,
+		&ext[0], &ext[1], &ext[2] );
+	// A header that does not parse, or that gives no usable grid, cannot be
+	// read as a map (the values would be read into an array of the wrong
+	// size or placed with a meaningless width).
+	if ( got != 7 || ext[0] < 1 || ext[1] < 1 || ext[2] < 1 || !std::isfinite( *width )
+		|| !( *width > 0.0 ) || !std::isfinite( *origx ) || !std::isfinite( *origy )
+		|| !std::isfinite( *origz ) ) {
+		std::fclose( fp );
+		std::printf( "ReadMrc_st> Error: unusable Situs header in %s.\n", file );
+		fail( "Error: Can't open file! 13030", 13030 );
+	}
+	*extx = static_cast<unsigned>( ext[0] );
+	*exty = static_cast<unsigned>( ext[1] );
+	*extz = static_cast<unsigned>( ext[2] );
+	std::printf( "ReadMrc_st> Situs formatted map file %s - Header information: \n", file );
+	std::printf( "ReadMrc_st> Columns, rows, and sections: x=1-%d, y=1-%d, z=1-%d\n", ext[0], ext[1], ext[2] );
+	std::printf( "ReadMrc_st> 3D coordinates of first voxel: (%f,%f,%f)\n", *origx, *origy, *origz );
+	std::printf( "ReadMrc_st> Voxel size in Angstrom: %f \n", *width );
+	std::printf( "ReadMrc_st> Reading density data... \n" );
+
+	unsigned long long const n64 = static_cast<unsigned long long>( ext[0] ) * ext[1] * ext[2];
+	*phi = density_detail::alloc_or_die( n64 );
+	unsigned const n = static_cast<unsigned>( n64 );
+	double* out = *phi;
+	for ( unsigned i = 0; i < n; ++i ) {
+		if ( std::fscanf( fp, "%le", &out[i] ) != 1 ) {
+			std::fclose( fp );
+			std::free( *phi );
+			*phi = nullptr;
+			fail( "Error: Can't open file! 13030", 13030 );
+		}
+	}
+	double extra;
+	if ( std::fscanf( fp, "%le", &extra ) != EOF ) {
+		std::fclose( fp );
+		std::free( *phi );
+		*phi = nullptr;
+		fail( "Error: Can't open file! 13040", 13040 );
+	}
+	std::fclose( fp );
+	std::printf( "ReadMrc_st> Volumetric data read from file %s\n", file );
+}
+
+void DensityScore::read_vol( char const* file, double* width, double* origx, double* origy,
+	double* origz, unsigned* extx, unsigned* exty, unsigned* extz, double** phi )
+{
+	int const t0 = test_mrc( file, 0 );
+	int const t1 = test_mrc( file, 1 );
+	int const ts = test_situs( file );
+	if ( t1 > ts && t0 > ts ) {
+		read_situs( file, width, origx, origy, origz, extx, exty, extz, phi );
+		return;
+	}
+	int orthogonal = 1, cubic = 1, ordermode = 7;
+	unsigned nc, nr, ns, nx, ny, nz;
+	int ncstart, nrstart, nsstart, nxstart, nystart, nzstart;
+	double wx, wy, wz, xo, yo, zo, alpha, beta, gamma;
+	double* raw = nullptr;
+	ReadMrc( file, &orthogonal, &cubic, &ordermode, &nc, &nr, &ns, &ncstart, &nrstart, &nsstart,
+		&wx, &wy, &wz, &xo, &yo, &zo, &alpha, &beta, &gamma, &raw );
+	permute_map( ordermode, nc, nr, ns, &nx, &ny, &nz, ncstart, nrstart, nsstart,
+		&nxstart, &nystart, &nzstart, raw, phi );
+	assert_cubic_map( orthogonal, cubic, alpha, beta, gamma, wx, wy, wz, nx, ny, nz,
+		nxstart, nystart, nzstart, xo, yo, zo, width, origx, origy, origz, extx, exty, extz, phi );
+}
+
+void DensityScore::write_vol( char const* file, double width, double origx, double origy,
+	double origz, unsigned extx, unsigned exty, unsigned extz, double* phi )
+{
+	WriteMrc( 1, file, width, origx, origy, origz, extx, exty, extz, phi );
+}
