@@ -1,0 +1,57 @@
+#include "farray/ObserverMulti.hh"
+#include "farray/assert.hh"
+
+namespace farray {
+
+ObserverMulti::~ObserverMulti()
+{
+	if ( observers_p_ ) {
+		for ( Observer * io : *observers_p_ ) {
+			FARRAY_ASSERT_IN( io, "farray/ObserverMulti.hh" );
+			io->destructed( *this );
+		}
+		delete observers_p_;
+	}
+}
+
+void
+ObserverMulti::insert_observer( Observer & observer ) const
+{
+	FARRAY_ASSERT_IN( this != &observer, "farray/ObserverMulti.hh" );
+	FARRAY_ASSERT_IN( acyclic( observer ), "farray/ObserverMulti.hh" );
+	if ( ! observers_p_ ) observers_p_ = new Observers;
+	observers_p_->insert( &observer );
+}
+
+ObserverMulti::Observers const &
+ObserverMulti::observers() const
+{
+	FARRAY_ASSERT_IN( observers_p_, "farray/ObserverMulti.hh" );
+	return *observers_p_;
+}
+
+void
+ObserverMulti::do_remove_observer( Observer & observer ) const
+{
+	FARRAY_ASSERT_IN( observers_p_, "farray/ObserverMulti.hh" );
+	observers_p_->erase( &observer );
+}
+
+bool
+ObserverMulti::do_has_observer() const
+{
+	FARRAY_ASSERT_IN( observers_p_, "farray/ObserverMulti.hh" );
+	return ! observers_p_->empty();
+}
+
+void
+ObserverMulti::do_notify_destructed() const
+{
+	FARRAY_ASSERT_IN( observers_p_, "farray/ObserverMulti.hh" );
+	for ( Observer * io : *observers_p_ ) {
+		FARRAY_ASSERT_IN( io, "farray/ObserverMulti.hh" );
+		io->destructed( *this );
+	}
+}
+
+} // farray
