@@ -1,0 +1,37 @@
+// Small vector operations on points (double[3], Angstrom) shared by the
+// alignment core and the model transforms, and text dumps of alignments.
+// A superposition (t, u) moves p to p' with p'[i] = u[i][0] p[0] +
+// u[i][1] p[1] + u[i][2] p[2] + t[i].
+#ifndef QUILT_ALIGNMENT_ALIGNGEOMETRY_HH
+#define QUILT_ALIGNMENT_ALIGNGEOMETRY_HH
+
+#include <string>
+
+// Squared distance (no root).
+double dist( double* a, double* b );
+double dist2pow( double* a, double* b );
+// Euclidean distance.
+double distance( double* a, double* b );
+double dot( double* a, double* b );
+
+// x1 = u x + t; x1 must not be x.
+void transform( double t[3], double u[3][3], double* x, double* x1 );
+void transform( double* t, double** u, double* x, double* x1 );
+
+// transform of each of the first len rows of x into the same row of x1;
+// nothing for len <= 0.
+void do_rotation( double** x, double** x1, int len, double* t, double u[3][3] );
+void do_rotation( double** x, double** x1, int len, double* t, double** u );
+
+// Each entry of an alignment map plus 1 when >= 0 (1-based positions), or
+// unchanged when negative, each followed by a blank, then two line ends.
+void output_align1( int* invmap, int len );
+// The raw entries, each followed by a blank, then two line ends.
+void output_align( int* invmap, int len );
+// Rows of ten "%4d " entries, each full row ended by "\n", then the rest
+// and a final "\n".
+std::string output_align_to_string( int* invmap, int len );
+// "xtm coords:\n", n lines "%8.3f %8.3f %8.3f\n", "ytm coords:\n", n lines.
+std::string output_coord_to_string( double** xtm, double** ytm, int n );
+
+#endif

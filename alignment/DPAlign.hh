@@ -1,0 +1,26 @@
+// Needleman-Wunsch alignment of two CA chains over the working-set tables
+// val and path, and its iteration with the superposition search.
+// Gap rule: the gap-open penalty is charged only for a gap that starts right
+// after a matched pair; gap extensions and end gaps are free.
+// j2i receives, for every y residue j, the aligned x index or -1; it must
+// hold len2 + 1 entries (entry len2 is set to -1 as well).
+#ifndef QUILT_ALIGNMENT_DPALIGN_HH
+#define QUILT_ALIGNMENT_DPALIGN_HH
+
+// Match score of (i, j) from the working-set table score[i][j] (1-based).
+void NWDP_TM( int len1, int len2, double gap_open, int* j2i );
+// Match score 1/(1 + d^2/d02), d the distance of y[j-1] and x[i-1] moved by (t, u).
+void NWDP_TM( double** x, double** y, int len1, int len2, double t[3], double u[3][3], double d02,
+	double gap_open, int* j2i );
+// Match score 1 when the secondary-structure codes agree, else 0.
+void NWDP_TM( int* secx, int* secy, int len1, int len2, double gap_open, int* j2i );
+
+// Alternates dynamic programming under (t, u) with the superposition search
+// (gap penalties -0.6 and 0 for g = g1 .. g2-1, at most iteration_max
+// iterations each, until the score changes by less than 1e-6).  Returns the
+// best TM-score; its alignment goes to invmap0 (untouched when none beats -1);
+// t, u end as the superposition of the last search.
+double DP_iter( double** x, double** y, int x_len, int y_len, double t[3], double u[3][3],
+	int* invmap0, int g1, int g2, int iteration_max, double local_d0_search );
+
+#endif

@@ -1,0 +1,283 @@
+// Closed-form Kabsch superposition.  The tolerances and the fallbacks for
+// degenerate eigenvectors are part of the behaviour callers rely on.
+#include "alignment/Kabsch.hh"
+
+#include "core/basic_fun_Quilt.hh"
+
+#include <cmath>
+
+namespace {
+
+// Three of the six packed cofactors that make an eigenvector column.
+int const ip[ 9 ] = { 0, 1, 3, 1, 2, 4, 3, 4, 5 };
+// The two other axes of an axis.
+int const ip2312[ 4 ] = { 1, 2, 0, 1 };
+
+// Index of the smallest |m[i][col]|, scanning from 1.0; ties take the later i.
+int smallest_component( double m[3][3], int col )
+{
+	double p = 1.0;
+	int k0 = 0;
+	for ( int i = 0; i < 3; ++i ) {
+		double const c = std::fabs( m[ i ][ col ] );
+		if ( p >= c ) {
+			p = c;
+			k0 = i;
+		}
+	}
+	return k0;
+}
+
+} // namespace
+
+bool Kabsch( double** x, double** y, int n, int mode, double* rms, double t[3], double u[3][3] )
+{
+	double const epsilon = 1e-7;
+	double const tol = 0.01;
+	double const sqrt3 = 1.73205080756888;
+
+	double r[ 3 ][ 3 ], a[ 3 ][ 3 ], b[ 3 ][ 3 ];
+	double xc[ 3 ], yc[ 3 ], e[ 3 ], rr[ 6 ], ss[ 6 ];
+	double e0 = 0.0;
+
+	*rms = 0.0;
+	for ( int i = 0; i < 3; ++i ) {
+		t[ i ] = 0.0;
+		for ( int j = 0; j < 3; ++j ) {
+			u[ i ][ j ] = ( i == j ) ? 1.0 : 0.0;
+			a[ i ][ j ] = ( i == j ) ? 1.0 : 0.0;
+			r[ i ][ j ] = 0.0;
+		}
+	}
+	if ( n < 1 ) return false;
+
+	// Centroids and raw cross sums in one pass.
+	double s1[ 3 ] = { 0.0, 0.0, 0.0 }, s2[ 3 ] = { 0.0, 0.0, 0.0 };
+	double sxy[ 3 ][ 3 ] = { { 0.0, 0.0, 0.0 }, { 0.0, 0.0, 0.0 }, { 0.0, 0.0, 0.0 } };
+	for ( int m = 0; m < n; ++m ) {
+		double const* xm = x[ m ];
+		double const* ym = y[ m ];
+		for ( int j = 0; j < 3; ++j ) {
+			s1[ j ] += xm[ j ];
+			s2[ j ] += ym[ j ];
+			for ( int i = 0; i < 3; ++i ) sxy[ i ][ j ] += ym[ i ] * xm[ j ];
+		}
+	}
+	double const inv_n = 1.0 / n;
+	for ( int i = 0; i < 3; ++i ) {
+		xc[ i ] = s1[ i ] * inv_n;
+		yc[ i ] = s2[ i ] * inv_n;
+	}
+	for ( int i = 0; i < 3; ++i ) {
+		for ( int j = 0; j < 3; ++j ) r[ i ][ j ] = sxy[ i ][ j ] - yc[ i ] * s1[ j ];
+	}
+
+	if ( mode == 0 || mode == 2 ) {
+		for ( int m = 0; m < n; ++m ) {
+			for ( int i = 0; i < 3; ++i ) {
+				double const dx = x[ m ][ i ] - xc[ i ];
+				double const dy = y[ m ][ i ] - yc[ i ];
+				e0 += dx * dx + dy * dy;
+			}
+		}
+	}
+
+	double const sigma = r[ 0 ][ 0 ] * ( r[ 1 ][ 1 ] * r[ 2 ][ 2 ] - r[ 1 ][ 2 ] * r[ 2 ][ 1 ] )
+		- r[ 0 ][ 1 ] * ( r[ 1 ][ 0 ] * r[ 2 ][ 2 ] - r[ 1 ][ 2 ] * r[ 2 ][ 0 ] )
+		+ r[ 0 ][ 2 ] * ( r[ 1 ][ 0 ] * r[ 2 ][ 1 ] - r[ 1 ][ 1 ] * r[ 2 ][ 0 ] );
+
+	// Packed r^T r from the columns of r.
+	{
+		int m = 0;
+		for ( int j = 0; j < 3; ++j ) {
+			for ( int i = 0; i <= j; ++i ) {
+				rr[ m ] = r[ 0 ][ i ] * r[ 0 ][ j ] + r[ 1 ][ i ] * r[ 1 ][ j ] + r[ 2 ][ i ] * r[ 2 ][ j ];
+				++m;
+			}
+		}
+	}
+
+	double const spur = ( rr[ 0 ] + rr[ 2 ] + rr[ 5 ] ) / 3.0;
+	double const cof = ( rr[ 2 ] * rr[ 5 ] - rr[ 4 ] * rr[ 4 ] + rr[ 0 ] * rr[ 5 ] - rr[ 3 ] * rr[ 3 ]
+		+ rr[ 0 ] * rr[ 2 ] - rr[ 1 ] * rr[ 1 ] ) / 3.0;
+	double const det = sigma * sigma;
+	e[ 0 ] = e[ 1 ] = e[ 2 ] = spur;
+
+	bool rotation = spur > 0.0;      // false: t from centroids with u = identity
+	bool translation = true;         // false: leave t = 0, u = identity
+	if ( rotation ) {
+		double const h = spur * spur - cof;
+		double const g = ( spur * cof - det ) / 2.0 - spur * h;
+		if ( h > 0.0 ) {
+			double const sqrth = std::sqrt( h );
+			double q = h * h * h - g * g;
+			if ( q < 0.0 ) q = 0.0;
+			double const phi = std::atan2( std::sqrt( q ), -g ) / 3.0;
+			double const cth = sqrth * std::cos( phi );
+			double const sth = sqrth * sqrt3 * std::sin( phi );
+			e[ 0 ] = ( spur + cth ) + cth;
+			e[ 1 ] = ( spur - cth ) + sth;
+			e[ 2 ] = ( spur - cth ) - sth;
+
+			if ( mode == 0 ) {
+				rotation = false;
+				translation = false;
+			} else {
+				// Eigenvectors of r^T r for the largest and the smallest eigenvalue.
+				for ( int l = 0; l < 3; l += 2 ) {
+					double const d = e[ l ];
+					ss[ 0 ] = ( d - rr[ 2 ] ) * ( d - rr[ 5 ] ) - rr[ 4 ] * rr[ 4 ];
+					ss[ 1 ] = ( d - rr[ 5 ] ) * rr[ 1 ] + rr[ 3 ] * rr[ 4 ];
+					ss[ 2 ] = ( d - rr[ 0 ] ) * ( d - rr[ 5 ] ) - rr[ 3 ] * rr[ 3 ];
+					ss[ 3 ] = ( d - rr[ 2 ] ) * rr[ 3 ] + rr[ 1 ] * rr[ 4 ];
+					ss[ 4 ] = ( d - rr[ 0 ] ) * rr[ 4 ] + rr[ 1 ] * rr[ 3 ];
+					ss[ 5 ] = ( d - rr[ 0 ] ) * ( d - rr[ 2 ] ) - rr[ 1 ] * rr[ 1 ];
+					for ( int k = 0; k < 6; ++k ) {
+						if ( std::fabs( ss[ k ] ) <= epsilon ) ss[ k ] = 0.0;
+					}
+					int s;
+					if ( std::fabs( ss[ 0 ] ) >= std::fabs( ss[ 2 ] ) ) {
+						s = ( std::fabs( ss[ 0 ] ) < std::fabs( ss[ 5 ] ) ) ? 2 : 0;
+					} else {
+						s = ( std::fabs( ss[ 2 ] ) >= std::fabs( ss[ 5 ] ) ) ? 1 : 2;
+					}
+					double norm = 0.0;
+					for ( int i = 0; i < 3; ++i ) {
+						a[ i ][ l ] = ss[ ip[ 3 * s + i ] ];
+						norm += a[ i ][ l ] * a[ i ][ l ];
+					}
+					norm = ( norm > epsilon ) ? 1.0 / std::sqrt( norm ) : 0.0;
+					for ( int i = 0; i < 3; ++i ) a[ i ][ l ] *= norm;
+				}
+
+				// Orthogonalise the less well determined column against the other.
+				double const dd = a[ 0 ][ 0 ] * a[ 0 ][ 2 ] + a[ 1 ][ 0 ] * a[ 1 ][ 2 ] + a[ 2 ][ 0 ] * a[ 2 ][ 2 ];
+				int m1, m;
+				if ( ( e[ 0 ] - e[ 1 ] ) > ( e[ 1 ] - e[ 2 ] ) ) {
+					m1 = 2;
+					m = 0;
+				} else {
+					m1 = 0;
+					m = 2;
+				}
+				double p = 0.0;
+				for ( int i = 0; i < 3; ++i ) {
+					a[ i ][ m1 ] -= dd * a[ i ][ m ];
+					p += a[ i ][ m1 ] * a[ i ][ m1 ];
+				}
+				if ( p <= tol ) {
+					int const k0 = smallest_component( a, m );
+					int const k = ip2312[ k0 ];
+					int const l2 = ip2312[ k0 + 1 ];
+					double const w = std::sqrt( a[ k ][ m ] * a[ k ][ m ] + a[ l2 ][ m ] * a[ l2 ][ m ] );
+					if ( w > tol ) {
+						a[ k0 ][ m1 ] = 0.0;
+						a[ k ][ m1 ] = -a[ l2 ][ m ] / w;
+						a[ l2 ][ m1 ] = a[ k ][ m ] / w;
+					} else {
+						// Degenerate eigenvectors: no rotation, no translation.
+						rotation = false;
+						translation = false;
+					}
+				} else {
+					double const inv = 1.0 / std::sqrt( p );
+					for ( int i = 0; i < 3; ++i ) a[ i ][ m1 ] *= inv;
+				}
+				if ( rotation ) {
+					a[ 0 ][ 1 ] = a[ 1 ][ 2 ] * a[ 2 ][ 0 ] - a[ 1 ][ 0 ] * a[ 2 ][ 2 ];
+					a[ 1 ][ 1 ] = a[ 2 ][ 2 ] * a[ 0 ][ 0 ] - a[ 2 ][ 0 ] * a[ 0 ][ 2 ];
+					a[ 2 ][ 1 ] = a[ 0 ][ 2 ] * a[ 1 ][ 0 ] - a[ 0 ][ 0 ] * a[ 1 ][ 2 ];
+				}
+			}
+		} else if ( mode == 0 ) {
+			rotation = false;
+			translation = false;
+		}
+
+		if ( rotation ) {
+			// Images of the eigenvectors under r, orthonormalised.
+			for ( int l = 0; l < 2; ++l ) {
+				double norm = 0.0;
+				for ( int i = 0; i < 3; ++i ) {
+					b[ i ][ l ] = r[ i ][ 0 ] * a[ 0 ][ l ] + r[ i ][ 1 ] * a[ 1 ][ l ] + r[ i ][ 2 ] * a[ 2 ][ l ];
+					norm += b[ i ][ l ] * b[ i ][ l ];
+				}
+				norm = ( norm > epsilon ) ? 1.0 / std::sqrt( norm ) : 0.0;
+				for ( int i = 0; i < 3; ++i ) b[ i ][ l ] *= norm;
+			}
+			double const dd = b[ 0 ][ 0 ] * b[ 0 ][ 1 ] + b[ 1 ][ 0 ] * b[ 1 ][ 1 ] + b[ 2 ][ 0 ] * b[ 2 ][ 1 ];
+			double p = 0.0;
+			for ( int i = 0; i < 3; ++i ) {
+				b[ i ][ 1 ] -= dd * b[ i ][ 0 ];
+				p += b[ i ][ 1 ] * b[ i ][ 1 ];
+			}
+			bool ok = true;
+			if ( p <= tol ) {
+				int const k0 = smallest_component( b, 0 );
+				int const k = ip2312[ k0 ];
+				int const l2 = ip2312[ k0 + 1 ];
+				double const w = std::sqrt( b[ k ][ 0 ] * b[ k ][ 0 ] + b[ l2 ][ 0 ] * b[ l2 ][ 0 ] );
+				if ( w > tol ) {
+					b[ k0 ][ 1 ] = 0.0;
+					b[ k ][ 1 ] = -b[ l2 ][ 0 ] / w;
+					b[ l2 ][ 1 ] = b[ k ][ 0 ] / w;
+				} else {
+					ok = false;  // u stays identity; t from the centroids
+				}
+			} else {
+				double const inv = 1.0 / std::sqrt( p );
+				for ( int i = 0; i < 3; ++i ) b[ i ][ 1 ] *= inv;
+			}
+			if ( ok ) {
+				b[ 0 ][ 2 ] = b[ 1 ][ 0 ] * b[ 2 ][ 1 ] - b[ 1 ][ 1 ] * b[ 2 ][ 0 ];
+				b[ 1 ][ 2 ] = b[ 2 ][ 0 ] * b[ 0 ][ 1 ] - b[ 2 ][ 1 ] * b[ 0 ][ 0 ];
+				b[ 2 ][ 2 ] = b[ 0 ][ 0 ] * b[ 1 ][ 1 ] - b[ 0 ][ 1 ] * b[ 1 ][ 0 ];
+				for ( int i = 0; i < 3; ++i ) {
+					for ( int j = 0; j < 3; ++j ) {
+						u[ i ][ j ] = b[ i ][ 0 ] * a[ j ][ 0 ] + b[ i ][ 1 ] * a[ j ][ 1 ] + b[ i ][ 2 ] * a[ j ][ 2 ];
+					}
+				}
+			}
+		}
+	}
+
+	if ( translation ) {
+		for ( int i = 0; i < 3; ++i ) {
+			t[ i ] = ( ( yc[ i ] - u[ i ][ 0 ] * xc[ 0 ] ) - u[ i ][ 1 ] * xc[ 1 ] ) - u[ i ][ 2 ] * xc[ 2 ];
+		}
+	}
+
+	// Residual from the singular values of r; a reflection is never produced,
+	// so the smallest one enters with the sign of det r.
+	for ( int i = 0; i < 3; ++i ) e[ i ] = ( e[ i ] < 0.0 ) ? 0.0 : std::sqrt( e[ i ] );
+	double d = e[ 2 ];
+	if ( sigma < 0.0 ) d = -d;
+	d = ( e[ 1 ] + e[ 0 ] ) + d;
+	if ( mode == 0 || mode == 2 ) {
+		double rms1 = ( e0 - d ) - d;
+		if ( rms1 < 0.0 ) rms1 = 0.0;
+		*rms = rms1;
+	}
+	return true;
+}
+
+bool Kabsch( std::vector< double* > x, std::vector< double* > y, int n, int mode, double* rms,
+	double t[3], double u[3][3] )
+{
+	int const nx = static_cast< int >( x.size() );
+	int const ny = static_cast< int >( y.size() );
+	if ( n > nx ) n = nx;
+	if ( n > ny ) n = ny;
+	double** xa = new2DArr( nx, 3 );
+	double** ya = new2DArr( ny, 3 );
+	for ( int i = 0; i < nx; ++i ) {
+		for ( int k = 0; k < 3; ++k ) xa[ i ][ k ] = x[ i ][ k ];
+	}
+	for ( int i = 0; i < ny; ++i ) {
+		for ( int k = 0; k < 3; ++k ) ya[ i ][ k ] = y[ i ][ k ];
+	}
+	bool const ok = Kabsch( xa, ya, n, mode, rms, t, u );
+	release2DArr( nx, xa );
+	release2DArr( ny, ya );
+	return ok;
+}

@@ -1,0 +1,335 @@
+// TM-score of aligned pairs and its search over superpositions.
+#include "alignment/TMscoreSearch.hh"
+
+#include "alignment/AlignGeometry.hh"
+#include "alignment/AlignState.hh"
+#include "alignment/Kabsch.hh"
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+using namespace structalign;
+
+namespace {
+
+// Squared pair distances of the current scoring, reused between calls.
+std::vector< double > pair_d2;
+
+// Smallest widening step inc >= 1 for which (d + 0.5 inc)^2 exceeds s3,
+// the third-smallest squared distance: the point where stepping the
+// cut-off by 0.5 A ends with three pairs selected.  Returns -1 when that
+// would take an absurd number of steps (distances beyond any structure).
+long long widening_steps( double d, double s3 )
+{
+	double const reach = std::sqrt( s3 ) - d;
+	if ( !( reach < 1e7 ) ) return -1;
+	long long inc = static_cast< long long >( std::floor( 2.0 * reach ) ) - 2;
+	if ( inc < 1 ) inc = 1;
+	// Settle the estimate with the exact test used when stepping.
+	while ( inc > 1 ) {
+		double const c = d + 0.5 * ( inc - 1 );
+		if ( c * c > s3 ) --inc;
+		else break;
+	}
+	for ( ;; ) {
+		double const c = d + 0.5 * inc;
+		if ( c * c > s3 ) return inc;
+		++inc;
+	}
+}
+
+// Scores squared distances pair_d2[0..n_ali): the selection of pairs closer
+// than d (widened while fewer than 3 are selected and n_ali >= 4) and the
+// TM-score sum, which does not depend on the cut-off.
+int select_and_sum( int n_ali, double d, int* i_ali, double* sum_out, int score_sum_method )
+{
+	double const d02 = d0 * d0;
+	double const d8sq = score_d8 * score_d8;
+	double const* di = pair_d2.data();
+	double sum = 0.0;
+	if ( score_sum_method == 8 ) {
+		for ( int k = 0; k < n_ali; ++k ) {
+			if ( di[ k ] <= d8sq ) sum += 1.0 / ( 1.0 + di[ k ] / d02 );
+		}
+	} else {
+		for ( int k = 0; k < n_ali; ++k ) sum += 1.0 / ( 1.0 + di[ k ] / d02 );
+	}
+	*sum_out = sum;
+
+	double cutoff = d;
+	double c2 = cutoff * cutoff;
+	int n_cut = 0;
+	for ( int k = 0; k < n_ali; ++k ) {
+		if ( di[ k ] < c2 ) i_ali[ n_cut++ ] = k;
+	}
+	if ( n_cut >= 3 || n_ali < 4 ) return n_cut;
+
+	// Widening: only the third-smallest distance decides where it stops.
+	// Pairs with non-finite distances (NaN coordinates) can never be
+	// selected; with fewer than three usable pairs the widening would
+	// never end, so the selection stays as it is.
+	double m[ 3 ] = { HUGE_VAL, HUGE_VAL, HUGE_VAL };
+	int finite = 0;
+	for ( int k = 0; k < n_ali; ++k ) {
+		double const v = di[ k ];
+		if ( !std::isfinite( v ) ) continue;
+		++finite;
+		if ( v < m[ 2 ] ) {
+			if ( v < m[ 1 ] ) {
+				m[ 2 ] = m[ 1 ];
+				if ( v < m[ 0 ] ) {
+					m[ 1 ] = m[ 0 ];
+					m[ 0 ] = v;
+				} else {
+					m[ 1 ] = v;
+				}
+			} else {
+				m[ 2 ] = v;
+			}
+		}
+	}
+	if ( finite < 3 ) return n_cut;
+	long long const inc = widening_steps( d, m[ 2 ] );
+	if ( inc < 0 ) return n_cut;
+	cutoff = d + 0.5 * inc;
+	c2 = cutoff * cutoff;
+	n_cut = 0;
+	for ( int k = 0; k < n_ali; ++k ) {
+		if ( di[ k ] < c2 ) i_ali[ n_cut++ ] = k;
+	}
+	return n_cut;
+}
+
+void fill_pair_d2( double** xa, double** ya, int n_ali )
+{
+	if ( static_cast< int >( pair_d2.size() ) < n_ali ) pair_d2.resize( n_ali );
+	for ( int k = 0; k < n_ali; ++k ) pair_d2[ k ] = dist( xa[ k ], ya[ k ] );
+}
+
+// Moves the Lali x coordinates by (tt, uu) into xt and records the squared
+// pair distances.
+void move_and_measure( double** xtm_in, double** ytm_in, int Lali, double tt[3], double uu[3][3] )
+{
+	if ( static_cast< int >( pair_d2.size() ) < Lali ) pair_d2.resize( Lali );
+	double* di = pair_d2.data();
+	for ( int k = 0; k < Lali; ++k ) {
+		double* p = xt[ k ];
+		transform( tt, uu, xtm_in[ k ], p );
+		di[ k ] = dist( p, ytm_in[ k ] );
+	}
+}
+
+int score_common( double** xa, double** ya, int n_ali, double d, int* i_ali, double* score1,
+	int score_sum_method, bool standard )
+{
+	if ( n_ali <= 0 ) {
+		*score1 = 0.0;
+		return 0;
+	}
+	fill_pair_d2( xa, ya, n_ali );
+	double sum;
+	int const n = select_and_sum( n_ali, d, i_ali, &sum, score_sum_method );
+	*score1 = sum / ( standard ? static_cast< double >( n_ali ) : Lnorm );
+	return n;
+}
+
+double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], double u0[3][3],
+	int simplify_step, int score_sum_method, double* Rcomm, double local_d0_search, bool standard )
+{
+	// Seed lengths: Lali, Lali/2, /4, /8, /16 down to min(Lali, 4).
+	int const L_min = Lali < 4 ? Lali : 4;
+	double const factor[ 5 ] = { 1.0, 0.5, 0.25, 0.125, 0.0625 };
+	int L_ini[ 6 ];
+	int n_init = 0;
+	bool closed = false;
+	for ( int k = 0; k < 5; ++k ) {
+		int const L = static_cast< int >( Lali * factor[ k ] );
+		if ( L <= L_min ) {
+			L_ini[ n_init++ ] = L_min;
+			closed = true;
+			break;
+		}
+		L_ini[ n_init++ ] = L;
+	}
+	if ( !closed ) L_ini[ n_init++ ] = L_min;
+
+	std::vector< int > i_ali( Lali > 0 ? Lali : 1 ), k_ali( Lali > 0 ? Lali : 1 );
+	double best = -1.0;
+	double tt[ 3 ], uu[ 3 ][ 3 ];
+	double rmsd;
+	double const norm = standard ? static_cast< double >( Lali ) : Lnorm;
+
+	// Scores the superposition in tt, uu with the selection cut-off d; keeps
+	// it when strictly better than the best so far.
+	auto score_here = [&]( double d ) -> int {
+		int n_cut = 0;
+		double sc;
+		if ( Lali <= 0 ) {
+			sc = 0.0;
+		} else {
+			move_and_measure( xtm_in, ytm_in, Lali, tt, uu );
+			double sum;
+			n_cut = select_and_sum( Lali, d, i_ali.data(), &sum, score_sum_method );
+			sc = sum / norm;
+		}
+		if ( sc > best ) {
+			best = sc;
+			for ( int i = 0; i < 3; ++i ) {
+				t0[ i ] = tt[ i ];
+				for ( int j = 0; j < 3; ++j ) u0[ i ][ j ] = uu[ i ][ j ];
+			}
+		}
+		return n_cut;
+	};
+
+	for ( int i_init = 0; i_init < n_init; ++i_init ) {
+		int const L = L_ini[ i_init ];
+		int const i_max = Lali - L;
+		int i = 0;
+		for ( ;; ) {
+			for ( int k = 0; k < L; ++k ) {
+				for ( int c = 0; c < 3; ++c ) {
+					r1[ k ][ c ] = xtm_in[ k + i ][ c ];
+					r2[ k ][ c ] = ytm_in[ k + i ][ c ];
+				}
+			}
+			Kabsch( r1, r2, L, 1, &rmsd, tt, uu );
+			if ( simplify_step != 1 ) *Rcomm = 0.0;
+			int n_cut = score_here( local_d0_search - 1.0 );
+
+			// Re-superpose on the close pairs until the selection repeats.
+			for ( int it = 0; it < 20; ++it ) {
+				int ka = 0;
+				for ( int k = 0; k < n_cut; ++k ) {
+					int const m = i_ali[ k ];
+					for ( int c = 0; c < 3; ++c ) {
+						r1[ k ][ c ] = xtm_in[ m ][ c ];
+						r2[ k ][ c ] = ytm_in[ m ][ c ];
+					}
+					k_ali[ ka++ ] = m;
+				}
+				Kabsch( r1, r2, n_cut, 1, &rmsd, tt, uu );
+				n_cut = score_here( local_d0_search + 1.0 );
+				if ( n_cut == ka ) {
+					bool same = true;
+					for ( int k = 0; k < n_cut; ++k ) {
+						if ( i_ali[ k ] != k_ali[ k ] ) {
+							same = false;
+							break;
+						}
+					}
+					if ( same ) break;
+				}
+			}
+
+			if ( i < i_max ) {
+				i += simplify_step;
+				if ( i > i_max ) i = i_max;
+			} else {
+				break;
+			}
+		}
+	}
+	return best;
+}
+
+int build_pairs( double** x, double** y, int y_len, int* invmap0 )
+{
+	int k = 0;
+	for ( int j = 0; j < y_len; ++j ) {
+		int const i = invmap0[ j ];
+		if ( i >= 0 && k < minlen ) {
+			for ( int c = 0; c < 3; ++c ) {
+				xtm[ k ][ c ] = x[ i ][ c ];
+				ytm[ k ][ c ] = y[ j ][ c ];
+			}
+			++k;
+		}
+	}
+	return k;
+}
+
+} // namespace
+
+int score_fun8( double** xa, double** ya, int n_ali, double d, int* i_ali, double* score1,
+	int score_sum_method )
+{
+	return score_common( xa, ya, n_ali, d, i_ali, score1, score_sum_method, false );
+}
+
+int score_fun8_standard( double** xa, double** ya, int n_ali, double d, int* i_ali, double* score1,
+	int score_sum_method )
+{
+	return score_common( xa, ya, n_ali, d, i_ali, score1, score_sum_method, true );
+}
+
+double TMscore8_search( double** xtm_in, double** ytm_in, int Lali, double t0[3], double u0[3][3],
+	int simplify_step, int score_sum_method, double* Rcomm, double local_d0_search )
+{
+	return search_common( xtm_in, ytm_in, Lali, t0, u0, simplify_step, score_sum_method, Rcomm,
+		local_d0_search, false );
+}
+
+double TMscore8_search_standard( double** xtm_in, double** ytm_in, int Lali, double t0[3],
+	double u0[3][3], int simplify_step, int score_sum_method, double* Rcomm, double local_d0_search )
+{
+	return search_common( xtm_in, ytm_in, Lali, t0, u0, simplify_step, score_sum_method, Rcomm,
+		local_d0_search, true );
+}
+
+double detailed_search( double** x, double** y, int x_len, int y_len, int* invmap0, double t_out[3],
+	double u_out[3][3], int simplify_step, int score_sum_method, double local_d0_search )
+{
+	int const k = build_pairs( x, y, y_len, invmap0 );
+	double rmsd = 0.0;
+	return TMscore8_search( xtm, ytm, k, t_out, u_out, simplify_step, score_sum_method, &rmsd,
+		local_d0_search );
+}
+
+double detailed_search_standard( double** x, double** y, int x_len, int y_len, int* invmap0,
+	double t_out[3], double u_out[3][3], int simplify_step, int score_sum_method,
+	double local_d0_search, bool const& normalize )
+{
+	int const k = build_pairs( x, y, y_len, invmap0 );
+	double rmsd = 0.0;
+	double tmscore = TMscore8_search_standard( xtm, ytm, k, t_out, u_out, simplify_step,
+		score_sum_method, &rmsd, local_d0_search );
+	if ( normalize ) tmscore = ( k > 0 ) ? tmscore * k / Lnorm : 0.0;
+	return tmscore;
+}
+
+double standard_TMscore( double** x, double** y, int x_len, int y_len, int* invmap, int& L_ali,
+	double& RMSD )
+{
+	Lnorm = y_len;
+	D0_MIN = 0.5;
+	d0 = ( y_len > 21 ) ? 1.24 * std::cbrt( y_len - 15 ) - 1.8 : 0.5;
+	if ( d0 < 0.5 ) d0 = 0.5;
+
+	int n = 0;
+	for ( int j = 0; j < y_len; ++j ) {
+		int const i = invmap[ j ];
+		if ( i >= 0 ) {
+			if ( n >= minlen ) continue;
+			for ( int c = 0; c < 3; ++c ) {
+				xtm[ n ][ c ] = x[ i ][ c ];
+				ytm[ n ][ c ] = y[ j ][ c ];
+				r1[ n ][ c ] = x[ i ][ c ];
+				r2[ n ][ c ] = y[ j ][ c ];
+			}
+			++n;
+		} else if ( i < -1 ) {
+			std::printf( "Wrong map!\n" );
+		}
+	}
+	L_ali = n;
+	double rms = 0.0;
+	Kabsch( r1, r2, n, 0, &rms, t, u );
+	RMSD = ( n > 0 ) ? std::sqrt( rms / n ) : 0.0;
+
+	d0_search = d0;
+	double rmsd = 0.0;
+	double const tmscore = TMscore8_search_standard( xtm, ytm, n, t, u, 1, 0, &rmsd, d0_search );
+	return ( Lnorm > 0 ) ? tmscore * n / Lnorm : 0.0;
+}
