@@ -1,0 +1,45 @@
+#include "fitting/DensScoreMultifunc.hh"
+
+#include <iostream>
+
+DensScoreMultifunc::DensScoreMultifunc( int dimension, std::vector<std::vector<double*> > const& model,
+	std::vector<std::vector<std::string> > const& names, FastDensityScore const& map, double weight,
+	double* centre, bool dumpFlag, std::string selection, double h )
+	: dimension_( dimension ), model_( model ), names_( names ), map_( map ), weight_( weight ),
+	  centre_( centre ), dumpFlag_( dumpFlag ), selection_( selection ), h_( h ) {}
+
+double DensScoreMultifunc::operator()( double* x ) const
+{
+	double pose[6] = { 0, 0, 0, 0, 0, 0 };
+	for ( int i = 0; i < dimension_ && i < 6; ++i ) pose[i] = x[i];
+	double const s = map_.getFastDensScore_6D( model_, names_, pose, centre_, selection_ );
+	return -weight_ * s;
+}
+
+void DensScoreMultifunc::dfunc( double* x, double* g ) const
+{
+	double pose[6] = { 0, 0, 0, 0, 0, 0 };
+	for ( int i = 0; i < dimension_ && i < 6; ++i ) pose[i] = x[i];
+	double grad[6] = { 0, 0, 0, 0, 0, 0 };
+	map_.dCCdx_fastRes_6D( model_, names_, pose, grad, centre_, selection_ );
+	for ( int i = 0; i < dimension_ && i < 6; ++i ) g[i] = -weight_ * grad[i];
+}
+
+void DensScoreMultifunc::dump( double* x, double* ) const
+{
+	if ( !dumpFlag_ ) return;
+	std::vector<double> a( dimension_, 0.0 );
+	dfunc( x, a.data() );
+	double const f = ( *this )( x );
+	std::cerr << "[deriv] score = " << f << std::endl;
+	for ( int i = 0; i < dimension_; ++i ) {
+		double const keep = x[i];
+		x[i] = keep + h_;
+		double const fp = ( *this )( x );
+		x[i] = keep - h_;
+		double const fm = ( *this )( x );
+		x[i] = keep;
+		std::cerr << "[deriv] x:" << i << "  B: " << x[i] << "  A: " << a[i] << "  N: " << ( fp - fm ) / ( 2 * h_ )
+		          << "    r: " << 2 * h_ * a[i] / ( fp - fm ) << std::endl;
+	}
+}

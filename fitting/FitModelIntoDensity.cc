@@ -1,0 +1,307 @@
+#include "fitting/FitModelIntoDensity.hh"
+
+#include "core/Protein.hh"
+#include "core/basic_fun_Quilt.hh"
+#include "fitting/Placer.hh"
+#include "transforms/ModelOutput.hh"
+
+#include <cmath>
+#include <ctime>
+#include <iostream>
+#include <memory>
+
+void translate_to_densCenter( std::vector<std::vector<double*> >& model, double* centre )
+{
+	double sum[3] = { 0, 0, 0 };
+	long count = 0;
+	for ( auto const& res : model )
+		for ( double* p : res ) {
+			for ( int r = 0; r < 3; ++r ) sum[r] += p[r];
+			++count;
+		}
+	if ( count == 0 ) return;
+	double t[3];
+	for ( int r = 0; r < 3; ++r ) t[r] = centre[r] - sum[r] / count;
+	for ( auto& res : model )
+		for ( double* p : res )
+			for ( int r = 0; r < 3; ++r ) p[r] += t[r];
+}
+
+namespace {
+
+// The model as the search sees it: only residues that have an atom named
+// "CA" take part, so that row i of every CA array and entry i of the
+// heavy-atom lists belong to the same residue.
+struct ModelParts {
+	std::vector<std::vector<double*> > heavy; // reduced heavy-atom model per residue (owned)
+	std::vector<std::vector<std::string> > names;
+	double** ca = nullptr;                    // input CA positions, nCA rows (owned)
+	int nCA = 0;
+	double** atoms = nullptr;                 // every atom read, m rows (owned)
+	int m = 0;
+	int skipped = 0;                          // residues without "CA"
+
+	~ModelParts()
+	{
+		releaseVecVecT1D( heavy );
+		if ( ca ) release2DArr( nCA, ca );
+		if ( atoms ) release2DArr( m, atoms );
+	}
+};
+
+int find_ca( std::vector<std::string> const& names )
+{
+	for ( size_t j = 0; j < names.size(); ++j )
+		if ( names[j] == "CA" ) return (int)j;
+	return -1;
+}
+
+void extract_model( Protein& protein, ModelParts& parts )
+{
+	std::vector<int> keep;
+	for ( size_t i = 0; i < protein.residues.size(); ++i ) {
+		if ( find_ca( protein.residues[i].atomNames ) >= 0 ) keep.push_back( (int)i );
+		else ++parts.skipped;
+	}
+	parts.nCA = (int)keep.size();
+	parts.ca = new2DArr( parts.nCA, 3 );
+	for ( int r = 0; r < parts.nCA; ++r ) {
+		Residue const& res = protein.residues[keep[r]];
+		double const* p = res.xyz[find_ca( res.atomNames )];
+		for ( int c = 0; c < 3; ++c ) parts.ca[r][c] = p[c];
+		std::vector<double*> xyz;
+		std::vector<std::string> nm;
+		protein.getIthResidueHeavyAtomXYZ( keep[r], xyz, nm );
+		parts.heavy.push_back( xyz );
+		parts.names.push_back( nm );
+	}
+	parts.m = protein.atomCount;
+	parts.atoms = protein.getAllAtomXYZs();
+}
+
+// CA rows of a moved heavy-atom model, one per residue (new nCA x 3 array).
+double** moved_ca( std::vector<std::vector<double*> > const& moved, std::vector<std::vector<std::string> > const& names )
+{
+	double** out = new2DArr( (int)moved.size(), 3 );
+	for ( size_t i = 0; i < moved.size(); ++i ) {
+		int const j = find_ca( names[i] );
+		if ( j < 0 ) continue;
+		for ( int c = 0; c < 3; ++c ) out[i][c] = moved[i][j][c];
+	}
+	return out;
+}
+
+void free_results( std::vector<std::pair<double, double*> >& results )
+{
+	for ( auto& r : results ) delete[] r.second;
+	results.clear();
+}
+
+bool usable_pose_count( double nm )
+{
+	if ( !( nm >= 1.0 ) || nm > 1e6 ) {
+		std::cout << "Error! The number of poses (-nm) must be at least 1; got " << nm << "." << std::endl;
+		return false;
+	}
+	return true;
+}
+
+// Model name (file name without its last four characters) and directory.
+void name_and_dir( std::string const& modelPath, std::string& name, std::string& dir )
+{
+	name = get_name_from_path( modelPath );
+	if ( name.size() > 4 ) name = name.substr( 0, name.size() - 4 );
+	dir = get_directory( modelPath );
+	if ( dir.empty() && modelPath.find( '/' ) == std::string::npos ) dir = ".";
+}
+
+// Reads the model and checks it has something to fit.
+bool load_model( std::string const& modelPath, ModelParts& parts )
+{
+	if ( !checkfile( modelPath ) ) {
+		std::cout << "Error! Cannot read the model file " << modelPath << std::endl;
+		return false;
+	}
+	Protein protein( modelPath, false );
+	if ( protein.residues.empty() ) {
+		std::cout << "Error! No residues read from the model file " << modelPath << std::endl;
+		return false;
+	}
+	extract_model( protein, parts );
+	if ( parts.skipped > 0 )
+		std::cout << "Warning! " << parts.skipped << " residues without a CA atom are left out of the fit." << std::endl;
+	if ( parts.nCA == 0 ) {
+		std::cout << "Error! No residue of the model file " << modelPath << " has a CA atom." << std::endl;
+		return false;
+	}
+	return true;
+}
+
+// The pose search shared by the roads.
+bool search_poses( FastDensityScore const& map, ModelParts& parts, std::string const& selection,
+	std::string const& name, std::string const& dir, bool quiet, int nm, double centre[3],
+	std::vector<std::pair<double, double*> >& results )
+{
+	translate_to_densCenter( parts.heavy, const_cast<double*>( map.densCenter ) );
+	double* c = getCenterPoint( parts.heavy, parts.names, selection );
+	for ( int r = 0; r < 3; ++r ) centre[r] = c[r];
+	delete[] c;
+	Placer placer( parts.nCA, centre, parts.heavy, parts.names, map, selection, name, dir, true, quiet );
+	int generation = 0;
+	bool const ok = placer.run( results, centre, nm, generation );
+	placer.memory_release();
+	return ok;
+}
+
+} // namespace
+
+int FitModelIntoDensity( std::string mapPath, std::string modelPath, double resolution, double nm,
+	double gridWidth, double threshold, bool quiet, bool report, std::string selection )
+{
+	std::clock_t const t0 = std::clock();
+	std::string name, dir;
+	name_and_dir( modelPath, name, dir );
+
+	if ( !usable_pose_count( nm ) ) return FIT_BAD_POSE_COUNT;
+	// Check both inputs before any work so that a bad path fails at once.
+	if ( !checkfile( modelPath ) ) {
+		std::cout << "Error! Cannot read the model file " << modelPath << std::endl;
+		return FIT_NO_MODEL;
+	}
+	if ( !checkfile( mapPath ) ) {
+		std::cout << "Error! Cannot read the density map " << mapPath << std::endl;
+		return FIT_NO_MAP;
+	}
+
+	FastDensityScore map;
+	if ( !map.readDensityMap( mapPath, resolution, gridWidth, threshold, quiet ) || !map.isLoaded ) {
+		std::cout << "Error! The density map " << mapPath << " could not be loaded; no model written." << std::endl;
+		return FIT_NO_MAP;
+	}
+
+	std::cout << "Placer> Fit '" << name << "' into the density map" << std::endl;
+
+	ModelParts parts;
+	if ( !load_model( modelPath, parts ) ) return FIT_NO_MODEL;
+
+	double centre[3];
+	std::vector<std::pair<double, double*> > results;
+	if ( !search_poses( map, parts, selection, name, dir, quiet, (int)nm, centre, results ) ) {
+		free_results( results );
+		return FIT_BAD_POSE_COUNT;
+	}
+
+	size_t const R = results.size();
+	std::vector<double**> moved_atoms( R, nullptr );
+	std::vector<double> rscc( R, 0.0 );
+	for ( size_t j = 0; j < R; ++j ) {
+		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, results[j].second, centre );
+		double** newCA = moved_ca( moved, parts.names );
+		moved_atoms[j] = rotate_allatom( parts.atoms, parts.ca, newCA, parts.nCA, parts.m );
+		rscc[j] = map.getRSCC( newCA, parts.nCA, 4.0 );
+		release2DArr( parts.nCA, newCA );
+		releaseVecVecT1D( moved );
+	}
+
+	std::vector<double> negated( R );
+	for ( size_t j = 0; j < R; ++j ) negated[j] = -rscc[j];
+	int* order = quickSortAscendingInd( negated );
+
+	int status = FIT_OK;
+	for ( size_t k = 1; k <= R; ++k ) {
+		int const j = order[k - 1];
+		std::string const name_k = name + "_" + intToString( (int)k );
+		std::string const path = dir + "/" + name_k + ".pdb";
+		if ( !SaveModel( modelPath, path, moved_atoms[j], parts.m ) ) {
+			status = FIT_WRITE_FAILED;
+			break;
+		}
+		if ( report ) std::cout << "Placer> RSCC of " << name_k << ": " << rscc[j] << std::endl;
+	}
+	delete[] order;
+	for ( size_t j = 0; j < R; ++j ) release2DArr( parts.m, moved_atoms[j] );
+	free_results( results );
+
+	std::cout << "Placer> time: " << ( std::clock() - t0 ) * 1e-6 << std::endl;
+	return status;
+}
+
+int FitModelIntoDensity( FastDensityScore const& map, std::string modelPath, double nm, bool quiet, bool report )
+{
+	std::clock_t const t0 = std::clock();
+	std::string name, dir;
+	name_and_dir( modelPath, name, dir );
+	if ( !usable_pose_count( nm ) ) return FIT_BAD_POSE_COUNT;
+	if ( !map.isLoaded ) {
+		std::cout << "Error! No density map is loaded; no model written." << std::endl;
+		return FIT_NO_MAP;
+	}
+	std::cout << "Placer> Fit '" << name << "' into the density map" << std::endl;
+	ModelParts parts;
+	if ( !load_model( modelPath, parts ) ) return FIT_NO_MODEL;
+
+	double centre[3];
+	std::vector<std::pair<double, double*> > results;
+	if ( !search_poses( map, parts, "CA", name, dir, quiet, (int)nm, centre, results ) ) {
+		free_results( results );
+		return FIT_BAD_POSE_COUNT;
+	}
+	FastDensityScore scorer( map );
+	int status = FIT_OK;
+	for ( size_t k = 0; k < results.size(); ++k ) {
+		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, results[k].second, centre );
+		double** newCA = moved_ca( moved, parts.names );
+		double** atoms = rotate_allatom( parts.atoms, parts.ca, newCA, parts.nCA, parts.m );
+		std::string const path = dir + "/" + name + "_" + intToString( (int)k + 1 ) + ".pdb";
+		if ( !SaveModel( modelPath, path, atoms, parts.m ) ) status = FIT_WRITE_FAILED;
+		if ( report ) std::cout << "Placer> RSCC = " << scorer.getRSCC( newCA, parts.nCA, 4.0 ) << std::endl;
+		release2DArr( parts.m, atoms );
+		release2DArr( parts.nCA, newCA );
+		releaseVecVecT1D( moved );
+		if ( status != FIT_OK ) break;
+	}
+	free_results( results );
+	std::cout << "Placer> time: " << ( std::clock() - t0 ) * 1e-6 << std::endl;
+	return status;
+}
+
+int FitModelIntoDensity( FastDensityScore const& map, double** ca, double** atoms, double*** caOut,
+	double*** atomsOut, std::vector<std::vector<double*> >& model, std::vector<std::vector<std::string> > const& names,
+	int n, int m, double nm, bool quiet )
+{
+	std::cout << "Placer> --------- Fit model into map ----------" << std::endl;
+	if ( !usable_pose_count( nm ) ) return FIT_BAD_POSE_COUNT;
+	if ( !map.isLoaded ) {
+		std::cout << "Error! No density map is loaded." << std::endl;
+		return FIT_NO_MAP;
+	}
+	if ( n < 1 || (int)model.size() != n || (int)names.size() != n ) {
+		std::cout << "Error! The model to fit has no residues." << std::endl;
+		return FIT_NO_MODEL;
+	}
+	translate_to_densCenter( model, const_cast<double*>( map.densCenter ) );
+	double* c = getCenterPoint( model, names, "CA" );
+	double centre[3] = { c[0], c[1], c[2] };
+	delete[] c;
+	std::vector<std::pair<double, double*> > results;
+	Placer placer( n, centre, model, names, map, "CA", "spi", "./", true, quiet );
+	int generation = 0;
+	placer.run( results, centre, (int)nm, generation );
+	FastDensityScore scorer( map );
+	for ( size_t k = 0; k < results.size(); ++k ) {
+		std::vector<std::vector<double*> > moved = Rotation_translation_euler( model, results[k].second, centre );
+		double** newCA = moved_ca( moved, names );
+		double** moved_all = rotate_allatom( atoms, ca, newCA, n, m );
+		for ( int i = 0; i < n; ++i )
+			for ( int r = 0; r < 3; ++r ) caOut[k][i][r] = newCA[i][r];
+		for ( int i = 0; i < m; ++i )
+			for ( int r = 0; r < 3; ++r ) atomsOut[k][i][r] = moved_all[i][r];
+		std::cout << "Placer> RSCC = " << scorer.getRSCC( newCA, n, 4.0 ) << std::endl;
+		release2DArr( m, moved_all );
+		release2DArr( n, newCA );
+		releaseVecVecT1D( moved );
+	}
+	placer.memory_release();
+	free_results( results );
+	return FIT_OK;
+}

@@ -1,0 +1,46 @@
+// The fitting engine's entry: load a map and a model, centre the model on
+// the map, search its pose (Placer), carry every kept pose to all atoms,
+// rank by real-space correlation and write the ranked models beside the
+// input model as <name>_1.pdb, <name>_2.pdb, ... (best first).
+#ifndef QUILT_FITTING_FITMODELINTODENSITY_HH
+#define QUILT_FITTING_FITMODELINTODENSITY_HH
+
+#include "density/FastDensityScore.hh"
+
+#include <string>
+#include <vector>
+
+// Result of a fit: 0 when every result file was written; otherwise one of
+// the codes below, after an "Error! ..." message on standard output.  No
+// result file is written when the inputs are unusable.
+enum FitStatus {
+	FIT_OK = 0,
+	FIT_BAD_POSE_COUNT = 2,
+	FIT_NO_MODEL = 3,
+	FIT_NO_MAP = 4,
+	FIT_WRITE_FAILED = 5
+};
+
+// File road of the fitting program.  nm: number of poses kept and files
+// written (a whole number, at least 1); gridWidth does not change the loaded
+// map; threshold is the density cut-off of the map's voxel list.
+int FitModelIntoDensity( std::string mapPath, std::string modelPath, double resolution, double nm,
+	double gridWidth, double threshold, bool quiet, bool report, std::string selection );
+
+// Same search on an already loaded map, selection "CA"; result k (search
+// order, not ranked) is written to <dir>/<name>_k.pdb.
+int FitModelIntoDensity( FastDensityScore const& map, std::string modelPath, double nm, bool quiet, bool report );
+
+// Same search on a loaded map and an extracted model: ca (n CA rows, the
+// residues of model/names in order), atoms (m rows).  The heavy-atom lists
+// model are moved onto the map centre in place.  caOut[k] (n rows) and
+// atomsOut[k] (m rows), provided by the caller for k < nm, receive the k-th
+// pose's CA and all-atom coordinates (search order).  No files.
+int FitModelIntoDensity( FastDensityScore const& map, double** ca, double** atoms, double*** caOut,
+	double*** atomsOut, std::vector<std::vector<double*> >& model, std::vector<std::vector<std::string> > const& names,
+	int n, int m, double nm, bool quiet );
+
+// Moves every atom by centre - (mean of all atoms); an empty model stays.
+void translate_to_densCenter( std::vector<std::vector<double*> >& model, double* centre );
+
+#endif

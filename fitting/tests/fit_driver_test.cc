@@ -1,0 +1,143 @@
+// The fit driver end to end on a synthetic model: a model moved away from
+// the density it was simulated from is fitted back; bad inputs write nothing.
+#include "fitting/FitModelIntoDensity.hh"
+
+#include "core/basic_fun_Quilt.hh"
+#include "fitting/tests/synthetic_model.hh"
+#include "testsupport/test_data.hh"
+#include "tools/SimulatedMap.hh"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+class FitDriver : public testing::Test {
+protected:
+	void SetUp() override
+	{
+		truth_ = synth::make_model();
+		std::vector<SimAtom> sim;
+		for ( synth::Atom const& a : truth_ ) sim.push_back( { a.p[0], a.p[1], a.p[2], element_weight( a.name.substr( 0, 1 ) ) } );
+		ASSERT_TRUE( write_mrc( dir_.file( "map.mrc" ), simulate_density( sim, 6.0, 1.5, 16.0 ) ) );
+		// Rotated by about 130 degrees and shifted by 12 A.
+		double const t[3] = { 7.0, -8.0, 5.5 };
+		synth::write_pdb( dir_.file( "moved.pdb" ), synth::moved( truth_, 1.1, 2.0, -0.6, t ) );
+	}
+
+	int fit( std::string const& map, std::string const& model, double nm, std::string* out = nullptr, bool report = true )
+	{
+		testing::internal::CaptureStdout();
+		int const rc = FitModelIntoDensity( map, model, 6.0, nm, 0.0, 0.0, true, report, "CA" );
+		std::string const text = testing::internal::GetCapturedStdout();
+		if ( out ) *out = text;
+		return rc;
+	}
+
+	std::vector<std::vector<double> > true_ca() const
+	{
+		std::vector<std::vector<double> > ca;
+		for ( synth::Atom const& a : truth_ )
+			if ( a.name == "CA" ) ca.push_back( { a.p[0], a.p[1], a.p[2] } );
+		return ca;
+	}
+
+	quilt_test::ScratchDir dir_{ "fitdriver" };
+	std::vector<synth::Atom> truth_;
+};
+
+TEST_F( FitDriver, MovedModelIsFittedBackAndRankedFilesWritten )
+{
+	std::string out;
+	ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "moved.pdb" ), 2, &out ), FIT_OK ) << out;
+	ASSERT_TRUE( quilt_test::path_exists( dir_.file( "moved_1.pdb" ) ) );
+	ASSERT_TRUE( quilt_test::path_exists( dir_.file( "moved_2.pdb" ) ) );
+	EXPECT_FALSE( quilt_test::path_exists( dir_.file( "moved_3.pdb" ) ) );
+	double const rmsd = synth::ca_rmsd( synth::read_ca( dir_.file( "moved_1.pdb" ) ), true_ca() );
+	EXPECT_LT( rmsd, 1.0 ) << out;
+	// Messages: the fit line and time always, correlations best first.
+	EXPECT_NE( out.find( "Placer> Fit 'moved' into the density map" ), std::string::npos );
+	EXPECT_NE( out.find( "Placer> time: " ), std::string::npos );
+	size_t const r1 = out.find( "Placer> RSCC of moved_1: " ), r2 = out.find( "Placer> RSCC of moved_2: " );
+	ASSERT_NE( r1, std::string::npos );
+	ASSERT_NE( r2, std::string::npos );
+	double const c1 = std::atof( out.c_str() + r1 + 25 ), c2 = std::atof( out.c_str() + r2 + 25 );
+	EXPECT_GE( c1, c2 );
+	EXPECT_GT( c1, 0.5 );
+	// The TER and END lines of the input are kept.
+	std::ifstream in( dir_.file( "moved_1.pdb" ).c_str() );
+	std::string line, last;
+	int lines = 0;
+	while ( std::getline( in, line ) ) {
+		last = line;
+		++lines;
+	}
+	EXPECT_EQ( last, "END" );
+	EXPECT_EQ( lines, (int)truth_.size() + 2 );
+}
+
+TEST_F( FitDriver, ResiduesWithoutCaAreLeftOutNotMisread )
+{
+	// Residue 5 loses its CA: its second atom is then C, which must not be
+	// taken for the CA.  The other residues still fit, and the residue's
+	// remaining atoms move with the model.
+	std::vector<synth::Atom> atoms;
+	double const t[3] = { -6.0, 9.0, 4.0 };
+	for ( synth::Atom const& a : synth::moved( truth_, 2.2, 1.7, 0.4, t ) )
+		if ( !( a.res == 5 && a.name == "CA" ) ) atoms.push_back( a );
+	synth::write_pdb( dir_.file( "noca.pdb" ), atoms );
+	std::string out;
+	ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "noca.pdb" ), 1, &out, false ), FIT_OK ) << out;
+	EXPECT_NE( out.find( "Warning! 1 residues without a CA atom" ), std::string::npos ) << out;
+	EXPECT_EQ( out.find( "RSCC of" ), std::string::npos );
+	std::vector<std::vector<double> > want = true_ca();
+	want.erase( want.begin() + 4 );
+	EXPECT_LT( synth::ca_rmsd( synth::read_ca( dir_.file( "noca_1.pdb" ) ), want ), 1.0 );
+}
+
+TEST_F( FitDriver, UnusableInputsWriteNoFiles )
+{
+	std::string out;
+	EXPECT_EQ( fit( dir_.file( "absent.mrc" ), dir_.file( "moved.pdb" ), 1, &out ), FIT_NO_MAP );
+	EXPECT_NE( out.find( "Error!" ), std::string::npos );
+	EXPECT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "absent.pdb" ), 1, &out ), FIT_NO_MODEL );
+	EXPECT_NE( out.find( "Error!" ), std::string::npos );
+
+	// A map file that is no map.
+	{
+		std::ofstream bad( dir_.file( "bad.mrc" ).c_str() );
+		bad << "not a density map\n";
+	}
+	EXPECT_EQ( fit( dir_.file( "bad.mrc" ), dir_.file( "moved.pdb" ), 1, &out ), FIT_NO_MAP );
+	// A model without residues.
+	{
+		std::ofstream empty( dir_.file( "empty.pdb" ).c_str() );
+		empty << "REMARK nothing here\nEND\n";
+	}
+	EXPECT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "empty.pdb" ), 1, &out ), FIT_NO_MODEL );
+	EXPECT_NE( out.find( "Error! No residues" ), std::string::npos );
+	// Fewer than one pose.
+	EXPECT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "moved.pdb" ), 0, &out ), FIT_BAD_POSE_COUNT );
+
+	EXPECT_FALSE( quilt_test::path_exists( dir_.file( "moved_1.pdb" ) ) );
+	EXPECT_FALSE( quilt_test::path_exists( dir_.file( "empty_1.pdb" ) ) );
+}
+
+TEST( TranslateToDensCenter, MovesTheMeanOfAllAtoms )
+{
+	std::vector<std::vector<double*> > model = { { new double[3]{ 0, 0, 0 }, new double[3]{ 2, 0, 0 } },
+		{ new double[3]{ 1, 3, 6 } } };
+	double centre[3] = { 10, 10, 10 };
+	translate_to_densCenter( model, centre );
+	EXPECT_DOUBLE_EQ( model[0][0][0], 9.0 );
+	EXPECT_DOUBLE_EQ( model[0][0][1], 9.0 );
+	EXPECT_DOUBLE_EQ( model[0][0][2], 8.0 );
+	EXPECT_DOUBLE_EQ( model[1][0][2], 14.0 );
+	releaseVecVecT1D( model );
+	std::vector<std::vector<double*> > empty;
+	translate_to_densCenter( empty, centre );
+	EXPECT_TRUE( empty.empty() );
+}
+
+} // namespace
