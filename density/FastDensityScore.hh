@@ -1,0 +1,271 @@
+// The loaded density map as the scoring code sees it, and the scores of
+// atomic models against it.
+//
+// Conventions
+// - The map is held on the full unit-cell grid: density() has extents
+//   grid[0] x grid[1] x grid[2], indexed from 1, x fastest.  Element
+//   (1,1,1) is the voxel at grid index origin (0-based grid units).
+// - Cell matrices act on column vectors: fractional f = c2f * x and
+//   Cartesian x = f2c * f, f2c being the standard upper-triangular
+//   fractional-to-Cartesian matrix of the cell (a along x, b in the xy plane).
+// - A Cartesian point x lies at the real, 1-based grid coordinate
+//   f_a * grid[a] - origin[a] + 1, wrapped into [0, grid[a]) so that atoms
+//   outside the stored block are taken from their periodic images.
+// - Lengths in Angstrom, B factors in A^2, pose angles in radians.
+//
+// Copies share what never changes after loading (the map values, the voxel
+// list, the fast-score cache, also when it is built after the copy); a copy
+// costs no map copy and no FFT.  Writing through mutableDensity() detaches
+// the writer's map and empties its cache; other copies are unaffected.
+#ifndef QUILT_DENSITY_FASTDENSITYSCORE_HH
+#define QUILT_DENSITY_FASTDENSITYSCORE_HH
+
+#include "density/Scattering.hh"
+#include "farray/FArray3D.hh"
+#include "farray/FArray4D.hh"
+
+#include <complex>
+#include <memory>
+#include <string>
+#include <vector>
+
+class DensityScore;
+
+// The B-binned, smoothed and spline-prefiltered copy of a map from which the
+// fast density score reads (axes x, y, z, B bin; all ranges from 1).  Built
+// once per map; immutable afterwards and shared by copies of the map.
+struct FastDensityCache {
+	farray::FArray4D< double > coeffs;
+	int nBins = 0;
+	double kmin = 0.0;
+	double kmax = 0.0;
+	double kstep = 0.0;
+	int grid[ 3 ] = { 0, 0, 0 };   // grid and origin the cache was built for
+	int origin[ 3 ] = { 0, 0, 0 };
+	double scale = 0.0;           // 1 / (4 (hi - lo)) of the first smoothed map
+	double effB = 0.0;            // map constants the kernels were built with
+	double minMult = 0.0;
+};
+
+// The voxels above the density threshold: positions (Angstrom) and values.
+// Shared between copies; rows point into one block.
+struct DensityVoxelList {
+	std::vector< double > xyz;      // 3 n values
+	std::vector< double* > rows;    // n row pointers into xyz
+	std::vector< double > values;   // n values
+};
+
+class FastDensityScore {
+public:
+	using Model = std::vector< std::vector< double* > >;
+	using AtomNames = std::vector< std::vector< std::string > >;
+
+	FastDensityScore();
+	FastDensityScore( FastDensityScore const& );
+	FastDensityScore& operator=( FastDensityScore const& );
+	FastDensityScore( FastDensityScore&& ) noexcept;
+	FastDensityScore& operator=( FastDensityScore&& ) noexcept;
+	virtual ~FastDensityScore();
+
+	// Back to the constructor's settings (flags, cell, grid, masks, FSC
+	// settings); the map values, voxel list and fast-score cache stay.
+	void init();
+
+	// ---- loading -------------------------------------------------------
+	// Loads an MRC/CCP4 map of 32-bit floats onto the full unit-cell grid and
+	// derives every parameter.  reso: map resolution (0 = automatic from the
+	// voxel size); apix: only used by the resampling branch of
+	// computeDensParams; thr: density threshold of the voxel list; quiet
+	// suppresses the "ReadMrc> " report.  On failure prints an "Error! ..."
+	// line, returns false and keeps the previously loaded map untouched.
+	bool readDensityMap( std::string file, double reso, double apix, double thr, bool quiet );
+	// Pads the stored block with zeros up to the unit-cell grid (keeps indices).
+	void expandToUnitCell();
+	// Reverses the byte order of each of n 4-byte words in place.
+	static void swap4_aligned( void* p, long n );
+
+	// ---- derived parameters ---------------------------------------------
+	// Cell matrices, volume and reciprocal cell from cellDimensions and
+	// cellAngles.  False (and "Warning! Invalid crystal cell dimensions.")
+	// when the cell is degenerate; nothing but f2c is changed then.
+	bool computeCrystParams();
+	// Forces cubic voxels of edge a (cell edges := grid * a); empties the cache.
+	void set_voxel_spacing( double a );
+	// The map changed: drops the fast-score cache.
+	void density_change_trigger();
+	// Voxel list (values strictly above thr) with its centre, Rg and radius.
+	void computeDensParams( std::string file, double reso, double apix, double thr, bool resample );
+	// Constants of the CA correlation over the voxel list (getCC).
+	void calcute_CC_CA_para( double reso );
+
+	// ---- map values -----------------------------------------------------
+	farray::FArray3D< double > const& density() const { return *density_; }
+	// Writable map values: detaches this object's map from its copies and
+	// empties the fast-score cache.
+	farray::FArray3D< double >& mutableDensity();
+	// Cartesian position (A) of the voxel at 0-based indices (i, j, k) of
+	// density(); the voxel list and the correlation's nearness test use it.
+	void voxelPosition( double i, double j, double k, double* out ) const;
+
+	// Column-vector products with the cell matrices.
+	void cartToFrac( double const* x, double* f ) const;
+	void fracToCart( double const* f, double* x ) const;
+
+	// ---- real-space correlation of a CA trace (higher is better) -------
+	// Mask-weighted correlation between the map and a CA model density,
+	// times the fraction of CAs within radius of a voxel position (radius
+	// <= 0: no such factor).  0 for an empty trace or a vanishing variance.
+	double getRSCC( double** ca, int n, double radius );
+	double getRSCC( std::vector< double* > ca, double radius );
+	// The same; with gradientWanted also adds d(score)/d(atom) into grad
+	// (n x 3, caller-allocated), the near fraction held constant.
+	double getRSCC( double** xyz, int n, double** grad, bool gradientWanted, double radius );
+	// Gradient over the 6-D pose x of the correlation of `moved` (the trace
+	// xyz moved by x about centre), radius 4.
+	void dCCdx_RSCC_6D_CA( double** xyz, double** moved, double* centre, int n, double* x, double* grad );
+	// Correlation of the window of residues around residue i (0-based).
+	double getRSCC_Res_CA( double** ca, int n, int i, int window );
+	// Weighted correlation of a model map against the map (mask empty:
+	// weight 1 everywhere).
+	double getRSCC( farray::FArray3D< double > const& calc, farray::FArray3D< double > const& mask );
+
+	// ---- correlation over the voxel list: (1 - CC) * 100, lower is better
+	double getCC( int n, double** CA );
+	double getCC( std::vector< double* > points );
+	double getCC_dist( int n, double** d2 );
+
+	// ---- fast density score (higher is better) ---------------------------
+	// Builds the fast-score cache (the argument is not used).
+	void get_init_fast_dens( double unused = 8.0 );
+	// Builds the cache when it is empty or stale; false when no map is loaded.
+	bool ensureFastCache();
+	// The cache, or null before the first fast-score call.
+	std::shared_ptr< FastDensityCache const > fastCache() const;
+	bool fastCacheEmpty() const;
+
+	// Sum of the smoothed map at the points, each taken as a carbon atom at
+	// the map's effective B.
+	double getFastDensScore( double** xyz, int n );
+	double getFastDensScore( std::vector< double* > points, int count );
+
+	// Fast score of the selected atoms of a model moved by the 6-D pose x
+	// about centre (p' = centre + x[0..2] + R(x[3],x[4],x[5]) (p - centre)).
+	// selection: "backbone" (N, CA, C), "centroid" (all but SG), anything
+	// else only CA.  The model is not changed.
+	double getFastDensScore_6D( Model const& model, AtomNames const& names, double* x, double* centre,
+		std::string selection );
+	// d(score)/dx[0..5] of getFastDensScore_6D.  Note: grad before centre.
+	void dCCdx_fastRes_6D( Model const& model, AtomNames const& names, double* x, double* grad,
+		double* centre, std::string selection );
+	// Score and gradient in one pass (what the two calls above give).
+	double getFastDensScoreAndGrad_6D( Model const& model, AtomNames const& names, double* x,
+		double* grad, double* centre, std::string selection );
+
+	// ---- calculated density -------------------------------------------------
+	// Density of the atoms on the grid of the map (extents of density()) and
+	// a 0/1 mask of the voxels within the atoms' cut-off radii; atoms outside
+	// the grid box are skipped.  resolution > 0 smooths the mask; forcedB > 0
+	// sets the mask radius from that B; forcedMaskRadius > 0 fixes it.
+	void calcRhoC( std::vector< poseCoord > const& atoms, double resolution, farray::FArray3D< double >& rhoC,
+		farray::FArray3D< double >& mask, double forcedB, double Bmax, double forcedMaskRadius );
+	// resolution 0, no forced B, B ceiling 600, no forced mask radius.
+	void calcRhoC( std::vector< poseCoord > const& atoms, farray::FArray3D< double >& rhoC,
+		farray::FArray3D< double >& mask );
+
+	// ---- reciprocal space -------------------------------------------------------
+	// Squared reciprocal length (1/A^2) of the frequency (h, k, l).
+	double S2( int h, int k, int l ) const;
+	void getResolutionBins( int nbins, double S_lo, double S_hi, std::vector< double >& centres,
+		std::vector< int >& counts, bool in_S2 );
+	void getFSC( farray::FArray3D< std::complex< double > > const& F_model,
+		farray::FArray3D< std::complex< double > > const& F_map, int nbins, double S_lo, double S_hi,
+		std::vector< double >& fsc, bool in_S2 );
+	double ReportFSC( Model const& xyz, AtomNames const& names, double resolution );
+
+	// ---- per-residue correlation --------------------------------------------
+	double getRSCC_Res( int residue, int window, Model xyz, AtomNames names, bool flag );
+	double getRSCC_Res( int residue, Model xyz, AtomNames names );
+
+	// Side-chain weight of a residue type (1.0 outside the table).
+	static double get_sc_scale( std::string residue );
+
+	// ---- fields ---------------------------------------------------------------
+	bool isLoaded;
+	double modelResolution;   // resolution of getRSCC's CA model density
+	double atomMask;          // atom mask radius; only raised by loading
+	double caMask;            // CA mask radius; only raised by loading
+	double forceApix;         // forced cubic voxel size; 0 = off
+	double maskPadding;       // margin added to caMask for getRSCC's window
+	int nFastBins;            // B bins of the fast score
+	double kmin, kmax, kstep; // of the current fast-score cache
+	int fastGrid[ 3 ];        // grid and origin of the current cache
+	int fastOrigin[ 3 ];
+	bool quiet;
+	double minMult;           // 16 (largest voxel edge)^2
+	double effB;              // 16 (effective resolution)^2
+	int grid[ 3 ];            // unit-cell sampling MX, MY, MZ
+	int origin[ 3 ];          // grid index of density(1,1,1)
+	double altorigin[ 3 ];    // ORIGIN words of the header
+	double voxelOrigin[ 3 ];  // Cartesian position of density(1,1,1)
+	double densCenter[ 3 ];
+	bool useAltOrigin;
+	double densRg;
+	double densRadius;
+	double** densPoints;      // nDensPoints rows (x, y, z); shared, read-only
+	double* densValues;
+	int nDensPoints;
+	double gridWidth;         // cube root of the voxel volume
+	double densCutoff;
+	double f2c[ 3 ][ 3 ];
+	double c2f[ 3 ][ 3 ];
+	float cellDimensions[ 3 ];
+	float cellAngles[ 3 ];
+	float rcellDimensions[ 3 ];
+	float cosRcellAngles[ 3 ];
+	double cellVolume;
+	int resizeMultiple[ 3 ];
+	double fscLowRes;
+	double fscHighRes;
+	int nFscBins;
+	bool fscSquaredBins;
+	double caK, caC, caCutoff2, caMaskOffset;
+
+private:
+	// Selected atoms of the model last given to the pose score, with their
+	// weights and B-bin taps; rebuilt when the model, the selection or the
+	// cache changes.
+	struct PoseAtoms {
+		void const* modelData = nullptr;
+		void const* namesData = nullptr;
+		std::vector< std::size_t > residueSizes;
+		std::string selection;
+		std::vector< int > residue, atom;      // where each selected atom sits
+		std::shared_ptr< FastDensityCache const > cache;
+		double effB = 0.0;
+		std::vector< double > weight;
+		std::vector< int > nBinTaps;          // distinct bins each atom reads
+		std::vector< long > binOff;           // 4 per atom: offsets of those bins
+		std::vector< double > binWeight;      // 4 per atom
+	};
+
+	bool loadMapFile( std::string const& file, double reso, double apix, double thr, bool q );
+	void setVoxelList( std::shared_ptr< DensityVoxelList > list );
+	static int binTaps( double bin, FastDensityCache const& c, long* off, double* w );
+	double binCoordinate( OneGaussianScattering const& g, FastDensityCache const& c ) const;
+	bool preparePoseAtoms( Model const& model, AtomNames const& names, std::string const& selection );
+	double poseScore( Model const& model, double const* x, double const* centre, double* grad );
+	double rsccCore( double** xyz, int n, double** grad, bool gradientWanted, double radius );
+
+	std::shared_ptr< farray::FArray3D< double > > density_;
+	// Cache holder shared by the copies of one map; a change of the map gives
+	// the changed object a fresh, empty holder.
+	struct FastCacheSlot {
+		std::shared_ptr< FastDensityCache const > cache;
+	};
+	std::shared_ptr< FastCacheSlot > fastSlot_;
+	std::shared_ptr< DensityVoxelList > voxelList_;
+	std::shared_ptr< DensityScore > densityScore_; // the resampled voxel list's source
+	PoseAtoms pose_;
+};
+
+#endif

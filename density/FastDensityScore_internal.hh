@@ -1,0 +1,152 @@
+// Helpers shared by the FastDensityScore sources (not part of its interface).
+#ifndef QUILT_DENSITY_FASTDENSITYSCORE_INTERNAL_HH
+#define QUILT_DENSITY_FASTDENSITYSCORE_INTERNAL_HH
+
+#include <cmath>
+
+namespace fds_detail {
+
+double const kPi2 = 9.869604401089358;  // pi^2
+double const kLn1e4 = 9.210340371976182; // ln 10000
+
+// Sums of a weighted Pearson correlation.
+struct WeightedSums {
+	double w = 0.0, c = 0.0, o = 0.0, cc = 0.0, oo = 0.0, oc = 0.0;
+	void add( double wt, double calc, double obs )
+	{
+		w += wt;
+		c += wt * calc;
+		o += wt * obs;
+		cc += wt * calc * calc;
+		oo += wt * obs * obs;
+		oc += wt * obs * calc;
+	}
+	double varC() const { return cc - c * c / w; }
+	double varO() const { return oo - o * o / w; }
+	double cov() const { return oc - o * c / w; }
+	// The correlation; 0 when the weights vanish or either variance is not
+	// positive (a constant map or model, or an empty selection).
+	double correlation() const
+	{
+		if ( !( w > 0.0 ) ) return 0.0;
+		double const vc = varC(), vo = varO();
+		if ( !( vc > 0.0 ) || !( vo > 0.0 ) ) return 0.0;
+		double const r = cov() / std::sqrt( vo * vc );
+		return std::isfinite( r ) ? r : 0.0;
+	}
+};
+
+// Rotation of the 6-D pose, R = Rz(a) Rx(b) Rz(c), and its derivatives with
+// respect to a, b and c.  R acts on column vectors: p' = R p.
+struct PoseRotation {
+	double R[ 3 ][ 3 ];
+	double dR[ 3 ][ 3 ][ 3 ];
+	explicit PoseRotation( double const* ang, bool derivatives = true )
+	{
+		double const sa = std::sin( ang[ 0 ] ), ca = std::cos( ang[ 0 ] );
+		double const sb = std::sin( ang[ 1 ] ), cb = std::cos( ang[ 1 ] );
+		double const sc = std::sin( ang[ 2 ] ), cc = std::cos( ang[ 2 ] );
+		double const r[ 3 ][ 3 ] = { { ca * cc - sa * cb * sc, ca * sc + sa * cb * cc, sa * sb },
+			{ -sa * cc - ca * cb * sc, -sa * sc + ca * cb * cc, ca * sb }, { sb * sc, -sb * cc, cb } };
+		for ( int i = 0; i < 3; ++i )
+			for ( int j = 0; j < 3; ++j ) R[ i ][ j ] = r[ i ][ j ];
+		if ( !derivatives ) return;
+		double const da[ 3 ][ 3 ] = { { -sa * cc - ca * cb * sc, -sa * sc + ca * cb * cc, ca * sb },
+			{ -ca * cc + sa * cb * sc, -ca * sc - sa * cb * cc, -sa * sb }, { 0.0, 0.0, 0.0 } };
+		double const db[ 3 ][ 3 ] = { { sa * sb * sc, -sa * sb * cc, sa * cb }, { ca * sb * sc, -ca * sb * cc, ca * cb },
+			{ cb * sc, -cb * cc, -sb } };
+		double const dc[ 3 ][ 3 ] = { { -ca * sc - sa * cb * cc, ca * cc - sa * cb * sc, 0.0 },
+			{ sa * sc - ca * cb * cc, -sa * cc - ca * cb * sc, 0.0 }, { sb * cc, sb * sc, 0.0 } };
+		for ( int i = 0; i < 3; ++i ) {
+			for ( int j = 0; j < 3; ++j ) {
+				dR[ 0 ][ i ][ j ] = da[ i ][ j ];
+				dR[ 1 ][ i ][ j ] = db[ i ][ j ];
+				dR[ 2 ][ i ][ j ] = dc[ i ][ j ];
+			}
+		}
+	}
+	// sum over k, l of dR_m[k][l] M[k][l]
+	double contract( int m, double const M[ 3 ][ 3 ] ) const
+	{
+		double s = 0.0;
+		for ( int k = 0; k < 3; ++k )
+			for ( int l = 0; l < 3; ++l ) s += dR[ m ][ k ][ l ] * M[ k ][ l ];
+		return s;
+	}
+};
+
+// Real 1-based grid coordinate wrapped into [0, n).
+inline double wrap_grid( double p, int n )
+{
+	double u = std::fmod( p, double( n ) );
+	if ( u < 0.0 ) u += n;
+	if ( u >= n ) u = 0.0; // -tiny + n rounds to n
+	return u;
+}
+
+// Cubic B-spline taps of one axis at the 0-based coordinate c: four storage
+// offsets (periodic over n points, times the axis stride), the weights and
+// their derivatives with respect to c.
+struct SplineTaps {
+	long off[ 4 ];
+	double w[ 4 ];
+	double dw[ 4 ];
+};
+
+inline void spline_taps( double c, int n, long stride, SplineTaps& t )
+{
+	double const fl = std::floor( c );
+	double const u = c - fl;
+	int const i = int( fl );
+	t.w[ 3 ] = u * u * u / 6.0;
+	t.w[ 0 ] = u * ( u - 1.0 ) / 2.0 + 1.0 / 6.0 - t.w[ 3 ];
+	t.w[ 2 ] = u + t.w[ 0 ] - 2.0 * t.w[ 3 ];
+	t.w[ 1 ] = 1.0 - t.w[ 0 ] - t.w[ 2 ] - t.w[ 3 ];
+	t.dw[ 3 ] = u * u / 2.0;
+	t.dw[ 0 ] = u - t.dw[ 3 ] - 0.5;
+	t.dw[ 2 ] = 1.0 - 2.0 * t.dw[ 3 ] + t.dw[ 0 ];
+	t.dw[ 1 ] = -( t.dw[ 3 ] + t.dw[ 0 ] + t.dw[ 2 ] );
+	for ( int j = 0; j < 4; ++j ) {
+		int m = ( i - 1 + j ) % n;
+		if ( m < 0 ) m += n;
+		t.off[ j ] = m * stride;
+	}
+}
+
+// Value and gradient (grid units, x y z) of a periodic cubic spline whose
+// coefficients start at data (x fastest), summed over the bin blocks
+// binOff[b] (offsets into data) with weights binW[b].
+inline double spline_value_grad( double const* data, SplineTaps const& tx, SplineTaps const& ty,
+	SplineTaps const& tz, long const* binOff, double const* binW, int nBinTaps, double* grad )
+{
+	double v = 0.0, gx = 0.0, gy = 0.0, gz = 0.0;
+	for ( int b = 0; b < nBinTaps; ++b ) {
+		double const* blk = data + binOff[ b ];
+		double const wb = binW[ b ];
+		for ( int jz = 0; jz < 4; ++jz ) {
+			double const* pz = blk + tz.off[ jz ];
+			double const wz = tz.w[ jz ] * wb, dwz = tz.dw[ jz ] * wb;
+			for ( int jy = 0; jy < 4; ++jy ) {
+				double const* p = pz + ty.off[ jy ];
+				double const c0 = p[ tx.off[ 0 ] ], c1 = p[ tx.off[ 1 ] ], c2 = p[ tx.off[ 2 ] ], c3 = p[ tx.off[ 3 ] ];
+				double const sx = tx.w[ 0 ] * c0 + tx.w[ 1 ] * c1 + tx.w[ 2 ] * c2 + tx.w[ 3 ] * c3;
+				double const sdx = tx.dw[ 0 ] * c0 + tx.dw[ 1 ] * c1 + tx.dw[ 2 ] * c2 + tx.dw[ 3 ] * c3;
+				double const wzy = wz * ty.w[ jy ];
+				v += wzy * sx;
+				gx += wzy * sdx;
+				gy += wz * ty.dw[ jy ] * sx;
+				gz += dwz * ty.w[ jy ] * sx;
+			}
+		}
+	}
+	if ( grad ) {
+		grad[ 0 ] = gx;
+		grad[ 1 ] = gy;
+		grad[ 2 ] = gz;
+	}
+	return v;
+}
+
+} // namespace fds_detail
+
+#endif

@@ -1,0 +1,471 @@
+// FastDensityScore: construction, copies and loading of MRC/CCP4 maps of
+// 32-bit floats onto the full unit-cell grid.
+//
+// Header words used (byte offset, 4-byte words):
+//   0  NC, NR, NS   extents along columns, rows, sections
+//  12  MODE         2 = 32-bit float (the only mode read here)
+//  16  NCSTART...   start indices of the stored block (grid units)
+//  28  MX, MY, MZ   unit-cell sampling (intervals along x, y, z)
+//  40  a, b, c      cell edges (A)
+//  52  alpha...     cell angles (degrees)
+//  64  MAPC...      axis of columns, rows, sections (1 = x, 2 = y, 3 = z)
+//  92  NSYMBT       bytes of symmetry records after the 1024-byte header
+// 196  ORIGIN x,y,z Cartesian position of the block (A), when not zero
+// 208  "MAP"        file type stamp
+#include "density/FastDensityScore.hh"
+
+#include "density/DensityScore.hh"
+#include "farray/DynamicIndexRange.hh"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+using farray::DynamicIndexRange;
+using farray::FArray3D;
+
+FastDensityScore::FastDensityScore()
+	: isLoaded( false ),
+	  modelResolution( 0.0 ),
+	  atomMask( 3.2 ),
+	  caMask( 6.0 ),
+	  forceApix( 0.0 ),
+	  maskPadding( 2.0 ),
+	  nFastBins( 1 ),
+	  kmin( 0.0 ),
+	  kmax( 0.0 ),
+	  kstep( 0.0 ),
+	  quiet( false ),
+	  minMult( 0.0 ),
+	  effB( 0.0 ),
+	  useAltOrigin( false ),
+	  densRg( 0.0 ),
+	  densRadius( 0.0 ),
+	  densPoints( nullptr ),
+	  densValues( nullptr ),
+	  nDensPoints( 0 ),
+	  gridWidth( 0.0 ),
+	  densCutoff( 0.0 ),
+	  cellVolume( 0.0 ),
+	  fscLowRes( 10.0 ),
+	  fscHighRes( 0.0 ),
+	  nFscBins( 50 ),
+	  fscSquaredBins( false ),
+	  caK( 0.0 ),
+	  caC( 0.0 ),
+	  caCutoff2( 0.0 ),
+	  caMaskOffset( 0.0 ),
+	  density_( std::make_shared< FArray3D< double > >() ),
+	  fastSlot_( std::make_shared< FastCacheSlot >() ),
+	  voxelList_( std::make_shared< DensityVoxelList >() )
+{
+	for ( int i = 0; i < 3; ++i ) {
+		fastGrid[ i ] = 0;
+		fastOrigin[ i ] = 0;
+		grid[ i ] = 0;
+		origin[ i ] = 0;
+		altorigin[ i ] = 0.0;
+		voxelOrigin[ i ] = 0.0;
+		densCenter[ i ] = 0.0;
+		cellDimensions[ i ] = 1.0f;
+		cellAngles[ i ] = 1.0f;
+		rcellDimensions[ i ] = 0.0f;
+		cosRcellAngles[ i ] = 0.0f;
+		resizeMultiple[ i ] = 2;
+		for ( int j = 0; j < 3; ++j ) {
+			f2c[ i ][ j ] = ( i == j ) ? 1.0 : 0.0;
+			c2f[ i ][ j ] = ( i == j ) ? 1.0 : 0.0;
+		}
+	}
+}
+
+FastDensityScore::FastDensityScore( FastDensityScore const& ) = default;
+FastDensityScore& FastDensityScore::operator=( FastDensityScore const& ) = default;
+FastDensityScore::FastDensityScore( FastDensityScore&& ) noexcept = default;
+FastDensityScore& FastDensityScore::operator=( FastDensityScore&& ) noexcept = default;
+FastDensityScore::~FastDensityScore() = default;
+
+void FastDensityScore::init()
+{
+	isLoaded = false;
+	for ( int i = 0; i < 3; ++i ) {
+		cellDimensions[ i ] = 1.0f;
+		cellAngles[ i ] = 1.0f;
+		grid[ i ] = 0;
+		origin[ i ] = 0;
+	}
+	useAltOrigin = false;
+	nFastBins = 1;
+	nFscBins = 50;
+	gridWidth = 0.0;
+	fscSquaredBins = false;
+	atomMask = 3.2;
+	maskPadding = 2.0;
+	caMask = 6.0;
+	forceApix = 0.0;
+	effB = 0.0;
+	fscLowRes = 10.0;
+	fscHighRes = 0.0;
+}
+
+void FastDensityScore::swap4_aligned( void* p, long n )
+{
+	unsigned char* b = static_cast< unsigned char* >( p );
+	for ( long i = 0; i < n; ++i, b += 4 ) {
+		std::swap( b[ 0 ], b[ 3 ] );
+		std::swap( b[ 1 ], b[ 2 ] );
+	}
+}
+
+farray::FArray3D< double >& FastDensityScore::mutableDensity()
+{
+	if ( density_.use_count() > 1 ) density_ = std::make_shared< FArray3D< double > >( *density_ );
+	density_change_trigger();
+	return *density_;
+}
+
+void FastDensityScore::cartToFrac( double const* x, double* f ) const
+{
+	for ( int j = 0; j < 3; ++j ) f[ j ] = c2f[ j ][ 0 ] * x[ 0 ] + c2f[ j ][ 1 ] * x[ 1 ] + c2f[ j ][ 2 ] * x[ 2 ];
+}
+
+void FastDensityScore::fracToCart( double const* f, double* x ) const
+{
+	for ( int j = 0; j < 3; ++j ) x[ j ] = f2c[ j ][ 0 ] * f[ 0 ] + f2c[ j ][ 1 ] * f[ 1 ] + f2c[ j ][ 2 ] * f[ 2 ];
+}
+
+void FastDensityScore::voxelPosition( double i, double j, double k, double* out ) const
+{
+	double f[ 3 ] = { i / grid[ 0 ], j / grid[ 1 ], k / grid[ 2 ] };
+	fracToCart( f, out );
+	for ( int a = 0; a < 3; ++a ) out[ a ] += voxelOrigin[ a ];
+}
+
+bool FastDensityScore::readDensityMap( std::string file, double reso, double apix, double thr, bool q )
+{
+	// Load into a copy (cheap: the big arrays are shared) and take it over
+	// only on success, so that a failed reload keeps the earlier map.
+	FastDensityScore loaded( *this );
+	if ( !loaded.loadMapFile( file, reso, apix, thr, q ) ) return false;
+	*this = std::move( loaded );
+	return true;
+}
+
+namespace {
+
+int32_t word_i( unsigned char const* h, int off )
+{
+	int32_t v;
+	std::memcpy( &v, h + off, 4 );
+	return v;
+}
+
+float word_f( unsigned char const* h, int off )
+{
+	float v;
+	std::memcpy( &v, h + off, 4 );
+	return v;
+}
+
+void print3( char const* label, double a, double b, double c )
+{
+	std::cout << label << a << " x " << b << " x " << c << std::endl;
+}
+
+} // namespace
+
+bool FastDensityScore::loadMapFile( std::string const& file, double reso, double apix, double thr, bool q )
+{
+	quiet = q;
+	densCutoff = thr;
+
+	std::ifstream in( file.c_str(), std::ios::binary );
+	if ( !in ) {
+		std::cout << "Error! No map can be loaded." << std::endl;
+		return false;
+	}
+
+	// The header: 1024 bytes, or as many as the file holds.
+	unsigned char h[ 1024 ];
+	std::memset( h, 0, sizeof( h ) );
+	in.read( reinterpret_cast< char* >( h ), sizeof( h ) );
+	long const got = static_cast< long >( in.gcount() );
+	in.clear();
+	if ( got < 76 ) {
+		std::cout << "Error! Improperly formatted line in MRC map.  Not loading map." << std::endl;
+		return false;
+	}
+	if ( got < 96 ) {
+		std::cout << "Error! Failed reading symmetry bytes record.  Not loading map." << std::endl;
+		return false;
+	}
+	if ( got < 208 ) {
+		std::cout << "Error! Improperly formatted line in MRC map.  Not loading map." << std::endl;
+		return false;
+	}
+	if ( got < 211 || std::memcmp( h + 208, "MAP", 3 ) != 0 ) {
+		std::cout << "Error! 'MAP' string missing, not a valid MRC map.  Not loading map." << std::endl;
+		return false;
+	}
+
+	// Byte order: MODE must read 2 in one of the two orders.
+	bool swapped = false;
+	{
+		int32_t mode = word_i( h, 12 );
+		if ( mode != 2 ) {
+			swap4_aligned( &mode, 1 );
+			if ( mode != 2 ) {
+				std::cout << "Non-real (32-bit float) data types are unsupported.  Not loading map." << std::endl;
+				return false;
+			}
+			swapped = true;
+			swap4_aligned( h, 19 );        // words 0 .. 18: extents to axis map
+			swap4_aligned( h + 92, 1 );    // NSYMBT
+			swap4_aligned( h + 196, 3 );   // ORIGIN
+		}
+	}
+
+	int32_t ext[ 3 ], start[ 3 ], samp[ 3 ], crs2xyz[ 3 ];
+	float orig[ 3 ];
+	for ( int i = 0; i < 3; ++i ) {
+		ext[ i ] = word_i( h, 4 * i );
+		start[ i ] = word_i( h, 16 + 4 * i );
+		samp[ i ] = word_i( h, 28 + 4 * i );
+		cellDimensions[ i ] = word_f( h, 40 + 4 * i );
+		cellAngles[ i ] = word_f( h, 52 + 4 * i );
+		crs2xyz[ i ] = word_i( h, 64 + 4 * i );
+		orig[ i ] = word_f( h, 196 + 4 * i );
+	}
+	int32_t nsymbt = word_i( h, 92 );
+
+	if ( !quiet ) {
+		if ( reso == 0.0 ) std::cout << "ReadMrc> Setting resolution to AUTO" << std::endl;
+		else std::cout << "ReadMrc> resolution: " << reso << "A" << std::endl;
+		std::cout << "ReadMrc> Atom mask: " << atomMask << "A" << std::endl;
+		std::cout << "ReadMrc> CA atom mask: " << caMask << "A" << std::endl;
+		std::cout << "ReadMrc> Read density map'" << file << "'" << std::endl;
+		print3( "ReadMrc> extent: ", ext[ 0 ], ext[ 1 ], ext[ 2 ] );
+		print3( "ReadMrc> origin: ", start[ 0 ], start[ 1 ], start[ 2 ] );
+		print3( "ReadMrc> altorigin: ", orig[ 0 ], orig[ 1 ], orig[ 2 ] );
+		print3( "ReadMrc> grid: ", samp[ 0 ], samp[ 1 ], samp[ 2 ] );
+		print3( "ReadMrc> celldim: ", cellDimensions[ 0 ], cellDimensions[ 1 ], cellDimensions[ 2 ] );
+		print3( "ReadMrc> cellangles: ", cellAngles[ 0 ], cellAngles[ 1 ], cellAngles[ 2 ] );
+	}
+
+	// Sizes from the header are checked before anything is allocated.
+	if ( ext[ 0 ] <= 0 || ext[ 1 ] <= 0 || ext[ 2 ] <= 0 ) {
+		std::cout << "Error! Map extents " << ext[ 0 ] << " x " << ext[ 1 ] << " x " << ext[ 2 ]
+		          << " are not positive.  Not loading map." << std::endl;
+		return false;
+	}
+	int64_t const nvox = int64_t( ext[ 0 ] ) * ext[ 1 ] * ext[ 2 ];
+	if ( nvox > INT_MAX ) {
+		std::cout << "Error! Map extents " << ext[ 0 ] << " x " << ext[ 1 ] << " x " << ext[ 2 ]
+		          << " hold too many voxels.  Not loading map." << std::endl;
+		return false;
+	}
+	if ( nsymbt < 0 ) {
+		std::cout << "Warning! Negative symmetry record length taken as 0.  Continuing." << std::endl;
+		nsymbt = 0;
+	}
+
+	in.seekg( 0, std::ios::end );
+	int64_t const fileSize = static_cast< int64_t >( in.tellg() );
+	int64_t const dataOffset = fileSize - 4 * nvox;
+	int64_t readAt = 1024 + int64_t( nsymbt );
+	if ( dataOffset == 1024 + int64_t( nsymbt ) ) {
+		// as expected
+	} else if ( dataOffset == 1024 ) {
+		std::cout << "Warning! File contains bogus symmetry record.  Continuing." << std::endl;
+		nsymbt = 0;
+		readAt = 1024;
+	} else if ( dataOffset < 1024 ) {
+		std::cout << "Warning! File appears truncated and doesn't match header.  Not loading map." << std::endl;
+		return false;
+	} else if ( dataOffset <= 1048575 ) {
+		std::cout << "Warning! File is larger than expected and doesn't match header.  Reading anyway."
+		          << std::endl;
+		if ( readAt + 4 * nvox > fileSize ) {
+			// The symmetry record would push the data past the end of the file.
+			std::cout << "Error! Symmetry record length " << nsymbt
+			          << " does not fit the file.  Not loading map." << std::endl;
+			return false;
+		}
+	} else {
+		std::cout << "Error! File is MUCH larger than expected and doesn't match header.  Not loading map."
+		          << std::endl;
+		std::cout << dataOffset << std::endl;
+		return false;
+	}
+
+	// A zero sampling takes the extent minus one, but never 0.
+	char const* axisName[ 3 ] = { "X", "Y", "Z" };
+	for ( int i = 0; i < 3; ++i ) {
+		if ( samp[ i ] == 0 && ext[ i ] > 0 ) {
+			samp[ i ] = std::max( ext[ i ] - 1, 1 );
+			std::cout << "Warning! Fixed " << axisName[ i ] << " interval count.  Continuing." << std::endl;
+		}
+	}
+	if ( samp[ 0 ] <= 0 || samp[ 1 ] <= 0 || samp[ 2 ] <= 0
+	     || int64_t( samp[ 0 ] ) * samp[ 1 ] * samp[ 2 ] > INT_MAX ) {
+		std::cout << "Error! Unit-cell sampling " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ]
+		          << " is not usable.  Not loading map." << std::endl;
+		return false;
+	}
+
+	if ( crs2xyz[ 0 ] == 0 && crs2xyz[ 1 ] == 0 && crs2xyz[ 2 ] == 0 ) {
+		std::cout << "Warning! All crs2xyz records are zero." << std::endl;
+		std::cout << "Warning! Setting crs2xyz to 1, 2, 3 and continuing." << std::endl;
+		crs2xyz[ 0 ] = 1;
+		crs2xyz[ 1 ] = 2;
+		crs2xyz[ 2 ] = 3;
+	}
+	int xyz2crs[ 3 ] = { -1, -1, -1 };
+	bool permutation = true;
+	for ( int k = 0; k < 3; ++k ) {
+		int const a = crs2xyz[ k ] - 1;
+		if ( a < 0 || a > 2 || xyz2crs[ a ] != -1 ) {
+			permutation = false;
+			break;
+		}
+		xyz2crs[ a ] = k;
+	}
+	if ( !permutation ) {
+		std::cout << "Error! Axis map " << crs2xyz[ 0 ] << ", " << crs2xyz[ 1 ] << ", " << crs2xyz[ 2 ]
+		          << " is not a permutation of 1, 2, 3.  Not loading map." << std::endl;
+		return false;
+	}
+
+	// Data: sections, rows, columns; each value goes to its x, y, z place.
+	int const ex = ext[ xyz2crs[ 0 ] ], ey = ext[ xyz2crs[ 1 ] ];
+	auto values = std::make_shared< FArray3D< double > >();
+	values->dimension( DynamicIndexRange( ex ), DynamicIndexRange( ey ), DynamicIndexRange( ext[ xyz2crs[ 2 ] ] ) );
+	double* dst = &( *values )[ 0 ];
+	// Linear stride of each file axis (column, row, section) in the x-fastest block.
+	long stride[ 3 ];
+	stride[ xyz2crs[ 0 ] ] = 1;
+	stride[ xyz2crs[ 1 ] ] = ex;
+	stride[ xyz2crs[ 2 ] ] = long( ex ) * ey;
+	in.clear();
+	in.seekg( readAt, std::ios::beg );
+	std::vector< float > row( ext[ 0 ] );
+	long nonFinite = 0;
+	for ( int s = 0; s < ext[ 2 ]; ++s ) {
+		for ( int r = 0; r < ext[ 1 ]; ++r ) {
+			if ( in.eof() ) {
+				std::cout << "Error! Unexpected end-of-file. Not loading map." << std::endl;
+				return false;
+			}
+			if ( in.fail() ) {
+				std::cout << "Error! Problem reading the file. Not loading map." << std::endl;
+				return false;
+			}
+			in.read( reinterpret_cast< char* >( row.data() ), 4 * long( ext[ 0 ] ) );
+			if ( in.gcount() != 4 * long( ext[ 0 ] ) ) {
+				std::cout << "Error reading data row. Not loading map." << std::endl;
+				return false;
+			}
+			if ( swapped ) swap4_aligned( row.data(), ext[ 0 ] );
+			long const base = r * stride[ 1 ] + s * stride[ 2 ];
+			for ( int c = 0; c < ext[ 0 ]; ++c ) {
+				double v = row[ c ];
+				if ( !std::isfinite( v ) ) {
+					++nonFinite;
+					v = 0.0;
+				}
+				dst[ base + c * stride[ 0 ] ] = v;
+			}
+		}
+	}
+	if ( nonFinite > 0 ) {
+		// One bad voxel would turn every correlation into NaN.
+		std::cout << "Warning! " << nonFinite << " map values are not finite; set to 0.  Continuing." << std::endl;
+	}
+	density_ = values;
+	fastSlot_ = std::make_shared< FastCacheSlot >();
+	pose_ = PoseAtoms();
+
+	for ( int a = 0; a < 3; ++a ) {
+		origin[ a ] = start[ xyz2crs[ a ] ];
+		grid[ a ] = samp[ a ];
+	}
+
+	if ( !computeCrystParams() ) {
+		std::cout << "Error! Unusable unit cell " << cellDimensions[ 0 ] << " x " << cellDimensions[ 1 ] << " x "
+		          << cellDimensions[ 2 ] << " A, angles " << cellAngles[ 0 ] << " x " << cellAngles[ 1 ] << " x "
+		          << cellAngles[ 2 ] << ".  Not loading map." << std::endl;
+		return false;
+	}
+	double const ngrid = double( grid[ 0 ] ) * grid[ 1 ] * grid[ 2 ];
+	if ( !quiet ) std::cout << "ReadMrc> voxel vol: " << cellVolume / ngrid << std::endl;
+	gridWidth = std::cbrt( cellVolume / ngrid );
+	if ( !quiet ) std::cout << "ReadMrc> grid width: " << gridWidth << std::endl;
+
+	// ORIGIN words: used when set and sane, else the start indices place the map.
+	for ( int a = 0; a < 3; ++a ) altorigin[ a ] = orig[ a ];
+	bool const originSet = !( orig[ 0 ] == 0.0f && orig[ 1 ] == 0.0f && orig[ 2 ] == 0.0f );
+	bool const originSane = std::fabs( orig[ 0 ] ) < 10000.0f && std::fabs( orig[ 1 ] ) < 10000.0f
+	                        && std::fabs( orig[ 2 ] ) < 10000.0f;
+	if ( originSet && originSane ) {
+		double v[ 3 ] = { orig[ xyz2crs[ 0 ] ], orig[ xyz2crs[ 1 ] ], orig[ xyz2crs[ 2 ] ] };
+		double f[ 3 ];
+		cartToFrac( v, f );
+		for ( int a = 0; a < 3; ++a ) origin[ a ] = int( std::lround( grid[ a ] * f[ a ] ) );
+		useAltOrigin = true;
+		for ( int a = 0; a < 3; ++a ) voxelOrigin[ a ] = altorigin[ a ];
+		if ( !quiet ) {
+			print3( "ReadMrc> Real for check: ", orig[ 0 ] / gridWidth, orig[ 1 ] / gridWidth, orig[ 2 ] / gridWidth );
+			print3( "ReadMrc> Using ALTERNATE origin: ", origin[ 0 ], origin[ 1 ], origin[ 2 ] );
+		}
+	} else {
+		useAltOrigin = false;
+		double f[ 3 ] = { double( origin[ 0 ] ) / grid[ 0 ], double( origin[ 1 ] ) / grid[ 1 ],
+			double( origin[ 2 ] ) / grid[ 2 ] };
+		fracToCart( f, voxelOrigin );
+	}
+
+	expandToUnitCell();
+	if ( forceApix > 0.0 ) set_voxel_spacing( forceApix );
+
+	double maxApix = 0.0;
+	for ( int a = 0; a < 3; ++a ) maxApix = std::max( maxApix, double( cellDimensions[ a ] ) / grid[ a ] );
+	minMult = 16.0 * maxApix * maxApix;
+	double const effReso = ( reso == 0.0 ) ? 1.5 * maxApix : std::max( 0.5 * reso, maxApix );
+	effB = 16.0 * effReso * effReso;
+	atomMask = std::max( atomMask, 3.0 * std::sqrt( effB * 0.05066059182116889 ) );
+	caMask = std::max( caMask, 1.3504744742356594 * std::max( 1.6 * reso + 2.4, reso ) );
+	modelResolution = 2.0 * effReso;
+
+	computeDensParams( file, reso, apix, densCutoff, false );
+	calcute_CC_CA_para( reso );
+	density_change_trigger();
+	isLoaded = true;
+	return true;
+}
+
+void FastDensityScore::expandToUnitCell()
+{
+	FArray3D< double > const& d = *density_;
+	int const nx = d.u1(), ny = d.u2(), nz = d.u3();
+	if ( nx == grid[ 0 ] && ny == grid[ 1 ] && nz == grid[ 2 ] ) return;
+	auto full = std::make_shared< FArray3D< double > >();
+	full->dimension( DynamicIndexRange( grid[ 0 ] ), DynamicIndexRange( grid[ 1 ] ), DynamicIndexRange( grid[ 2 ] ) );
+	double* dst = &( *full )[ 0 ];
+	long const n = long( grid[ 0 ] ) * grid[ 1 ] * grid[ 2 ];
+	std::fill( dst, dst + n, 0.0 );
+	int const mx = std::min( nx, grid[ 0 ] ), my = std::min( ny, grid[ 1 ] ), mz = std::min( nz, grid[ 2 ] );
+	for ( int k = 1; k <= mz; ++k ) {
+		for ( int j = 1; j <= my; ++j ) {
+			for ( int i = 1; i <= mx; ++i ) {
+				// Values pass through single precision, as the block came from floats.
+				( *full )( i, j, k ) = double( float( d( i, j, k ) ) );
+			}
+		}
+	}
+	density_ = full;
+	density_change_trigger();
+}
