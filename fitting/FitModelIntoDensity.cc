@@ -75,8 +75,11 @@ void extract_model( Protein& protein, ModelParts& parts )
 		parts.heavy.push_back( xyz );
 		parts.names.push_back( nm );
 	}
-	parts.m = protein.atomCount;
-	parts.atoms = protein.getAllAtomXYZs();
+	// Every atom line of the first chain, read by the rule the writer uses,
+	// so that row k is written back into the line it came from whatever the
+	// residue reader kept or dropped.
+	parts.atoms = read_model_atom_rows( protein.pdbPath, parts.m, true );
+	if ( !parts.atoms ) parts.atoms = new2DArr( 0, 3 );
 }
 
 // CA rows of a moved heavy-atom model, one per residue (new nCA x 3 array).

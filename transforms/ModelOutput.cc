@@ -4,16 +4,41 @@
 #include "core/basic_fun_Quilt.hh"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 bool is_model_atom_line( std::string const& line )
 {
-	return line.size() >= 54 && line.compare( 0, 4, "ATOM" ) == 0;
+	return line.compare( 0, 4, "ATOM" ) == 0;
+}
+
+double** read_model_atom_rows( std::string const& path, int& n, bool stopAtTer )
+{
+	n = 0;
+	std::ifstream in( path.c_str(), std::ios::binary );
+	if ( !in ) return nullptr;
+	std::vector<double> xyz;
+	std::string line;
+	while ( std::getline( in, line ) ) {
+		if ( stopAtTer && line.compare( 0, 3, "TER" ) == 0 ) break;
+		if ( !is_model_atom_line( line ) ) continue;
+		for ( int c = 0; c < 3; ++c ) {
+			size_t const at = 30 + 8 * c;
+			std::string const field = line.size() > at ? line.substr( at, 8 ) : std::string();
+			xyz.push_back( std::strtod( field.c_str(), nullptr ) );
+		}
+	}
+	n = (int)( xyz.size() / 3 );
+	double** rows = new2DArr( n, 3 );
+	for ( int i = 0; i < n; ++i )
+		for ( int c = 0; c < 3; ++c ) rows[i][c] = xyz[3 * i + c];
+	return rows;
 }
 
 double** rotate_allatom( double** atoms, double** oldCA, double** newCA, int nCA, int nAtoms )
@@ -79,7 +104,9 @@ bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows
 	char coords[128];
 	while ( std::getline( in, line ) ) {
 		if ( is_model_atom_line( line ) ) {
-			if ( k < nRows ) {
+			if ( k < nRows && line.size() < 54 ) {
+				++k; // takes its row (blank fields read as zero), copied as it is
+			} else if ( k < nRows ) {
 				// "%8.3f" widens rather than truncates coordinates out of its range.
 				std::snprintf( coords, sizeof coords, "%8.3f%8.3f%8.3f", xyz[k][0], xyz[k][1], xyz[k][2] );
 				++k;
@@ -88,8 +115,9 @@ bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows
 				ok = ok && std::fwrite( line.data() + 54, 1, line.size() - 54, out ) == line.size() - 54;
 				ok = ok && std::fputc( '\n', out ) != EOF;
 				continue;
+			} else {
+				++skipped;
 			}
-			++skipped;
 		}
 		ok = ok && std::fwrite( line.data(), 1, line.size(), out ) == line.size();
 		ok = ok && std::fputc( '\n', out ) != EOF;

@@ -6,10 +6,17 @@
 
 #include <string>
 
-// The rule by which a PDB line is one of the model's coordinate rows: the
-// record name begins with "ATOM" and the line reaches the end of the z field
-// (column 54).  The writer below rewrites exactly these lines, in file order.
+// The rule by which a PDB line is one of the model's coordinate rows: its
+// record name begins with "ATOM" (the model reader's rule as well).  Row k of
+// a model's coordinate array is the k-th such line of its file.
 bool is_model_atom_line( std::string const& line );
+
+// Coordinates (columns 31-54; blank fields read as 0) of the model atom lines
+// of a PDB file in file order, up to the first "TER" record when stopAtTer
+// is set (the model reader's first chain).  Returns a new n x 3 array (free
+// with release2DArr(n, p)) and sets n; null and n = 0 when the file cannot be
+// read.  The writer below puts rows back into the same lines.
+double** read_model_atom_rows( std::string const& path, int& n, bool stopAtTer );
 
 // Least-squares superposition of oldCA onto newCA (nCA rows each) applied to
 // the nAtoms rows of atoms.  Returns a new nAtoms x 3 array (free with
@@ -18,9 +25,10 @@ double** rotate_allatom( double** atoms, double** oldCA, double** newCA, int nCA
 
 // Writes outPath as a line-by-line copy of inPath in which the k-th model
 // atom line (is_model_atom_line, counted over the whole file from 0) gets
-// the coordinates of row k of xyz, for k < nRows; columns 1-30 and 55 to the
-// end of the line are kept.  Atom lines beyond the rows are copied unchanged
-// (with a warning).  The file is written to a temporary name beside outPath
+// the coordinates of row k of xyz, for k < nRows, in columns 31-54 ("%8.3f"
+// each); columns 1-30 and 55 to the end of the line are kept.  A model atom
+// line too short to hold the z field takes its row but is copied unchanged.
+// Atom lines beyond the rows are copied unchanged (with a warning).  The file is written to a temporary name beside outPath
 // and renamed into place, so a failed write never leaves a truncated model.
 // Returns false, with a message, when the input cannot be read, when outPath
 // names the input file itself, or when the output cannot be written.

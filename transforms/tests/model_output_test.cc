@@ -33,9 +33,10 @@ void spit( std::string const& path, std::string const& text )
 }
 
 // Rows of the golden input's model atom lines: plain values, rounding
-// cases, a coordinate too wide for "%8.3f" and a negative zero.
-double const kRows[6][3] = { { 1.0, 2.0, 3.0 }, { -1.2345, 0.0005, 1e3 }, { -1234.5678, 99999.1, 0.1 },
-	{ 4.0, 5.0, 6.0 }, { 7.0, 8.0, 9.0 }, { -0.0004, 10.0, 11.0 } };
+// cases, a coordinate too wide for "%8.3f" and a negative zero.  Row 3
+// belongs to the 53-character line, which keeps its text.
+double const kRows[7][3] = { { 1.0, 2.0, 3.0 }, { -1.2345, 0.0005, 1e3 }, { -1234.5678, 99999.1, 0.1 },
+	{ 4.0, 5.0, 6.0 }, { 7.0, 8.0, 9.0 }, { -0.0004, 10.0, 11.0 }, { 12.0, 13.0, 14.0 } };
 
 struct Rows {
 	explicit Rows( int n ) : n( n ), p( new2DArr( n, 3 ) )
@@ -53,7 +54,7 @@ TEST( SaveModel, RewritesOnlyTheCoordinateColumnsOfAtomLines )
 	// Golden input: 54- and 53-character ATOM lines, HETATM, a CR line end,
 	// an ATOM line after TER and a last line without newline.
 	quilt_test::ScratchDir dir( "saveModel" );
-	Rows rows( 6 );
+	Rows rows( 7 );
 	std::string const out = dir.file( "moved.pdb" );
 	ASSERT_TRUE( SaveModel( golden( "model_in.pdb" ), out, rows.p, rows.n ) );
 	EXPECT_EQ( slurp( out ), slurp( golden( "model_expected.pdb" ) ) );
@@ -62,9 +63,9 @@ TEST( SaveModel, RewritesOnlyTheCoordinateColumnsOfAtomLines )
 
 TEST( SaveModel, NeverReadsPastTheGivenRows )
 {
-	// Four rows for six model atom lines: the last two lines stay as they were.
+	// Five rows for seven model atom lines: the last two lines stay as they were.
 	quilt_test::ScratchDir dir( "saveModel" );
-	Rows rows( 4 );
+	Rows rows( 5 );
 	std::string const out = dir.file( "moved.pdb" );
 	testing::internal::CaptureStdout();
 	ASSERT_TRUE( SaveModel( golden( "model_in.pdb" ), out, rows.p, rows.n ) );
@@ -73,7 +74,7 @@ TEST( SaveModel, NeverReadsPastTheGivenRows )
 	std::string const text = slurp( out );
 	EXPECT_NE( text.find( "ATOM      7  CG  MET A   1      25.353  24.860   5.134" ), std::string::npos );
 	EXPECT_NE( text.find( "ATOM      9  CA  GLY B   1       1.000   2.000   3.000" ), std::string::npos );
-	EXPECT_NE( text.find( "ATOM      6  CB  MET A   1       4.000   5.000   6.000" ), std::string::npos );
+	EXPECT_NE( text.find( "ATOM      6  CB  MET A   1       7.000   8.000   9.000" ), std::string::npos );
 }
 
 TEST( SaveModel, RefusesToWriteOntoItsOwnInput )
@@ -82,7 +83,7 @@ TEST( SaveModel, RefusesToWriteOntoItsOwnInput )
 	std::string const in = dir.file( "model.pdb" );
 	std::string const original = slurp( golden( "model_in.pdb" ) );
 	spit( in, original );
-	Rows rows( 6 );
+	Rows rows( 7 );
 	testing::internal::CaptureStdout();
 	EXPECT_FALSE( SaveModel( in, in, rows.p, rows.n ) );
 	// The same file through another spelling of its path.
@@ -118,14 +119,37 @@ TEST( SaveModel, ReplacesAnExistingFileAndCopiesFilesWithoutAtoms )
 	EXPECT_EQ( slurp( out ), "HEADER    nothing to move\nREMARK no newline\n" );
 }
 
-TEST( ModelAtomLine, NeedsTheRecordNameAndTheZField )
+TEST( ModelAtomLine, RecordNameDecides )
 {
 	std::string const full = "ATOM      2  CA  MET A   1      26.266  25.413   2.842  1.00 10.38           C";
 	EXPECT_TRUE( is_model_atom_line( full ) );
-	EXPECT_TRUE( is_model_atom_line( full.substr( 0, 54 ) ) );
-	EXPECT_FALSE( is_model_atom_line( full.substr( 0, 53 ) ) );
+	EXPECT_TRUE( is_model_atom_line( full.substr( 0, 20 ) ) );
 	EXPECT_FALSE( is_model_atom_line( "HETATM" + full.substr( 6 ) ) );
+	EXPECT_FALSE( is_model_atom_line( "ATO" ) );
 	EXPECT_FALSE( is_model_atom_line( "" ) );
+}
+
+TEST( ModelAtomRows, ReadBackWhatTheWriterWrote )
+{
+	// The reader and the writer agree on the rows: writing rows read from a
+	// file back into it reproduces its coordinates, and the first chain ends
+	// at "TER".
+	int n = 0;
+	double** rows = read_model_atom_rows( golden( "model_in.pdb" ), n, true );
+	ASSERT_EQ( n, 6 );
+	EXPECT_DOUBLE_EQ( rows[0][0], 27.340 );
+	EXPECT_DOUBLE_EQ( rows[3][2], 4.26 ); // 53-character line: the z field is cut short
+	EXPECT_DOUBLE_EQ( rows[5][1], 24.860 );
+	release2DArr( n, rows );
+	rows = read_model_atom_rows( golden( "model_expected.pdb" ), n, false );
+	ASSERT_EQ( n, 7 );
+	for ( int i = 0; i < 7; ++i ) {
+		if ( i == 2 || i == 3 ) continue; // widened field; short line
+		for ( int r = 0; r < 3; ++r ) EXPECT_NEAR( rows[i][r], kRows[i][r], 5e-4 ) << i << " " << r;
+	}
+	release2DArr( n, rows );
+	EXPECT_EQ( read_model_atom_rows( golden( "absent.pdb" ), n, true ), nullptr );
+	EXPECT_EQ( n, 0 );
 }
 
 // ---------------------------------------------------------------- rotate_allatom
