@@ -1,0 +1,247 @@
+// Paths, file tests, shell file operations on awkward directory names, text
+// helpers and number texts.
+#include "core/basic_fun_Quilt.hh"
+#include "testsupport/test_data.hh"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void touch( const std::string& path, const std::string& text = "x\n" )
+{
+	std::ofstream out( path );
+	out << text;
+}
+
+bool exists( const std::string& path )
+{
+	struct stat st;
+	return ::stat( path.c_str(), &st ) == 0;
+}
+
+std::string slurp( const std::string& path )
+{
+	std::ifstream in( path );
+	return std::string( std::istreambuf_iterator< char >( in ), {} );
+}
+
+} // namespace
+
+TEST( Paths, DirectorySuffixAndName )
+{
+	EXPECT_EQ( get_directory( "/a/b/c.pdb" ), "/a/b" );
+	EXPECT_EQ( get_directory( "c.pdb" ), "" );
+	EXPECT_EQ( get_directory( "/c.pdb" ), "" );
+	EXPECT_EQ( get_directory( "a\\b" ), "a" );
+	EXPECT_EQ( get_suffix( "map.mrc" ), "mrc" );
+	EXPECT_EQ( get_suffix( "/x.y/map" ), "y/map" );
+	EXPECT_EQ( get_suffix( "map" ), "" );
+	EXPECT_EQ( get_name_from_path( "/a/b/model.pdb" ), "model.pdb" );
+	EXPECT_EQ( get_name_from_path( "/a/b/" ), "" );
+	EXPECT_EQ( get_name_from_path( "model.pdb" ), "model.pdb" );
+}
+
+TEST( Paths, FullPathResolvesOrReturnsTheInput )
+{
+	quilt_test::ScratchDir dir( "core_files" );
+	touch( dir.file( "m.pdb" ) );
+	char* real = ::realpath( dir.path().c_str(), nullptr );
+	ASSERT_NE( real, nullptr );
+	std::string const base( real );
+	std::free( real );
+	EXPECT_EQ( get_Full_Path( dir.path() + "/./sub/../m.pdb" ), dir.path() + "/./sub/../m.pdb" );
+	::mkdir( dir.file( "sub" ).c_str(), 0755 );
+	EXPECT_EQ( get_Full_Path( dir.path() + "/./sub/../m.pdb" ), base + "/m.pdb" );
+	// A path that does not exist comes back unchanged, never empty.
+	EXPECT_EQ( get_Full_Path( "/no/such/place" ), "/no/such/place" );
+	EXPECT_EQ( get_Full_Path( "" ), "" );
+}
+
+TEST( Paths, CheckfileAcceptsFilesAndDirectories )
+{
+	quilt_test::ScratchDir dir( "core_files" );
+	touch( dir.file( "f" ) );
+	EXPECT_EQ( checkfile( dir.file( "f" ) ), 1 );
+	EXPECT_EQ( checkfile( dir.path() ), 1 );
+	EXPECT_EQ( checkfile( dir.file( "missing" ) ), 0 );
+	char cwd[ 4096 ];
+	ASSERT_NE( ::getcwd( cwd, sizeof( cwd ) ), nullptr );
+	EXPECT_EQ( changedir( dir.path() ), 0 );
+	EXPECT_NE( changedir( dir.file( "missing" ) ), 0 );
+	EXPECT_EQ( changedir( cwd ), 0 );
+}
+
+TEST( ShellCommands, AwkwardDirectoryNamesAreOneWord )
+{
+	quilt_test::ScratchDir scratch( "core_files" );
+	// A blank, a quote and a ";" in one name; a sibling that a split command
+	// would hit ("a" is what "rm -rf a b'c;d" would remove first).
+	std::string const odd = scratch.file( "a b'c;d" );
+	std::string const sibling = scratch.file( "a" );
+	makefile( sibling );
+	touch( sibling + "/keep" );
+	makefile( odd );
+	ASSERT_TRUE( exists( odd ) );
+	EXPECT_FALSE( exists( scratch.file( "b'c" ) ) );
+	EXPECT_FALSE( exists( "d" ) );
+	touch( odd + "/one.pdb", "one\n" );
+	touch( odd + "/two.pdb", "two\n" );
+
+	// Copy a file and a directory into another awkward name.
+	std::string const dest = scratch.file( "dest $x `y`" );
+	makefile( dest );
+	ASSERT_TRUE( exists( dest ) );
+	copyfile( odd + "/one.pdb", dest + "/copy.pdb" );
+	EXPECT_EQ( slurp( dest + "/copy.pdb" ), "one\n" );
+	EXPECT_EQ( copydir( odd, dest + "/tree" ), 0 );
+	EXPECT_EQ( slurp( dest + "/tree/two.pdb" ), "two\n" );
+	EXPECT_EQ( movefile( dest + "/copy.pdb", dest + "/moved.pdb" ), 0 );
+	EXPECT_FALSE( exists( dest + "/copy.pdb" ) );
+	EXPECT_TRUE( exists( dest + "/moved.pdb" ) );
+
+	// "/*" empties the directory and leaves it in place.
+	deletefile( odd + "/*" );
+	EXPECT_TRUE( exists( odd ) );
+	EXPECT_FALSE( exists( odd + "/one.pdb" ) );
+	EXPECT_FALSE( exists( odd + "/two.pdb" ) );
+	deletedir( odd );
+	EXPECT_FALSE( exists( odd ) );
+	// Nothing else was touched.
+	EXPECT_TRUE( exists( sibling + "/keep" ) );
+	EXPECT_TRUE( exists( dest + "/tree/one.pdb" ) );
+	deletefile( dest + "/moved.pdb" );
+	EXPECT_FALSE( exists( dest + "/moved.pdb" ) );
+	EXPECT_TRUE( exists( dest + "/tree" ) );
+}
+
+TEST( ShellCommands, MakefileLeavesExistingPathsAlone )
+{
+	quilt_test::ScratchDir scratch( "core_files" );
+	touch( scratch.file( "plain" ), "data\n" );
+	makefile( scratch.file( "plain" ) );
+	EXPECT_EQ( slurp( scratch.file( "plain" ) ), "data\n" );
+	// One level only: no parents are made.
+	testing::internal::CaptureStderr();
+	makefile( scratch.file( "p/q" ) );
+	testing::internal::GetCapturedStderr();
+	EXPECT_FALSE( exists( scratch.file( "p" ) ) );
+	EXPECT_EQ( shell_quote( "it's" ), "'it'\\''s'" );
+}
+
+TEST( Texts, ReplaceAllDistinct )
+{
+	std::string s = "aaa";
+	EXPECT_EQ( replace_all_distinct( s, "a", "aa" ), "aaaaaa" );
+	std::string t = "x.y.z";
+	replace_all_distinct( t, ".", "" );
+	EXPECT_EQ( t, "xyz" );
+	// An empty pattern leaves the text alone instead of looping.
+	std::string u = "abc";
+	testing::internal::CaptureStdout();
+	EXPECT_EQ( replace_all_distinct( u, "", "" ), "abc" );
+	EXPECT_NE( testing::internal::GetCapturedStdout().find( "Warning!" ), std::string::npos );
+}
+
+TEST( Texts, CaseConverters )
+{
+	EXPECT_EQ( tran_Cap2low( "AbC-1z" ), "abc-1z" );
+	EXPECT_EQ( tran_low2Cap( "AbC-1z" ), "ABC-1Z" );
+	EXPECT_EQ( tran_chain2low( "AB" ), "aB" );
+	EXPECT_EQ( tran_chain2Cap( "ab" ), "Ab" );
+	EXPECT_EQ( tran_chain2Cap( "" ), "" );
+	std::string const longText( 5000, 'Q' );
+	EXPECT_EQ( tran_Cap2low( longText ), std::string( 5000, 'q' ) );
+}
+
+TEST( Texts, NumberTexts )
+{
+	char* a = format( 3.14159 );
+	EXPECT_STREQ( a, "     3.142" );
+	char* b = format2( -2.5 );
+	EXPECT_STREQ( b, "     -2.50" );
+	char* c = format11( 0.25 );
+	EXPECT_STREQ( c, "0.2" );
+	char* d = format82( 1.0 );
+	EXPECT_STREQ( d, "    1.00" );
+	char* e = format83( 1.0 );
+	EXPECT_STREQ( e, "   1.000" );
+	// Large values no longer overflow the text.
+	char* big = format( 1e30 );
+	EXPECT_EQ( std::strlen( big ), 35u );
+	EXPECT_EQ( std::string( big ).substr( 0, 4 ), "1000" );
+	for ( char* p : { a, b, c, d, e, big } ) delete[] p;
+}
+
+TEST( Texts, SmallUtilities )
+{
+	EXPECT_EQ( trim( "  CA " ), "CA" );
+	EXPECT_EQ( trim( "    " ), "" );
+	EXPECT_EQ( trim( "\tCA" ), "\tCA" );
+	EXPECT_EQ( doubleToString( 3.5 ), "3.5" );
+	EXPECT_EQ( doubleToString( 0.125e-6 ), "1.25e-07" );
+	EXPECT_EQ( doubleToString( 1234567.0 ), "1.23457e+06" );
+	EXPECT_EQ( doubleToString( 20.0 ), "20" );
+	EXPECT_EQ( intToString( -7 ), "-7" );
+	Set_Env( "QUILT_CORE_TEST_VAR", "v1" );
+	Set_Env( "QUILT_CORE_TEST_VAR", "v2" );
+	EXPECT_STREQ( std::getenv( "QUILT_CORE_TEST_VAR" ), "v2" );
+	testing::internal::CaptureStderr();
+	Set_Env( "BAD=NAME", "x" );
+	EXPECT_EQ( testing::internal::GetCapturedStderr(), "failed\n" );
+}
+
+TEST( Texts, SequenceFiles )
+{
+	quilt_test::ScratchDir dir( "core_files" );
+	touch( dir.file( "one.fasta" ), ">x\nAB\nCD\n" );
+	EXPECT_EQ( readSequence( dir.file( "one.fasta" ) ), "ABCD" );
+	EXPECT_EQ( readSequence( dir.file( "none.fasta" ) ), "" );
+	touch( dir.file( "two.fasta" ), ">a\nAB\n>b\nCD\n" );
+	int count = 0;
+	EXPECT_EQ( readSequence( dir.file( "two.fasta" ), count, dir.file( "joined.fasta" ) ), "ABCD" );
+	EXPECT_EQ( count, 2 );
+	EXPECT_EQ( slurp( dir.file( "joined.fasta" ) ), ">complex\nABCD\n" );
+	readSequence( dir.file( "one.fasta" ), count, dir.file( "single.fasta" ) );
+	EXPECT_EQ( count, 1 );
+	EXPECT_FALSE( exists( dir.file( "single.fasta" ) ) );
+
+	get_seq_dat( dir.path(), { "ALA", "GLY" }, 2 );
+	EXPECT_EQ( slurp( dir.file( "seq.dat" ) ), "    1   ALA\n    2   GLY\n" );
+}
+
+namespace {
+
+// Standard output goes to the stream the death test reads, standard error
+// to /dev/null: only what is written to standard output can match.
+void quit_with_only_stdout_visible( bool object )
+{
+	int const err = ::dup( 2 );
+	::dup2( err, 1 );
+	int const null = ::open( "/dev/null", O_WRONLY );
+	::dup2( null, 2 );
+	if ( object ) PrintErrorAndQuitS( std::string( "abc" ) );
+	PrintErrorAndQuit( "Can not open file: x\n" );
+}
+
+} // namespace
+
+TEST( FatalErrors, MessageOnStandardOutputAndStatusOne )
+{
+	EXPECT_EXIT( quit_with_only_stdout_visible( true ), testing::ExitedWithCode( 1 ), "^abc\n$" );
+	EXPECT_EXIT( quit_with_only_stdout_visible( false ), testing::ExitedWithCode( 1 ),
+		"^Can not open file: x\n\n$" );
+}
+
+TEST( FatalErrors, ClockText )
+{
+	std::string const t = fa_getSysTime();
+	ASSERT_EQ( t.size(), 8u );
+	for ( char ch : t ) EXPECT_TRUE( ch >= '0' && ch <= '9' );
+	EXPECT_LE( std::stoi( t.substr( 0, 2 ) ), 60 );
+}
