@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 
 namespace {
@@ -79,21 +80,36 @@ TEST_F( FitDriver, MovedModelIsFittedBackAndRankedFilesWritten )
 
 TEST_F( FitDriver, ResiduesWithoutCaAreLeftOutNotMisread )
 {
-	// Residue 5 loses its CA: its second atom is then C, which must not be
-	// taken for the CA.  The other residues still fit, and the residue's
-	// remaining atoms move with the model.
+	// The last residue loses its CA: its second atom is then C, which must
+	// not be taken for a CA.  The other residues still fit, and the
+	// residue's remaining atoms move with the model.
 	std::vector<synth::Atom> atoms;
 	double const t[3] = { -6.0, 9.0, 4.0 };
+	int const last = truth_.back().res;
 	for ( synth::Atom const& a : synth::moved( truth_, 2.2, 1.7, 0.4, t ) )
-		if ( !( a.res == 5 && a.name == "CA" ) ) atoms.push_back( a );
+		if ( !( a.res == last && a.name == "CA" ) ) atoms.push_back( a );
 	synth::write_pdb( dir_.file( "noca.pdb" ), atoms );
 	std::string out;
 	ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "noca.pdb" ), 1, &out, false ), FIT_OK ) << out;
 	EXPECT_NE( out.find( "Warning! 1 residues without a CA atom" ), std::string::npos ) << out;
 	EXPECT_EQ( out.find( "RSCC of" ), std::string::npos );
 	std::vector<std::vector<double> > want = true_ca();
-	want.erase( want.begin() + 4 );
+	want.pop_back();
 	EXPECT_LT( synth::ca_rmsd( synth::read_ca( dir_.file( "noca_1.pdb" ) ), want ), 1.0 );
+	// The CA-less residue's N moved with the rest.
+	std::vector<synth::Atom> truthN;
+	for ( synth::Atom const& a : truth_ )
+		if ( a.res == last && a.name == "N" ) truthN.push_back( a );
+	std::ifstream in( dir_.file( "noca_1.pdb" ).c_str() );
+	std::string line, nline;
+	while ( std::getline( in, line ) )
+		if ( line.compare( 0, 4, "ATOM" ) == 0 && line.substr( 12, 4 ) == " N  " ) nline = line;
+	ASSERT_EQ( truthN.size(), 1u );
+	ASSERT_FALSE( nline.empty() );
+	double const d = std::sqrt( std::pow( std::atof( nline.substr( 30, 8 ).c_str() ) - truthN[0].p[0], 2 ) +
+		std::pow( std::atof( nline.substr( 38, 8 ).c_str() ) - truthN[0].p[1], 2 ) +
+		std::pow( std::atof( nline.substr( 46, 8 ).c_str() ) - truthN[0].p[2], 2 ) );
+	EXPECT_LT( d, 1.5 );
 }
 
 TEST_F( FitDriver, UnusableInputsWriteNoFiles )
