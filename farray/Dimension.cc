@@ -15,7 +15,7 @@
 namespace farray {
 
 namespace {
-char const * const dim_file = "farray/Dimension.hh";
+char const * const dim_file = "farray/Dimension.cc";
 }
 
 Dimension::Dimension() :

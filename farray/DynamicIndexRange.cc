@@ -7,7 +7,7 @@
 namespace farray {
 
 namespace {
-char const * const dyn_file = "farray/DynamicIndexRange.hh";
+char const * const dyn_file = "farray/DynamicIndexRange.cc";
 }
 
 DynamicIndexRange::DynamicIndexRange( DynamicIndexRange const & I ) :

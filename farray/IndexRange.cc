@@ -72,7 +72,7 @@ IndexRange::contain( int const i )
 IndexRange &
 IndexRange::contain( IndexRange const & I )
 {
-	FARRAY_ASSERT_IN( I.initialized(), "farray/IndexRange.hh" );
+	FARRAY_ASSERT_IN( I.initialized(), "farray/IndexRange.cc" );
 	if ( ! I.positive() ) return *this;
 	if ( u_ >= l_ - 1 ) { // bounded
 		l_ = std::min( l_, I.l_ );
@@ -88,7 +88,7 @@ IndexRange::contain( IndexRange const & I )
 IndexRange &
 IndexRange::intersect( IndexRange const & I )
 {
-	FARRAY_ASSERT_IN( I.initialized(), "farray/IndexRange.hh" );
+	FARRAY_ASSERT_IN( I.initialized(), "farray/IndexRange.cc" );
 	if ( ! intersects( I ) ) { // empty at its own lower bound
 		u_ = l_ - 1;
 		size_ = 0;

@@ -13,7 +13,7 @@ ObserverGraph::ObserverGraph( Observer const & s )
 	for ( auto const & entry : graph_ ) {
 		ObserverMediator::for_each_observer( *entry.first, [&]( Observer * x ) {
 			auto const ig = graph_.find( x );
-			FARRAY_ASSERT_TEXT( ig != graph_.end(), "graph_.find( io ) != graph_.end()", "farray/ObserverGraph.hh" );
+			FARRAY_ASSERT_TEXT( ig != graph_.end(), "graph_.find( io ) != graph_.end()", "farray/ObserverGraph.cc" );
 			++ig->second;
 		} );
 	}
@@ -21,7 +21,7 @@ ObserverGraph::ObserverGraph( Observer const & s )
 	for ( auto const & entry : graph_ ) {
 		if ( entry.second == 0 ) sources_.push_back( entry.first );
 	}
-	FARRAY_ASSERT_IN( ( ! sources_.empty() ) || ( graph_.empty() ), "farray/ObserverGraph.hh" );
+	FARRAY_ASSERT_IN( ( ! sources_.empty() ) || ( graph_.empty() ), "farray/ObserverGraph.cc" );
 }
 
 bool
@@ -40,16 +40,16 @@ Observer *
 ObserverGraph::pop()
 {
 	if ( sources_.empty() ) {
-		FARRAY_ASSERT_IN( graph_.empty(), "farray/ObserverGraph.hh" );
+		FARRAY_ASSERT_IN( graph_.empty(), "farray/ObserverGraph.cc" );
 		return nullptr;
 	}
 	Observer * const o = sources_.back();
 	sources_.pop_back();
 	ObserverMediator::for_each_observer( *o, [&]( Observer * x ) {
 		auto const igo = graph_.find( x );
-		FARRAY_ASSERT_IN( igo != graph_.end(), "farray/ObserverGraph.hh" );
+		FARRAY_ASSERT_IN( igo != graph_.end(), "farray/ObserverGraph.cc" );
 		std::size_t & in_degree = igo->second;
-		FARRAY_ASSERT_IN( in_degree > 0, "farray/ObserverGraph.hh" );
+		FARRAY_ASSERT_IN( in_degree > 0, "farray/ObserverGraph.cc" );
 		if ( --in_degree == 0 ) sources_.push_back( x );
 	} );
 	graph_.erase( o );

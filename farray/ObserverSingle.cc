@@ -11,8 +11,8 @@ ObserverSingle::~ObserverSingle()
 void
 ObserverSingle::insert_observer( Observer & observer ) const
 {
-	FARRAY_ASSERT_IN( acyclic( observer ), "farray/ObserverSingle.hh" );
-	FARRAY_ASSERT_IN( ( ! observer_p_ ) || ( observer_p_ == &observer ), "farray/ObserverSingle.hh" );
+	FARRAY_ASSERT_IN( acyclic( observer ), "farray/ObserverSingle.cc" );
+	FARRAY_ASSERT_IN( ( ! observer_p_ ) || ( observer_p_ == &observer ), "farray/ObserverSingle.cc" );
 	observer_p_ = &observer;
 }
 

@@ -1,7 +1,7 @@
 // Notification order, cycle refusal and destruction callbacks of the observer protocol
 
-#include "farray/ObserverMulti.hh"
-#include "farray/ObserverSingle.hh"
+#include "farray/ObserverMulti."
+#include "farray/ObserverSingle."
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -126,7 +126,7 @@ TEST( ObserverDeath, CyclesAreRefused )
 	Node c( "c", log ), b( "b", log ), a( "a", log );
 	EXPECT_DEATH( a.insert_observer( a ), HasSubstr( "Assertion `this != &observer' failed" ) );
 	Single s( "s", log );
-	EXPECT_DEATH( s.insert_observer( s ), HasSubstr( "farray/ObserverSingle.hh" ) );
+	EXPECT_DEATH( s.insert_observer( s ), HasSubstr( "farray/ObserverSingle." ) );
 	EXPECT_DEATH( s.insert_observer( s ), HasSubstr( "Assertion `acyclic( observer )' failed" ) );
 
 	a.insert_observer( b ); // b observes a
@@ -134,7 +134,7 @@ TEST( ObserverDeath, CyclesAreRefused )
 	EXPECT_FALSE( c.acyclic( a ) );
 	EXPECT_TRUE( a.acyclic( c ) );
 	EXPECT_DEATH( b.insert_observer( a ), HasSubstr( "Assertion `acyclic( observer )' failed" ) );
-	EXPECT_DEATH( c.insert_observer( a ), HasSubstr( "farray/ObserverMulti.hh" ) );
+	EXPECT_DEATH( c.insert_observer( a ), HasSubstr( "farray/ObserverMulti." ) );
 }
 
 TEST( ObserverDeath, CycleMetDuringNotificationIsFatal )
