@@ -1,7 +1,7 @@
 // Notification order, cycle refusal and destruction callbacks of the observer protocol
 
-#include "farray/ObserverMulti."
-#include "farray/ObserverSingle."
+#include "farray/ObserverMulti.hh"
+#include "farray/ObserverSingle.hh"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
