@@ -13,13 +13,7 @@
 
 using namespace structalign;
 
-namespace {
-
-// Start and end (y positions) of the aligned region once up to three
-// isolated pairs at either end, separated from the rest by a jump of at
-// least 10 y positions, are dropped.  With fewer than four close pairs
-// nothing is dropped; with none the region is empty (start 0, end -1).
-void trim_region( std::vector< int > const& a, int& start, int& end )
+void trim_aligned_region( std::vector< int > const& a, int& start, int& end )
 {
 	int const n = static_cast< int >( a.size() );
 	if ( n == 0 ) {
@@ -42,8 +36,6 @@ void trim_region( std::vector< int > const& a, int& start, int& end )
 	else if ( a[ n - 3 ] - a[ n - 4 ] > 9 ) end = a[ n - 4 ];
 	else end = a[ n - 1 ];
 }
-
-} // namespace
 
 StructAlignResult StructAlign( int xlen, int ylen, double** x, double** y, int* xresno_in, int* yresno_in )
 {
@@ -151,7 +143,7 @@ StructAlignResult StructAlign( int xlen, int ylen, double** x, double** y, int* 
 	int const n_ali8 = static_cast< int >( ali_y.size() );
 
 	StructAlignResult r;
-	trim_region( ali_y, r.start, r.end );
+	trim_aligned_region( ali_y, r.start, r.end );
 
 	double t0[ 3 ], u0[ 3 ][ 3 ], rmsd = 0.0;
 	parameter_set4final( ylen );

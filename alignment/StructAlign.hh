@@ -13,6 +13,8 @@
 #include "alignment/AlignState.hh"
 #include "alignment/Kabsch.hh"
 
+#include <vector>
+
 // Result of one alignment.  t, u, ali_y and ali_x are new allocations owned
 // by the caller: delete[] t, ali_y, ali_x; release2DArr(3, u).
 struct StructAlignResult {
@@ -35,6 +37,13 @@ StructAlignResult StructAlign( int xlen, int ylen, double** x, double** y, int* 
 // The same; the sequences are not read.
 StructAlignResult StructAlign( int xlen, int ylen, double** x, double** y, int* xresno, int* yresno,
 	char* seqx, char* seqy );
+
+// Start and end (y positions) of the aligned region given the ascending y
+// positions a of the close pairs: up to three isolated pairs at either end,
+// separated from the rest by a jump of at least 10 positions, are dropped
+// (the earliest such jump from the end decides).  With fewer than four pairs
+// nothing is dropped; with none the region is empty (start 0, end -1).
+void trim_aligned_region( std::vector< int > const& a, int& start, int& end );
 
 // Releases the record's arrays and resets its pointers.
 void release_StructAlignResult( StructAlignResult& r );
