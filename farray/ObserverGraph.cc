@@ -11,9 +11,14 @@ ObserverGraph::ObserverGraph( Observer const & s )
 
 	// In-degrees: edges between graph members only (the subject is not a member)
 	for ( auto const & entry : graph_ ) {
+		bool const single = dynamic_cast< ObserverSingle const * >( entry.first ) != nullptr;
 		ObserverMediator::for_each_observer( *entry.first, [&]( Observer * x ) {
 			auto const ig = graph_.find( x );
-			FARRAY_ASSERT_TEXT( ig != graph_.end(), "graph_.find( io ) != graph_.end()", "farray/ObserverGraph.cc" );
+			if ( single ) {
+				FARRAY_ASSERT_TEXT( ig != graph_.end(), "graph_.find( oso_p ) != graph_.end()", "farray/ObserverGraph.cc" );
+			} else {
+				FARRAY_ASSERT_TEXT( ig != graph_.end(), "graph_.find( io ) != graph_.end()", "farray/ObserverGraph.cc" );
+			}
 			++ig->second;
 		} );
 	}
