@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -140,10 +141,11 @@ bool load_model( std::string const& modelPath, ModelParts& parts )
 	return true;
 }
 
-// The pose search shared by the roads.
+// The pose search shared by the roads.  pool (when given) receives copies of
+// every refined start pose besides the kept results.
 bool search_poses( FastDensityScore const& map, ModelParts& parts, std::string const& selection,
 	std::string const& name, std::string const& dir, bool quiet, int nm, double centre[3],
-	std::vector<std::pair<double, double*> >& results )
+	std::vector<std::pair<double, double*> >& results, std::vector<std::pair<double, double*> >* pool = nullptr )
 {
 	translate_to_densCenter( parts.heavy, const_cast<double*>( map.densCenter ) );
 	double* c = getCenterPoint( parts.heavy, parts.names, selection );
@@ -152,8 +154,38 @@ bool search_poses( FastDensityScore const& map, ModelParts& parts, std::string c
 	Placer placer( parts.nCA, centre, parts.heavy, parts.names, map, selection, name, dir, true, quiet );
 	int generation = 0;
 	bool const ok = placer.run( results, centre, nm, generation );
+	if ( ok && pool ) {
+		for ( auto const& r : placer.refined_poses() ) {
+			double* x = new double[6];
+			std::copy( r.second, r.second + 6, x );
+			pool->push_back( std::make_pair( r.first, x ) );
+		}
+	}
 	placer.memory_release();
 	return ok;
+}
+
+double ca_rmsd( double** a, double** b, int n )
+{
+	double s = 0.0;
+	for ( int i = 0; i < n; ++i )
+		for ( int r = 0; r < 3; ++r ) s += ( a[i][r] - b[i][r] ) * ( a[i][r] - b[i][r] );
+	return n > 0 ? std::sqrt( s / n ) : 0.0;
+}
+
+// Shift (Angstrom) from the map's true frame to the frame the loaded map is
+// scored in: the loader puts the first voxel on the nearest whole grid
+// index, so a map whose origin lies between grid points is scored displaced
+// by up to half a voxel per axis.  Fitted models are moved back by it.
+void grid_frame_shift( FastDensityScore const& map, double shift[3] )
+{
+	double f[3], snapped[3];
+	for ( int r = 0; r < 3; ++r ) f[r] = map.grid[r] > 0 ? (double)map.origin[r] / map.grid[r] : 0.0;
+	map.fracToCart( f, snapped );
+	for ( int r = 0; r < 3; ++r ) {
+		shift[r] = snapped[r] - map.voxelOrigin[r];
+		if ( !std::isfinite( shift[r] ) ) shift[r] = 0.0;
+	}
 }
 
 } // namespace
@@ -188,42 +220,73 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	if ( !load_model( modelPath, parts ) ) return FIT_NO_MODEL;
 
 	double centre[3];
-	std::vector<std::pair<double, double*> > results;
-	if ( !search_poses( map, parts, selection, name, dir, quiet, (int)nm, centre, results ) ) {
+	std::vector<std::pair<double, double*> > results, pool;
+	if ( !search_poses( map, parts, selection, name, dir, quiet, (int)nm, centre, results, &pool ) ) {
 		free_results( results );
+		free_results( pool );
 		return FIT_BAD_POSE_COUNT;
 	}
 
-	size_t const R = results.size();
-	std::vector<double**> moved_atoms( R, nullptr );
-	std::vector<double> rscc( R, 0.0 );
-	for ( size_t j = 0; j < R; ++j ) {
-		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, results[j].second, centre );
-		double** newCA = moved_ca( moved, parts.names );
-		moved_atoms[j] = rotate_allatom( parts.atoms, parts.ca, newCA, parts.nCA, parts.m );
-		rscc[j] = map.getRSCC( newCA, parts.nCA, 4.0 );
-		release2DArr( parts.nCA, newCA );
+	// Candidates: the kept poses (best objective first), then every other
+	// refined pose.  All are ranked by real-space correlation, so that a pose
+	// the objective placed below the kept ones can still win; among the
+	// ranked poses those within 1.5 A CA RMSD of a better one are passed over
+	// while distinct poses remain.
+	std::vector<double*> poses;
+	for ( auto const& r : results ) poses.push_back( r.second );
+	for ( auto const& r : pool ) poses.push_back( r.second );
+	size_t const C = poses.size();
+	std::vector<double**> cand_ca( C, nullptr );
+	std::vector<double> rscc( C, 0.0 ), negated( C, 0.0 );
+	for ( size_t j = 0; j < C; ++j ) {
+		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, poses[j], centre );
+		cand_ca[j] = moved_ca( moved, parts.names );
+		rscc[j] = map.getRSCC( cand_ca[j], parts.nCA, 4.0 );
+		negated[j] = -rscc[j];
 		releaseVecVecT1D( moved );
 	}
-
-	std::vector<double> negated( R );
-	for ( size_t j = 0; j < R; ++j ) negated[j] = -rscc[j];
 	int* order = quickSortAscendingInd( negated );
+	size_t const K = results.size();
+	std::vector<int> picked;
+	std::vector<bool> used( C, false );
+	for ( size_t o = 0; o < C && picked.size() < K; ++o ) {
+		int const j = order[o];
+		bool distinct = true;
+		for ( int p : picked )
+			if ( ca_rmsd( cand_ca[j], cand_ca[p], parts.nCA ) < 1.5 ) distinct = false;
+		if ( !distinct ) continue;
+		picked.push_back( j );
+		used[j] = true;
+	}
+	for ( size_t o = 0; o < C && picked.size() < K; ++o )
+		if ( !used[order[o]] ) {
+			picked.push_back( order[o] );
+			used[order[o]] = true;
+		}
+	delete[] order;
+
+	double shift[3];
+	grid_frame_shift( map, shift );
 
 	int status = FIT_OK;
-	for ( size_t k = 1; k <= R; ++k ) {
-		int const j = order[k - 1];
+	for ( size_t k = 1; k <= picked.size(); ++k ) {
+		int const j = picked[k - 1];
+		double** atoms = rotate_allatom( parts.atoms, parts.ca, cand_ca[j], parts.nCA, parts.m );
+		for ( int i = 0; i < parts.m; ++i )
+			for ( int r = 0; r < 3; ++r ) atoms[i][r] -= shift[r];
 		std::string const name_k = name + "_" + intToString( (int)k );
 		std::string const path = dir + "/" + name_k + ".pdb";
-		if ( !SaveModel( modelPath, path, moved_atoms[j], parts.m ) ) {
+		bool const saved = SaveModel( modelPath, path, atoms, parts.m );
+		release2DArr( parts.m, atoms );
+		if ( !saved ) {
 			status = FIT_WRITE_FAILED;
 			break;
 		}
 		if ( report ) std::cout << "Placer> RSCC of " << name_k << ": " << rscc[j] << std::endl;
 	}
-	delete[] order;
-	for ( size_t j = 0; j < R; ++j ) release2DArr( parts.m, moved_atoms[j] );
+	for ( size_t j = 0; j < C; ++j ) release2DArr( parts.nCA, cand_ca[j] );
 	free_results( results );
+	free_results( pool );
 
 	std::cout << "Placer> time: " << ( std::clock() - t0 ) * 1e-6 << std::endl;
 	return status;

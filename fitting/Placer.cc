@@ -49,6 +49,7 @@ void Placer::memory_release()
 	points_.clear();
 	eulers_.clear();
 	starts_.clear();
+	refined_.clear();
 }
 
 void Placer::select_inital_points()
@@ -189,6 +190,7 @@ bool Placer::search( std::vector<std::pair<double, double*> >& results, int nm, 
 	for ( int i = 0; i < 0.55 * S; ++i ) {
 		double* x = starts_[i];
 		double const s = minimizer.run( x, 6, 1000, "fractional" );
+		refined_.push_back( std::make_pair( s, x ) );
 
 		size_t w = first;
 		for ( size_t r = first + 1; r < results.size(); ++r )

@@ -47,6 +47,9 @@ public:
 	std::vector<double*> const& search_points() const { return points_; }
 	std::vector<double*> const& euler_angles() const { return eulers_; }
 	std::vector<double*> const& start_vectors() const { return starts_; }
+	// Every refined start pose of the last search with its objective value,
+	// in refinement order (the start vectors after refinement).
+	std::vector<std::pair<double, double*> > const& refined_poses() const { return refined_; }
 	bool euler_grid() const { return useEulerGrid_; }
 	void set_angle_step( double degrees ) { angleStep_ = degrees; }
 
@@ -60,6 +63,7 @@ private:
 	std::vector<double*> points_;
 	std::vector<double*> eulers_;
 	std::vector<double*> starts_;
+	std::vector<std::pair<double, double*> > refined_; // pointers into starts_
 	double angleStep_;
 	bool useEulerGrid_;
 	bool quiet_;
