@@ -46,9 +46,44 @@ BM_raw_vector_sum( benchmark::State & state )
 	state.SetItemsProcessed( state.iterations() * std::int64_t( n ) * n * n );
 }
 
+// Writes through operator(): the pattern of the map-processing loops
+void
+BM_FArray3D_scale( benchmark::State & state )
+{
+	farray::FArray3D< double > a;
+	a.dimension( farray::DynamicIndexRange( n ), farray::DynamicIndexRange( n ), farray::DynamicIndexRange( n ) );
+	a = 1.0;
+	for ( auto _ : state ) {
+		for ( int k = 1; k <= n; ++k ) {
+			for ( int j = 1; j <= n; ++j ) {
+				for ( int i = 1; i <= n; ++i ) a( i, j, k ) *= 0.999;
+			}
+		}
+		benchmark::ClobberMemory();
+	}
+	state.SetItemsProcessed( state.iterations() * std::int64_t( n ) * n * n );
+}
+
+void
+BM_raw_vector_scale( benchmark::State & state )
+{
+	std::vector< double > a( std::size_t( n ) * n * n, 1.0 );
+	for ( auto _ : state ) {
+		for ( int k = 0; k < n; ++k ) {
+			for ( int j = 0; j < n; ++j ) {
+				for ( int i = 0; i < n; ++i ) a[ ( std::size_t( k ) * n + j ) * n + i ] *= 0.999;
+			}
+		}
+		benchmark::ClobberMemory();
+	}
+	state.SetItemsProcessed( state.iterations() * std::int64_t( n ) * n * n );
+}
+
 }
 
 BENCHMARK( BM_FArray3D_sum );
 BENCHMARK( BM_raw_vector_sum );
+BENCHMARK( BM_FArray3D_scale );
+BENCHMARK( BM_raw_vector_scale );
 
 BENCHMARK_MAIN();
