@@ -19,6 +19,10 @@
 #include <string>
 #include <vector>
 
+namespace farray {
+template< typename T > class FArray3D;
+}
+
 class DensityScore {
 public:
 	DensityScore();
@@ -200,6 +204,8 @@ unsigned gidz_general( int k, int j, int i, unsigned ny, unsigned nx );
 double calc_max( double* v, unsigned long n );
 double calc_min( double* v, unsigned long n );
 void normalize( double* v, unsigned long n, double factor );
+// The same on the first n elements of the array's linear storage.
+void normalize( farray::FArray3D<double>& a, unsigned long n, double factor );
 void normalize2( double* v, int n, double lo, double hi );
 void threshold( double* v, unsigned long n, double limit );
 void floatshift( double* v, unsigned long n, double shift );

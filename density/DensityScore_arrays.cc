@@ -3,6 +3,7 @@
 // the histogram percentile of the work-map normalisation.
 #include "density/DensityScore.hh"
 #include "density/DensityScore_util.hh"
+#include "farray/FArray3D.hh"
 
 #include <climits>
 #include <cmath>
@@ -77,6 +78,16 @@ void normalize( double* v, unsigned long n, double factor )
 	}
 	double const s = 1.0 / factor;
 	for ( unsigned long i = 0; i < n; ++i ) v[i] *= s;
+}
+
+void normalize( farray::FArray3D<double>& a, unsigned long n, double factor )
+{
+	if ( factor == 0.0 || std::isnan( factor ) ) {
+		density_detail::fail( "Error, illegal factor in normalization, 17130", 17130 );
+	}
+	double const s = 1.0 / factor;
+	// Indexed access: a count beyond the array stops at the index check.
+	for ( unsigned long i = 0; i < n; ++i ) a[i] *= s;
 }
 
 void normalize2( double* v, int n, double lo, double hi )
