@@ -4,6 +4,7 @@
 #include "core/basic_fun_Quilt.hh"
 
 #include <cstdlib>
+#include <utility>
 #include <fstream>
 #include <iostream>
 

@@ -4,6 +4,7 @@
 #define QUILT_CORE_PROTEIN_HH
 
 #include "core/Residue.hh"
+#include "core/basic_fun_Quilt.hh"
 
 #include <string>
 #include <vector>
@@ -41,8 +42,5 @@ public:
 	static void save( std::vector< Residue > residues, std::vector< std::string > chainIds,
 		std::string outPath );
 };
-
-// Writes a bare CA trace to dir + "/" + file: one line per residue name.
-void xyz2CA( double** xyz, std::vector< std::string > resNames, std::string dir, std::string file );
 
 #endif

@@ -325,6 +325,10 @@ std::string readSequence( std::string path, int& count, std::string out_path );
 // "%02d%03d%03d": seconds of the minute, milliseconds, microseconds.
 std::string fa_getSysTime();
 
+// Writes a bare CA trace to dir + "/" + file: for i = 1..resNames.size() the
+// line "ATOM  %5d  CA  %3s %5d    %8.3f%8.3f%8.3f" from row i - 1 of xyz.
+void xyz2CA( double** xyz, std::vector< std::string > resNames, std::string dir, std::string file );
+
 // ---------------------------------------------------------------------------
 // Fixed-column PDB text readers and residue codes
 // ---------------------------------------------------------------------------
