@@ -39,8 +39,8 @@ bool factorsLTE19( int n );
 
 // First multiple of n, counting upward from x rounded to the nearest multiple
 // of n, whose prime factors are all at most 19; n itself when x <= 0.
-// A step n <= 0 has no such multiple: the result is then 0 and the
-// caller must treat it as invalid.
+// 0 (no valid size) when there is no such multiple: a step n <= 0 or with a
+// prime factor above 19, a non-finite x, or a result beyond the int range.
 int findSampling( double x, int n );
 
 #endif

@@ -26,6 +26,9 @@ int findSampling( double x, int n )
 	if ( n <= 0 ) return 0;
 	if ( x <= 0.0 ) return n;
 	if ( !std::isfinite( x ) ) return 0;
+	// k n is free of primes above 19 only when n is: a step with such a
+	// prime would walk upward for ever.
+	if ( !factorsLTE19( n ) ) return 0;
 	double const start = std::floor( x / n + 0.5 ) * n;
 	// Stay clear of int overflow while walking upward.
 	if ( start > static_cast< double >( INT_MAX / 2 ) ) return 0;

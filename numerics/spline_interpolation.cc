@@ -52,6 +52,7 @@ bool axis_taps( double t, long n, Boundary rule, AxisTaps & a )
 		long m;
 		if ( n == 1 ) {
 			m = 0;
+			a.dw[ j ] = 0.0; // constant along this axis: exactly no slope
 		} else if ( rule == PERIODIC ) {
 			m = tap % n;
 			if ( m < 0 ) m += n;
