@@ -9,8 +9,8 @@
 //   empty      u == l-1     size 0
 //   unbounded  u == l-2     size npos, written [l,*]
 //   illegal    u < l-2, or l below the smallest legal lower bound
-// The size is computed as u-l+1 in 32-bit arithmetic and sign-extended, so
-// [l,l-2] and [l,*] are the same range (the 32-bit -1 widens to npos).
+// The size is u-l+1 taken as a signed number and widened, so [l,l-2] and
+// [l,*] are the same range (-1 widens to npos).
 
 #include "farray/Star.hh"
 #include "farray/assert.hh"
@@ -168,11 +168,12 @@ public:
 protected:
 	bool legal_static() const { return ( l_ >= l_min ) && ( u_ >= l_ - 2 ); }
 
-	// u-l+1 in 32-bit arithmetic, sign-extended: [l,l-2] gives npos
+	// u-l+1 as a signed value widened to size_type: [l,l-2] gives -1, that is
+	// npos. Computed in 64 bits so that a range of more than 2^31 indices gets
+	// its true size instead of a wrapped one.
 	static size_type sized( int const l, int const u )
 	{
-		return static_cast< size_type >( static_cast< std::int64_t >(
-			static_cast< std::int32_t >( static_cast< std::uint32_t >( u ) - static_cast< std::uint32_t >( l ) + 1u ) ) );
+		return static_cast< size_type >( static_cast< std::int64_t >( u ) - static_cast< std::int64_t >( l ) + 1 );
 	}
 
 	int l_;

@@ -81,6 +81,18 @@ TEST( FArray3D, OffsetWithNonUnitLowerBounds )
 	EXPECT_FALSE( a.contains( -1, 0, 2 ) );
 }
 
+TEST( FArray3D, LargeLowerBoundsKeepTheOffsetExact )
+{
+	// The linear index of the first element exceeds 32 bits: a wrapped offset
+	// would address memory outside the block
+	FArray3D< double > a;
+	a.dimension_assign( IndexRange( 1, 2 ), IndexRange( 1, 2 ), IndexRange( 2000000000, 2000000001 ) );
+	ASSERT_EQ( a.size(), 8u );
+	EXPECT_EQ( a.offset(), ( std::int64_t( 2000000000 ) * 2 + 1 ) * 2 + 1 );
+	EXPECT_EQ( &a( 1, 1, 2000000000 ), a.data() );
+	EXPECT_EQ( &a( 2, 2, 2000000001 ), a.data() + 7 );
+}
+
 TEST( FArray3D, RedimensionToSameCountKeepsBlockAndContents )
 {
 	FArray3D< double > a;

@@ -54,6 +54,17 @@ TEST( IndexRange, Legality )
 	EXPECT_FALSE( r.unbounded() );
 }
 
+TEST( IndexRange, WideRangeSizeDoesNotWrap )
+{
+	// More than 2^31 indices: the size must not wrap through 32-bit arithmetic
+	IndexRange const wide( -2147483646, 2147483647 );
+	EXPECT_TRUE( wide.legal() );
+	EXPECT_EQ( wide.size(), 4294967294u );
+	EXPECT_TRUE( wide.contains_sized( 0 ) );
+	EXPECT_TRUE( wide.contains_sized( 2147483647 ) );
+	EXPECT_FALSE( wide.contains_sized( -2147483647 ) );
+}
+
 TEST( IndexRange, LowerBoundSetter )
 {
 	IndexRange u( 1, star );
