@@ -75,6 +75,9 @@ void FastDensityScore::get_init_fast_dens( double )
 		for ( int j = 0; j < 3; ++j ) col[ a ][ j ] = f2c[ j ][ a ];
 
 	double lo = 0.0, hi = 0.0;
+	double bound = 0.0; // largest possible |smoothed value| of the first pass
+	double maxAbs = 0.0;
+	for ( long v = 0; v < nvox; ++v ) maxAbs = std::max( maxAbs, std::fabs( dens[ v ] ) );
 	for ( int b = nb; b >= 1; --b ) {
 		double k = ( nb == 1 ) ? std::min( kPi2 / sC, 4.0 * kPi2 / effB ) : cache->kmin + ( b - 1 ) * cache->kstep;
 		double* blk = out + ( b - 1 ) * nvox;
@@ -118,6 +121,12 @@ void FastDensityScore::get_init_fast_dens( double )
 					}
 				}
 			}
+			if ( b == nb ) {
+				double ksum = 0.0;
+				double const* kp = kernel.data();
+				for ( long v = 0; v < long( gx ) * gy * gz; ++v ) ksum += std::fabs( kp[ v ] );
+				bound = 2.0 * maxAbs * ksum;
+			}
 			fft3( kernel, kernelSpec );
 			kernelSpec( 1, 1, 1 ) = 0.0;
 			for ( int z = 1; z <= nz; ++z )
@@ -142,9 +151,16 @@ void FastDensityScore::get_init_fast_dens( double )
 		}
 	}
 
-	// One scale for all bins; a flat smoothed map (uniform input) keeps scale 1.
+	// One scale for all bins.  A smoothed map flat to rounding (a uniform
+	// map, whose mean is removed) holds only noise: it scores 0 everywhere
+	// instead of being blown up by 1 / (hi - lo).
 	double const spread = hi - lo;
-	cache->scale = ( spread > 0.0 && std::isfinite( spread ) ) ? 1.0 / ( 4.0 * spread ) : 1.0;
+	if ( !( spread > 1e-12 * bound ) || !std::isfinite( spread ) ) {
+		std::fill( out, out + nvox * nb, 0.0 );
+		cache->scale = 1.0;
+	} else {
+		cache->scale = 1.0 / ( 4.0 * spread );
+	}
 	for ( long v = 0; v < nvox * nb; ++v ) out[ v ] *= cache->scale;
 	spline_coeffs( smoothed, cache->coeffs );
 

@@ -30,7 +30,9 @@ struct WeightedSums {
 	{
 		if ( !( w > 0.0 ) ) return 0.0;
 		double const vc = varC(), vo = varO();
-		if ( !( vc > 0.0 ) || !( vo > 0.0 ) ) return 0.0;
+		// A variance at the rounding level of its sums is zero: a constant map
+		// or model would otherwise correlate as noise.
+		if ( !( vc > 1e-12 * std::fabs( cc ) ) || !( vo > 1e-12 * std::fabs( oo ) ) ) return 0.0;
 		double const r = cov() / std::sqrt( vo * vc );
 		return std::isfinite( r ) ? r : 0.0;
 	}

@@ -1,0 +1,502 @@
+// Loading MRC/CCP4 maps into FastDensityScore: header handling, byte order,
+// axis order, origin rules, unit-cell padding, the derived constants and
+// the failures that must leave an earlier map in place.
+#include "density/FastDensityScore.hh"
+#include "density/tests/fast_test_util.hh"
+#include "testsupport/test_data.hh"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+using fast_test::MrcSpec;
+using fast_test::write_mrc;
+
+namespace {
+
+// Loads quietly; returns the loader's result and its printed text.
+bool load( FastDensityScore& m, std::string const& path, std::string* text = nullptr, double reso = 0.0,
+	double thr = 0.0, bool quiet = true )
+{
+	testing::internal::CaptureStdout();
+	bool const ok = m.readDensityMap( path, reso, 0.0, thr, quiet );
+	std::string const out = testing::internal::GetCapturedStdout();
+	if ( text ) *text = out;
+	return ok;
+}
+
+MrcSpec ramp( int nx, int ny, int nz )
+{
+	MrcSpec s;
+	s.ext[ 0 ] = nx;
+	s.ext[ 1 ] = ny;
+	s.ext[ 2 ] = nz;
+	s.samp[ 0 ] = nx;
+	s.samp[ 1 ] = ny;
+	s.samp[ 2 ] = nz;
+	s.cell[ 0 ] = float( nx );
+	s.cell[ 1 ] = float( ny );
+	s.cell[ 2 ] = float( nz );
+	for ( int i = 0; i < nx * ny * nz; ++i ) s.data.push_back( float( i ) );
+	return s;
+}
+
+} // namespace
+
+TEST( FastLoad, DefaultsOfAFreshObject )
+{
+	FastDensityScore m;
+	EXPECT_FALSE( m.isLoaded );
+	EXPECT_EQ( m.nFastBins, 1 );
+	EXPECT_EQ( m.nFscBins, 50 );
+	EXPECT_DOUBLE_EQ( m.fscLowRes, 10.0 );
+	EXPECT_DOUBLE_EQ( m.atomMask, 3.2 );
+	EXPECT_DOUBLE_EQ( m.caMask, 6.0 );
+	EXPECT_DOUBLE_EQ( m.maskPadding, 2.0 );
+	EXPECT_DOUBLE_EQ( m.forceApix, 0.0 );
+	for ( int i = 0; i < 3; ++i ) {
+		EXPECT_FLOAT_EQ( m.cellDimensions[ i ], 1.0f );
+		EXPECT_FLOAT_EQ( m.cellAngles[ i ], 1.0f );
+	}
+	EXPECT_TRUE( m.fastCacheEmpty() );
+	// Scores of an unloaded object are 0 with a message, never a crash.
+	testing::internal::CaptureStdout();
+	EXPECT_EQ( m.getFastDensScore( nullptr, 0 ), 0.0 );
+	EXPECT_NE( testing::internal::GetCapturedStdout().find( "Error! matchResFast called but no map is loaded!" ), std::string::npos );
+}
+
+TEST( FastLoad, ValuesAndReportLines )
+{
+	quilt_test::ScratchDir dir( "fds_load" );
+	std::string const path = dir.file( "ramp.mrc" );
+	ASSERT_TRUE( write_mrc( path, ramp( 4, 4, 4 ) ) );
+	FastDensityScore m;
+	std::string text;
+	ASSERT_TRUE( load( m, path, &text, 0.0, 0.0, false ) );
+	std::string const want = "ReadMrc> Setting resolution to AUTO\n"
+	                         "ReadMrc> Atom mask: 3.2A\n"
+	                         "ReadMrc> CA atom mask: 6A\n"
+	                         "ReadMrc> Read density map'" + path + "'\n"
+	                         "ReadMrc> extent: 4 x 4 x 4\n"
+	                         "ReadMrc> origin: 0 x 0 x 0\n"
+	                         "ReadMrc> altorigin: 0 x 0 x 0\n"
+	                         "ReadMrc> grid: 4 x 4 x 4\n"
+	                         "ReadMrc> celldim: 4 x 4 x 4\n"
+	                         "ReadMrc> cellangles: 90 x 90 x 90\n"
+	                         "ReadMrc> voxel vol: 1\n"
+	                         "ReadMrc> grid width: 1\n"
+	                         "ReadMrc> number of voxels : 64\n";
+	EXPECT_EQ( text, want );
+	EXPECT_TRUE( m.isLoaded );
+	farray::FArray3D< double > const& d = m.density();
+	ASSERT_EQ( d.u1(), 4 );
+	ASSERT_EQ( d.u3(), 4 );
+	// File order is x fastest with axis map 1, 2, 3.
+	EXPECT_DOUBLE_EQ( d( 1, 1, 1 ), 0.0 );
+	EXPECT_DOUBLE_EQ( d( 2, 1, 1 ), 1.0 );
+	EXPECT_DOUBLE_EQ( d( 1, 2, 1 ), 4.0 );
+	EXPECT_DOUBLE_EQ( d( 4, 4, 4 ), 63.0 );
+	EXPECT_NEAR( m.gridWidth, 1.0, 1e-12 );
+	// Voxels strictly above the threshold 0: all but the first.
+	EXPECT_EQ( m.nDensPoints, 63 );
+}
+
+TEST( FastLoad, OtherByteOrderGivesTheSameMap )
+{
+	quilt_test::ScratchDir dir( "fds_load" );
+	MrcSpec s = ramp( 3, 4, 5 );
+	ASSERT_TRUE( write_mrc( dir.file( "a.mrc" ), s ) );
+	s.swap = true;
+	ASSERT_TRUE( write_mrc( dir.file( "b.mrc" ), s ) );
+	FastDensityScore a, b;
+	ASSERT_TRUE( load( a, dir.file( "a.mrc" ) ) );
+	ASSERT_TRUE( load( b, dir.file( "b.mrc" ) ) );
+	ASSERT_EQ( b.density().u1(), 3 );
+	ASSERT_EQ( b.density().u2(), 4 );
+	ASSERT_EQ( b.density().u3(), 5 );
+	for ( int i = 0; i < 60; ++i ) EXPECT_EQ( a.density()[ i ], b.density()[ i ] );
+	EXPECT_DOUBLE_EQ( a.gridWidth, b.gridWidth );
+}
+
+TEST( FastLoad, AxisMapPlacesColumnsRowsSections )
+{
+	quilt_test::ScratchDir dir( "fds_load" );
+	// Columns along z, rows along x, sections along y (axis map 3, 1, 2).
+	MrcSpec s;
+	int const nc = 2, nr = 3, ns = 4;
+	s.ext[ 0 ] = nc;
+	s.ext[ 1 ] = nr;
+	s.ext[ 2 ] = ns;
+	s.axes[ 0 ] = 3;
+	s.axes[ 1 ] = 1;
+	s.axes[ 2 ] = 2;
+	s.samp[ 0 ] = nr; // MX (x) = rows
+	s.samp[ 1 ] = ns; // MY (y) = sections
+	s.samp[ 2 ] = nc; // MZ (z) = columns
+	s.cell[ 0 ] = float( nr );
+	s.cell[ 1 ] = float( ns );
+	s.cell[ 2 ] = float( nc );
+	for ( int sec = 0; sec < ns; ++sec )
+		for ( int r = 0; r < nr; ++r )
+			for ( int c = 0; c < nc; ++c ) s.data.push_back( float( 100 * c + 10 * r + sec ) );
+	ASSERT_TRUE( write_mrc( dir.file( "p.mrc" ), s ) );
+	FastDensityScore m;
+	ASSERT_TRUE( load( m, dir.file( "p.mrc" ) ) );
+	farray::FArray3D< double > const& d = m.density();
+	ASSERT_EQ( d.u1(), nr );
+	ASSERT_EQ( d.u2(), ns );
+	ASSERT_EQ( d.u3(), nc );
+	for ( int sec = 0; sec < ns; ++sec )
+		for ( int r = 0; r < nr; ++r )
+			for ( int c = 0; c < nc; ++c ) EXPECT_DOUBLE_EQ( d( r + 1, sec + 1, c + 1 ), 100 * c + 10 * r + sec );
+}
+
+TEST( FastLoad, OriginRules )
+{
+	quilt_test::ScratchDir dir( "fds_load" );
+	MrcSpec s = fast_test::cubic_map( 10, 1.5, []( int x, int, int ) { return x; } );
+	s.start[ 0 ] = -3;
+	s.start[ 1 ] = 2;
+	s.start[ 2 ] = 7;
+	// ORIGIN all zero: the start indices place the map.
+	ASSERT_TRUE( write_mrc( dir.file( "o1.mrc" ), s ) );
+	FastDensityScore m;
+	ASSERT_TRUE( load( m, dir.file( "o1.mrc" ) ) );
+	EXPECT_FALSE( m.useAltOrigin );
+	EXPECT_EQ( m.origin[ 0 ], -3 );
+	EXPECT_EQ( m.origin[ 2 ], 7 );
+	EXPECT_NEAR( m.voxelOrigin[ 0 ], -4.5, 1e-5 );
+	EXPECT_NEAR( m.voxelOrigin[ 1 ], 3.0, 1e-5 );
+	EXPECT_NEAR( m.voxelOrigin[ 2 ], 10.5, 1e-5 );
+	// The voxel list sits where the start indices put it.
+	double lo = 1e9;
+	for ( int i = 0; i < m.nDensPoints; ++i ) lo = std::min( lo, m.densPoints[ i ][ 0 ] );
+	EXPECT_NEAR( lo, -4.5 + 1.5, 1e-5 ); // x index 0 holds 0, not above the threshold
+
+	// ORIGIN beyond the sane range is ignored as well.
+	s.origin[ 2 ] = 15000.f;
+	ASSERT_TRUE( write_mrc( dir.file( "o2.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "o2.mrc" ) ) );
+	EXPECT_FALSE( m.useAltOrigin );
+	EXPECT_EQ( m.origin[ 2 ], 7 );
+
+	// ORIGIN (0, 0, 7.5) with 1.5 A voxels: origin z = 5, x and y 0.
+	s.origin[ 2 ] = 7.5f;
+	ASSERT_TRUE( write_mrc( dir.file( "o3.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "o3.mrc" ) ) );
+	EXPECT_TRUE( m.useAltOrigin );
+	EXPECT_EQ( m.origin[ 0 ], 0 );
+	EXPECT_EQ( m.origin[ 1 ], 0 );
+	EXPECT_EQ( m.origin[ 2 ], 5 );
+	EXPECT_NEAR( m.voxelOrigin[ 2 ], 7.5, 1e-6 );
+}
+
+TEST( FastLoad, PartialBlockIsPaddedToTheCell )
+{
+	quilt_test::ScratchDir dir( "fds_load" );
+	MrcSpec s = ramp( 2, 3, 2 );
+	s.samp[ 0 ] = 4;
+	s.samp[ 1 ] = 5;
+	s.samp[ 2 ] = 3;
+	s.cell[ 0 ] = 4.f;
+	s.cell[ 1 ] = 5.f;
+	s.cell[ 2 ] = 3.f;
+	ASSERT_TRUE( write_mrc( dir.file( "p.mrc" ), s ) );
+	FastDensityScore m;
+	ASSERT_TRUE( load( m, dir.file( "p.mrc" ) ) );
+	farray::FArray3D< double > const& d = m.density();
+	ASSERT_EQ( d.u1(), 4 );
+	ASSERT_EQ( d.u2(), 5 );
+	ASSERT_EQ( d.u3(), 3 );
+	EXPECT_DOUBLE_EQ( d( 2, 3, 2 ), 11.0 ); // kept at its own index
+	EXPECT_DOUBLE_EQ( d( 3, 1, 1 ), 0.0 );
+	EXPECT_DOUBLE_EQ( d( 1, 4, 1 ), 0.0 );
+	EXPECT_DOUBLE_EQ( d( 1, 1, 3 ), 0.0 );
+}
+
+TEST( FastLoad, DerivedConstants )
+{
+	quilt_test::ScratchDir dir( "fds_load" );
+	ASSERT_TRUE( write_mrc( dir.file( "c.mrc" ), fast_test::cubic_map( 6, 1.2, []( int, int, int ) { return 1.0; } ) ) );
+	FastDensityScore m;
+	ASSERT_TRUE( load( m, dir.file( "c.mrc" ), nullptr, 0.0, 0.5 ) );
+	// Resolution 0 and 1.2 A voxels: effective resolution 1.8 A.
+	EXPECT_NEAR( m.effB, 51.84, 1e-4 );
+	EXPECT_NEAR( m.modelResolution, 3.6, 1e-5 );
+	EXPECT_NEAR( m.minMult, 16 * 1.44, 1e-4 );
+	// The masks are only raised: 3 sqrt(51.84 / (2 pi^2)) = 4.86 > 3.2.
+	EXPECT_NEAR( m.atomMask, 3.0 * std::sqrt( 51.84 / ( 2 * M_PI * M_PI ) ), 1e-4 );
+	EXPECT_DOUBLE_EQ( m.caMask, 6.0 );
+	// With resolution 8, CA mask = 3 sqrt(2) / pi * (1.6 * 8 + 2.4).
+	ASSERT_TRUE( load( m, dir.file( "c.mrc" ), nullptr, 8.0, 0.5 ) );
+	EXPECT_NEAR( m.caMask, 1.3504744742356594 * 15.2, 1e-9 );
+	EXPECT_NEAR( m.effB, 16.0 * 16.0, 1e-9 );
+	m.calcute_CC_CA_para( 3.0 );
+	EXPECT_NEAR( m.caK, std::pow( M_PI / 4.8, 2 ), 1e-12 );
+	EXPECT_NEAR( m.caC, 33.0 * std::pow( m.caK / M_PI, 1.5 ), 1e-9 );
+	EXPECT_DOUBLE_EQ( m.caCutoff2, 64.0 );
+	EXPECT_DOUBLE_EQ( m.caMaskOffset, 36.0 );
+}
+
+TEST( FastLoad, VoxelListOfATinyMap )
+{
+	quilt_test::ScratchDir dir( "fds_load" );
+	ASSERT_TRUE( write_mrc( dir.file( "t.mrc" ), ramp( 2, 2, 2 ) ) );
+	FastDensityScore m;
+	ASSERT_TRUE( load( m, dir.file( "t.mrc" ), nullptr, 0.0, 5.5 ) );
+	ASSERT_EQ( m.nDensPoints, 2 );
+	EXPECT_NEAR( m.densPoints[ 0 ][ 0 ], 0.0, 1e-6 );
+	EXPECT_NEAR( m.densPoints[ 0 ][ 1 ], 1.0, 1e-6 );
+	EXPECT_NEAR( m.densPoints[ 0 ][ 2 ], 1.0, 1e-6 );
+	EXPECT_NEAR( m.densPoints[ 1 ][ 0 ], 1.0, 1e-6 );
+	EXPECT_DOUBLE_EQ( m.densValues[ 0 ], 6.0 );
+	EXPECT_DOUBLE_EQ( m.densValues[ 1 ], 7.0 );
+	EXPECT_NEAR( m.densCenter[ 0 ], 0.5, 1e-6 );
+	EXPECT_NEAR( m.densRadius, 0.5, 1e-6 );
+	EXPECT_NEAR( m.densRg, 0.5, 1e-6 );
+
+	// A threshold above every value: an empty list and no NaN centre.
+	ASSERT_TRUE( load( m, dir.file( "t.mrc" ), nullptr, 0.0, 100.0 ) );
+	EXPECT_EQ( m.nDensPoints, 0 );
+	for ( int a = 0; a < 3; ++a ) EXPECT_TRUE( std::isfinite( m.densCenter[ a ] ) );
+	EXPECT_EQ( m.densRadius, 0.0 );
+	EXPECT_DOUBLE_EQ( m.getCC( 0, nullptr ), 100.0 );
+}
+
+TEST( FastLoad, HeaderOddities )
+{
+	quilt_test::ScratchDir dir( "fds_load" );
+	std::string text;
+	FastDensityScore m;
+	// Zero sampling with one column: the interval count becomes 1, not 0.
+	MrcSpec s = ramp( 1, 3, 3 );
+	s.samp[ 0 ] = 0;
+	ASSERT_TRUE( write_mrc( dir.file( "s.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "s.mrc" ), &text ) );
+	EXPECT_NE( text.find( "Warning! Fixed X interval count.  Continuing." ), std::string::npos );
+	EXPECT_EQ( m.grid[ 0 ], 1 );
+	EXPECT_TRUE( std::isfinite( m.gridWidth ) );
+	// Zero sampling with four columns: three intervals.
+	s = ramp( 4, 3, 3 );
+	s.samp[ 1 ] = 0;
+	ASSERT_TRUE( write_mrc( dir.file( "s2.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "s2.mrc" ), &text ) );
+	EXPECT_EQ( m.grid[ 1 ], 2 );
+	// A negative symmetry length counts as 0.
+	s = ramp( 3, 3, 3 );
+	s.nsymbt = -40;
+	s.symBytesWritten = 0;
+	ASSERT_TRUE( write_mrc( dir.file( "n.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "n.mrc" ), &text ) );
+	EXPECT_DOUBLE_EQ( m.density()( 3, 3, 3 ), 26.0 );
+	// A symmetry length the file does not hold: bogus record, read at 1024.
+	s.nsymbt = 80;
+	ASSERT_TRUE( write_mrc( dir.file( "b.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "b.mrc" ), &text ) );
+	EXPECT_NE( text.find( "Warning! File contains bogus symmetry record.  Continuing." ), std::string::npos );
+	EXPECT_DOUBLE_EQ( m.density()( 2, 1, 1 ), 1.0 );
+	// A symmetry record that is there is skipped.
+	s.symBytesWritten = 80;
+	ASSERT_TRUE( write_mrc( dir.file( "y.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "y.mrc" ), &text ) );
+	EXPECT_DOUBLE_EQ( m.density()( 2, 1, 1 ), 1.0 );
+	// All-zero axis map: taken as 1, 2, 3.
+	s = ramp( 3, 3, 3 );
+	s.axes[ 0 ] = s.axes[ 1 ] = s.axes[ 2 ] = 0;
+	ASSERT_TRUE( write_mrc( dir.file( "z.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "z.mrc" ), &text ) );
+	EXPECT_NE( text.find( "Warning! All crs2xyz records are zero." ), std::string::npos );
+	EXPECT_DOUBLE_EQ( m.density()( 1, 2, 1 ), 3.0 );
+	// Extra bytes after the data: read anyway from 1024 + NSYMBT.
+	s = ramp( 3, 3, 3 );
+	s.extraBytes = 100;
+	ASSERT_TRUE( write_mrc( dir.file( "x.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "x.mrc" ), &text ) );
+	EXPECT_NE( text.find( "Warning! File is larger than expected and doesn't match header.  Reading anyway." ), std::string::npos );
+	EXPECT_DOUBLE_EQ( m.density()( 3, 3, 3 ), 26.0 );
+}
+
+namespace {
+
+// Each case must fail with its message and leave the earlier map loaded.
+void expect_rejected( std::string const& path, std::string const& message )
+{
+	quilt_test::ScratchDir dir( "fds_keep" );
+	std::string const good = dir.file( "good.mrc" );
+	ASSERT_TRUE( write_mrc( good, ramp( 3, 3, 3 ) ) );
+	FastDensityScore m;
+	ASSERT_TRUE( load( m, good ) );
+	double const before = m.getFastDensScore( nullptr, 0 ); // builds the cache
+	(void)before;
+	auto cache = m.fastCache();
+	std::string text;
+	EXPECT_FALSE( load( m, path, &text ) ) << path;
+	EXPECT_NE( text.find( message ), std::string::npos ) << "got: " << text;
+	EXPECT_TRUE( m.isLoaded );
+	EXPECT_EQ( m.density().u1(), 3 );
+	EXPECT_DOUBLE_EQ( m.density()( 3, 3, 3 ), 26.0 );
+	EXPECT_EQ( m.grid[ 0 ], 3 );
+	EXPECT_FLOAT_EQ( m.cellDimensions[ 0 ], 3.0f );
+	EXPECT_EQ( m.fastCache(), cache );
+}
+
+} // namespace
+
+TEST( FastLoad, FailuresKeepThePreviousMap )
+{
+	quilt_test::ScratchDir dir( "fds_bad" );
+	expect_rejected( dir.file( "missing.mrc" ), "Error! No map can be loaded." );
+
+	{
+		std::ofstream( dir.file( "short.mrc" ) ) << "tiny";
+		expect_rejected( dir.file( "short.mrc" ), "Error! Improperly formatted line in MRC map.  Not loading map." );
+	}
+	MrcSpec s = ramp( 4, 4, 4 );
+	s.stamp = false;
+	ASSERT_TRUE( write_mrc( dir.file( "nostamp.mrc" ), s ) );
+	expect_rejected( dir.file( "nostamp.mrc" ), "Error! 'MAP' string missing, not a valid MRC map.  Not loading map." );
+
+	s = ramp( 4, 4, 4 );
+	s.mode = 0;
+	ASSERT_TRUE( write_mrc( dir.file( "mode0.mrc" ), s ) );
+	expect_rejected( dir.file( "mode0.mrc" ), "Non-real (32-bit float) data types are unsupported.  Not loading map." );
+
+	s = ramp( 4, 4, 4 );
+	s.dropBytes = 8;
+	ASSERT_TRUE( write_mrc( dir.file( "trunc.mrc" ), s ) );
+	expect_rejected( dir.file( "trunc.mrc" ), "Warning! File appears truncated and doesn't match header.  Not loading map." );
+
+	s = ramp( 4, 4, 4 );
+	s.extraBytes = 2 << 20;
+	ASSERT_TRUE( write_mrc( dir.file( "huge.mrc" ), s ) );
+	expect_rejected( dir.file( "huge.mrc" ), "Error! File is MUCH larger than expected and doesn't match header.  Not loading map." );
+
+	s = ramp( 4, 4, 4 );
+	s.axes[ 0 ] = 1;
+	s.axes[ 1 ] = 1;
+	s.axes[ 2 ] = 3;
+	ASSERT_TRUE( write_mrc( dir.file( "axes.mrc" ), s ) );
+	expect_rejected( dir.file( "axes.mrc" ), "is not a permutation of 1, 2, 3.  Not loading map." );
+	s.axes[ 1 ] = 4;
+	ASSERT_TRUE( write_mrc( dir.file( "axes4.mrc" ), s ) );
+	expect_rejected( dir.file( "axes4.mrc" ), "Not loading map." );
+
+	s = ramp( 4, 4, 4 );
+	s.ext[ 1 ] = -4;
+	ASSERT_TRUE( write_mrc( dir.file( "neg.mrc" ), s ) );
+	expect_rejected( dir.file( "neg.mrc" ), "are not positive.  Not loading map." );
+
+	s = ramp( 4, 4, 4 );
+	s.samp[ 0 ] = s.samp[ 1 ] = s.samp[ 2 ] = 2000;
+	ASSERT_TRUE( write_mrc( dir.file( "bigcell.mrc" ), s ) );
+	expect_rejected( dir.file( "bigcell.mrc" ), "is not usable.  Not loading map." );
+
+	s = ramp( 4, 4, 4 );
+	s.cell[ 1 ] = 0.f;
+	ASSERT_TRUE( write_mrc( dir.file( "flat.mrc" ), s ) );
+	expect_rejected( dir.file( "flat.mrc" ), "Not loading map." );
+
+	s = ramp( 4, 4, 4 );
+	s.angles[ 0 ] = s.angles[ 1 ] = s.angles[ 2 ] = 0.f;
+	ASSERT_TRUE( write_mrc( dir.file( "angles.mrc" ), s ) );
+	expect_rejected( dir.file( "angles.mrc" ), "Not loading map." );
+
+	s = ramp( 4, 4, 4 );
+	s.cell[ 2 ] = std::nanf( "" );
+	ASSERT_TRUE( write_mrc( dir.file( "nan.mrc" ), s ) );
+	expect_rejected( dir.file( "nan.mrc" ), "Not loading map." );
+}
+
+TEST( FastLoad, NonFiniteValuesBecomeZero )
+{
+	quilt_test::ScratchDir dir( "fds_load" );
+	MrcSpec s = ramp( 3, 3, 3 );
+	s.data[ 5 ] = std::nanf( "" );
+	s.data[ 6 ] = INFINITY;
+	ASSERT_TRUE( write_mrc( dir.file( "n.mrc" ), s ) );
+	FastDensityScore m;
+	std::string text;
+	ASSERT_TRUE( load( m, dir.file( "n.mrc" ), &text ) );
+	EXPECT_EQ( m.density()[ 5 ], 0.0 );
+	EXPECT_EQ( m.density()[ 6 ], 0.0 );
+	EXPECT_NE( text.find( "Warning! 2 map values are not finite" ), std::string::npos );
+}
+
+TEST( FastCell, OrthogonalCell )
+{
+	FastDensityScore m;
+	m.cellDimensions[ 0 ] = 60.f;
+	m.cellDimensions[ 1 ] = 80.f;
+	m.cellDimensions[ 2 ] = 100.f;
+	m.cellAngles[ 0 ] = m.cellAngles[ 1 ] = m.cellAngles[ 2 ] = 90.f;
+	ASSERT_TRUE( m.computeCrystParams() );
+	EXPECT_NEAR( m.f2c[ 0 ][ 0 ], 60.0, 1e-9 );
+	EXPECT_NEAR( m.f2c[ 1 ][ 1 ], 80.0, 1e-9 );
+	EXPECT_NEAR( m.f2c[ 2 ][ 2 ], 100.0, 1e-9 );
+	EXPECT_NEAR( m.c2f[ 0 ][ 0 ], 1.0 / 60, 1e-12 );
+	EXPECT_NEAR( m.c2f[ 2 ][ 2 ], 1.0 / 100, 1e-12 );
+	EXPECT_NEAR( m.f2c[ 0 ][ 1 ], 0.0, 1e-4 );
+	EXPECT_NEAR( m.cellVolume, 480000.0, 1e-3 );
+	for ( int i = 0; i < 3; ++i ) EXPECT_NEAR( m.cosRcellAngles[ i ], 0.0, 1e-6 );
+	EXPECT_NEAR( m.rcellDimensions[ 0 ], 1.0 / 60, 1e-7 );
+}
+
+TEST( FastCell, HexagonalCellGivesTrueLengths )
+{
+	// a = b = 10, c = 15, gamma = 120: a + b has length 10, a - b 10 sqrt(3).
+	FastDensityScore m;
+	m.cellDimensions[ 0 ] = 10.f;
+	m.cellDimensions[ 1 ] = 10.f;
+	m.cellDimensions[ 2 ] = 15.f;
+	m.cellAngles[ 0 ] = 90.f;
+	m.cellAngles[ 1 ] = 90.f;
+	m.cellAngles[ 2 ] = 120.f;
+	ASSERT_TRUE( m.computeCrystParams() );
+	auto length = [ & ]( double f0, double f1, double f2 ) {
+		double f[ 3 ] = { f0, f1, f2 }, x[ 3 ];
+		m.fracToCart( f, x );
+		return std::sqrt( x[ 0 ] * x[ 0 ] + x[ 1 ] * x[ 1 ] + x[ 2 ] * x[ 2 ] );
+	};
+	EXPECT_NEAR( length( 1, 0, 0 ), 10.0, 1e-5 );
+	EXPECT_NEAR( length( 0, 1, 0 ), 10.0, 1e-5 );
+	EXPECT_NEAR( length( 0, 0, 1 ), 15.0, 1e-5 );
+	EXPECT_NEAR( length( 1, 1, 0 ), 10.0, 1e-5 );
+	EXPECT_NEAR( length( 1, -1, 0 ), 10.0 * std::sqrt( 3.0 ), 1e-5 );
+	EXPECT_NEAR( m.cellVolume, 100.0 * 15.0 * std::sqrt( 3.0 ) / 2.0, 1e-2 );
+	// Cartesian -> fractional undoes fractional -> Cartesian.
+	double f[ 3 ] = { 0.3, -0.7, 1.9 }, x[ 3 ], g[ 3 ];
+	m.fracToCart( f, x );
+	m.cartToFrac( x, g );
+	for ( int a = 0; a < 3; ++a ) EXPECT_NEAR( g[ a ], f[ a ], 1e-12 );
+	// The angle between a and b is 120 degrees.
+	double a[ 3 ], b[ 3 ], fa[ 3 ] = { 1, 0, 0 }, fb[ 3 ] = { 0, 1, 0 };
+	m.fracToCart( fa, a );
+	m.fracToCart( fb, b );
+	EXPECT_NEAR( ( a[ 0 ] * b[ 0 ] + a[ 1 ] * b[ 1 ] + a[ 2 ] * b[ 2 ] ) / 100.0, -0.5, 1e-6 );
+	// Reciprocal metric: S2(1,0,0) = a*^2 = (1 / (a sin gamma))^2.
+	EXPECT_NEAR( m.S2( 1, 0, 0 ), std::pow( 1.0 / ( 10.0 * std::sin( 2 * M_PI / 3 ) ), 2 ), 1e-6 );
+}
+
+TEST( FastCell, DegenerateCellIsReported )
+{
+	FastDensityScore m;
+	m.cellDimensions[ 0 ] = 0.f;
+	m.cellAngles[ 0 ] = m.cellAngles[ 1 ] = m.cellAngles[ 2 ] = 90.f;
+	testing::internal::CaptureStdout();
+	EXPECT_FALSE( m.computeCrystParams() );
+	EXPECT_NE( testing::internal::GetCapturedStdout().find( "Warning! Invalid crystal cell dimensions." ), std::string::npos );
+}
+
+TEST( FastCell, ForcedVoxelSpacing )
+{
+	quilt_test::ScratchDir dir( "fds_load" );
+	ASSERT_TRUE( write_mrc( dir.file( "c.mrc" ), fast_test::cubic_map( 10, 1.0, []( int x, int, int ) { return x; } ) ) );
+	FastDensityScore m;
+	ASSERT_TRUE( load( m, dir.file( "c.mrc" ) ) );
+	testing::internal::CaptureStdout();
+	m.set_voxel_spacing( 1.1 );
+	EXPECT_EQ( testing::internal::GetCapturedStdout(), "Forcing apix to 1.1,1.1,1.1\n" );
+	EXPECT_NEAR( m.cellDimensions[ 0 ], 11.0, 1e-5 );
+	EXPECT_TRUE( m.fastCacheEmpty() );
+}
