@@ -4,9 +4,10 @@
 // Element block shared by the multi-dimensional arrays.
 //
 // Layout: one contiguous block, column-major (first index fastest). The
-// element whose linear index is p + offset_ lives at block position p;
-// origin_ = data_ - offset_, so an element is origin_[linear index]. Linear
-// indices and offsets are 64-bit.
+// element whose linear index is p + offset_ lives at block position p, so an
+// element is data_[ linear index - offset_ ]. Linear indices and offsets are
+// 64-bit. (No pointer data_ - offset_ is formed: it could point far outside
+// the block.)
 //
 // Storage: re-sizing reallocates only when the element count changes, and
 // never copies old contents. A new block of complex elements is zero-filled;
@@ -47,7 +48,6 @@ public:
 	{
 		if ( owner_ ) delete[] data_;
 		data_ = nullptr;
-		origin_ = nullptr;
 		capacity_ = 0;
 		size_ = 0;
 		offset_ = 0;
@@ -119,8 +119,7 @@ protected:
 		data_( nullptr ),
 		size_( 0 ),
 		owner_( true ),
-		offset_( 0 ),
-		origin_( nullptr )
+		offset_( 0 )
 	{}
 
 	// New block holding a's elements, read through the bounds-tested linear read
@@ -129,11 +128,9 @@ protected:
 		data_( allocate( capacity_ ) ),
 		size_( capacity_ ),
 		owner_( true ),
-		offset_( a.offset_ ),
-		origin_( nullptr )
+		offset_( a.offset_ )
 	{
 		for ( size_type i = 0; i < size_; ++i ) data_[ i ] = a[ i ];
-		set_origin();
 	}
 
 	// Element copy between arrays of equal counts
@@ -156,18 +153,12 @@ protected:
 		if ( size_a != capacity_ ) {
 			delete[] data_;
 			data_ = nullptr;
-			origin_ = nullptr;
 			capacity_ = 0;
 			size_ = 0;
 			data_ = allocate( size_a );
 			capacity_ = size_a;
 		}
 		size_ = size_a;
-	}
-
-	void set_origin()
-	{
-		origin_ = data_ ? data_ - offset_ : nullptr;
 	}
 
 	static T * allocate( size_type const n )
@@ -185,7 +176,6 @@ protected:
 	size_type size_;
 	bool owner_;
 	std::int64_t offset_;
-	T * origin_;
 };
 
 } // farray

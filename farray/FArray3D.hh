@@ -3,8 +3,10 @@
 
 // Three-dimensional column-major array with an index range per dimension.
 //
-// Element (i1,i2,i3) is origin_[ ( i3 * e2_ + i2 ) * e1_ + i1 ] in 64-bit
-// arithmetic; the first index runs fastest. The array observes its three
+// Element (i1,i2,i3) has the linear index ( i3 * e2_ + i2 ) * e1_ + i1, in 64-bit
+// arithmetic, and lives at block position linear index - offset_; the first
+// index runs fastest. For loops that must vectorise, data() gives the block
+// itself (positions 0 .. size()-1). The array observes its three
 // ranges: a range changed on its own re-sizes the array. Indexing checks each
 // index against its range (one comparison per index) in every build.
 
@@ -72,7 +74,6 @@ class FArray3D final : public FArray3< T >, public ObserverMulti
 	using Base::size_;
 	using Base::owner_;
 	using Base::offset_;
-	using Base::origin_;
 	using Super::e1_;
 	using Super::e2_;
 
@@ -151,13 +152,13 @@ public:
 	T const & operator ()( int const i1, int const i2, int const i3 ) const
 	{
 		check_indices( i1, i2, i3 );
-		return origin_[ linear( i1, i2, i3 ) ];
+		return data_[ linear( i1, i2, i3 ) - offset_ ];
 	}
 
 	T & operator ()( int const i1, int const i2, int const i3 )
 	{
 		check_indices( i1, i2, i3 );
-		return origin_[ linear( i1, i2, i3 ) ];
+		return data_[ linear( i1, i2, i3 ) - offset_ ];
 	}
 
 	// Element at block position i (0-based, column-major)
@@ -230,7 +231,6 @@ public:
 		if ( dimensions_initialized() ) {
 			this->resize( Base::size_of( Base::size_of( e1_, e2_ ), I3_.size() ) );
 			offset_ = ( std::int64_t( I3_.l_raw() ) * std::int64_t( e2_ ) + I2_.l_raw() ) * std::int64_t( e1_ ) + I1_.l_raw();
-			this->set_origin();
 		} else { // a bound waits for a Dimension without a value
 			Base::clear();
 		}

@@ -3,7 +3,7 @@
 
 // Four-dimensional column-major array with an index range per dimension.
 //
-// Element (i1,i2,i3,i4) is origin_[ ( ( i4 * e3_ + i3 ) * e2_ + i2 ) * e1_ + i1 ]
+// Element (i1,i2,i3,i4) has the linear index ( ( i4 * e3_ + i3 ) * e2_ + i2 ) * e1_ + i1
 // in 64-bit arithmetic; the first index runs fastest. Otherwise as FArray3D.
 
 #include "farray/FArray.hh"
@@ -74,7 +74,6 @@ class FArray4D final : public FArray4< T >, public ObserverMulti
 	using Base::size_;
 	using Base::owner_;
 	using Base::offset_;
-	using Base::origin_;
 	using Super::e1_;
 	using Super::e2_;
 	using Super::e3_;
@@ -158,13 +157,13 @@ public:
 	T const & operator ()( int const i1, int const i2, int const i3, int const i4 ) const
 	{
 		check_indices( i1, i2, i3, i4 );
-		return origin_[ linear( i1, i2, i3, i4 ) ];
+		return data_[ linear( i1, i2, i3, i4 ) - offset_ ];
 	}
 
 	T & operator ()( int const i1, int const i2, int const i3, int const i4 )
 	{
 		check_indices( i1, i2, i3, i4 );
-		return origin_[ linear( i1, i2, i3, i4 ) ];
+		return data_[ linear( i1, i2, i3, i4 ) - offset_ ];
 	}
 
 	// Element at block position i (0-based, column-major)
@@ -242,7 +241,6 @@ public:
 		if ( dimensions_initialized() ) {
 			this->resize( Base::size_of( Base::size_of( e1_, e2_ ), Base::size_of( e3_, I4_.size() ) ) );
 			offset_ = ( ( std::int64_t( I4_.l_raw() ) * std::int64_t( e3_ ) + I3_.l_raw() ) * std::int64_t( e2_ ) + I2_.l_raw() ) * std::int64_t( e1_ ) + I1_.l_raw();
-			this->set_origin();
 		} else { // a bound waits for a Dimension without a value
 			Base::clear();
 		}
