@@ -6,6 +6,7 @@
 #include "transforms/ModelOutput.hh"
 
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <algorithm>
 #include <iostream>
@@ -228,41 +229,50 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	}
 
 	// Candidates: the kept poses (best objective first), then every other
-	// refined pose.  All are ranked by real-space correlation, so that a pose
-	// the objective placed below the kept ones can still win; among the
-	// ranked poses those within 1.5 A CA RMSD of a better one are passed over
-	// while distinct poses remain.
+	// refined pose by objective.  Poses within 1.5 A CA RMSD of an earlier
+	// candidate are passed over (refinements often meet in one minimum), and
+	// the distinct ones, at most nm + 30, are ranked by real-space
+	// correlation, so that a pose the objective placed below the kept ones
+	// can still win.  Should fewer distinct poses than nm remain, the ranked
+	// list is filled up with the passed-over kept poses.
+	std::stable_sort( pool.begin(), pool.end(),
+		[]( std::pair<double, double*> const& a, std::pair<double, double*> const& b ) { return a.first < b.first; } );
 	std::vector<double*> poses;
 	for ( auto const& r : results ) poses.push_back( r.second );
 	for ( auto const& r : pool ) poses.push_back( r.second );
-	size_t const C = poses.size();
-	std::vector<double**> cand_ca( C, nullptr );
-	std::vector<double> rscc( C, 0.0 ), negated( C, 0.0 );
-	for ( size_t j = 0; j < C; ++j ) {
+	size_t const K = results.size();
+	size_t const cap = K + 30;
+	std::vector<double**> cand_ca;
+	std::vector<double> rscc;
+	std::vector<double**> spare; // kept poses too close to an earlier candidate
+	for ( size_t j = 0; j < poses.size(); ++j ) {
+		if ( cand_ca.size() >= cap && j >= K ) break;
 		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, poses[j], centre );
-		cand_ca[j] = moved_ca( moved, parts.names );
-		rscc[j] = map.getRSCC( cand_ca[j], parts.nCA, 4.0 );
-		negated[j] = -rscc[j];
+		double** ca = moved_ca( moved, parts.names );
 		releaseVecVecT1D( moved );
+		bool distinct = true;
+		for ( double** other : cand_ca )
+			if ( ca_rmsd( ca, other, parts.nCA ) < 1.5 ) {
+				distinct = false;
+				break;
+			}
+		if ( distinct && cand_ca.size() < cap ) cand_ca.push_back( ca );
+		else if ( j < K ) spare.push_back( ca );
+		else release2DArr( parts.nCA, ca );
+	}
+	size_t const distinct_count = cand_ca.size();
+	for ( double** ca : spare ) cand_ca.push_back( ca );
+	size_t const C = cand_ca.size();
+	rscc.assign( C, 0.0 );
+	std::vector<double> negated( C, 0.0 );
+	for ( size_t j = 0; j < C; ++j ) {
+		rscc[j] = map.getRSCC( cand_ca[j], parts.nCA, 4.0 );
+		// Spare poses rank after every distinct one.
+		negated[j] = ( j < distinct_count ? 0.0 : 10.0 ) - rscc[j];
 	}
 	int* order = quickSortAscendingInd( negated );
-	size_t const K = results.size();
 	std::vector<int> picked;
-	std::vector<bool> used( C, false );
-	for ( size_t o = 0; o < C && picked.size() < K; ++o ) {
-		int const j = order[o];
-		bool distinct = true;
-		for ( int p : picked )
-			if ( ca_rmsd( cand_ca[j], cand_ca[p], parts.nCA ) < 1.5 ) distinct = false;
-		if ( !distinct ) continue;
-		picked.push_back( j );
-		used[j] = true;
-	}
-	for ( size_t o = 0; o < C && picked.size() < K; ++o )
-		if ( !used[order[o]] ) {
-			picked.push_back( order[o] );
-			used[order[o]] = true;
-		}
+	for ( size_t o = 0; o < C && picked.size() < K; ++o ) picked.push_back( order[o] );
 	delete[] order;
 
 	double shift[3];
