@@ -320,3 +320,32 @@ TEST( DynamicIndexRange, DroppingTheFollowedLowerBoundKeepsTheRangeCopyable )
 	DynamicIndexRange copy( r );
 	EXPECT_EQ( copy, IndexRange( 2, star ) );
 }
+
+TEST( DynamicIndexRange, OnlyMovedBoundsStopFollowing )
+{
+	Dimension d( 3 );
+	DynamicIndexRange r( d, star );
+	r.intersect( IndexRange( 1, 10 ) ); // [d,10]
+	r.contain( 5 ); // inside: nothing moves, the lower bound keeps following
+	d = 4;
+	EXPECT_EQ( r, IndexRange( 4, 10 ) );
+	r.contain( 12 ); // only the upper bound moves
+	d = 2;
+	EXPECT_EQ( r, IndexRange( 2, 12 ) );
+	r.intersect( IndexRange( 3, 8 ) ); // both move: both fixed now
+	d = 1;
+	EXPECT_EQ( r, IndexRange( 3, 8 ) );
+	EXPECT_EQ( r.l_dim_p(), nullptr );
+
+	DynamicIndexRange u( d, star ); // [1,*] following d
+	u.contain( -4 ); // below an unbounded range: [-4,*], fixed
+	d = 6;
+	EXPECT_EQ( u, IndexRange( -4, star ) );
+	EXPECT_TRUE( u.unbounded() );
+	u.intersect( IndexRange( 0, 3 ) );
+	EXPECT_EQ( u, IndexRange( 0, 3 ) );
+	EXPECT_EQ( u.size(), 4u );
+	u.intersect( IndexRange( 7, 9 ) ); // disjoint: empty at its own lower bound
+	EXPECT_EQ( u, IndexRange( 0, -1 ) );
+	EXPECT_EQ( u.size(), 0u );
+}
