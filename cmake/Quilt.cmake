@@ -55,9 +55,12 @@ function(quilt_test_executable exe labels sources)
   add_executable(${exe} ${sources})
   target_link_libraries(${exe} PRIVATE ${ARGN} quilt_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
   set_target_properties(${exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUILT_TEST_OUTPUT_DIR})
+  # A list of labels passes through several rounds of list expansion on its
+  # way to the discovered tests; it must arrive as one value.
+  string(REPLACE ";" "\\\\\\\\\\\\\\\\;" escaped_labels "${labels}")
   gtest_discover_tests(${exe}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES LABELS "${labels}" TIMEOUT 900
+    PROPERTIES LABELS "${escaped_labels}" TIMEOUT 900
     DISCOVERY_TIMEOUT 120)
 endfunction()
 
