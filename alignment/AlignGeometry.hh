@@ -5,18 +5,35 @@
 #ifndef QUILT_ALIGNMENT_ALIGNGEOMETRY_HH
 #define QUILT_ALIGNMENT_ALIGNGEOMETRY_HH
 
+#include <cmath>
 #include <string>
 
 // Squared distance (no root).
-double dist( double* a, double* b );
-double dist2pow( double* a, double* b );
+inline double dist( double* a, double* b )
+{
+	double const d0 = a[ 0 ] - b[ 0 ];
+	double const d1 = a[ 1 ] - b[ 1 ];
+	double const d2 = a[ 2 ] - b[ 2 ];
+	return d0 * d0 + d1 * d1 + d2 * d2;
+}
+inline double dist2pow( double* a, double* b ) { return dist( a, b ); }
 // Euclidean distance.
-double distance( double* a, double* b );
-double dot( double* a, double* b );
+inline double distance( double* a, double* b ) { return std::sqrt( dist( a, b ) ); }
+inline double dot( double* a, double* b ) { return a[ 0 ] * b[ 0 ] + a[ 1 ] * b[ 1 ] + a[ 2 ] * b[ 2 ]; }
 
 // x1 = u x + t; x1 must not be x.
-void transform( double t[3], double u[3][3], double* x, double* x1 );
-void transform( double* t, double** u, double* x, double* x1 );
+inline void transform( double t[3], double u[3][3], double* x, double* x1 )
+{
+	x1[ 0 ] = u[ 0 ][ 0 ] * x[ 0 ] + u[ 0 ][ 1 ] * x[ 1 ] + u[ 0 ][ 2 ] * x[ 2 ] + t[ 0 ];
+	x1[ 1 ] = u[ 1 ][ 0 ] * x[ 0 ] + u[ 1 ][ 1 ] * x[ 1 ] + u[ 1 ][ 2 ] * x[ 2 ] + t[ 1 ];
+	x1[ 2 ] = u[ 2 ][ 0 ] * x[ 0 ] + u[ 2 ][ 1 ] * x[ 1 ] + u[ 2 ][ 2 ] * x[ 2 ] + t[ 2 ];
+}
+inline void transform( double* t, double** u, double* x, double* x1 )
+{
+	x1[ 0 ] = u[ 0 ][ 0 ] * x[ 0 ] + u[ 0 ][ 1 ] * x[ 1 ] + u[ 0 ][ 2 ] * x[ 2 ] + t[ 0 ];
+	x1[ 1 ] = u[ 1 ][ 0 ] * x[ 0 ] + u[ 1 ][ 1 ] * x[ 1 ] + u[ 1 ][ 2 ] * x[ 2 ] + t[ 1 ];
+	x1[ 2 ] = u[ 2 ][ 0 ] * x[ 0 ] + u[ 2 ][ 1 ] * x[ 1 ] + u[ 2 ][ 2 ] * x[ 2 ] + t[ 2 ];
+}
 
 // transform of each of the first len rows of x into the same row of x1;
 // nothing for len <= 0.

@@ -6,16 +6,74 @@
 #include "alignment/TMscoreSearch.hh"
 
 #include <cmath>
+#include <emmintrin.h>
 #include <vector>
 
 using namespace structalign;
 
 namespace {
 
-// Match scores of one row (index j = 1 .. len2) and the y chain laid out by
-// coordinate, both reused between calls.
+// Match scores of one row (index j = 1 .. len2), the y chain laid out by
+// coordinate, and the diagonal and vertical candidates of one row; all
+// reused between calls.
 std::vector< double > row_score;
 std::vector< double > y_soa;
+std::vector< double > row_d;
+std::vector< double > row_h;
+std::vector< double > row_m;
+std::vector< double > row_dh;
+std::vector< double > row_g;
+
+// One row of the recurrence.  For cell j, with v the value arriving from
+// the left (val[i][j-1], plus the gap penalty when that cell ended in a
+// pair), d = val[i-1][j-1] + match and h = val[i-1][j] (plus the penalty
+// when that cell ended in a pair):
+//   path = d >= h and d >= v (a tie goes to the diagonal)
+//   val  = path ? d : max(v, h)
+// Written so that only v carries from cell to cell: with m = max(d, h),
+// val = path ? d : max(v, m), and the next v is d + gap after a pair, else
+// max(v, m).
+void nw_row( double const* s, double const* vp, bool const* pp, double* vc, bool* pc, int len2,
+	double gap_open )
+{
+	double* D = row_d.data();
+	double* H = row_h.data();
+	for ( int j = 1; j <= len2; ++j ) D[ j ] = vp[ j - 1 ] + s[ j ];
+	if ( gap_open == 0.0 ) {
+		// No penalty: val is the running maximum of max(d, h) along the row
+		// (maxsd returns its second operand on equal values, which are equal).
+		for ( int j = 1; j <= len2; ++j ) {
+			_mm_store_sd( H + j, _mm_max_sd( _mm_load_sd( vp + j ), _mm_load_sd( D + j ) ) );
+		}
+		__m128d v = _mm_load_sd( vc );
+		for ( int j = 1; j <= len2; ++j ) {
+			v = _mm_max_sd( _mm_load_sd( H + j ), v );
+			_mm_store_sd( vc + j, v );
+		}
+		for ( int j = 1; j <= len2; ++j ) pc[ j ] = ( D[ j ] >= vp[ j ] ) & ( D[ j ] >= vc[ j - 1 ] );
+		return;
+	}
+	// M = max(d, h); DH = all-ones where d >= h; G = d + gap.
+	double* M = row_m.data();
+	double* DH = row_dh.data();
+	double* G = row_g.data();
+	for ( int j = 1; j <= len2; ++j ) {
+		__m128d const d = _mm_load_sd( D + j );
+		__m128d const h = _mm_set_sd( pp[ j ] ? vp[ j ] + gap_open : vp[ j ] );
+		_mm_store_sd( M + j, _mm_max_sd( h, d ) );
+		_mm_store_sd( DH + j, _mm_cmpge_sd( d, h ) );
+		G[ j ] = D[ j ] + gap_open;
+	}
+	__m128d v = _mm_set_sd( pc[ 0 ] ? vc[ 0 ] + gap_open : vc[ 0 ] );
+	for ( int j = 1; j <= len2; ++j ) {
+		__m128d const d = _mm_load_sd( D + j );
+		__m128d const diag = _mm_and_pd( _mm_cmple_sd( v, d ), _mm_load_sd( DH + j ) );
+		__m128d const mv = _mm_max_sd( _mm_load_sd( M + j ), v );
+		_mm_store_sd( vc + j, _mm_or_pd( _mm_and_pd( diag, d ), _mm_andnot_pd( diag, mv ) ) );
+		pc[ j ] = _mm_movemask_pd( diag ) & 1;
+		v = _mm_or_pd( _mm_and_pd( diag, _mm_load_sd( G + j ) ), _mm_andnot_pd( diag, mv ) );
+	}
+}
 
 // Fills val and path row by row; row_of(i) returns the match scores of x
 // residue i against y residues 1 .. len2 (pointer indexed from 1), then
@@ -33,26 +91,16 @@ void nw_align( int len1, int len2, double gap_open, int* j2i, RowOf row_of )
 		path[ 0 ][ j ] = false;
 		j2i[ j ] = -1;
 	}
+	if ( static_cast< int >( row_d.size() ) < len2 + 1 ) {
+		row_d.resize( len2 + 1 );
+		row_h.resize( len2 + 1 );
+		row_m.resize( len2 + 1 );
+		row_dh.resize( len2 + 1 );
+		row_g.resize( len2 + 1 );
+	}
 
 	for ( int i = 1; i <= len1; ++i ) {
-		double const* s = row_of( i );
-		double const* vp = val[ i - 1 ];
-		bool const* pp = path[ i - 1 ];
-		double* vc = val[ i ];
-		bool* pc = path[ i ];
-		double left = vc[ 0 ];
-		bool left_diag = pc[ 0 ];
-		for ( int j = 1; j <= len2; ++j ) {
-			double const d = vp[ j - 1 ] + s[ j ];
-			double const h = pp[ j ] ? vp[ j ] + gap_open : vp[ j ];
-			double const v = left_diag ? left + gap_open : left;
-			bool const diag = ( d >= h ) & ( d >= v );  // a tie goes to the diagonal
-			double const hv = ( v >= h ) ? v : h;
-			left = diag ? d : hv;
-			left_diag = diag;
-			vc[ j ] = left;
-			pc[ j ] = diag;
-		}
+		nw_row( row_of( i ), val[ i - 1 ], path[ i - 1 ], val[ i ], path[ i ], len2, gap_open );
 	}
 
 	int i = len1, j = len2;
@@ -85,6 +133,47 @@ void NWDP_TM( int len1, int len2, double gap_open, int* j2i )
 	nw_align( len1, len2, gap_open, j2i, []( int i ) -> double const* { return score[ i ]; } );
 }
 
+namespace {
+
+typedef double v4d __attribute__( ( vector_size( 32 ) ) );
+
+// Match scores 1/(1 + d^2/d02) of the point p against n points given by
+// coordinate; four at a time (the arithmetic of each lane is that of the
+// scalar formula, so the values are the same).  Built for AVX2 and for the
+// baseline; the loader picks the one the processor runs.
+__attribute__( ( target_clones( "avx2", "default" ) ) )
+void tm_row_scores( double const* __restrict yx, double const* __restrict yy, double const* __restrict yz,
+	int n, double px, double py, double pz, double d02, double* __restrict out )
+{
+	v4d const vx = { px, px, px, px };
+	v4d const vy = { py, py, py, py };
+	v4d const vz = { pz, pz, pz, pz };
+	v4d const vd = { d02, d02, d02, d02 };
+	v4d const one = { 1.0, 1.0, 1.0, 1.0 };
+	int j = 0;
+	for ( ; j + 4 <= n; j += 4 ) {
+		v4d a, b, c;
+		__builtin_memcpy( &a, yx + j, sizeof a );
+		__builtin_memcpy( &b, yy + j, sizeof b );
+		__builtin_memcpy( &c, yz + j, sizeof c );
+		a = vx - a;
+		b = vy - b;
+		c = vz - c;
+		v4d const dd = a * a + b * b + c * c;
+		v4d const r = one / ( one + dd / vd );
+		__builtin_memcpy( out + j, &r, sizeof r );
+	}
+	for ( ; j < n; ++j ) {
+		double const a = px - yx[ j ];
+		double const b = py - yy[ j ];
+		double const c = pz - yz[ j ];
+		double const dd = a * a + b * b + c * c;
+		out[ j ] = 1.0 / ( 1.0 + dd / d02 );
+	}
+}
+
+} // namespace
+
 void NWDP_TM( double** x, double** y, int len1, int len2, double t_in[3], double u_in[3][3],
 	double d02, double gap_open, int* j2i )
 {
@@ -101,14 +190,7 @@ void NWDP_TM( double** x, double** y, int len1, int len2, double t_in[3], double
 	nw_align( len1, len2, gap_open, j2i, [&]( int i ) -> double const* {
 		double xx[ 3 ];
 		transform( t_in, u_in, x[ i - 1 ], xx );
-		double* sj = s + 1;
-		for ( int j = 0; j < len2; ++j ) {
-			double const a = xx[ 0 ] - yx[ j ];
-			double const b = xx[ 1 ] - yy[ j ];
-			double const c = xx[ 2 ] - yz[ j ];
-			double const dd = a * a + b * b + c * c;
-			sj[ j ] = 1.0 / ( 1.0 + dd / d02 );
-		}
+		tm_row_scores( yx, yy, yz, len2, xx[ 0 ], xx[ 1 ], xx[ 2 ], d02, s + 1 );
 		return s;
 	} );
 }

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 using namespace structalign;
 using namespace align_test;
@@ -279,4 +280,104 @@ TEST( DPIter, RefinesTowardsTheTrueAlignment )
 	double const tm = DP_iter( rx.xyz(), ry.xyz(), 50, 50, t, u, map.data(), 0, 2, 30, d0_search );
 	EXPECT_NEAR( tm, 1.0, 1e-9 );
 	for ( int j = 0; j < 50; ++j ) EXPECT_EQ( map[ j ], j );
+}
+
+namespace {
+
+// The recurrence written plainly, cell by cell, as the reference for the
+// row-wise form of NWDP_TM.
+void plain_nw( std::vector< std::vector< double > > const& sc, int len1, int len2, double gap_open,
+	std::vector< std::vector< double > >& V, std::vector< std::vector< char > >& P, std::vector< int >& j2i )
+{
+	V.assign( len1 + 1, std::vector< double >( len2 + 1, 0.0 ) );
+	P.assign( len1 + 1, std::vector< char >( len2 + 1, 0 ) );
+	j2i.assign( len2 + 1, -1 );
+	for ( int i = 1; i <= len1; ++i ) {
+		for ( int j = 1; j <= len2; ++j ) {
+			double const d = V[ i - 1 ][ j - 1 ] + sc[ i ][ j ];
+			double h = V[ i - 1 ][ j ];
+			if ( P[ i - 1 ][ j ] ) h += gap_open;
+			double v = V[ i ][ j - 1 ];
+			if ( P[ i ][ j - 1 ] ) v += gap_open;
+			if ( d >= h && d >= v ) {
+				P[ i ][ j ] = 1;
+				V[ i ][ j ] = d;
+			} else {
+				P[ i ][ j ] = 0;
+				V[ i ][ j ] = ( v >= h ) ? v : h;
+			}
+		}
+	}
+	int i = len1, j = len2;
+	while ( i > 0 && j > 0 ) {
+		if ( P[ i ][ j ] ) {
+			j2i[ j - 1 ] = i - 1;
+			--i;
+			--j;
+		} else {
+			double h = V[ i - 1 ][ j ];
+			if ( P[ i - 1 ][ j ] ) h += gap_open;
+			double v = V[ i ][ j - 1 ];
+			if ( P[ i ][ j - 1 ] ) v += gap_open;
+			if ( v >= h ) --j;
+			else --i;
+		}
+	}
+}
+
+} // namespace
+
+TEST( NWDP, RowWiseRecurrenceMatchesThePlainOne )
+{
+	// Scores on a coarse grid make ties frequent, so the tie rules are
+	// exercised along with the values.
+	std::mt19937 gen( 99 );
+	std::uniform_int_distribution< int > q( 0, 4 );
+	for ( int trial = 0; trial < 24; ++trial ) {
+		int const len1 = 1 + trial % 7 * 5, len2 = 1 + ( trial * 13 ) % 37;
+		double const gap = ( trial % 3 == 0 ) ? 0.0 : ( trial % 3 == 1 ? -0.6 : -1.0 );
+		WorkingSet ws( len1, len2 );
+		std::vector< std::vector< double > > sc( len1 + 1, std::vector< double >( len2 + 1, 0.0 ) );
+		for ( int i = 1; i <= len1; ++i ) {
+			for ( int j = 1; j <= len2; ++j ) score[ i ][ j ] = sc[ i ][ j ] = 0.25 * q( gen );
+		}
+		std::vector< int > j2i( len2 + 1 ), ref_j2i;
+		NWDP_TM( len1, len2, gap, j2i.data() );
+		std::vector< std::vector< double > > V;
+		std::vector< std::vector< char > > P;
+		plain_nw( sc, len1, len2, gap, V, P, ref_j2i );
+		SCOPED_TRACE( trial );
+		for ( int i = 0; i <= len1; ++i ) {
+			for ( int j = 0; j <= len2; ++j ) {
+				ASSERT_EQ( val[ i ][ j ], V[ i ][ j ] ) << i << "," << j;
+				ASSERT_EQ( path[ i ][ j ], P[ i ][ j ] != 0 ) << i << "," << j;
+			}
+		}
+		for ( int j = 0; j <= len2; ++j ) EXPECT_EQ( j2i[ j ], ref_j2i[ j ] );
+	}
+}
+
+TEST( NWDP, CoordinateFormMatchesItsScoreMatrix )
+{
+	// The coordinate form scores 1/(1 + d^2/d02) under (t, u); filling the
+	// score table with the same values must give the same alignment.
+	Trace const x = make_trace( 37, 31 ), y = make_trace( 29, 32 );
+	WorkingSet ws( 37, 29 );
+	RawTrace rx( x ), ry( y );
+	Mat const R = axis_rotation( { 1, 2, 2 }, 0.4 );
+	double tt[ 3 ] = { 1.0, -2.0, 0.5 }, uu[ 3 ][ 3 ];
+	for ( int i = 0; i < 3; ++i )
+		for ( int j = 0; j < 3; ++j ) uu[ i ][ j ] = R[ i ][ j ];
+	double const d02 = 9.0;
+	for ( double gap : { 0.0, -0.6 } ) {
+		std::vector< int > a( 30 ), b( 30 );
+		NWDP_TM( rx.xyz(), ry.xyz(), 37, 29, tt, uu, d02, gap, a.data() );
+		for ( int i = 0; i < 37; ++i ) {
+			double xx[ 3 ];
+			transform( tt, uu, rx.xyz()[ i ], xx );
+			for ( int j = 0; j < 29; ++j ) score[ i + 1 ][ j + 1 ] = 1.0 / ( 1.0 + dist( xx, ry.xyz()[ j ] ) / d02 );
+		}
+		NWDP_TM( 37, 29, gap, b.data() );
+		EXPECT_EQ( a, b );
+	}
 }
