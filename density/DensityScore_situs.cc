@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 
 using density_detail::fail;
 
@@ -67,6 +68,15 @@ void DensityScore::read_situs( char const* file, double* width, double* origx, d
 	std::printf( "ReadMrc_st> Reading density data... \n" );
 
 	unsigned long long const n64 = static_cast<unsigned long long>( ext[0] ) * ext[1] * ext[2];
+	// Every value takes at least two bytes of text (a digit and a separator,
+	// the last one only the digit): a header promising more values than the
+	// file can hold is refused before anything is allocated.
+	struct stat st;
+	if ( fstat( fileno( fp ), &st ) == 0
+		&& n64 > ( static_cast<unsigned long long>( st.st_size ) + 1 ) / 2 ) {
+		std::fclose( fp );
+		fail( "Error: Can't open file! 13030", 13030 );
+	}
 	*phi = density_detail::alloc_or_die( n64 );
 	unsigned const n = static_cast<unsigned>( n64 );
 	double* out = *phi;

@@ -404,6 +404,26 @@ TEST( DmapCorrelation, CaMisfitOverVoxelList )
 		d2p.push_back( d2[i].data() );
 	}
 	EXPECT_NEAR( ds.getCC_dist( 2, d2p.data() ), 0.0, 1e-9 );
+	// The 8 A cut-off is inclusive.  A wide Gaussian makes the term at
+	// d^2 = 64 large; observed = calculated including that term, so the
+	// correlation is 1 only when the voxel at exactly 8 A counts.
+	{
+		DensityScore one = ds;
+		one.gauss_k = 0.01;
+		one.gauss_c = 1.0;
+		double dummy[3][3] = {};
+		double* vx[3] = { dummy[0], dummy[1], dummy[2] };
+		double vals3[3] = { std::exp( -0.64 ), std::exp( -0.25 ), std::exp( -0.16 ) };
+		one.voxel_xyz = vx;
+		one.voxel_val = vals3;
+		one.voxel_count = 3;
+		double r0[1] = { 64.0 }, r1[1] = { 25.0 }, r2[1] = { 16.0 };
+		double* at8[3] = { r0, r1, r2 };
+		EXPECT_NEAR( one.getCC_dist( 1, at8 ), 0.0, 1e-9 );
+		double s0[1] = { 64.0001 };
+		double* beyond[3] = { s0, r1, r2 };
+		EXPECT_GT( one.getCC_dist( 1, beyond ), 0.1 );
+	}
 	// No CA: constant calculated density, misfit 100.
 	EXPECT_DOUBLE_EQ( ds.getCC( 0, ca ), 100.0 );
 	// Threshold above every value: empty lists give 100, not NaN.

@@ -72,6 +72,10 @@ TEST( DmapSitus, WrongValueCountStops )
 		testing::ExitedWithCode( 13040 % 256 ), "Error: Can't open file! 13040" );
 	EXPECT_EXIT( { stdout_to_stderr(); ds.read_situs( dir.file( "short.situs" ).c_str(), &w, &ox, &oy, &oz, &ex, &ey, &ez, &phi ); },
 		testing::ExitedWithCode( 13030 % 256 ), "Error: Can't open file! 13030" );
+	// Extents far beyond what the file can hold: refused before allocating.
+	write_text( dir.file( "huge.situs" ), "1 0 0 0 4000 4000 4000\n1 2 3\n" );
+	EXPECT_EXIT( { stdout_to_stderr(); ds.read_situs( dir.file( "huge.situs" ).c_str(), &w, &ox, &oy, &oz, &ex, &ey, &ez, &phi ); },
+		testing::ExitedWithCode( 13030 % 256 ), "Error: Can't open file! 13030" );
 	EXPECT_EXIT( { stdout_to_stderr(); ds.read_situs( dir.file( "none.situs" ).c_str(), &w, &ox, &oy, &oz, &ex, &ey, &ez, &phi ); },
 		testing::ExitedWithCode( 13010 % 256 ), "Error: Can't open file! 13010" );
 }
