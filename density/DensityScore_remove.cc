@@ -16,8 +16,8 @@ namespace {
 // coordinate a along one axis; false when the range misses the grid.
 bool axis_range( double a, double r, double orig, double w, unsigned ext, unsigned& lo, unsigned& hi )
 {
-	double const l = std::floor( ( a - r - orig ) / w ) - 1;
-	double const h = std::ceil( ( a + r - orig ) / w ) + 1;
+	double const l = std::floor( ( a - r - orig ) / w );
+	double const h = std::ceil( ( a + r - orig ) / w );
 	if ( !( h >= 0 ) || !( l <= ext - 1.0 ) ) return false;
 	lo = l < 0 ? 0u : static_cast<unsigned>( l );
 	hi = h > ext - 1.0 ? ext - 1 : static_cast<unsigned>( h );
@@ -43,14 +43,24 @@ void DensityScore::modifyDensityValue( unsigned extx, unsigned exty, unsigned ex
 			if ( !axis_range( ax, radius_, origx, width, extx, x0, x1 )
 				|| !axis_range( ay, radius_, origy, width, exty, y0, y1 )
 				|| !axis_range( az, radius_, origz, width, extz, z0, z1 ) ) continue;
+			double const r2 = radius_ * radius_;
 			for ( unsigned z = z0; z <= z1; ++z ) {
 				double const dz = z * width + origz - az;
 				for ( unsigned y = y0; y <= y1; ++y ) {
 					double const dy = y * width + origy - ay;
+					// Half-chord of the sphere along this row, a little wider
+					// than exact so that rounding cannot drop a voxel; every
+					// candidate is then tested exactly.
+					double const rest = r2 - dy * dy - dz * dz;
+					if ( rest < -1e-9 * r2 ) continue;
+					double const half = std::sqrt( rest > 0 ? rest : 0.0 ) + 1e-6 * radius_;
+					unsigned xa, xb;
+					if ( !axis_range( ax, half, origx, width, extx, xa, xb ) ) continue;
 					unsigned long const row = z * exy + static_cast<unsigned long>( y ) * extx;
-					for ( unsigned x = x0; x <= x1; ++x ) {
+					for ( unsigned x = xa; x <= xb; ++x ) {
+						if ( marked[row + x] ) continue;
 						double const dx = x * width + origx - ax;
-						if ( std::sqrt( dx * dx + dy * dy + dz * dz ) < radius_ && !marked[row + x] ) {
+						if ( std::sqrt( dx * dx + dy * dy + dz * dz ) < radius_ ) {
 							marked[row + x] = 1;
 							values[row + x] = -10.0;
 							++count;

@@ -140,10 +140,17 @@ TEST( DmapRemove, BoundingBoxMarkingMatchesFullScan )
 	std::mt19937 rng( 7 );
 	std::uniform_real_distribution<double> u( -6.0, 30.0 );
 	unsigned const ex = 23, ey = 19, ez = 17;
-	double const o[3] = { -1.5, 0.25, 2.0 }, w = 1.3;
-	for ( int trial = 0; trial < 5; ++trial ) {
+	for ( int trial = 0; trial < 8; ++trial ) {
+		// Odd trials: 1 A voxels and atoms on voxel centres, so that many
+		// voxels lie exactly 4.0 A from an atom (not marked).
+		bool const snap = trial % 2 == 1;
+		double const o[3] = { -1.5, 0.25, 2.0 }, w = snap ? 1.0 : 1.3;
 		std::vector<std::array<double, 3>> atoms;
-		for ( int a = 0; a < 40; ++a ) atoms.push_back( { u( rng ), u( rng ), u( rng ) } );
+		for ( int a = 0; a < 40; ++a ) {
+			std::array<double, 3> p = { u( rng ), u( rng ), u( rng ) };
+			if ( snap ) for ( int d = 0; d < 3; ++d ) p[d] = o[d] + std::round( ( p[d] - o[d] ) / w ) * w;
+			atoms.push_back( p );
+		}
 		std::vector<double> ref( ex * ey * ez ), got;
 		for ( size_t i = 0; i < ref.size(); ++i ) ref[i] = std::sin( 0.1 * i );
 		got = ref;
