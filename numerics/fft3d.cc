@@ -2,7 +2,9 @@
 //
 // The column-major block of an FArray3D is transformed in place, one axis
 // after the other (third index first, then second, then first), by the
-// batched line transforms with plans cached per length.
+// batched line transforms with plans cached per length.  The last two axes
+// are done plane by plane, so that a large map streams through memory twice
+// rather than three times.
 #include "numerics/fft3d.hh"
 #include "numerics/fft_lines.hh"
 
@@ -38,16 +40,24 @@ void transform3( void const * src, bool src_real, cpx * work, void * dst, bool d
 	int inverse, double scale )
 {
 	using namespace fft_lines;
+	LinePlan const & p1 = cached_plan( e.n1, inverse );
+	LinePlan const & p2 = cached_plan( e.n2, inverse );
+	LinePlan const & p3 = cached_plan( e.n3, inverse );
 	long const plane = static_cast< long >( e.n1 ) * e.n2;
 	// Third index: lines (i, j) with stride n1 n2, neighbours in i side by side.
 	AxisJob z{ src, work, src_real, false, 1.0, 1, 0, plane, 1, plane };
-	transform_axis( cached_plan( e.n3, inverse ), z );
-	// Second index: lines (i, k) with stride n1.
-	AxisJob y{ work, work, false, false, 1.0, e.n3, plane, e.n1, 1, e.n1 };
-	transform_axis( cached_plan( e.n2, inverse ), y );
-	// First index: contiguous lines (j, k), n1 apart.
-	AxisJob x{ work, dst, false, dst_real, scale, 1, 0, static_cast< long >( e.n2 ) * e.n3, e.n1, 1 };
-	transform_axis( cached_plan( e.n1, inverse ), x );
+	transform_axis( p3, z );
+	// Then plane by plane, while a plane is still in cache: the second index
+	// (lines along j, stride n1), then the first (contiguous lines).
+	for ( int k = 0; k < e.n3; ++k ) {
+		cpx * w = work + k * plane;
+		AxisJob y{ w, w, false, false, 1.0, 1, 0, e.n1, 1, e.n1 };
+		transform_axis( p2, y );
+		void * d = dst_real ? static_cast< void * >( static_cast< double * >( dst ) + k * plane )
+		                    : static_cast< void * >( static_cast< cpx * >( dst ) + k * plane );
+		AxisJob x{ w, d, false, dst_real, scale, 1, 0, e.n2, e.n1, 1 };
+		transform_axis( p1, x );
+	}
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "numerics/fft_lines_kernels.hh"
 
 #include <cstdlib>
+#include <cstring>
 
 #define FFT_LINES_ISA avx2
 #include "numerics/fft_lines_kernels.inc"

@@ -2,6 +2,7 @@
 #include "numerics/fft_lines_kernels.hh"
 
 #include <cstdlib>
+#include <cstring>
 
 #define FFT_LINES_ISA generic
 #include "numerics/fft_lines_kernels.inc"
