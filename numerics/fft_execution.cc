@@ -189,6 +189,8 @@ void kf_work( cpx * Fout, cpx const * f, unsigned long fstride, int in_stride, i
 
 void fft_stride( fft_state * st, cpx const * fin, cpx * fout, int in_stride )
 {
+	// An empty plan has nothing to transform (and no usable factorisation).
+	if ( st->nfft <= 0 ) return;
 	if ( fin == fout ) {
 		cpx * t = get_tmp_buff( static_cast< unsigned long >( st->nfft ) );
 		kf_work( t, fin, 1, in_stride, st->factors, st );
@@ -206,7 +208,8 @@ void fft( fft_state * st, cpx const * fin, cpx * fout )
 void fftnd( fftnd_state * st, cpx const * fin, cpx * fout )
 {
 	int const ndims = static_cast< int >( st->dims.size() );
-	if ( ndims == 0 ) return;
+	// No axes, or an empty axis: nothing to transform.
+	if ( ndims == 0 || st->dimprod <= 0 ) return;
 	cpx const * in = fin;
 	cpx * out;
 	bool into_tmp;

@@ -154,6 +154,17 @@ TEST( FftExecution, NdTransformsMatchAxisByAxisSums )
 	}
 }
 
+TEST( FftExecution, EmptyPlansTransformNothing )
+{
+	cpx v = cpx( 1, 2 );
+	fft_state empty;
+	fft( &empty, &v, &v );
+	EXPECT_EQ( v, cpx( 1, 2 ) );
+	fftnd_state nd( std::vector< int >{ 3, 0, 2 }, 0 );
+	fftnd( &nd, &v, &v );
+	EXPECT_EQ( v, cpx( 1, 2 ) );
+}
+
 TEST( FftExecution, SplitTransformMatchesComplexOne )
 {
 	int const n = 12;
