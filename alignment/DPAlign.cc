@@ -6,7 +6,9 @@
 #include "alignment/TMscoreSearch.hh"
 
 #include <cmath>
-#include <emmintrin.h>
+#include <cstdint>
+#include <cstring>
+#include <immintrin.h>
 #include <vector>
 
 using namespace structalign;
@@ -19,10 +21,65 @@ namespace {
 std::vector< double > row_score;
 std::vector< double > y_soa;
 std::vector< double > row_d;
-std::vector< double > row_h;
 std::vector< double > row_m;
 std::vector< double > row_dh;
 std::vector< double > row_g;
+
+// One row without gap penalty: val[i][j] = max(d, h, val[i][j-1]) is the
+// running maximum of max(d, h) along the row; path = d >= h and
+// d >= val[i][j-1].  Maxima pick values, so any order of taking them gives
+// the result of the cell-by-cell recurrence.
+void nw_row_nogap_plain( double const* s, double const* vp, double* vc, bool* pc, int j, int len2, double carry )
+{
+	for ( ; j <= len2; ++j ) {
+		double const d = vp[ j - 1 ] + s[ j ];
+		double const h = vp[ j ];
+		pc[ j ] = ( d >= h ) & ( d >= carry );
+		double const m = ( d >= h ) ? d : h;
+		carry = ( m >= carry ) ? m : carry;
+		vc[ j ] = carry;
+	}
+}
+
+// Four path flags (bytes 0/1, little-endian) for each 4-bit mask.
+std::uint32_t const flag_bytes[ 16 ] = { 0x00000000, 0x00000001, 0x00000100, 0x00000101, 0x00010000, 0x00010001,
+	0x00010100, 0x00010101, 0x01000000, 0x01000001, 0x01000100, 0x01000101, 0x01010000, 0x01010001, 0x01010100,
+	0x01010101 };
+
+// The same four cells at a time: the maximum within a block by two shifted
+// maxima, then the carry of the block before.
+__attribute__( ( target( "avx2" ) ) )
+void nw_row_nogap_avx2( double const* s, double const* vp, double* vc, bool* pc, int len2 )
+{
+	__m256d const low = _mm256_set1_pd( -HUGE_VAL );
+	__m256d carry = _mm256_set1_pd( vc[ 0 ] );
+	int j = 1;
+	for ( ; j + 3 <= len2; j += 4 ) {
+		__m256d const d = _mm256_add_pd( _mm256_loadu_pd( vp + j - 1 ), _mm256_loadu_pd( s + j ) );
+		__m256d const h = _mm256_loadu_pd( vp + j );
+		__m256d const dh = _mm256_cmp_pd( d, h, _CMP_GE_OQ );
+		__m256d const m = _mm256_max_pd( h, d );
+		__m256d const m1 = _mm256_blend_pd( _mm256_permute4x64_pd( m, 0x90 ), low, 0x1 );  // low, m0, m1, m2
+		__m256d p = _mm256_max_pd( m, m1 );
+		__m256d const p2 = _mm256_blend_pd( _mm256_permute4x64_pd( p, 0x40 ), low, 0x3 );  // low, low, p0, p1
+		p = _mm256_max_pd( p, p2 );
+		p = _mm256_max_pd( p, carry );
+		_mm256_storeu_pd( vc + j, p );
+		__m256d const prev = _mm256_blend_pd( _mm256_permute4x64_pd( p, 0x90 ), carry, 0x1 );  // c, p0, p1, p2
+		__m256d const diag = _mm256_and_pd( dh, _mm256_cmp_pd( d, prev, _CMP_GE_OQ ) );
+		std::memcpy( pc + j, &flag_bytes[ _mm256_movemask_pd( diag ) ], 4 );
+		carry = _mm256_permute4x64_pd( p, 0xFF );
+	}
+	nw_row_nogap_plain( s, vp, vc, pc, j, len2, _mm256_cvtsd_f64( carry ) );
+}
+
+bool const have_avx2 = __builtin_cpu_supports( "avx2" );
+
+void nw_row_nogap( double const* s, double const* vp, double* vc, bool* pc, int len2 )
+{
+	if ( have_avx2 ) nw_row_nogap_avx2( s, vp, vc, pc, len2 );
+	else nw_row_nogap_plain( s, vp, vc, pc, 1, len2, vc[ 0 ] );
+}
 
 // One row of the recurrence.  For cell j, with v the value arriving from
 // the left (val[i][j-1], plus the gap penalty when that cell ended in a
@@ -36,23 +93,12 @@ std::vector< double > row_g;
 void nw_row( double const* s, double const* vp, bool const* pp, double* vc, bool* pc, int len2,
 	double gap_open )
 {
-	double* D = row_d.data();
-	double* H = row_h.data();
-	for ( int j = 1; j <= len2; ++j ) D[ j ] = vp[ j - 1 ] + s[ j ];
 	if ( gap_open == 0.0 ) {
-		// No penalty: val is the running maximum of max(d, h) along the row
-		// (maxsd returns its second operand on equal values, which are equal).
-		for ( int j = 1; j <= len2; ++j ) {
-			_mm_store_sd( H + j, _mm_max_sd( _mm_load_sd( vp + j ), _mm_load_sd( D + j ) ) );
-		}
-		__m128d v = _mm_load_sd( vc );
-		for ( int j = 1; j <= len2; ++j ) {
-			v = _mm_max_sd( _mm_load_sd( H + j ), v );
-			_mm_store_sd( vc + j, v );
-		}
-		for ( int j = 1; j <= len2; ++j ) pc[ j ] = ( D[ j ] >= vp[ j ] ) & ( D[ j ] >= vc[ j - 1 ] );
+		nw_row_nogap( s, vp, vc, pc, len2 );
 		return;
 	}
+	double* D = row_d.data();
+	for ( int j = 1; j <= len2; ++j ) D[ j ] = vp[ j - 1 ] + s[ j ];
 	// M = max(d, h); DH = all-ones where d >= h; G = d + gap.
 	double* M = row_m.data();
 	double* DH = row_dh.data();
@@ -93,7 +139,6 @@ void nw_align( int len1, int len2, double gap_open, int* j2i, RowOf row_of )
 	}
 	if ( static_cast< int >( row_d.size() ) < len2 + 1 ) {
 		row_d.resize( len2 + 1 );
-		row_h.resize( len2 + 1 );
 		row_m.resize( len2 + 1 );
 		row_dh.resize( len2 + 1 );
 		row_g.resize( len2 + 1 );

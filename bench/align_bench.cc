@@ -3,6 +3,7 @@
 // Goals: under 50 ms for 300 residues, under 500 ms for 1,000 (one core).
 // "related": a chain against a rotated copy with 2 A coordinate noise;
 // "unrelated": two different generated chains.
+#include "alignment/DPAlign.hh"
 #include "alignment/TemplateScore.hh"
 
 #include "alignment/tests/ca_trace_maker.hh"
@@ -66,8 +67,29 @@ void BM_align_unrelated( benchmark::State& state )
 	run_pair( state, make_trace( n, 9 ), make_trace( n, 10 ) );
 }
 
+// One dynamic-programming pass over n x n cells under a fixed
+// superposition, with and without a gap-opening penalty.
+void BM_nwdp( benchmark::State& state )
+{
+	double const gap = state.range( 0 ) == 0 ? 0.0 : -0.6;
+	int const n = static_cast< int >( state.range( 1 ) );
+	Trace const x = make_trace( n, 11 );
+	Trace const y = noisy( x, 1.0, 12 );
+	RawTrace rx( x ), ry( y );
+	load_PDB_allocate_memory( n, n, n, n );
+	double t0[ 3 ] = { 0, 0, 0 }, u0[ 3 ][ 3 ] = { { 1, 0, 0 }, { 0, 1, 0 }, { 0, 0, 1 } };
+	std::vector< int > map( n + 1 );
+	for ( auto _ : state ) {
+		NWDP_TM( rx.xyz(), ry.xyz(), n, n, t0, u0, 9.0, gap, map.data() );
+		benchmark::DoNotOptimize( map.data() );
+	}
+	free_memory();
+	state.counters[ "cells" ] = benchmark::Counter( double( n ) * n, benchmark::Counter::kIsIterationInvariantRate );
+}
+
 } // namespace
 
+BENCHMARK( BM_nwdp )->Args( { 0, 300 } )->Args( { 1, 300 } )->Args( { 0, 1000 } )->Args( { 1, 1000 } )->Unit( benchmark::kMillisecond );
 BENCHMARK( BM_align_related )->Arg( 300 )->Arg( 1000 )->Unit( benchmark::kMillisecond )->MinTime( 1.0 );
 BENCHMARK( BM_align_unrelated )->Arg( 300 )->Arg( 1000 )->Unit( benchmark::kMillisecond )->MinTime( 1.0 );
 
