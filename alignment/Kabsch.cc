@@ -51,18 +51,34 @@ bool Kabsch( double** x, double** y, int n, int mode, double* rms, double t[3], 
 	}
 	if ( n < 1 ) return false;
 
-	// Centroids and raw cross sums in one pass.
-	double s1[ 3 ] = { 0.0, 0.0, 0.0 }, s2[ 3 ] = { 0.0, 0.0, 0.0 };
-	double sxy[ 3 ][ 3 ] = { { 0.0, 0.0, 0.0 }, { 0.0, 0.0, 0.0 }, { 0.0, 0.0, 0.0 } };
+	// Centroids and raw cross sums in one pass (sums kept in registers; each
+	// is accumulated over the points in order).
+	double s1x = 0.0, s1y = 0.0, s1z = 0.0, s2x = 0.0, s2y = 0.0, s2z = 0.0;
+	double c00 = 0.0, c01 = 0.0, c02 = 0.0, c10 = 0.0, c11 = 0.0, c12 = 0.0, c20 = 0.0, c21 = 0.0, c22 = 0.0;
 	for ( int m = 0; m < n; ++m ) {
 		double const* xm = x[ m ];
 		double const* ym = y[ m ];
-		for ( int j = 0; j < 3; ++j ) {
-			s1[ j ] += xm[ j ];
-			s2[ j ] += ym[ j ];
-			for ( int i = 0; i < 3; ++i ) sxy[ i ][ j ] += ym[ i ] * xm[ j ];
-		}
+		double const x0 = xm[ 0 ], x1 = xm[ 1 ], x2 = xm[ 2 ];
+		double const y0 = ym[ 0 ], y1 = ym[ 1 ], y2 = ym[ 2 ];
+		s1x += x0;
+		s1y += x1;
+		s1z += x2;
+		s2x += y0;
+		s2y += y1;
+		s2z += y2;
+		c00 += y0 * x0;
+		c01 += y0 * x1;
+		c02 += y0 * x2;
+		c10 += y1 * x0;
+		c11 += y1 * x1;
+		c12 += y1 * x2;
+		c20 += y2 * x0;
+		c21 += y2 * x1;
+		c22 += y2 * x2;
 	}
+	double const s1[ 3 ] = { s1x, s1y, s1z };
+	double const s2[ 3 ] = { s2x, s2y, s2z };
+	double const sxy[ 3 ][ 3 ] = { { c00, c01, c02 }, { c10, c11, c12 }, { c20, c21, c22 } };
 	double const inv_n = 1.0 / n;
 	for ( int i = 0; i < 3; ++i ) {
 		xc[ i ] = s1[ i ] * inv_n;
