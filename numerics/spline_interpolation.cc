@@ -47,23 +47,37 @@ bool axis_taps( double t, long n, Boundary rule, AxisTaps & a )
 	double const dw1 = -( dw3 + dw0 + dw2 );
 	a.dw[ 0 ] = dw0; a.dw[ 1 ] = dw1; a.dw[ 2 ] = dw2; a.dw[ 3 ] = dw3;
 
-	for ( int j = 0; j < 4; ++j ) {
-		long const tap = i + j;
-		long m;
-		if ( n == 1 ) {
-			m = 0;
+	if ( n == 1 ) {
+		for ( int j = 0; j < 4; ++j ) {
+			a.idx[ j ] = 0;
 			a.dw[ j ] = 0.0; // constant along this axis: exactly no slope
-		} else if ( rule == PERIODIC ) {
-			m = tap % n;
-			if ( m < 0 ) m += n;
-		} else if ( rule == MIRROR ) {
-			long const p = 2 * n - 2;
-			m = tap < 0 ? ( -tap ) % p : tap % p;
-			if ( m >= n ) m = p - m;
-		} else {
-			m = tap < 0 ? 0 : ( tap > n - 1 ? n - 1 : tap );
 		}
-		a.idx[ j ] = m;
+	} else if ( rule == PERIODIC ) {
+		// Inside the grid no remainder is needed; otherwise one remainder,
+		// then steps with wrap-around (divisions are slow and this runs for
+		// every atom).
+		long m = i;
+		if ( i < 0 || i > n - 4 ) {
+			m = i % n;
+			if ( m < 0 ) m += n;
+		}
+		for ( int j = 0; j < 4; ++j ) {
+			a.idx[ j ] = m;
+			m = m + 1 == n ? 0 : m + 1;
+		}
+	} else if ( rule == MIRROR ) {
+		long const p = 2 * n - 2;
+		for ( int j = 0; j < 4; ++j ) {
+			long const tap = i + j;
+			long m = tap < 0 ? ( -tap ) % p : tap % p;
+			if ( m >= n ) m = p - m;
+			a.idx[ j ] = m;
+		}
+	} else {
+		for ( int j = 0; j < 4; ++j ) {
+			long const tap = i + j;
+			a.idx[ j ] = tap < 0 ? 0 : ( tap > n - 1 ? n - 1 : tap );
+		}
 	}
 	return true;
 }
@@ -113,22 +127,42 @@ bool taps4( int const * dims, double const * point, AxisTaps * ax )
 
 } // namespace
 
+namespace {
+
+// Offsets of the taps of axes 0 to 2 in the row-major block.
+struct Offsets4 {
+	long o0[ 4 ], o1[ 4 ], o2[ 4 ];
+	Offsets4( int const * dims, AxisTaps const * ax )
+	{
+		long const s2 = dims[ 3 ];
+		long const s1 = s2 * dims[ 2 ];
+		long const s0 = s1 * dims[ 1 ];
+		for ( int j = 0; j < 4; ++j ) {
+			o0[ j ] = ax[ 0 ].idx[ j ] * s0;
+			o1[ j ] = ax[ 1 ].idx[ j ] * s1;
+			o2[ j ] = ax[ 2 ].idx[ j ] * s2;
+		}
+	}
+};
+
+} // namespace
+
 double interp4( double const * data, int const * dims, double * point )
 {
 	AxisTaps ax[ 4 ];
 	if ( !taps4( dims, point, ax ) ) return 0.0;
-	long const s2 = dims[ 3 ];
-	long const s1 = s2 * dims[ 2 ];
-	long const s0 = s1 * dims[ 1 ];
+	Offsets4 const off( dims, ax );
+	long const * x = ax[ 3 ].idx;
+	double const * wx = ax[ 3 ].w;
 	double value = 0.0;
 	for ( int i = 0; i < 4; ++i ) {
 		double v1 = 0.0;
 		for ( int j = 0; j < 4; ++j ) {
+			double const * plane = data + off.o0[ i ] + off.o1[ j ];
 			double v2 = 0.0;
 			for ( int k = 0; k < 4; ++k ) {
-				double const * row = data + ax[ 0 ].idx[ i ] * s0 + ax[ 1 ].idx[ j ] * s1 + ax[ 2 ].idx[ k ] * s2;
-				double v3 = 0.0;
-				for ( int l = 0; l < 4; ++l ) v3 += ax[ 3 ].w[ l ] * row[ ax[ 3 ].idx[ l ] ];
+				double const * row = plane + off.o2[ k ];
+				double const v3 = wx[ 0 ] * row[ x[ 0 ] ] + wx[ 1 ] * row[ x[ 1 ] ] + wx[ 2 ] * row[ x[ 2 ] ] + wx[ 3 ] * row[ x[ 3 ] ];
 				v2 += ax[ 2 ].w[ k ] * v3;
 			}
 			v1 += ax[ 1 ].w[ j ] * v2;
@@ -145,24 +179,23 @@ double interp4_with_grad( double * grad, double const * data, int const * dims, 
 		grad[ 0 ] = grad[ 1 ] = grad[ 2 ] = grad[ 3 ] = 0.0;
 		return 0.0;
 	}
-	long const s2 = dims[ 3 ];
-	long const s1 = s2 * dims[ 2 ];
-	long const s0 = s1 * dims[ 1 ];
+	Offsets4 const off( dims, ax );
+	long const * x = ax[ 3 ].idx;
+	double const * wx = ax[ 3 ].w;
+	double const * dwx = ax[ 3 ].dw;
 	// Contract one axis at a time, carrying the value and the derivative
 	// along every axis contracted so far.
 	double v = 0.0, g0 = 0.0, g1 = 0.0, g2 = 0.0, g3 = 0.0;
 	for ( int i = 0; i < 4; ++i ) {
 		double v1 = 0.0, d1_1 = 0.0, d1_2 = 0.0, d1_3 = 0.0;
 		for ( int j = 0; j < 4; ++j ) {
+			double const * plane = data + off.o0[ i ] + off.o1[ j ];
 			double v2 = 0.0, d2_2 = 0.0, d2_3 = 0.0;
 			for ( int k = 0; k < 4; ++k ) {
-				double const * row = data + ax[ 0 ].idx[ i ] * s0 + ax[ 1 ].idx[ j ] * s1 + ax[ 2 ].idx[ k ] * s2;
-				double v3 = 0.0, d3_3 = 0.0;
-				for ( int l = 0; l < 4; ++l ) {
-					double const c = row[ ax[ 3 ].idx[ l ] ];
-					v3 += ax[ 3 ].w[ l ] * c;
-					d3_3 += ax[ 3 ].dw[ l ] * c;
-				}
+				double const * row = plane + off.o2[ k ];
+				double const c0 = row[ x[ 0 ] ], c1 = row[ x[ 1 ] ], c2 = row[ x[ 2 ] ], c3 = row[ x[ 3 ] ];
+				double const v3 = wx[ 0 ] * c0 + wx[ 1 ] * c1 + wx[ 2 ] * c2 + wx[ 3 ] * c3;
+				double const d3_3 = dwx[ 0 ] * c0 + dwx[ 1 ] * c1 + dwx[ 2 ] * c2 + dwx[ 3 ] * c3;
 				v2 += ax[ 2 ].w[ k ] * v3;
 				d2_2 += ax[ 2 ].dw[ k ] * v3;
 				d2_3 += ax[ 2 ].w[ k ] * d3_3;
