@@ -47,13 +47,13 @@ int main()
 	for ( auto const & d : sizes ) {
 		long const N = static_cast< long >( d[ 0 ] ) * d[ 1 ] * d[ 2 ];
 		int const reps = N > 4000000 ? 3 : 5;
-		farray::FArray3D< cpx > a, spec;
+		farray::FArray3D< cpx > a, spectrum;
 		a.dimension( farray::DynamicIndexRange( d[ 0 ] ), farray::DynamicIndexRange( d[ 1 ] ), farray::DynamicIndexRange( d[ 2 ] ) );
 		for ( long i = 0; i < N; ++i ) a[ i ] = cpx( std::sin( 0.001 * i ) + std::cos( 0.37 * i ), 0.0 );
 		farray::FArray3D< cpx > const orig = a;
 		double const tq = best_time( [&]() {
-			fft3( a, spec );
-			ifft3( spec, a );
+			fft3( a, spectrum );
+			ifft3( spectrum, a );
 		}, reps );
 		double err = 0, mag = 0;
 		for ( long i = 0; i < N; ++i ) {

@@ -132,18 +132,18 @@ void resample< double, double >( farray::FArray3D< double > const & in, farray::
 		return;
 	}
 	dimension_to( out, Extents{ B1, B2, B3 } );
-	farray::FArray3D< cpx > spec_new;
-	dimension_to( spec_new, Extents{ B1, B2, B3 } );
-	farray::FArray3D< cpx > spec_old;
+	farray::FArray3D< cpx > new_spectrum;
+	dimension_to( new_spectrum, Extents{ B1, B2, B3 } );
+	farray::FArray3D< cpx > old_spectrum;
 	{
 		farray::FArray3D< cpx > copy;
 		dimension_to( copy, Extents{ A1, A2, A3 } );
 		long const na = static_cast< long >( copy.size() );
 		for ( long i = 0; i < na; ++i ) copy[ i ] = cpx( in[ i ], 0.0 );
-		fft3( copy, spec_old );
+		fft3( copy, old_spectrum );
 	}
-	long const nb = static_cast< long >( spec_new.size() );
-	for ( long i = 0; i < nb; ++i ) spec_new[ i ] = cpx( 0.0, 0.0 );
+	long const nb = static_cast< long >( new_spectrum.size() );
+	for ( long i = 0; i < nb; ++i ) new_spectrum[ i ] = cpx( 0.0, 0.0 );
 	std::vector< int > const s1 = spectrum_sources( A1, B1 );
 	std::vector< int > const s2 = spectrum_sources( A2, B2 );
 	std::vector< int > const s3 = spectrum_sources( A3, B3 );
@@ -153,9 +153,9 @@ void resample< double, double >( farray::FArray3D< double > const & in, farray::
 			if ( !s2[ j ] ) continue;
 			for ( int k = 1; k <= B3; ++k ) {
 				if ( !s3[ k ] ) continue;
-				spec_new( i, j, k ) = spec_old( s1[ i ], s2[ j ], s3[ k ] );
+				new_spectrum( i, j, k ) = old_spectrum( s1[ i ], s2[ j ], s3[ k ] );
 			}
 		}
 	}
-	ifft3( spec_new, out );
+	ifft3( new_spectrum, out );
 }

@@ -199,11 +199,11 @@ TEST_P( Fft3, RealFormsConstantAndImpulse )
 	fft3( r, R1 );
 	fft3( rc, R2 );
 	EXPECT_LT( max_diff( R1.data(), R2.data(), N ), 1e-14 );
-	CArray const spec = make( n1, n2, n3, 5 );
+	CArray const spectrum = make( n1, n2, n3, 5 );
 	CArray full;
 	RArray real;
-	ifft3( spec, full );
-	ifft3( spec, real );
+	ifft3( spectrum, full );
+	ifft3( spectrum, real );
 	for ( long i = 0; i < N; ++i ) EXPECT_NEAR( real[ i ], full[ i ].real(), 1e-15 );
 }
 
