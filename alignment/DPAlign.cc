@@ -63,12 +63,15 @@ void nw_row_nogap_avx2( double const* s, double const* vp, double* vc, bool* pc,
 		__m256d p = _mm256_max_pd( m, m1 );
 		__m256d const p2 = _mm256_blend_pd( _mm256_permute4x64_pd( p, 0x40 ), low, 0x3 );  // low, low, p0, p1
 		p = _mm256_max_pd( p, p2 );
-		p = _mm256_max_pd( p, carry );
-		_mm256_storeu_pd( vc + j, p );
-		__m256d const prev = _mm256_blend_pd( _mm256_permute4x64_pd( p, 0x90 ), carry, 0x1 );  // c, p0, p1, p2
+		// Only the carry runs from block to block: the block's own maximum
+		// (lane 3, broadcast) is ready before the carry arrives.
+		__m256d const block_max = _mm256_permute4x64_pd( p, 0xFF );
+		__m256d const out = _mm256_max_pd( p, carry );
+		_mm256_storeu_pd( vc + j, out );
+		__m256d const prev = _mm256_blend_pd( _mm256_permute4x64_pd( out, 0x90 ), carry, 0x1 );  // c, o0, o1, o2
 		__m256d const diag = _mm256_and_pd( dh, _mm256_cmp_pd( d, prev, _CMP_GE_OQ ) );
 		std::memcpy( pc + j, &flag_bytes[ _mm256_movemask_pd( diag ) ], 4 );
-		carry = _mm256_permute4x64_pd( p, 0xFF );
+		carry = _mm256_max_pd( block_max, carry );
 	}
 	nw_row_nogap_plain( s, vp, vc, pc, j, len2, _mm256_cvtsd_f64( carry ) );
 }

@@ -30,7 +30,8 @@ int smallest_component( double m[3][3], int col )
 
 } // namespace
 
-bool Kabsch( double** x, double** y, int n, int mode, double* rms, double t[3], double u[3][3] )
+bool Kabsch_from_sums( int n, int mode, double const s1[3], double const s2[3], double const sxy[3][3],
+	double e0, double* rms, double t[3], double u[3][3] )
 {
 	double const epsilon = 1e-7;
 	double const tol = 0.01;
@@ -38,7 +39,6 @@ bool Kabsch( double** x, double** y, int n, int mode, double* rms, double t[3], 
 
 	double r[ 3 ][ 3 ], a[ 3 ][ 3 ], b[ 3 ][ 3 ];
 	double xc[ 3 ], yc[ 3 ], e[ 3 ], rr[ 6 ], ss[ 6 ];
-	double e0 = 0.0;
 
 	*rms = 0.0;
 	for ( int i = 0; i < 3; ++i ) {
@@ -51,34 +51,6 @@ bool Kabsch( double** x, double** y, int n, int mode, double* rms, double t[3], 
 	}
 	if ( n < 1 ) return false;
 
-	// Centroids and raw cross sums in one pass (sums kept in registers; each
-	// is accumulated over the points in order).
-	double s1x = 0.0, s1y = 0.0, s1z = 0.0, s2x = 0.0, s2y = 0.0, s2z = 0.0;
-	double c00 = 0.0, c01 = 0.0, c02 = 0.0, c10 = 0.0, c11 = 0.0, c12 = 0.0, c20 = 0.0, c21 = 0.0, c22 = 0.0;
-	for ( int m = 0; m < n; ++m ) {
-		double const* xm = x[ m ];
-		double const* ym = y[ m ];
-		double const x0 = xm[ 0 ], x1 = xm[ 1 ], x2 = xm[ 2 ];
-		double const y0 = ym[ 0 ], y1 = ym[ 1 ], y2 = ym[ 2 ];
-		s1x += x0;
-		s1y += x1;
-		s1z += x2;
-		s2x += y0;
-		s2y += y1;
-		s2z += y2;
-		c00 += y0 * x0;
-		c01 += y0 * x1;
-		c02 += y0 * x2;
-		c10 += y1 * x0;
-		c11 += y1 * x1;
-		c12 += y1 * x2;
-		c20 += y2 * x0;
-		c21 += y2 * x1;
-		c22 += y2 * x2;
-	}
-	double const s1[ 3 ] = { s1x, s1y, s1z };
-	double const s2[ 3 ] = { s2x, s2y, s2z };
-	double const sxy[ 3 ][ 3 ] = { { c00, c01, c02 }, { c10, c11, c12 }, { c20, c21, c22 } };
 	double const inv_n = 1.0 / n;
 	for ( int i = 0; i < 3; ++i ) {
 		xc[ i ] = s1[ i ] * inv_n;
@@ -86,16 +58,6 @@ bool Kabsch( double** x, double** y, int n, int mode, double* rms, double t[3], 
 	}
 	for ( int i = 0; i < 3; ++i ) {
 		for ( int j = 0; j < 3; ++j ) r[ i ][ j ] = sxy[ i ][ j ] - yc[ i ] * s1[ j ];
-	}
-
-	if ( mode == 0 || mode == 2 ) {
-		for ( int m = 0; m < n; ++m ) {
-			for ( int i = 0; i < 3; ++i ) {
-				double const dx = x[ m ][ i ] - xc[ i ];
-				double const dy = y[ m ][ i ] - yc[ i ];
-				e0 += dx * dx + dy * dy;
-			}
-		}
 	}
 
 	double const sigma = r[ 0 ][ 0 ] * ( r[ 1 ][ 1 ] * r[ 2 ][ 2 ] - r[ 1 ][ 2 ] * r[ 2 ][ 1 ] )
@@ -275,6 +237,62 @@ bool Kabsch( double** x, double** y, int n, int mode, double* rms, double t[3], 
 		*rms = rms1;
 	}
 	return true;
+}
+
+bool Kabsch( double** x, double** y, int n, int mode, double* rms, double t[3], double u[3][3] )
+{
+	double const zero3[ 3 ] = { 0.0, 0.0, 0.0 };
+	double const zero33[ 3 ][ 3 ] = { { 0.0, 0.0, 0.0 }, { 0.0, 0.0, 0.0 }, { 0.0, 0.0, 0.0 } };
+	if ( n < 1 ) return Kabsch_from_sums( n, mode, zero3, zero3, zero33, 0.0, rms, t, u );
+
+	// Centroids and raw cross sums in one pass (sums kept in registers; each
+	// is accumulated over the points in order).
+	double s1x = 0.0, s1y = 0.0, s1z = 0.0, s2x = 0.0, s2y = 0.0, s2z = 0.0;
+	double c00 = 0.0, c01 = 0.0, c02 = 0.0, c10 = 0.0, c11 = 0.0, c12 = 0.0, c20 = 0.0, c21 = 0.0, c22 = 0.0;
+	for ( int m = 0; m < n; ++m ) {
+		double const* xm = x[ m ];
+		double const* ym = y[ m ];
+		double const x0 = xm[ 0 ], x1 = xm[ 1 ], x2 = xm[ 2 ];
+		double const y0 = ym[ 0 ], y1 = ym[ 1 ], y2 = ym[ 2 ];
+		s1x += x0;
+		s1y += x1;
+		s1z += x2;
+		s2x += y0;
+		s2y += y1;
+		s2z += y2;
+		c00 += y0 * x0;
+		c01 += y0 * x1;
+		c02 += y0 * x2;
+		c10 += y1 * x0;
+		c11 += y1 * x1;
+		c12 += y1 * x2;
+		c20 += y2 * x0;
+		c21 += y2 * x1;
+		c22 += y2 * x2;
+	}
+	double const s1[ 3 ] = { s1x, s1y, s1z };
+	double const s2[ 3 ] = { s2x, s2y, s2z };
+	double const sxy[ 3 ][ 3 ] = { { c00, c01, c02 }, { c10, c11, c12 }, { c20, c21, c22 } };
+
+	// Spread about the centroids, a second pass (modes 0 and 2 only).
+	double e0 = 0.0;
+	if ( mode == 0 || mode == 2 ) {
+		double const inv_n = 1.0 / n;
+		double xc[ 3 ], yc[ 3 ];
+		for ( int i = 0; i < 3; ++i ) {
+			xc[ i ] = s1[ i ] * inv_n;
+			yc[ i ] = s2[ i ] * inv_n;
+		}
+		for ( int m = 0; m < n; ++m ) {
+			for ( int i = 0; i < 3; ++i ) {
+				double const dx = x[ m ][ i ] - xc[ i ];
+				double const dy = y[ m ][ i ] - yc[ i ];
+				e0 += dx * dx + dy * dy;
+			}
+		}
+	}
+
+	return Kabsch_from_sums( n, mode, s1, s2, sxy, e0, rms, t, u );
 }
 
 bool Kabsch( std::vector< double* > x, std::vector< double* > y, int n, int mode, double* rms,

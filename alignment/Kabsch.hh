@@ -14,6 +14,13 @@
 // (collinear or coincident points) never fails; it ends with u = identity.
 bool Kabsch( double** x, double** y, int n, int mode, double* rms, double t[3], double u[3][3] );
 
+// The closed-form part alone, from the sums of one pass over n points:
+// s1 = sum of x, s2 = sum of y, sxy[i][j] = sum of y_i x_j, and (modes 0
+// and 2) e0 = sum of squared distances of x and y from their centroids.
+// Kabsch on the points gives exactly this for the same sums.
+bool Kabsch_from_sums( int n, int mode, double const s1[3], double const s2[3], double const sxy[3][3],
+	double e0, double* rms, double t[3], double u[3][3] );
+
 // The same on vectors of points; n is at most the vector sizes.
 bool Kabsch( std::vector< double* > x, std::vector< double* > y, int n, int mode, double* rms,
 	double t[3], double u[3][3] );

@@ -52,9 +52,8 @@ int select_and_sum( int n_ali, double d, int* i_ali, double* sum_out, int score_
 	if ( terms ) {
 		// Terms computed beforehand; summed in pair order all the same.
 		if ( score_sum_method == 8 ) {
-			for ( int k = 0; k < n_ali; ++k ) {
-				if ( di[ k ] <= d8sq ) sum += terms[ k ];
-			}
+			// Without branches: a far pair adds +0.0, which leaves the sum as it is.
+			for ( int k = 0; k < n_ali; ++k ) sum += ( di[ k ] <= d8sq ) ? terms[ k ] : 0.0;
 		} else {
 			for ( int k = 0; k < n_ali; ++k ) sum += terms[ k ];
 		}
@@ -71,7 +70,10 @@ int select_and_sum( int n_ali, double d, int* i_ali, double* sum_out, int score_
 	double c2 = cutoff * cutoff;
 	int n_cut = 0;
 	for ( int k = 0; k < n_ali; ++k ) {
-		if ( di[ k ] < c2 ) i_ali[ n_cut++ ] = k;
+		// Written unconditionally (n_cut <= k stays inside the list), kept
+		// only for a close pair.
+		i_ali[ n_cut ] = k;
+		n_cut += ( di[ k ] < c2 );
 	}
 	if ( n_cut >= 3 || n_ali < 4 ) return n_cut;
 
@@ -117,12 +119,54 @@ void fill_pair_d2( double** xa, double** ya, int n_ali )
 	for ( int k = 0; k < n_ali; ++k ) pair_d2[ k ] = dist( xa[ k ], ya[ k ] );
 }
 
-// The pairs of one search laid out by coordinate, and the TM-score terms of
-// the current superposition; reused between calls.
+// The pairs of one search laid out by coordinate, the same as rows of four
+// (x0, x1, x2, 1) and (y0, y1, y2, 0), and the TM-score terms of the
+// current superposition; reused between calls.
 std::vector< double > pair_soa;
+std::vector< double > pair_px;
+std::vector< double > pair_py;
 std::vector< double > pair_term;
 
 typedef double v4d __attribute__( ( vector_size( 32 ) ) );
+
+// The sums a superposition needs (see Kabsch_from_sums) over the pairs
+// first .. first + n - 1, or over the pairs idx[0 .. n-1] when idx is given.
+// Lane i of row accumulator a_i sums y_i x_j (j < 3) and y_i * 1 = y_i
+// (lane 3); a3 sums x.  Every sum runs over the pairs in order, exactly as
+// Kabsch accumulates them.
+__attribute__( ( target_clones( "avx2", "default" ) ) )
+void pair_sums( double const* __restrict PX, double const* __restrict PY, int const* __restrict idx, int first,
+	int n, double* __restrict out )
+{
+	v4d a0 = { 0.0, 0.0, 0.0, 0.0 }, a1 = a0, a2 = a0, a3 = a0;
+	for ( int k = 0; k < n; ++k ) {
+		int const m = idx ? idx[ k ] : first + k;
+		v4d X;
+		__builtin_memcpy( &X, PX + 4 * m, sizeof X );
+		double const* y = PY + 4 * m;
+		a0 += v4d{ y[ 0 ], y[ 0 ], y[ 0 ], y[ 0 ] } * X;
+		a1 += v4d{ y[ 1 ], y[ 1 ], y[ 1 ], y[ 1 ] } * X;
+		a2 += v4d{ y[ 2 ], y[ 2 ], y[ 2 ], y[ 2 ] } * X;
+		a3 += X;
+	}
+	__builtin_memcpy( out, &a0, sizeof a0 );
+	__builtin_memcpy( out + 4, &a1, sizeof a1 );
+	__builtin_memcpy( out + 8, &a2, sizeof a2 );
+	__builtin_memcpy( out + 12, &a3, sizeof a3 );
+}
+
+// Superposition (mode 1) of the pairs chosen as for pair_sums.
+void superpose_pairs( int const* idx, int first, int n, double tt[3], double uu[3][3] )
+{
+	double acc[ 16 ];
+	pair_sums( pair_px.data(), pair_py.data(), idx, first, n, acc );
+	double const s1[ 3 ] = { acc[ 12 ], acc[ 13 ], acc[ 14 ] };
+	double const s2[ 3 ] = { acc[ 3 ], acc[ 7 ], acc[ 11 ] };
+	double const sxy[ 3 ][ 3 ] = { { acc[ 0 ], acc[ 1 ], acc[ 2 ] }, { acc[ 4 ], acc[ 5 ], acc[ 6 ] },
+		{ acc[ 8 ], acc[ 9 ], acc[ 10 ] } };
+	double rms;
+	Kabsch_from_sums( n, 1, s1, s2, sxy, 0.0, &rms, tt, uu );
+}
 
 // Moves the n x points by (tt, uu) and records the squared distances to
 // their y partners and the TM-score terms 1/(1 + d^2/d02), four pairs at a
@@ -213,16 +257,23 @@ double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], 
 	if ( static_cast< int >( pair_soa.size() ) < 6 * nl ) pair_soa.resize( 6 * nl );
 	if ( static_cast< int >( pair_term.size() ) < nl ) pair_term.resize( nl );
 	if ( static_cast< int >( pair_d2.size() ) < nl ) pair_d2.resize( nl );
+	if ( static_cast< int >( pair_px.size() ) < 4 * nl ) {
+		pair_px.resize( 4 * nl );
+		pair_py.resize( 4 * nl );
+	}
 	for ( int k = 0; k < nl; ++k ) {
 		for ( int c = 0; c < 3; ++c ) {
 			pair_soa[ c * nl + k ] = xtm_in[ k ][ c ];
 			pair_soa[ ( 3 + c ) * nl + k ] = ytm_in[ k ][ c ];
+			pair_px[ 4 * k + c ] = xtm_in[ k ][ c ];
+			pair_py[ 4 * k + c ] = ytm_in[ k ][ c ];
 		}
+		pair_px[ 4 * k + 3 ] = 1.0;
+		pair_py[ 4 * k + 3 ] = 0.0;
 	}
 	double const d02 = d0 * d0;
 	double best = -1.0;
 	double tt[ 3 ], uu[ 3 ][ 3 ];
-	double rmsd;
 	double const norm = standard ? static_cast< double >( Lali ) : Lnorm;
 
 	// Scores the superposition in tt, uu with the selection cut-off d; keeps
@@ -253,28 +304,15 @@ double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], 
 		int const i_max = Lali - L;
 		int i = 0;
 		for ( ;; ) {
-			for ( int k = 0; k < L; ++k ) {
-				for ( int c = 0; c < 3; ++c ) {
-					r1[ k ][ c ] = xtm_in[ k + i ][ c ];
-					r2[ k ][ c ] = ytm_in[ k + i ][ c ];
-				}
-			}
-			Kabsch( r1, r2, L, 1, &rmsd, tt, uu );
+			superpose_pairs( nullptr, i, L, tt, uu );
 			if ( simplify_step != 1 ) *Rcomm = 0.0;
 			int n_cut = score_here( local_d0_search - 1.0 );
 
 			// Re-superpose on the close pairs until the selection repeats.
 			for ( int it = 0; it < 20; ++it ) {
-				int ka = 0;
-				for ( int k = 0; k < n_cut; ++k ) {
-					int const m = i_ali[ k ];
-					for ( int c = 0; c < 3; ++c ) {
-						r1[ k ][ c ] = xtm_in[ m ][ c ];
-						r2[ k ][ c ] = ytm_in[ m ][ c ];
-					}
-					k_ali[ ka++ ] = m;
-				}
-				Kabsch( r1, r2, n_cut, 1, &rmsd, tt, uu );
+				int const ka = n_cut;
+				for ( int k = 0; k < n_cut; ++k ) k_ali[ k ] = i_ali[ k ];
+				superpose_pairs( k_ali.data(), 0, ka, tt, uu );
 				n_cut = score_here( local_d0_search + 1.0 );
 				if ( n_cut == ka ) {
 					bool same = true;
