@@ -40,9 +40,12 @@ void transform3( void const * src, bool src_real, cpx * work, void * dst, bool d
 	int inverse, double scale )
 {
 	using namespace fft_lines;
-	LinePlan const & p1 = cached_plan( e.n1, inverse );
-	LinePlan const & p2 = cached_plan( e.n2, inverse );
-	LinePlan const & p3 = cached_plan( e.n3, inverse );
+	std::shared_ptr< LinePlan const > const hold1 = cached_plan( e.n1, inverse );
+	std::shared_ptr< LinePlan const > const hold2 = cached_plan( e.n2, inverse );
+	std::shared_ptr< LinePlan const > const hold3 = cached_plan( e.n3, inverse );
+	LinePlan const & p1 = *hold1;
+	LinePlan const & p2 = *hold2;
+	LinePlan const & p3 = *hold3;
 	long const plane = static_cast< long >( e.n1 ) * e.n2;
 	// Third index: lines (i, j) with stride n1 n2, neighbours in i side by side.
 	AxisJob z{ src, work, src_real, false, 1.0, 1, 0, plane, 1, plane };

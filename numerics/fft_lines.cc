@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <map>
-#include <memory>
 #include <new>
 #include <utility>
 
@@ -150,18 +149,17 @@ LinePlan::LinePlan( int n, int inverse )
 	view_.passes = passes_.data();
 }
 
-LinePlan const & cached_plan( int n, int inverse )
+std::shared_ptr< LinePlan const > cached_plan( int n, int inverse )
 {
-	static std::map< std::pair< int, int >, std::unique_ptr< LinePlan > > cache;
+	static std::map< std::pair< int, int >, std::shared_ptr< LinePlan const > > cache;
 	std::pair< int, int > const key( n, inverse ? 1 : 0 );
 	auto it = cache.find( key );
-	if ( it != cache.end() ) return *it->second;
+	if ( it != cache.end() ) return it->second;
 	// Maps of many different sizes in one run are rare; keep the cache bounded.
 	if ( cache.size() >= 64 ) cache.clear();
-	std::unique_ptr< LinePlan > plan( new LinePlan( n, inverse ) );
-	LinePlan const & ref = *plan;
-	cache.emplace( key, std::move( plan ) );
-	return ref;
+	std::shared_ptr< LinePlan const > plan = std::make_shared< LinePlan >( n, inverse );
+	cache.emplace( key, plan );
+	return plan;
 }
 
 namespace {

@@ -12,6 +12,7 @@
 
 #include "numerics/fft_lines_kernels.hh"
 
+#include <memory>
 #include <vector>
 
 namespace fft_lines {
@@ -32,9 +33,10 @@ private:
 	std::vector< double > chirp_, filter_;
 };
 
-// The plan of length n and direction inverse, built once and kept for the
-// rest of the process (not thread-safe).
-LinePlan const & cached_plan( int n, int inverse );
+// The plan of length n and direction inverse, built once and kept for later
+// calls (not thread-safe).  The cache is bounded; a plan the caller holds
+// stays valid when the cache drops it.
+std::shared_ptr< LinePlan const > cached_plan( int n, int inverse );
 
 // Runs one axis pass with the plan (the widest instruction set the CPU has);
 // throws std::bad_alloc when the work buffers cannot be allocated.

@@ -207,6 +207,19 @@ TEST_P( Fft3, RealFormsConstantAndImpulse )
 	for ( long i = 0; i < N; ++i ) EXPECT_NEAR( real[ i ], full[ i ].real(), 1e-15 );
 }
 
+TEST_P( Fft3, ManyDifferentSizesOutliveThePlanCache )
+{
+	// More lengths than the plan cache keeps; the cache is emptied while a
+	// transform still holds plans looked up before.
+	for ( int n = 2; n <= 150; ++n ) {
+		CArray const x = make( 1, 1, n, n );
+		CArray out;
+		fft3( x, out );
+		std::vector< cpx > const ref = dft_reference::dft( x.data(), n, -1 );
+		ASSERT_LT( max_diff( out.data(), ref.data(), n ), 1e-12 * n ) << n;
+	}
+}
+
 TEST_P( Fft3, EmptyInputGivesEmptyOutput )
 {
 	CArray empty, out = make( 2, 2, 2, 1 );
