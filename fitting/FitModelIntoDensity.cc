@@ -323,11 +323,15 @@ int FitModelIntoDensity( FastDensityScore const& map, std::string modelPath, dou
 		return FIT_BAD_POSE_COUNT;
 	}
 	FastDensityScore scorer( map );
+	double shift[3];
+	grid_frame_shift( map, shift );
 	int status = FIT_OK;
 	for ( size_t k = 0; k < results.size(); ++k ) {
 		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, results[k].second, centre );
 		double** newCA = moved_ca( moved, parts.names );
 		double** atoms = rotate_allatom( parts.atoms, parts.ca, newCA, parts.nCA, parts.m );
+		for ( int i = 0; i < parts.m; ++i )
+			for ( int r = 0; r < 3; ++r ) atoms[i][r] -= shift[r];
 		std::string const path = dir + "/" + name + "_" + intToString( (int)k + 1 ) + ".pdb";
 		if ( !SaveModel( modelPath, path, atoms, parts.m ) ) status = FIT_WRITE_FAILED;
 		if ( report ) std::cout << "Placer> RSCC = " << scorer.getRSCC( newCA, parts.nCA, 4.0 ) << std::endl;

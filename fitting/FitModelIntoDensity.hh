@@ -35,7 +35,8 @@ int FitModelIntoDensity( FastDensityScore const& map, std::string modelPath, dou
 // residues of model/names in order), atoms (m rows).  The heavy-atom lists
 // model are moved onto the map centre in place.  caOut[k] (n rows) and
 // atomsOut[k] (m rows), provided by the caller for k < nm, receive the k-th
-// pose's CA and all-atom coordinates (search order).  No files.
+// pose's CA and all-atom coordinates (search order), in the frame the loaded
+// map is scored in.  No files.
 int FitModelIntoDensity( FastDensityScore const& map, double** ca, double** atoms, double*** caOut,
 	double*** atomsOut, std::vector<std::vector<double*> >& model, std::vector<std::vector<std::string> > const& names,
 	int n, int m, double nm, bool quiet );

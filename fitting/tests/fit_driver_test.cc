@@ -140,6 +140,49 @@ TEST_F( FitDriver, UnusableInputsWriteNoFiles )
 	EXPECT_FALSE( quilt_test::path_exists( dir_.file( "empty_1.pdb" ) ) );
 }
 
+TEST_F( FitDriver, MapOriginBetweenGridPointsIsHonoured )
+{
+	// The same density with its ORIGIN moved 0.7 A along x, less than half a
+	// voxel: the density now lies 0.7 A further along x, and so must the fit.
+	std::vector<SimAtom> sim;
+	for ( synth::Atom const& a : truth_ ) sim.push_back( { a.p[0], a.p[1], a.p[2], element_weight( a.name.substr( 0, 1 ) ) } );
+	SimulatedMap m = simulate_density( sim, 6.0, 1.5, 16.0 );
+	ASSERT_TRUE( write_mrc( dir_.file( "offgrid.mrc" ), m ) );
+	{
+		std::fstream f( dir_.file( "offgrid.mrc" ).c_str(), std::ios::in | std::ios::out | std::ios::binary );
+		float const ox = (float)( m.start[0] * m.voxel + 0.7 );
+		f.seekp( 196 );
+		f.write( reinterpret_cast<char const*>( &ox ), 4 );
+	}
+	std::string out;
+	ASSERT_EQ( fit( dir_.file( "offgrid.mrc" ), dir_.file( "moved.pdb" ), 1, &out ), FIT_OK ) << out;
+	std::vector<std::vector<double> > want = true_ca();
+	double const plain = synth::ca_rmsd( synth::read_ca( dir_.file( "moved_1.pdb" ) ), want );
+	for ( auto& p : want ) p[0] += 0.7;
+	double const shifted = synth::ca_rmsd( synth::read_ca( dir_.file( "moved_1.pdb" ) ), want );
+	EXPECT_LT( shifted, 0.35 ) << "unshifted " << plain;
+	EXPECT_LT( shifted, plain );
+}
+
+TEST_F( FitDriver, LoadedMapRoadWritesPosesInSearchOrder )
+{
+	FastDensityScore map;
+	testing::internal::CaptureStdout();
+	ASSERT_TRUE( map.readDensityMap( dir_.file( "map.mrc" ), 6.0, 0.0, 0.0, true ) );
+	int const rc = FitModelIntoDensity( map, dir_.file( "moved.pdb" ), 2, true, true );
+	std::string const out = testing::internal::GetCapturedStdout();
+	ASSERT_EQ( rc, FIT_OK ) << out;
+	EXPECT_TRUE( quilt_test::path_exists( dir_.file( "moved_2.pdb" ) ) );
+	EXPECT_NE( out.find( "Placer> RSCC = " ), std::string::npos );
+	// The best objective comes first; on this map it is the true place.
+	EXPECT_LT( synth::ca_rmsd( synth::read_ca( dir_.file( "moved_1.pdb" ) ), true_ca() ), 1.0 );
+	// Nothing is loaded: refused.
+	FastDensityScore empty;
+	testing::internal::CaptureStdout();
+	EXPECT_EQ( FitModelIntoDensity( empty, dir_.file( "moved.pdb" ), 1, true, true ), FIT_NO_MAP );
+	testing::internal::GetCapturedStdout();
+}
+
 TEST( TranslateToDensCenter, MovesTheMeanOfAllAtoms )
 {
 	std::vector<std::vector<double*> > model = { { new double[3]{ 0, 0, 0 }, new double[3]{ 2, 0, 0 } },
