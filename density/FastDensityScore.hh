@@ -4,12 +4,14 @@
 // Conventions
 // - The map is held on the full unit-cell grid: density() has extents
 //   grid[0] x grid[1] x grid[2], indexed from 1, x fastest.  Element
-//   (1,1,1) is the voxel at grid index origin (0-based grid units).
+//   (1,1,1) is the voxel at grid index originGrid (0-based grid units): the
+//   start indices, or the ORIGIN words in grid units, kept unrounded so that
+//   a map whose ORIGIN is not a whole number of voxels is not displaced.
 // - Cell matrices act on column vectors: fractional f = c2f * x and
 //   Cartesian x = f2c * f, f2c being the standard upper-triangular
 //   fractional-to-Cartesian matrix of the cell (a along x, b in the xy plane).
 // - A Cartesian point x lies at the real, 1-based grid coordinate
-//   f_a * grid[a] - origin[a] + 1, wrapped into [0, grid[a]) so that atoms
+//   f_a * grid[a] - originGrid[a] + 1, wrapped into [0, grid[a]) so that atoms
 //   outside the stored block are taken from their periodic images.
 // - Lengths in Angstrom, B factors in A^2, pose angles in radians.
 //
@@ -41,7 +43,7 @@ struct FastDensityCache {
 	double kmax = 0.0;
 	double kstep = 0.0;
 	int grid[ 3 ] = { 0, 0, 0 };   // grid and origin the cache was built for
-	int origin[ 3 ] = { 0, 0, 0 };
+	double origin[ 3 ] = { 0.0, 0.0, 0.0 };
 	double scale = 0.0;           // 1 / (4 (hi - lo)) of the first smoothed map
 	double effB = 0.0;            // map constants the kernels were built with
 	double minMult = 0.0;
@@ -204,7 +206,9 @@ public:
 	double minMult;           // 16 (largest voxel edge)^2
 	double effB;              // 16 (effective resolution)^2
 	int grid[ 3 ];            // unit-cell sampling MX, MY, MZ
-	int origin[ 3 ];          // grid index of density(1,1,1)
+	int origin[ 3 ];          // grid index of density(1,1,1), rounded
+	double originGrid[ 3 ];   // the same, unrounded: ORIGIN words may place
+	                          // the map between grid points
 	double altorigin[ 3 ];    // ORIGIN words of the header
 	double voxelOrigin[ 3 ];  // Cartesian position of density(1,1,1)
 	double densCenter[ 3 ];

@@ -82,7 +82,7 @@ void FastDensityScore::calcRhoC( std::vector< poseCoord > const& atoms, double r
 		cartToFrac( x, f );
 		bool inside = true;
 		for ( int a = 0; a < 3; ++a ) {
-			g[ a ] = f[ a ] * grid[ a ] - origin[ a ] + 1.0;
+			g[ a ] = f[ a ] * grid[ a ] - originGrid[ a ] + 1.0;
 			if ( g[ a ] < 1.0 || g[ a ] > grid[ a ] ) inside = false;
 		}
 		if ( !inside ) continue; // no wrapping into the cell here

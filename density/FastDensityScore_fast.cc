@@ -35,7 +35,7 @@ void FastDensityScore::get_init_fast_dens( double )
 	auto cache = std::make_shared< FastDensityCache >();
 	for ( int a = 0; a < 3; ++a ) {
 		cache->grid[ a ] = grid[ a ];
-		cache->origin[ a ] = origin[ a ];
+		cache->origin[ a ] = originGrid[ a ];
 	}
 	cache->effB = effB;
 	cache->minMult = minMult;
@@ -172,7 +172,7 @@ bool FastDensityScore::ensureFastCache()
 	if ( !isLoaded ) return false;
 	std::shared_ptr< FastDensityCache const > c = fastSlot_->cache;
 	bool valid = c && c->nBins == std::max( nFastBins, 1 ) && c->effB == effB && c->minMult == minMult;
-	for ( int a = 0; a < 3 && valid; ++a ) valid = c->grid[ a ] == grid[ a ] && c->origin[ a ] == origin[ a ];
+	for ( int a = 0; a < 3 && valid; ++a ) valid = c->grid[ a ] == grid[ a ] && c->origin[ a ] == originGrid[ a ];
 	if ( !valid ) {
 		// Settings of this object differ from those of the shared cache: build
 		// a cache of its own and leave the copies' cache alone.
@@ -185,7 +185,7 @@ bool FastDensityScore::ensureFastCache()
 	kstep = c->kstep;
 	for ( int a = 0; a < 3; ++a ) {
 		fastGrid[ a ] = c->grid[ a ];
-		fastOrigin[ a ] = c->origin[ a ];
+		fastOrigin[ a ] = int( std::lround( c->origin[ a ] ) );
 	}
 	return true;
 }

@@ -68,6 +68,7 @@ FastDensityScore::FastDensityScore()
 		fastOrigin[ i ] = 0;
 		grid[ i ] = 0;
 		origin[ i ] = 0;
+		originGrid[ i ] = 0.0;
 		altorigin[ i ] = 0.0;
 		voxelOrigin[ i ] = 0.0;
 		densCenter[ i ] = 0.0;
@@ -97,6 +98,7 @@ void FastDensityScore::init()
 		cellAngles[ i ] = 1.0f;
 		grid[ i ] = 0;
 		origin[ i ] = 0;
+		originGrid[ i ] = 0.0;
 	}
 	useAltOrigin = false;
 	nFastBins = 1;
@@ -391,6 +393,7 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 
 	for ( int a = 0; a < 3; ++a ) {
 		origin[ a ] = start[ xyz2crs[ a ] ];
+		originGrid[ a ] = origin[ a ];
 		grid[ a ] = samp[ a ];
 	}
 
@@ -414,7 +417,10 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		double v[ 3 ] = { orig[ xyz2crs[ 0 ] ], orig[ xyz2crs[ 1 ] ], orig[ xyz2crs[ 2 ] ] };
 		double f[ 3 ];
 		cartToFrac( v, f );
-		for ( int a = 0; a < 3; ++a ) origin[ a ] = int( std::lround( grid[ a ] * f[ a ] ) );
+		for ( int a = 0; a < 3; ++a ) {
+			originGrid[ a ] = grid[ a ] * f[ a ];
+			origin[ a ] = int( std::lround( originGrid[ a ] ) );
+		}
 		useAltOrigin = true;
 		for ( int a = 0; a < 3; ++a ) voxelOrigin[ a ] = altorigin[ a ];
 		if ( !quiet ) {

@@ -53,7 +53,7 @@ double FastDensityScore::getRSCC_Res( int residue, int window, Model xyz, AtomNa
 	for ( std::size_t i = 0; i < atoms.size(); ++i ) {
 		double f[ 3 ];
 		cartToFrac( atoms[ i ].p, f );
-		for ( int a = 0; a < 3; ++a ) gpos[ 3 * i + a ] = f[ a ] * grid[ a ] - origin[ a ] + 1.0;
+		for ( int a = 0; a < 3; ++a ) gpos[ 3 * i + a ] = f[ a ] * grid[ a ] - originGrid[ a ] + 1.0;
 		double lo[ 3 ], hi[ 3 ], flo[ 3 ], fhi[ 3 ];
 		for ( int a = 0; a < 3; ++a ) {
 			lo[ a ] = atoms[ i ].p[ a ] - mbox;
@@ -62,8 +62,8 @@ double FastDensityScore::getRSCC_Res( int residue, int window, Model xyz, AtomNa
 		cartToFrac( lo, flo );
 		cartToFrac( hi, fhi );
 		for ( int a = 0; a < 3; ++a ) {
-			mn[ a ] = std::min( mn[ a ], flo[ a ] * grid[ a ] - origin[ a ] + 1.0 );
-			mx[ a ] = std::max( mx[ a ], fhi[ a ] * grid[ a ] - origin[ a ] + 1.0 );
+			mn[ a ] = std::min( mn[ a ], flo[ a ] * grid[ a ] - originGrid[ a ] + 1.0 );
+			mx[ a ] = std::max( mx[ a ], fhi[ a ] * grid[ a ] - originGrid[ a ] + 1.0 );
 		}
 	}
 	int lo[ 3 ], n[ 3 ];

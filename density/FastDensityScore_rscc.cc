@@ -114,7 +114,7 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 		double f[ 3 ];
 		cartToFrac( xyz[ i ], f );
 		for ( int a = 0; a < 3; ++a ) {
-			double const g = wrap_grid( f[ a ] * grid[ a ] - origin[ a ] + 1.0, grid[ a ] );
+			double const g = wrap_grid( f[ a ] * grid[ a ] - originGrid[ a ] + 1.0, grid[ a ] );
 			S.gpos[ 3 * i + a ] = g;
 			axis_candidates( g, ext[ a ], grid[ a ], halfWidth[ a ], S.cand[ a ], S.off[ a ] );
 			for ( int v : S.cand[ a ] ) S.boxOf[ a ][ v ] = 0;

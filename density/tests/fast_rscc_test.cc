@@ -37,12 +37,14 @@ std::vector< std::vector< double > > helix( int n, double cx, double cy, double 
 // holding the CA model density of the trace; the model resolution that the
 // loader derives from reso 0 is 3 w.
 bool simulated_map( quilt_test::ScratchDir const& dir, std::vector< std::vector< double > > const& ca, int n, double w,
-	int start, FastDensityScore& m )
+	int start, FastDensityScore& m, double const* orig = nullptr )
 {
 	double k, A;
 	ca_model( 3.0 * w, k, A );
 	auto value = [ & ]( int x, int y, int z ) {
-		double const p[ 3 ] = { ( x + start ) * w, ( y + start ) * w, ( z + start ) * w };
+		double p[ 3 ] = { ( x + start ) * w, ( y + start ) * w, ( z + start ) * w };
+		if ( orig )
+			for ( int a = 0; a < 3; ++a ) p[ a ] = orig[ a ] + ( a == 0 ? x : a == 1 ? y : z ) * w;
 		double s = 0.0;
 		for ( auto const& c : ca ) {
 			double const d2 = ( p[ 0 ] - c[ 0 ] ) * ( p[ 0 ] - c[ 0 ] ) + ( p[ 1 ] - c[ 1 ] ) * ( p[ 1 ] - c[ 1 ] )
@@ -51,7 +53,10 @@ bool simulated_map( quilt_test::ScratchDir const& dir, std::vector< std::vector<
 		}
 		return s;
 	};
-	if ( !write_mrc( dir.file( "sim.mrc" ), fast_test::cubic_map( n, w, value, start ) ) ) return false;
+	fast_test::MrcSpec spec = fast_test::cubic_map( n, w, value, start );
+	if ( orig )
+		for ( int a = 0; a < 3; ++a ) spec.origin[ a ] = float( orig[ a ] );
+	if ( !write_mrc( dir.file( "sim.mrc" ), spec ) ) return false;
 	testing::internal::CaptureStdout();
 	bool const ok = m.readDensityMap( dir.file( "sim.mrc" ), 0.0, 0.0, 0.01, true );
 	testing::internal::GetCapturedStdout();
@@ -391,4 +396,42 @@ TEST_F( FastRscc, CalculatedDensityCorrelatesWithItsOwnMap )
 	farray::FArray3D< double > rho2, mask2;
 	m.calcRhoC( atoms, rho2, mask2 );
 	EXPECT_NEAR( m.getRSCC( rho2, mask2 ), 1.0, 1e-6 );
+}
+
+TEST( FastRsccOrigin, OriginBetweenGridPointsIsKept )
+{
+	// ORIGIN words that are not whole voxels (here 2 A voxels, ORIGIN
+	// (-3.1, 4.7, 0.9)): the trace must fit best in place, not half a voxel off.
+	quilt_test::ScratchDir dir( "fds_orig" );
+	double const orig[ 3 ] = { -3.1, 4.7, 0.9 };
+	auto trace = helix( 16, 28.0, 36.0, 33.0 );
+	FastDensityScore m;
+	ASSERT_TRUE( simulated_map( dir, trace, 32, 2.0, 0, m, orig ) );
+	ASSERT_TRUE( m.useAltOrigin );
+	EXPECT_NEAR( m.originGrid[ 0 ], -1.55, 1e-5 );
+	EXPECT_EQ( m.origin[ 0 ], -2 );
+	auto rows = fast_test::rows_of( trace );
+	double const inPlace = m.getRSCC( rows.data(), int( rows.size() ), 4.0 );
+	EXPECT_GT( inPlace, 0.99 );
+	for ( int a = 0; a < 3; ++a ) {
+		for ( double d : { -0.5, 0.5 } ) {
+			auto moved = trace;
+			for ( auto& p : moved ) p[ a ] += d;
+			auto mr = fast_test::rows_of( moved );
+			EXPECT_LT( m.getRSCC( mr.data(), int( mr.size() ), 4.0 ), inPlace );
+		}
+	}
+	// The fast score peaks in place as well (its gradient there is small
+	// against the gradient half a voxel away).
+	FastDensityScore::Model model;
+	FastDensityScore::AtomNames names;
+	for ( auto& p : trace ) {
+		model.push_back( { p.data() } );
+		names.push_back( { "CA" } );
+	}
+	double x[ 6 ] = { 0, 0, 0, 0, 0, 0 }, c[ 3 ] = { 28, 36, 33 }, g0[ 6 ], g1[ 6 ];
+	m.dCCdx_fastRes_6D( model, names, x, g0, c, "CA" );
+	x[ 0 ] = 1.0;
+	m.dCCdx_fastRes_6D( model, names, x, g1, c, "CA" );
+	EXPECT_LT( std::fabs( g0[ 0 ] ), 0.2 * std::fabs( g1[ 0 ] ) );
 }

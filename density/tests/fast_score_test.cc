@@ -173,7 +173,7 @@ TEST_F( FastScore, SplineAgreesWithTheInterpolationRoutines )
 		double f[ 3 ], pos[ 3 ];
 		map_.cartToFrac( p, f );
 		for ( int a = 0; a < 3; ++a ) {
-			pos[ a ] = std::fmod( f[ a ] * map_.grid[ a ] - map_.origin[ a ] + 1.0, double( map_.grid[ a ] ) );
+			pos[ a ] = std::fmod( f[ a ] * map_.grid[ a ] - map_.originGrid[ a ] + 1.0, double( map_.grid[ a ] ) );
 			if ( pos[ a ] < 0 ) pos[ a ] += map_.grid[ a ];
 		}
 		double const want = interp_spline( coeffs, 1.0, pos );
