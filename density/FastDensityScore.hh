@@ -208,7 +208,10 @@ public:
 	int grid[ 3 ];            // unit-cell sampling MX, MY, MZ
 	int origin[ 3 ];          // grid index of density(1,1,1), rounded
 	double originGrid[ 3 ];   // the same, unrounded: ORIGIN words may place
-	                          // the map between grid points
+	                          // the map between grid points.  Every score
+	                          // uses this one, so scores are in the map's
+	                          // true frame (voxelOrigin == f2c originGrid/grid)
+	                          // and fitted models need no shift back.
 	double altorigin[ 3 ];    // ORIGIN words of the header
 	double voxelOrigin[ 3 ];  // Cartesian position of density(1,1,1)
 	double densCenter[ 3 ];
