@@ -48,9 +48,11 @@ bool axis_taps( double t, long n, Boundary rule, AxisTaps & a )
 	a.dw[ 0 ] = dw0; a.dw[ 1 ] = dw1; a.dw[ 2 ] = dw2; a.dw[ 3 ] = dw3;
 
 	if ( n == 1 ) {
+		// Constant along this axis: exactly the one sample, exactly no slope.
 		for ( int j = 0; j < 4; ++j ) {
 			a.idx[ j ] = 0;
-			a.dw[ j ] = 0.0; // constant along this axis: exactly no slope
+			a.w[ j ] = j == 0 ? 1.0 : 0.0;
+			a.dw[ j ] = 0.0;
 		}
 	} else if ( rule == PERIODIC ) {
 		// Inside the grid no remainder is needed; otherwise one remainder,
