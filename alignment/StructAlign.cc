@@ -35,6 +35,13 @@ void trim_aligned_region( std::vector< int > const& a, int& start, int& end )
 	else if ( a[ n - 2 ] - a[ n - 3 ] > 9 ) end = a[ n - 3 ];
 	else if ( a[ n - 3 ] - a[ n - 4 ] > 9 ) end = a[ n - 4 ];
 	else end = a[ n - 1 ];
+
+	// With few pairs both ends can call the other side isolated (0, 1, 2, 20:
+	// start 20, end 2); such a region is empty, so nothing is dropped.
+	if ( start > end ) {
+		start = a[ 0 ];
+		end = a[ n - 1 ];
+	}
 }
 
 StructAlignResult StructAlign( int xlen, int ylen, double** x, double** y, int* xresno_in, int* yresno_in )

@@ -41,8 +41,9 @@ StructAlignResult StructAlign( int xlen, int ylen, double** x, double** y, int* 
 // Start and end (y positions) of the aligned region given the ascending y
 // positions a of the close pairs: up to three isolated pairs at either end,
 // separated from the rest by a jump of at least 10 positions, are dropped
-// (the earliest such jump from the end decides).  With fewer than four pairs
-// nothing is dropped; with none the region is empty (start 0, end -1).
+// (the earliest such jump from the end decides).  With fewer than four pairs,
+// or when the two ends would cross, nothing is dropped; with no pairs the
+// region is empty (start 0, end -1).
 void trim_aligned_region( std::vector< int > const& a, int& start, int& end );
 
 // Releases the record's arrays and resets its pointers.

@@ -278,4 +278,11 @@ TEST( TrimAlignedRegion, FewPairsAreKeptAndNoneGiveAnEmptyRegion )
 	trim_aligned_region( { 5, 40, 41 }, s, e );
 	EXPECT_EQ( s, 5 );
 	EXPECT_EQ( e, 41 );
+	// Four pairs whose ends would cross keep the whole span.
+	trim_aligned_region( { 0, 1, 2, 20 }, s, e );
+	EXPECT_EQ( s, 0 );
+	EXPECT_EQ( e, 20 );
+	// Crossing ends with more pairs as well: 0..3, then 30..32.
+	trim_aligned_region( { 0, 1, 2, 3, 30, 31, 32 }, s, e );
+	EXPECT_LE( s, e );
 }
