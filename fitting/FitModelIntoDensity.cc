@@ -174,21 +174,6 @@ double ca_rmsd( double** a, double** b, int n )
 	return n > 0 ? std::sqrt( s / n ) : 0.0;
 }
 
-// Shift (Angstrom) from the map's true frame to the frame the loaded map is
-// scored in: the loader puts the first voxel on the nearest whole grid
-// index, so a map whose origin lies between grid points is scored displaced
-// by up to half a voxel per axis.  Fitted models are moved back by it.
-void grid_frame_shift( FastDensityScore const& map, double shift[3] )
-{
-	double f[3], snapped[3];
-	for ( int r = 0; r < 3; ++r ) f[r] = map.grid[r] > 0 ? (double)map.origin[r] / map.grid[r] : 0.0;
-	map.fracToCart( f, snapped );
-	for ( int r = 0; r < 3; ++r ) {
-		shift[r] = snapped[r] - map.voxelOrigin[r];
-		if ( !std::isfinite( shift[r] ) ) shift[r] = 0.0;
-	}
-}
-
 } // namespace
 
 int FitModelIntoDensity( std::string mapPath, std::string modelPath, double resolution, double nm,
@@ -275,15 +260,10 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	for ( size_t o = 0; o < C && picked.size() < K; ++o ) picked.push_back( order[o] );
 	delete[] order;
 
-	double shift[3];
-	grid_frame_shift( map, shift );
-
 	int status = FIT_OK;
 	for ( size_t k = 1; k <= picked.size(); ++k ) {
 		int const j = picked[k - 1];
 		double** atoms = rotate_allatom( parts.atoms, parts.ca, cand_ca[j], parts.nCA, parts.m );
-		for ( int i = 0; i < parts.m; ++i )
-			for ( int r = 0; r < 3; ++r ) atoms[i][r] -= shift[r];
 		std::string const name_k = name + "_" + intToString( (int)k );
 		std::string const path = dir + "/" + name_k + ".pdb";
 		bool const saved = SaveModel( modelPath, path, atoms, parts.m );
@@ -323,15 +303,11 @@ int FitModelIntoDensity( FastDensityScore const& map, std::string modelPath, dou
 		return FIT_BAD_POSE_COUNT;
 	}
 	FastDensityScore scorer( map );
-	double shift[3];
-	grid_frame_shift( map, shift );
 	int status = FIT_OK;
 	for ( size_t k = 0; k < results.size(); ++k ) {
 		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, results[k].second, centre );
 		double** newCA = moved_ca( moved, parts.names );
 		double** atoms = rotate_allatom( parts.atoms, parts.ca, newCA, parts.nCA, parts.m );
-		for ( int i = 0; i < parts.m; ++i )
-			for ( int r = 0; r < 3; ++r ) atoms[i][r] -= shift[r];
 		std::string const path = dir + "/" + name + "_" + intToString( (int)k + 1 ) + ".pdb";
 		if ( !SaveModel( modelPath, path, atoms, parts.m ) ) status = FIT_WRITE_FAILED;
 		if ( report ) std::cout << "Placer> RSCC = " << scorer.getRSCC( newCA, parts.nCA, 4.0 ) << std::endl;
