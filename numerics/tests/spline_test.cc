@@ -160,6 +160,30 @@ TEST( SplineCoefficients, ArrayRoutinesFilterEveryLineOfEveryAxis )
 	EXPECT_EQ( get_line3( v.data(), 1, 0, 0, l, d0 ), 0 );
 }
 
+TEST( SplineCoefficients, FourDimensionalRoutineMirrorsOnlyTheBinAxis )
+{
+	int dims[ 4 ] = { 4, 5, 30, 7 };
+	long const n = 4L * 5 * 30 * 7;
+	std::vector< double > const data = random_values( n, 31 );
+	std::vector< double > fast = data, slow = data;
+	ASSERT_EQ( compute_coefficients4( fast.data(), dims ), 0 );
+	std::vector< double > line( 30 );
+	double z = std::sqrt( 3.0 ) - 2.0;
+	for ( int axis = 0; axis < 4; ++axis ) {
+		int other[ 3 ], k = 0;
+		for ( int a = 0; a < 4; ++a )
+			if ( a != axis ) other[ k++ ] = dims[ a ];
+		for ( int a = 0; a < other[ 0 ]; ++a )
+			for ( int b = 0; b < other[ 1 ]; ++b )
+				for ( int c = 0; c < other[ 2 ]; ++c ) {
+					ASSERT_EQ( get_line4( slow.data(), axis, a, b, c, line.data(), dims ), dims[ axis ] );
+					ConvertToInterpolationCoefficients( line.data(), dims[ axis ], &z, axis == 0 );
+					ASSERT_EQ( put_line4( slow.data(), axis, a, b, c, line.data(), dims ), dims[ axis ] );
+				}
+	}
+	for ( long i = 0; i < n; ++i ) ASSERT_NEAR( fast[ i ], slow[ i ], 1e-13 ) << i;
+}
+
 TEST( SplineInterpolation, PeriodicSplineReproducesSamplesAtNodesAndWraps )
 {
 	farray::FArray3D< double > data, coeffs;
