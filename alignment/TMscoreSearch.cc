@@ -39,45 +39,16 @@ long long widening_steps( double d, double s3 )
 	}
 }
 
-// Scores squared distances pair_d2[0..n_ali): the selection of pairs closer
-// than d (widened while fewer than 3 are selected and n_ali >= 4) and the
-// TM-score sum, which does not depend on the cut-off.
-int select_and_sum( int n_ali, double d, int* i_ali, double* sum_out, int score_sum_method,
-	double const* terms = nullptr )
+// With fewer than 3 of the n_ali pairs (pair_d2) selected by the cut-off d
+// and n_ali >= 4, the cut-off grows by 0.5 A steps until 3 pairs lie closer
+// than it; the selection is made again with that cut-off.  Returns the
+// count of the selection in i_ali.
+int widen_selection( int n_ali, double d, int* i_ali, int n_cut )
 {
-	double const d02 = d0 * d0;
-	double const d8sq = score_d8 * score_d8;
-	double const* di = pair_d2.data();
-	double sum = 0.0;
-	if ( terms ) {
-		// Terms computed beforehand; summed in pair order all the same.
-		if ( score_sum_method == 8 ) {
-			// Without branches: a far pair adds +0.0, which leaves the sum as it is.
-			for ( int k = 0; k < n_ali; ++k ) sum += ( di[ k ] <= d8sq ) ? terms[ k ] : 0.0;
-		} else {
-			for ( int k = 0; k < n_ali; ++k ) sum += terms[ k ];
-		}
-	} else if ( score_sum_method == 8 ) {
-		for ( int k = 0; k < n_ali; ++k ) {
-			if ( di[ k ] <= d8sq ) sum += 1.0 / ( 1.0 + di[ k ] / d02 );
-		}
-	} else {
-		for ( int k = 0; k < n_ali; ++k ) sum += 1.0 / ( 1.0 + di[ k ] / d02 );
-	}
-	*sum_out = sum;
-
-	double cutoff = d;
-	double c2 = cutoff * cutoff;
-	int n_cut = 0;
-	for ( int k = 0; k < n_ali; ++k ) {
-		// Written unconditionally (n_cut <= k stays inside the list), kept
-		// only for a close pair.
-		i_ali[ n_cut ] = k;
-		n_cut += ( di[ k ] < c2 );
-	}
 	if ( n_cut >= 3 || n_ali < 4 ) return n_cut;
+	double const* di = pair_d2.data();
 
-	// Widening: only the third-smallest distance decides where it stops.
+	// Only the third-smallest distance decides where the widening stops.
 	// Pairs with non-finite distances (NaN coordinates) can never be
 	// selected; with fewer than three usable pairs the widening would
 	// never end, so the selection stays as it is.
@@ -104,13 +75,42 @@ int select_and_sum( int n_ali, double d, int* i_ali, double* sum_out, int score_
 	if ( finite < 3 ) return n_cut;
 	long long const inc = widening_steps( d, m[ 2 ] );
 	if ( inc < 0 ) return n_cut;
-	cutoff = d + 0.5 * inc;
-	c2 = cutoff * cutoff;
+	double const cutoff = d + 0.5 * inc;
+	double const c2 = cutoff * cutoff;
 	n_cut = 0;
 	for ( int k = 0; k < n_ali; ++k ) {
 		if ( di[ k ] < c2 ) i_ali[ n_cut++ ] = k;
 	}
 	return n_cut;
+}
+
+// Scores squared distances pair_d2[0..n_ali): the selection of pairs closer
+// than d (widened while fewer than 3 are selected and n_ali >= 4) and the
+// TM-score sum, which does not depend on the cut-off.
+int select_and_sum( int n_ali, double d, int* i_ali, double* sum_out, int score_sum_method )
+{
+	double const d02 = d0 * d0;
+	double const d8sq = score_d8 * score_d8;
+	double const* di = pair_d2.data();
+	double sum = 0.0;
+	if ( score_sum_method == 8 ) {
+		for ( int k = 0; k < n_ali; ++k ) {
+			if ( di[ k ] <= d8sq ) sum += 1.0 / ( 1.0 + di[ k ] / d02 );
+		}
+	} else {
+		for ( int k = 0; k < n_ali; ++k ) sum += 1.0 / ( 1.0 + di[ k ] / d02 );
+	}
+	*sum_out = sum;
+
+	double const c2 = d * d;
+	int n_cut = 0;
+	for ( int k = 0; k < n_ali; ++k ) {
+		// Written unconditionally (n_cut <= k stays inside the list), kept
+		// only for a close pair.
+		i_ali[ n_cut ] = k;
+		n_cut += ( di[ k ] < c2 );
+	}
+	return widen_selection( n_ali, d, i_ali, n_cut );
 }
 
 void fill_pair_d2( double** xa, double** ya, int n_ali )
@@ -119,15 +119,78 @@ void fill_pair_d2( double** xa, double** ya, int n_ali )
 	for ( int k = 0; k < n_ali; ++k ) pair_d2[ k ] = dist( xa[ k ], ya[ k ] );
 }
 
-// The pairs of one search laid out by coordinate, the same as rows of four
-// (x0, x1, x2, 1) and (y0, y1, y2, 0), and the TM-score terms of the
-// current superposition; reused between calls.
+// The pairs of one search laid out by coordinate, and the same as rows of
+// four (x0, x1, x2, 1) and (y0, y1, y2, 0); reused between calls.
 std::vector< double > pair_soa;
 std::vector< double > pair_px;
 std::vector< double > pair_py;
-std::vector< double > pair_term;
 
 typedef double v4d __attribute__( ( vector_size( 32 ) ) );
+
+// Moves the n x points by (tt, uu), records the squared distances to their
+// y partners in di, and in the same pass adds up the TM-score terms
+// 1/(1 + d^2/d02) in pair order (only pairs with d^2 <= d8sq when use_d8)
+// and selects into i_ali the pairs with d^2 < c2; returns their count.
+// Four pairs are moved and measured at a time (each lane computes exactly
+// the scalar expressions), the sum and the selection run over them in order.
+__attribute__( ( target_clones( "avx2", "default" ) ) )
+int measure_score_select( double const* __restrict P, int n, double const* __restrict tt,
+	double const* __restrict uu, double d02, bool use_d8, double d8sq, double c2, double* __restrict di,
+	int* __restrict i_ali, double* sum_out )
+{
+	double const* X0 = P;
+	double const* X1 = P + n;
+	double const* X2 = P + 2 * n;
+	double const* Y0 = P + 3 * n;
+	double const* Y1 = P + 4 * n;
+	double const* Y2 = P + 5 * n;
+#define SPLAT( v ) v4d{ ( v ), ( v ), ( v ), ( v ) }
+	v4d const u00 = SPLAT( uu[ 0 ] ), u01 = SPLAT( uu[ 1 ] ), u02 = SPLAT( uu[ 2 ] );
+	v4d const u10 = SPLAT( uu[ 3 ] ), u11 = SPLAT( uu[ 4 ] ), u12 = SPLAT( uu[ 5 ] );
+	v4d const u20 = SPLAT( uu[ 6 ] ), u21 = SPLAT( uu[ 7 ] ), u22 = SPLAT( uu[ 8 ] );
+	v4d const t0 = SPLAT( tt[ 0 ] ), t1 = SPLAT( tt[ 1 ] ), t2 = SPLAT( tt[ 2 ] );
+	v4d const vd = SPLAT( d02 ), one = SPLAT( 1.0 );
+#undef SPLAT
+	double sum = 0.0;
+	int n_cut = 0;
+	int k = 0;
+	for ( ; k + 4 <= n; k += 4 ) {
+		v4d x0, x1, x2, y0, y1, y2;
+		__builtin_memcpy( &x0, X0 + k, sizeof x0 );
+		__builtin_memcpy( &x1, X1 + k, sizeof x1 );
+		__builtin_memcpy( &x2, X2 + k, sizeof x2 );
+		__builtin_memcpy( &y0, Y0 + k, sizeof y0 );
+		__builtin_memcpy( &y1, Y1 + k, sizeof y1 );
+		__builtin_memcpy( &y2, Y2 + k, sizeof y2 );
+		v4d const p0 = u00 * x0 + u01 * x1 + u02 * x2 + t0;
+		v4d const p1 = u10 * x0 + u11 * x1 + u12 * x2 + t1;
+		v4d const p2 = u20 * x0 + u21 * x1 + u22 * x2 + t2;
+		v4d const a = p0 - y0, b = p1 - y1, c = p2 - y2;
+		v4d const dd = a * a + b * b + c * c;
+		v4d const tm = one / ( one + dd / vd );
+		__builtin_memcpy( di + k, &dd, sizeof dd );
+		for ( int l = 0; l < 4; ++l ) {
+			// A far pair adds +0.0, which leaves the sum as it is.
+			sum += use_d8 ? ( ( dd[ l ] <= d8sq ) ? tm[ l ] : 0.0 ) : tm[ l ];
+			i_ali[ n_cut ] = k + l;
+			n_cut += ( dd[ l ] < c2 );
+		}
+	}
+	for ( ; k < n; ++k ) {
+		double const p0 = uu[ 0 ] * X0[ k ] + uu[ 1 ] * X1[ k ] + uu[ 2 ] * X2[ k ] + tt[ 0 ];
+		double const p1 = uu[ 3 ] * X0[ k ] + uu[ 4 ] * X1[ k ] + uu[ 5 ] * X2[ k ] + tt[ 1 ];
+		double const p2 = uu[ 6 ] * X0[ k ] + uu[ 7 ] * X1[ k ] + uu[ 8 ] * X2[ k ] + tt[ 2 ];
+		double const a = p0 - Y0[ k ], b = p1 - Y1[ k ], c = p2 - Y2[ k ];
+		double const dd = a * a + b * b + c * c;
+		double const tm = 1.0 / ( 1.0 + dd / d02 );
+		di[ k ] = dd;
+		sum += use_d8 ? ( ( dd <= d8sq ) ? tm : 0.0 ) : tm;
+		i_ali[ n_cut ] = k;
+		n_cut += ( dd < c2 );
+	}
+	*sum_out = sum;
+	return n_cut;
+}
 
 // The sums a superposition needs (see Kabsch_from_sums) over the pairs
 // first .. first + n - 1, or over the pairs idx[0 .. n-1] when idx is given.
@@ -168,56 +231,6 @@ void superpose_pairs( int const* idx, int first, int n, double tt[3], double uu[
 	Kabsch_from_sums( n, 1, s1, s2, sxy, 0.0, &rms, tt, uu );
 }
 
-// Moves the n x points by (tt, uu) and records the squared distances to
-// their y partners and the TM-score terms 1/(1 + d^2/d02), four pairs at a
-// time (each lane computes exactly the scalar expressions).  Built for AVX2
-// and for the baseline.
-__attribute__( ( target_clones( "avx2", "default" ) ) )
-void measure_pairs( double const* __restrict P, int n, double const* __restrict tt, double const* __restrict uu,
-	double d02, double* __restrict di, double* __restrict term )
-{
-	double const* X0 = P;
-	double const* X1 = P + n;
-	double const* X2 = P + 2 * n;
-	double const* Y0 = P + 3 * n;
-	double const* Y1 = P + 4 * n;
-	double const* Y2 = P + 5 * n;
-#define SPLAT( v ) v4d{ ( v ), ( v ), ( v ), ( v ) }
-	v4d const u00 = SPLAT( uu[ 0 ] ), u01 = SPLAT( uu[ 1 ] ), u02 = SPLAT( uu[ 2 ] );
-	v4d const u10 = SPLAT( uu[ 3 ] ), u11 = SPLAT( uu[ 4 ] ), u12 = SPLAT( uu[ 5 ] );
-	v4d const u20 = SPLAT( uu[ 6 ] ), u21 = SPLAT( uu[ 7 ] ), u22 = SPLAT( uu[ 8 ] );
-	v4d const t0 = SPLAT( tt[ 0 ] ), t1 = SPLAT( tt[ 1 ] ), t2 = SPLAT( tt[ 2 ] );
-	v4d const vd = SPLAT( d02 ), one = SPLAT( 1.0 );
-#undef SPLAT
-	int k = 0;
-	for ( ; k + 4 <= n; k += 4 ) {
-		v4d x0, x1, x2, y0, y1, y2;
-		__builtin_memcpy( &x0, X0 + k, sizeof x0 );
-		__builtin_memcpy( &x1, X1 + k, sizeof x1 );
-		__builtin_memcpy( &x2, X2 + k, sizeof x2 );
-		__builtin_memcpy( &y0, Y0 + k, sizeof y0 );
-		__builtin_memcpy( &y1, Y1 + k, sizeof y1 );
-		__builtin_memcpy( &y2, Y2 + k, sizeof y2 );
-		v4d const p0 = u00 * x0 + u01 * x1 + u02 * x2 + t0;
-		v4d const p1 = u10 * x0 + u11 * x1 + u12 * x2 + t1;
-		v4d const p2 = u20 * x0 + u21 * x1 + u22 * x2 + t2;
-		v4d const a = p0 - y0, b = p1 - y1, c = p2 - y2;
-		v4d const dd = a * a + b * b + c * c;
-		v4d const tm = one / ( one + dd / vd );
-		__builtin_memcpy( di + k, &dd, sizeof dd );
-		__builtin_memcpy( term + k, &tm, sizeof tm );
-	}
-	for ( ; k < n; ++k ) {
-		double const p0 = uu[ 0 ] * X0[ k ] + uu[ 1 ] * X1[ k ] + uu[ 2 ] * X2[ k ] + tt[ 0 ];
-		double const p1 = uu[ 3 ] * X0[ k ] + uu[ 4 ] * X1[ k ] + uu[ 5 ] * X2[ k ] + tt[ 1 ];
-		double const p2 = uu[ 6 ] * X0[ k ] + uu[ 7 ] * X1[ k ] + uu[ 8 ] * X2[ k ] + tt[ 2 ];
-		double const a = p0 - Y0[ k ], b = p1 - Y1[ k ], c = p2 - Y2[ k ];
-		double const dd = a * a + b * b + c * c;
-		di[ k ] = dd;
-		term[ k ] = 1.0 / ( 1.0 + dd / d02 );
-	}
-}
-
 int score_common( double** xa, double** ya, int n_ali, double d, int* i_ali, double* score1,
 	int score_sum_method, bool standard )
 {
@@ -255,7 +268,6 @@ double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], 
 	std::vector< int > i_ali( Lali > 0 ? Lali : 1 ), k_ali( Lali > 0 ? Lali : 1 );
 	int const nl = Lali > 0 ? Lali : 0;
 	if ( static_cast< int >( pair_soa.size() ) < 6 * nl ) pair_soa.resize( 6 * nl );
-	if ( static_cast< int >( pair_term.size() ) < nl ) pair_term.resize( nl );
 	if ( static_cast< int >( pair_d2.size() ) < nl ) pair_d2.resize( nl );
 	if ( static_cast< int >( pair_px.size() ) < 4 * nl ) {
 		pair_px.resize( 4 * nl );
@@ -272,6 +284,7 @@ double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], 
 		pair_py[ 4 * k + 3 ] = 0.0;
 	}
 	double const d02 = d0 * d0;
+	double const d8sq = score_d8 * score_d8;
 	double best = -1.0;
 	double tt[ 3 ], uu[ 3 ][ 3 ];
 	double const norm = standard ? static_cast< double >( Lali ) : Lnorm;
@@ -284,9 +297,10 @@ double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], 
 		if ( Lali <= 0 ) {
 			sc = 0.0;
 		} else {
-			measure_pairs( pair_soa.data(), Lali, tt, &uu[ 0 ][ 0 ], d02, pair_d2.data(), pair_term.data() );
 			double sum;
-			n_cut = select_and_sum( Lali, d, i_ali.data(), &sum, score_sum_method, pair_term.data() );
+			n_cut = measure_score_select( pair_soa.data(), Lali, tt, &uu[ 0 ][ 0 ], d02, score_sum_method == 8, d8sq,
+				d * d, pair_d2.data(), i_ali.data(), &sum );
+			n_cut = widen_selection( Lali, d, i_ali.data(), n_cut );
 			sc = sum / norm;
 		}
 		if ( sc > best ) {
