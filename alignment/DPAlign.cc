@@ -77,10 +77,11 @@ void nw_row_nogap_avx2( double const* s, double const* vp, double* vc, bool* pc,
 }
 
 bool const have_avx2 = __builtin_cpu_supports( "avx2" );
+bool vector_rows = true;
 
 void nw_row_nogap( double const* s, double const* vp, double* vc, bool* pc, int len2 )
 {
-	if ( have_avx2 ) nw_row_nogap_avx2( s, vp, vc, pc, len2 );
+	if ( have_avx2 && vector_rows ) nw_row_nogap_avx2( s, vp, vc, pc, len2 );
 	else nw_row_nogap_plain( s, vp, vc, pc, 1, len2, vc[ 0 ] );
 }
 
@@ -175,6 +176,8 @@ double* row_buffer( int len2 )
 }
 
 } // namespace
+
+void NWDP_use_vector_rows( bool on ) { vector_rows = on; }
 
 void NWDP_TM( int len1, int len2, double gap_open, int* j2i )
 {

@@ -15,6 +15,10 @@ void NWDP_TM( double** x, double** y, int len1, int len2, double t[3], double u[
 // Match score 1 when the secondary-structure codes agree, else 0.
 void NWDP_TM( int* secx, int* secy, int len1, int len2, double gap_open, int* j2i );
 
+// Gap-free rows are filled four cells at a time when the processor has
+// AVX2; false forces the cell-by-cell form (same results; for tests).
+void NWDP_use_vector_rows( bool on );
+
 // Alternates dynamic programming under (t, u) with the superposition search
 // (gap penalties -0.6 and 0 for g = g1 .. g2-1, at most iteration_max
 // iterations each, until the score changes by less than 1e-6).  Returns the

@@ -333,8 +333,11 @@ TEST( NWDP, RowWiseRecurrenceMatchesThePlainOne )
 	// exercised along with the values.
 	std::mt19937 gen( 99 );
 	std::uniform_int_distribution< int > q( 0, 4 );
-	for ( int trial = 0; trial < 24; ++trial ) {
+	for ( int trial = 0; trial < 48; ++trial ) {
+		// Every case once with the four-cell rows and once cell by cell.
+		NWDP_use_vector_rows( trial < 24 );
 		int const len1 = 1 + trial % 7 * 5, len2 = 1 + ( trial * 13 ) % 37;
+		SCOPED_TRACE( trial < 24 ? "four-cell rows" : "cell by cell" );
 		double const gap = ( trial % 3 == 0 ) ? 0.0 : ( trial % 3 == 1 ? -0.6 : -1.0 );
 		WorkingSet ws( len1, len2 );
 		std::vector< std::vector< double > > sc( len1 + 1, std::vector< double >( len2 + 1, 0.0 ) );
@@ -355,6 +358,7 @@ TEST( NWDP, RowWiseRecurrenceMatchesThePlainOne )
 		}
 		for ( int j = 0; j <= len2; ++j ) EXPECT_EQ( j2i[ j ], ref_j2i[ j ] );
 	}
+	NWDP_use_vector_rows( true );
 }
 
 TEST( NWDP, CoordinateFormMatchesItsScoreMatrix )

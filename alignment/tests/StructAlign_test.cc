@@ -1,6 +1,7 @@
 // StructAlign end to end: self alignment, moved copies (checked against an
 // independent superposition), deleted loops, growing noise, tiny chains,
 // trimming of the aligned region and the no-alignment path.
+#include "alignment/DPAlign.hh"
 #include "alignment/StructAlign.hh"
 
 #include "alignment/tests/ca_trace_maker.hh"
@@ -285,4 +286,21 @@ TEST( TrimAlignedRegion, FewPairsAreKeptAndNoneGiveAnEmptyRegion )
 	// Crossing ends with more pairs as well: 0..3, then 30..32.
 	trim_aligned_region( { 0, 1, 2, 3, 30, 31, 32 }, s, e );
 	EXPECT_LE( s, e );
+}
+
+TEST( StructAlign, FourCellRowsGiveTheSameAlignment )
+{
+	Trace const x = make_trace( 130, 52 );
+	Trace const y = noisy( moved( x, axis_rotation( { 1, 3, -1 }, 0.8 ), { 2, 2, 2 } ), 1.5, 53 );
+	NWDP_use_vector_rows( false );
+	Result a( align( x, y ) );
+	NWDP_use_vector_rows( true );
+	Result b( align( x, y ) );
+	EXPECT_EQ( a->tm_x, b->tm_x );
+	EXPECT_EQ( a->tm_y, b->tm_y );
+	ASSERT_EQ( a->n_ali8, b->n_ali8 );
+	for ( int k = 0; k < a->n_ali8; ++k ) {
+		EXPECT_EQ( a->ali_x[ k ], b->ali_x[ k ] );
+		EXPECT_EQ( a->ali_y[ k ], b->ali_y[ k ] );
+	}
 }
