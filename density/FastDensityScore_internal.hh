@@ -80,9 +80,11 @@ struct PoseRotation {
 // Real 1-based grid coordinate wrapped into [0, n).
 inline double wrap_grid( double p, int n )
 {
-	double u = std::fmod( p, double( n ) );
+	if ( p >= 0.0 && p < n ) return p;
+	double u = p - n * std::floor( p / n );
 	if ( u < 0.0 ) u += n;
-	if ( u >= n ) u = 0.0; // -tiny + n rounds to n
+	if ( u >= n ) u -= n; // -tiny + n rounds to n
+	if ( u < 0.0 || u >= n ) u = 0.0;
 	return u;
 }
 
@@ -108,10 +110,11 @@ inline void spline_taps( double c, int n, long stride, SplineTaps& t )
 	t.dw[ 0 ] = u - t.dw[ 3 ] - 0.5;
 	t.dw[ 2 ] = 1.0 - 2.0 * t.dw[ 3 ] + t.dw[ 0 ];
 	t.dw[ 1 ] = -( t.dw[ 3 ] + t.dw[ 0 ] + t.dw[ 2 ] );
+	int m = ( i - 1 ) % n;
+	if ( m < 0 ) m += n;
 	for ( int j = 0; j < 4; ++j ) {
-		int m = ( i - 1 + j ) % n;
-		if ( m < 0 ) m += n;
 		t.off[ j ] = m * stride;
+		if ( ++m == n ) m = 0;
 	}
 }
 

@@ -177,13 +177,16 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 				if ( q[ 0 ] * q[ 0 ] + q[ 1 ] * q[ 1 ] + q[ 2 ] * q[ 2 ] < radius2 ) near = true;
 			}
 			S.rho[ b ] += A * std::exp( -k * d2 );
-			S.mask[ b ] *= 1.0 - 1.0 / ( 1.0 + std::exp( d2 - mask2 ) );
+			// Beyond d^2 - mask^2 = 38 the factor rounds to exactly 1.
+			if ( d2 - mask2 < 38.0 ) S.mask[ b ] *= 1.0 - 1.0 / ( 1.0 + std::exp( d2 - mask2 ) );
 		} );
 		if ( near ) ++nearCount;
 	}
 	double const scale = ( radius > 0.0 ) ? double( nearCount ) / n : 1.0;
 
 	// Weighted sums in the map's linear order.
+	double const* dv = dens.data();
+	long const sy = ext[ 0 ], sz = long( ext[ 0 ] ) * ext[ 1 ];
 	WeightedSums sums;
 	for ( int bz = 0; bz < nb[ 2 ]; ++bz ) {
 		int const z = S.wrapOf[ 2 ][ bz ];
@@ -192,7 +195,7 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 			std::size_t const row = ( std::size_t( bz ) * nb[ 1 ] + by ) * nb[ 0 ];
 			for ( int bx = 0; bx < nb[ 0 ]; ++bx ) {
 				std::size_t const b = row + bx;
-				sums.add( 1.0 - S.mask[ b ], S.rho[ b ], dens( S.wrapOf[ 0 ][ bx ], y, z ) );
+				sums.add( 1.0 - S.mask[ b ], S.rho[ b ], dv[ ( z - 1 ) * sz + ( y - 1 ) * sy + S.wrapOf[ 0 ][ bx ] - 1 ] );
 			}
 		}
 	}

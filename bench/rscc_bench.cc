@@ -1,0 +1,103 @@
+// Real-space correlation of a 300-CA trace in a 160^3 map: time per call of
+// getRSCC (work on the voxels within the trace's mask only), and of a plain
+// sweep with two full-size work arrays for comparison.
+#include "density/FastDensityScore.hh"
+#include "density/tests/fast_test_util.hh"
+#include "testsupport/test_data.hh"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// The correlation as a sweep over the whole grid (two full-size arrays).
+double full_sweep( FastDensityScore const& m, double** ca, int n )
+{
+	farray::FArray3D< double > const& d = m.density();
+	int const nx = d.u1(), ny = d.u2(), nz = d.u3();
+	std::vector< double > rho( std::size_t( nx ) * ny * nz, 0.0 ), inv( rho.size(), 1.0 );
+	double const R = m.modelResolution, r = std::max( 0.8 * R + 2.4, R ), k = std::pow( M_PI / r, 2 );
+	double const A = 33.0 * std::pow( k / M_PI, 1.5 ), win = m.maskPadding + m.caMask;
+	for ( int i = 0; i < n; ++i ) {
+		double f[ 3 ], g[ 3 ];
+		m.cartToFrac( ca[ i ], f );
+		for ( int a = 0; a < 3; ++a ) {
+			g[ a ] = std::fmod( f[ a ] * m.grid[ a ] - m.originGrid[ a ] + 1.0, double( m.grid[ a ] ) );
+			if ( g[ a ] < 0 ) g[ a ] += m.grid[ a ];
+		}
+		for ( int z = 1; z <= nz; ++z ) {
+			double dz = ( g[ 2 ] - z ) / nz;
+			dz -= std::round( dz );
+			if ( std::fabs( dz * m.f2c[ 2 ][ 2 ] ) > win ) continue;
+			for ( int y = 1; y <= ny; ++y ) {
+				double dy = ( g[ 1 ] - y ) / ny;
+				dy -= std::round( dy );
+				if ( std::fabs( dy * m.f2c[ 1 ][ 1 ] ) > win ) continue;
+				for ( int x = 1; x <= nx; ++x ) {
+					double dx = ( g[ 0 ] - x ) / nx;
+					dx -= std::round( dx );
+					double df[ 3 ] = { dx, dy, dz }, o[ 3 ];
+					m.fracToCart( df, o );
+					double const d2 = o[ 0 ] * o[ 0 ] + o[ 1 ] * o[ 1 ] + o[ 2 ] * o[ 2 ];
+					if ( d2 > win * win ) continue;
+					std::size_t const l = ( std::size_t( z - 1 ) * ny + y - 1 ) * nx + x - 1;
+					rho[ l ] += A * std::exp( -k * d2 );
+					inv[ l ] *= 1.0 - 1.0 / ( 1.0 + std::exp( d2 - m.atomMask * m.atomMask ) );
+				}
+			}
+		}
+	}
+	double sw = 0, sc = 0, so = 0, scc = 0, soo = 0, soc = 0;
+	for ( std::size_t l = 0; l < rho.size(); ++l ) {
+		double const wt = 1.0 - inv[ l ], c = rho[ l ], o = d[ l ];
+		sw += wt;
+		sc += wt * c;
+		so += wt * o;
+		scc += wt * c * c;
+		soo += wt * o * o;
+		soc += wt * o * c;
+	}
+	return ( soc - so * sc / sw ) / std::sqrt( ( soo - so * so / sw ) * ( scc - sc * sc / sw ) );
+}
+
+} // namespace
+
+int main()
+{
+	int const n = 160, nca = 300;
+	std::vector< std::vector< double > > ca;
+	for ( int i = 0; i < nca; ++i ) {
+		double const t = i * 0.35, r = 18.0 + 6.0 * std::sin( i * 0.05 );
+		ca.push_back( { 80 + r * std::cos( t ), 80 + r * std::sin( t ), 80 + 0.25 * ( i - nca / 2 ) } );
+	}
+	fast_test::MrcSpec spec = fast_test::cubic_map( n, 1.0, []( int, int, int ) { return 0.0; } );
+	for ( auto const& p : ca ) {
+		int const cx = int( p[ 0 ] ), cy = int( p[ 1 ] ), cz = int( p[ 2 ] );
+		for ( int z = cz - 6; z <= cz + 6; ++z )
+			for ( int y = cy - 6; y <= cy + 6; ++y )
+				for ( int x = cx - 6; x <= cx + 6; ++x ) {
+					double const d2 = std::pow( x - p[ 0 ], 2 ) + std::pow( y - p[ 1 ], 2 ) + std::pow( z - p[ 2 ], 2 );
+					spec.data[ ( std::size_t( z ) * n + y ) * n + x ] += float( std::exp( -0.2 * d2 ) );
+				}
+	}
+	quilt_test::ScratchDir dir( "rscc_bench" );
+	fast_test::write_mrc( dir.file( "map.mrc" ), spec );
+	FastDensityScore map;
+	if ( !map.readDensityMap( dir.file( "map.mrc" ), 4.0, 0.0, 0.1, true ) ) return 1;
+	auto rows = fast_test::rows_of( ca );
+
+	int const reps = 50;
+	double v = 0.0;
+	auto t0 = std::chrono::steady_clock::now();
+	for ( int r = 0; r < reps; ++r ) v = map.getRSCC( rows.data(), nca, 4.0 );
+	double const t = std::chrono::duration< double >( std::chrono::steady_clock::now() - t0 ).count() / reps;
+	int const refReps = 3;
+	double ref = 0.0;
+	t0 = std::chrono::steady_clock::now();
+	for ( int r = 0; r < refReps; ++r ) ref = full_sweep( map, rows.data(), nca );
+	double const tr = std::chrono::duration< double >( std::chrono::steady_clock::now() - t0 ).count() / refReps;
+	std::printf( "getRSCC, %d CA in a %d^3 map: %.2f ms per call (correlation %.6f)\n", nca, n, 1e3 * t, v );
+	std::printf( "full-grid sweep with two full-size arrays: %.2f ms per call (correlation %.6f)\n", 1e3 * tr, ref );
+	return 0;
+}
