@@ -99,11 +99,11 @@ void FastDensityScore::calcRhoC( std::vector< poseCoord > const& atoms, double r
 		for ( int z = lo[ 2 ]; z <= hi[ 2 ]; ++z ) {
 			double const dz = ( g[ 2 ] - z ) / grid[ 2 ];
 			double const oz[ 3 ] = { dz * col[ 2 ][ 0 ], dz * col[ 2 ][ 1 ], dz * col[ 2 ][ 2 ] };
-			if ( oz[ 0 ] * oz[ 0 ] + oz[ 1 ] * oz[ 1 ] + oz[ 2 ] * oz[ 2 ] > r2 ) continue;
+			if ( oz[ 2 ] * oz[ 2 ] > r2 ) continue; // distance to the plane
 			for ( int y = lo[ 1 ]; y <= hi[ 1 ]; ++y ) {
 				double const dy = ( g[ 1 ] - y ) / grid[ 1 ];
 				double const oy[ 3 ] = { oz[ 0 ] + dy * col[ 1 ][ 0 ], oz[ 1 ] + dy * col[ 1 ][ 1 ], oz[ 2 ] + dy * col[ 1 ][ 2 ] };
-				if ( oy[ 0 ] * oy[ 0 ] + oy[ 1 ] * oy[ 1 ] + oy[ 2 ] * oy[ 2 ] > r2 ) continue;
+				if ( oy[ 1 ] * oy[ 1 ] + oy[ 2 ] * oy[ 2 ] > r2 ) continue; // distance to the row
 				for ( int xx = lo[ 0 ]; xx <= hi[ 0 ]; ++xx ) {
 					double const dx = ( g[ 0 ] - xx ) / grid[ 0 ];
 					double const o[ 3 ] = { oy[ 0 ] + dx * col[ 0 ][ 0 ], oy[ 1 ] + dx * col[ 0 ][ 1 ], oy[ 2 ] + dx * col[ 0 ][ 2 ] };

@@ -106,12 +106,12 @@ void FastDensityScore::get_init_fast_dens( double )
 			for ( int oz = zl; oz <= zh; ++oz ) {
 				double const fz = double( oz ) / gz;
 				double const cz[ 3 ] = { fz * col[ 2 ][ 0 ], fz * col[ 2 ][ 1 ], fz * col[ 2 ][ 2 ] };
-				if ( cz[ 0 ] * cz[ 0 ] + cz[ 1 ] * cz[ 1 ] + cz[ 2 ] * cz[ 2 ] > D ) continue;
+				if ( cz[ 2 ] * cz[ 2 ] > D ) continue; // distance to the plane
 				int const iz = index_of_offset( oz, gz );
 				for ( int oy = yl; oy <= yh; ++oy ) {
 					double const fy = double( oy ) / gy;
 					double const cy[ 3 ] = { cz[ 0 ] + fy * col[ 1 ][ 0 ], cz[ 1 ] + fy * col[ 1 ][ 1 ], cz[ 2 ] + fy * col[ 1 ][ 2 ] };
-					if ( cy[ 0 ] * cy[ 0 ] + cy[ 1 ] * cy[ 1 ] + cy[ 2 ] * cy[ 2 ] > D ) continue;
+					if ( cy[ 1 ] * cy[ 1 ] + cy[ 2 ] * cy[ 2 ] > D ) continue; // distance to the row
 					int const iy = index_of_offset( oy, gy );
 					for ( int ox = xl; ox <= xh; ++ox ) {
 						double const fx = double( ox ) / gx;

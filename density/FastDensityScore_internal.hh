@@ -77,6 +77,12 @@ struct PoseRotation {
 	}
 };
 
+// Window pruning: f2c is upper triangular (a along x, b in the xy plane), so
+// the voxels of one z plane lie at perpendicular distance |o_z| from an atom
+// whose offset to one of them is o = f2c df, and the voxels of one (y, z)
+// row at distance sqrt(o_y^2 + o_z^2).  Planes and rows are skipped by these
+// distances, which stay exact in skewed cells.
+
 // Real 1-based grid coordinate wrapped into [0, n).
 inline double wrap_grid( double p, int n )
 {

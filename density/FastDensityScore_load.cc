@@ -422,15 +422,17 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 			origin[ a ] = int( std::lround( originGrid[ a ] ) );
 		}
 		useAltOrigin = true;
-		for ( int a = 0; a < 3; ++a ) voxelOrigin[ a ] = altorigin[ a ];
 		if ( !quiet ) {
 			print3( "ReadMrc> Real for check: ", orig[ 0 ] / gridWidth, orig[ 1 ] / gridWidth, orig[ 2 ] / gridWidth );
 			print3( "ReadMrc> Using ALTERNATE origin: ", origin[ 0 ], origin[ 1 ], origin[ 2 ] );
 		}
 	} else {
 		useAltOrigin = false;
-		double f[ 3 ] = { double( origin[ 0 ] ) / grid[ 0 ], double( origin[ 1 ] ) / grid[ 1 ],
-			double( origin[ 2 ] ) / grid[ 2 ] };
+	}
+	// Cartesian place of the first voxel, from the same grid origin the scores
+	// use, so that the voxel list, the map centre and the scores agree.
+	{
+		double f[ 3 ] = { originGrid[ 0 ] / grid[ 0 ], originGrid[ 1 ] / grid[ 1 ], originGrid[ 2 ] / grid[ 2 ] };
 		fracToCart( f, voxelOrigin );
 	}
 

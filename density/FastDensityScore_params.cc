@@ -64,6 +64,8 @@ void FastDensityScore::set_voxel_spacing( double a )
 {
 	for ( int i = 0; i < 3; ++i ) cellDimensions[ i ] = float( grid[ i ] * a );
 	computeCrystParams();
+	double f[ 3 ] = { originGrid[ 0 ] / grid[ 0 ], originGrid[ 1 ] / grid[ 1 ], originGrid[ 2 ] / grid[ 2 ] };
+	fracToCart( f, voxelOrigin );
 	std::cout << "Forcing apix to " << a << "," << a << "," << a << std::endl;
 	density_change_trigger();
 }

@@ -94,13 +94,13 @@ double FastDensityScore::getRSCC_Res( int residue, int window, Model xyz, AtomNa
 		for ( int tz = 1; tz <= n[ 2 ]; ++tz ) {
 			double const dz = minImage( ( ( g[ 2 ] - lo[ 2 ] ) - tz ) / grid[ 2 ] );
 			double const oz[ 3 ] = { dz * col[ 2 ][ 0 ], dz * col[ 2 ][ 1 ], dz * col[ 2 ][ 2 ] };
-			if ( oz[ 0 ] * oz[ 0 ] + oz[ 1 ] * oz[ 1 ] + oz[ 2 ] * oz[ 2 ] > R2 ) continue;
+			if ( oz[ 2 ] * oz[ 2 ] > R2 ) continue; // distance to the plane
 			int const zz = wrapIndex( tz, 2 );
 			if ( zz > ext[ 2 ] ) continue;
 			for ( int ty = 1; ty <= n[ 1 ]; ++ty ) {
 				double const dy = minImage( ( ( g[ 1 ] - lo[ 1 ] ) - ty ) / grid[ 1 ] );
 				double const oy[ 3 ] = { oz[ 0 ] + dy * col[ 1 ][ 0 ], oz[ 1 ] + dy * col[ 1 ][ 1 ], oz[ 2 ] + dy * col[ 1 ][ 2 ] };
-				if ( oy[ 0 ] * oy[ 0 ] + oy[ 1 ] * oy[ 1 ] + oy[ 2 ] * oy[ 2 ] > R2 ) continue;
+				if ( oy[ 1 ] * oy[ 1 ] + oy[ 2 ] * oy[ 2 ] > R2 ) continue; // distance to the row
 				int const yy = wrapIndex( ty, 1 );
 				if ( yy > ext[ 1 ] ) continue;
 				for ( int tx = 1; tx <= n[ 0 ]; ++tx ) {

@@ -144,13 +144,13 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 		for ( std::size_t iz = 0; iz < ncz; ++iz ) {
 			double const dz = S.off[ 2 ][ iz ];
 			double const oz[ 3 ] = { dz * col[ 2 ][ 0 ], dz * col[ 2 ][ 1 ], dz * col[ 2 ][ 2 ] };
-			if ( oz[ 0 ] * oz[ 0 ] + oz[ 1 ] * oz[ 1 ] + oz[ 2 ] * oz[ 2 ] > win2 ) continue;
+			if ( oz[ 2 ] * oz[ 2 ] > win2 ) continue; // distance to the plane
 			int const z = S.cand[ 2 ][ iz ];
 			std::size_t const bz = std::size_t( S.boxOf[ 2 ][ z ] ) * nb[ 1 ];
 			for ( std::size_t iy = 0; iy < ncy; ++iy ) {
 				double const dy = S.off[ 1 ][ iy ];
 				double const oy[ 3 ] = { oz[ 0 ] + dy * col[ 1 ][ 0 ], oz[ 1 ] + dy * col[ 1 ][ 1 ], oz[ 2 ] + dy * col[ 1 ][ 2 ] };
-				if ( oy[ 0 ] * oy[ 0 ] + oy[ 1 ] * oy[ 1 ] + oy[ 2 ] * oy[ 2 ] > win2 ) continue;
+				if ( oy[ 1 ] * oy[ 1 ] + oy[ 2 ] * oy[ 2 ] > win2 ) continue; // distance to the row
 				int const y = S.cand[ 1 ][ iy ];
 				std::size_t const byz = ( bz + S.boxOf[ 1 ][ y ] ) * nb[ 0 ];
 				for ( std::size_t ix = 0; ix < ncx; ++ix ) {
