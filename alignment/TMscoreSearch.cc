@@ -5,8 +5,11 @@
 #include "alignment/AlignState.hh"
 #include "alignment/Kabsch.hh"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <unordered_map>
 #include <vector>
 
 using namespace structalign;
@@ -218,6 +221,81 @@ void pair_sums( double const* __restrict PX, double const* __restrict PY, int co
 	__builtin_memcpy( out + 12, &a3, sizeof a3 );
 }
 
+// Refinement steps already taken within one search.  A step superposes on
+// a selection of pairs, scores all pairs and selects the close ones again;
+// within one search it is a pure function of the selection it starts from.
+// Seeds next to each other mostly run into the same selections, so each
+// step is recorded (score, superposition, next selection) and taken from
+// the record when a later seed reaches the same selection.
+class RefinementSteps {
+public:
+	struct Step {
+		int from_offset, from_count;
+		int next_offset, next_count;
+		double score;
+		double t[ 3 ];
+		double u[ 3 ][ 3 ];
+	};
+
+	void clear()
+	{
+		index_.clear();
+		pool_.clear();
+		steps_.clear();
+	}
+
+	Step const* find( int const* sel, int n ) const
+	{
+		auto const range = index_.equal_range( hash( sel, n ) );
+		for ( auto it = range.first; it != range.second; ++it ) {
+			Step const& e = steps_[ it->second ];
+			if ( e.from_count == n && std::equal( sel, sel + n, pool_.begin() + e.from_offset ) ) return &e;
+		}
+		return nullptr;
+	}
+
+	void add( int const* from, int n_from, int const* next, int n_next, double score, double const t[3],
+		double const u[3][3] )
+	{
+		Step e;
+		e.from_offset = static_cast< int >( pool_.size() );
+		e.from_count = n_from;
+		pool_.insert( pool_.end(), from, from + n_from );
+		e.next_offset = static_cast< int >( pool_.size() );
+		e.next_count = n_next;
+		pool_.insert( pool_.end(), next, next + n_next );
+		e.score = score;
+		for ( int i = 0; i < 3; ++i ) {
+			e.t[ i ] = t[ i ];
+			for ( int j = 0; j < 3; ++j ) e.u[ i ][ j ] = u[ i ][ j ];
+		}
+		index_.emplace( hash( from, n_from ), static_cast< int >( steps_.size() ) );
+		steps_.push_back( e );
+	}
+
+	int const* selection( int offset ) const { return pool_.data() + offset; }
+
+private:
+	// FNV-1a over the count and the indices.
+	static std::uint64_t hash( int const* sel, int n )
+	{
+		std::uint64_t h = 1469598103934665603ULL;
+		auto mix = [&h]( std::uint32_t v ) {
+			h ^= v;
+			h *= 1099511628211ULL;
+		};
+		mix( static_cast< std::uint32_t >( n ) );
+		for ( int k = 0; k < n; ++k ) mix( static_cast< std::uint32_t >( sel[ k ] ) );
+		return h;
+	}
+
+	std::unordered_multimap< std::uint64_t, int > index_;
+	std::vector< int > pool_;
+	std::vector< Step > steps_;
+};
+
+RefinementSteps refinement_steps;
+
 // Superposition (mode 1) of the pairs chosen as for pair_sums.
 void superpose_pairs( int const* idx, int first, int n, double tt[3], double uu[3][3] )
 {
@@ -289,11 +367,22 @@ double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], 
 	double tt[ 3 ], uu[ 3 ][ 3 ];
 	double const norm = standard ? static_cast< double >( Lali ) : Lnorm;
 
+	refinement_steps.clear();
+	auto keep_if_better = [&]( double sc, double const tk[3], double const uk[3][3] ) {
+		if ( sc > best ) {
+			best = sc;
+			for ( int i = 0; i < 3; ++i ) {
+				t0[ i ] = tk[ i ];
+				for ( int j = 0; j < 3; ++j ) u0[ i ][ j ] = uk[ i ][ j ];
+			}
+		}
+	};
+
 	// Scores the superposition in tt, uu with the selection cut-off d; keeps
 	// it when strictly better than the best so far.
+	double sc = 0.0;
 	auto score_here = [&]( double d ) -> int {
 		int n_cut = 0;
-		double sc;
 		if ( Lali <= 0 ) {
 			sc = 0.0;
 		} else {
@@ -303,13 +392,7 @@ double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], 
 			n_cut = widen_selection( Lali, d, i_ali.data(), n_cut );
 			sc = sum / norm;
 		}
-		if ( sc > best ) {
-			best = sc;
-			for ( int i = 0; i < 3; ++i ) {
-				t0[ i ] = tt[ i ];
-				for ( int j = 0; j < 3; ++j ) u0[ i ][ j ] = uu[ i ][ j ];
-			}
-		}
+		keep_if_better( sc, tt, uu );
 		return n_cut;
 	};
 
@@ -326,18 +409,18 @@ double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], 
 			for ( int it = 0; it < 20; ++it ) {
 				int const ka = n_cut;
 				for ( int k = 0; k < n_cut; ++k ) k_ali[ k ] = i_ali[ k ];
-				superpose_pairs( k_ali.data(), 0, ka, tt, uu );
-				n_cut = score_here( local_d0_search + 1.0 );
-				if ( n_cut == ka ) {
-					bool same = true;
-					for ( int k = 0; k < n_cut; ++k ) {
-						if ( i_ali[ k ] != k_ali[ k ] ) {
-							same = false;
-							break;
-						}
-					}
-					if ( same ) break;
+				if ( RefinementSteps::Step const* e = refinement_steps.find( k_ali.data(), ka ) ) {
+					// A step taken before: the same score, superposition and selection.
+					keep_if_better( e->score, e->t, e->u );
+					n_cut = e->next_count;
+					int const* next = refinement_steps.selection( e->next_offset );
+					std::copy( next, next + n_cut, i_ali.begin() );
+				} else {
+					superpose_pairs( k_ali.data(), 0, ka, tt, uu );
+					n_cut = score_here( local_d0_search + 1.0 );
+					refinement_steps.add( k_ali.data(), ka, i_ali.data(), n_cut, sc, tt, uu );
 				}
+				if ( n_cut == ka && std::equal( i_ali.begin(), i_ali.begin() + n_cut, k_ali.begin() ) ) break;
 			}
 
 			if ( i < i_max ) {
