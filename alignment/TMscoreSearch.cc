@@ -130,17 +130,34 @@ std::vector< double > pair_py;
 
 typedef double v4d __attribute__( ( vector_size( 32 ) ) );
 
+// Hash of a selection of pairs: the count and the sum of a multiplicative
+// mix of each index, so that it can be summed up while the selection is
+// made.  Selections with equal hashes are compared in full.
+inline std::uint64_t mix_index( std::uint64_t k ) { return ( k + 1 ) * 0x9E3779B97F4A7C15ULL; }
+inline std::uint64_t hash_of_mixed( std::uint64_t mixed_sum, int n )
+{
+	return mixed_sum + static_cast< std::uint64_t >( n ) * 0xC2B2AE3D27D4EB4FULL;
+}
+std::uint64_t selection_hash( int const* sel, int n )
+{
+	std::uint64_t h = 0;
+	for ( int k = 0; k < n; ++k ) h += mix_index( static_cast< std::uint64_t >( sel[ k ] ) );
+	return hash_of_mixed( h, n );
+}
+
 // Moves the n x points by (tt, uu), records the squared distances to their
 // y partners in di, and in the same pass adds up the TM-score terms
 // 1/(1 + d^2/d02) in pair order (only pairs with d^2 <= d8sq when use_d8)
-// and selects into i_ali the pairs with d^2 < c2; returns their count.
+// and selects into i_ali the pairs with d^2 < c2; returns their count and
+// the hash of the selection.
 // Four pairs are moved and measured at a time (each lane computes exactly
 // the scalar expressions), the sum and the selection run over them in order.
 __attribute__( ( target_clones( "avx2", "default" ) ) )
 int measure_score_select( double const* __restrict P, int n, double const* __restrict tt,
 	double const* __restrict uu, double d02, bool use_d8, double d8sq, double c2, double* __restrict di,
-	int* __restrict i_ali, double* sum_out )
+	int* __restrict i_ali, double* sum_out, std::uint64_t* hash_out )
 {
+	std::uint64_t h = 0;
 	double const* X0 = P;
 	double const* X1 = P + n;
 	double const* X2 = P + 2 * n;
@@ -175,8 +192,10 @@ int measure_score_select( double const* __restrict P, int n, double const* __res
 		for ( int l = 0; l < 4; ++l ) {
 			// A far pair adds +0.0, which leaves the sum as it is.
 			sum += use_d8 ? ( ( dd[ l ] <= d8sq ) ? tm[ l ] : 0.0 ) : tm[ l ];
+			bool const close = dd[ l ] < c2;
 			i_ali[ n_cut ] = k + l;
-			n_cut += ( dd[ l ] < c2 );
+			n_cut += close;
+			h += mix_index( static_cast< std::uint64_t >( k + l ) ) & -static_cast< std::uint64_t >( close );
 		}
 	}
 	for ( ; k < n; ++k ) {
@@ -188,10 +207,13 @@ int measure_score_select( double const* __restrict P, int n, double const* __res
 		double const tm = 1.0 / ( 1.0 + dd / d02 );
 		di[ k ] = dd;
 		sum += use_d8 ? ( ( dd <= d8sq ) ? tm : 0.0 ) : tm;
+		bool const close = dd < c2;
 		i_ali[ n_cut ] = k;
-		n_cut += ( dd < c2 );
+		n_cut += close;
+		h += mix_index( static_cast< std::uint64_t >( k ) ) & -static_cast< std::uint64_t >( close );
 	}
 	*sum_out = sum;
+	*hash_out = hash_of_mixed( h, n_cut );
 	return n_cut;
 }
 
@@ -221,7 +243,7 @@ void pair_sums( double const* __restrict PX, double const* __restrict PY, int co
 	__builtin_memcpy( out + 12, &a3, sizeof a3 );
 }
 
-// Refinement steps already taken within one search.  A step superposes on
+// Refinement steps already taken within one search, found by selection hash.  A step superposes on
 // a selection of pairs, scores all pairs and selects the close ones again;
 // within one search it is a pure function of the selection it starts from.
 // Seeds next to each other mostly run into the same selections, so each
@@ -232,6 +254,7 @@ public:
 	struct Step {
 		int from_offset, from_count;
 		int next_offset, next_count;
+		std::uint64_t next_hash;
 		double score;
 		double t[ 3 ];
 		double u[ 3 ][ 3 ];
@@ -244,9 +267,9 @@ public:
 		steps_.clear();
 	}
 
-	Step const* find( int const* sel, int n ) const
+	Step const* find( int const* sel, int n, std::uint64_t h ) const
 	{
-		auto const range = index_.equal_range( hash( sel, n ) );
+		auto const range = index_.equal_range( h );
 		for ( auto it = range.first; it != range.second; ++it ) {
 			Step const& e = steps_[ it->second ];
 			if ( e.from_count == n && std::equal( sel, sel + n, pool_.begin() + e.from_offset ) ) return &e;
@@ -254,8 +277,8 @@ public:
 		return nullptr;
 	}
 
-	void add( int const* from, int n_from, int const* next, int n_next, double score, double const t[3],
-		double const u[3][3] )
+	void add( int const* from, int n_from, std::uint64_t h_from, int const* next, int n_next, std::uint64_t h_next,
+		double score, double const t[3], double const u[3][3] )
 	{
 		Step e;
 		e.from_offset = static_cast< int >( pool_.size() );
@@ -263,32 +286,20 @@ public:
 		pool_.insert( pool_.end(), from, from + n_from );
 		e.next_offset = static_cast< int >( pool_.size() );
 		e.next_count = n_next;
+		e.next_hash = h_next;
 		pool_.insert( pool_.end(), next, next + n_next );
 		e.score = score;
 		for ( int i = 0; i < 3; ++i ) {
 			e.t[ i ] = t[ i ];
 			for ( int j = 0; j < 3; ++j ) e.u[ i ][ j ] = u[ i ][ j ];
 		}
-		index_.emplace( hash( from, n_from ), static_cast< int >( steps_.size() ) );
+		index_.emplace( h_from, static_cast< int >( steps_.size() ) );
 		steps_.push_back( e );
 	}
 
 	int const* selection( int offset ) const { return pool_.data() + offset; }
 
 private:
-	// FNV-1a over the count and the indices.
-	static std::uint64_t hash( int const* sel, int n )
-	{
-		std::uint64_t h = 1469598103934665603ULL;
-		auto mix = [&h]( std::uint32_t v ) {
-			h ^= v;
-			h *= 1099511628211ULL;
-		};
-		mix( static_cast< std::uint32_t >( n ) );
-		for ( int k = 0; k < n; ++k ) mix( static_cast< std::uint32_t >( sel[ k ] ) );
-		return h;
-	}
-
 	std::unordered_multimap< std::uint64_t, int > index_;
 	std::vector< int > pool_;
 	std::vector< Step > steps_;
@@ -381,15 +392,21 @@ double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], 
 	// Scores the superposition in tt, uu with the selection cut-off d; keeps
 	// it when strictly better than the best so far.
 	double sc = 0.0;
+	std::uint64_t sel_hash = hash_of_mixed( 0, 0 );  // of the selection in i_ali
 	auto score_here = [&]( double d ) -> int {
 		int n_cut = 0;
 		if ( Lali <= 0 ) {
 			sc = 0.0;
+			sel_hash = hash_of_mixed( 0, 0 );
 		} else {
 			double sum;
 			n_cut = measure_score_select( pair_soa.data(), Lali, tt, &uu[ 0 ][ 0 ], d02, score_sum_method == 8, d8sq,
-				d * d, pair_d2.data(), i_ali.data(), &sum );
-			n_cut = widen_selection( Lali, d, i_ali.data(), n_cut );
+				d * d, pair_d2.data(), i_ali.data(), &sum, &sel_hash );
+			int const widened = widen_selection( Lali, d, i_ali.data(), n_cut );
+			if ( widened != n_cut ) {
+				n_cut = widened;
+				sel_hash = selection_hash( i_ali.data(), n_cut );
+			}
 			sc = sum / norm;
 		}
 		keep_if_better( sc, tt, uu );
@@ -408,17 +425,19 @@ double search_common( double** xtm_in, double** ytm_in, int Lali, double t0[3], 
 			// Re-superpose on the close pairs until the selection repeats.
 			for ( int it = 0; it < 20; ++it ) {
 				int const ka = n_cut;
+				std::uint64_t const ka_hash = sel_hash;
 				for ( int k = 0; k < n_cut; ++k ) k_ali[ k ] = i_ali[ k ];
-				if ( RefinementSteps::Step const* e = refinement_steps.find( k_ali.data(), ka ) ) {
+				if ( RefinementSteps::Step const* e = refinement_steps.find( k_ali.data(), ka, ka_hash ) ) {
 					// A step taken before: the same score, superposition and selection.
 					keep_if_better( e->score, e->t, e->u );
 					n_cut = e->next_count;
+					sel_hash = e->next_hash;
 					int const* next = refinement_steps.selection( e->next_offset );
 					std::copy( next, next + n_cut, i_ali.begin() );
 				} else {
 					superpose_pairs( k_ali.data(), 0, ka, tt, uu );
 					n_cut = score_here( local_d0_search + 1.0 );
-					refinement_steps.add( k_ali.data(), ka, i_ali.data(), n_cut, sc, tt, uu );
+					refinement_steps.add( k_ali.data(), ka, ka_hash, i_ali.data(), n_cut, sel_hash, sc, tt, uu );
 				}
 				if ( n_cut == ka && std::equal( i_ali.begin(), i_ali.begin() + n_cut, k_ali.begin() ) ) break;
 			}
