@@ -76,7 +76,8 @@ void nw_row_nogap_avx2( double const* s, double const* vp, double* vc, bool* pc,
 	nw_row_nogap_plain( s, vp, vc, pc, j, len2, _mm256_cvtsd_f64( carry ) );
 }
 
-bool const have_avx2 = __builtin_cpu_supports( "avx2" );
+// Read during static initialisation, so the processor data are set up first.
+bool const have_avx2 = ( __builtin_cpu_init(), __builtin_cpu_supports( "avx2" ) );
 bool vector_rows = true;
 
 void nw_row_nogap( double const* s, double const* vp, double* vc, bool* pc, int len2 )
