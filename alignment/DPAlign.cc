@@ -16,8 +16,8 @@ using namespace structalign;
 namespace {
 
 // Match scores of one row (index j = 1 .. len2), the y chain laid out by
-// coordinate, and the diagonal and vertical candidates of one row; all
-// reused between calls.
+// coordinate, and per cell of a row with gap penalty: d, max(d, h), the
+// mask of d >= h and d + gap; all reused between calls.
 std::vector< double > row_score;
 std::vector< double > y_soa;
 std::vector< double > row_d;
