@@ -157,6 +157,11 @@ public:
 	double getFastDensScore_6D( Model const& model, AtomNames const& names, double* x, double* centre,
 		std::string selection );
 	// d(score)/dx[0..5] of getFastDensScore_6D.  Note: grad before centre.
+	// Right after a score at the same pose (same x, centre and coordinates)
+	// the gradient computed with that score is returned without a new pass.
+	// The selected atoms are prepared once per model (keyed by the storage of
+	// the model and name lists, the residue sizes, the selection and the
+	// cache); coordinates are always read afresh.
 	void dCCdx_fastRes_6D( Model const& model, AtomNames const& names, double* x, double* grad,
 		double* centre, std::string selection );
 	// Score and gradient in one pass (what the two calls above give).
@@ -253,7 +258,16 @@ private:
 		std::vector< int > nBinTaps;          // distinct bins each atom reads
 		std::vector< long > binOff;           // 4 per atom: offsets of those bins
 		std::vector< double > binWeight;      // 4 per atom
+		// The last evaluation: a minimiser asks for the gradient at the point
+		// it has just scored, which then costs no second pass.
+		bool lastValid = false;
+		double lastX[ 6 ] = { 0, 0, 0, 0, 0, 0 };
+		double lastCentre[ 3 ] = { 0, 0, 0 };
+		double lastGrad[ 6 ] = { 0, 0, 0, 0, 0, 0 };
+		std::vector< double > lastCoords;     // 3 per selected atom
 	};
+	bool sameAsLast( Model const& model, double const* x, double const* centre ) const;
+	void rememberLast( Model const& model, double const* x, double const* centre );
 
 	bool loadMapFile( std::string const& file, double reso, double apix, double thr, bool q );
 	void setVoxelList( std::shared_ptr< DensityVoxelList > list );

@@ -130,25 +130,46 @@ inline void spline_taps( double c, int n, long stride, SplineTaps& t )
 inline double spline_value_grad( double const* data, SplineTaps const& tx, SplineTaps const& ty,
 	SplineTaps const& tz, long const* binOff, double const* binW, int nBinTaps, double* grad )
 {
+	// Separable: contract x per (z, y) line, then y per z plane, then z.
 	double v = 0.0, gx = 0.0, gy = 0.0, gz = 0.0;
+	bool const xRun = tx.off[ 3 ] == tx.off[ 0 ] + 3; // four neighbouring values
 	for ( int b = 0; b < nBinTaps; ++b ) {
 		double const* blk = data + binOff[ b ];
-		double const wb = binW[ b ];
+		double pv = 0.0, pgx = 0.0, pgy = 0.0, pgz = 0.0;
 		for ( int jz = 0; jz < 4; ++jz ) {
 			double const* pz = blk + tz.off[ jz ];
-			double const wz = tz.w[ jz ] * wb, dwz = tz.dw[ jz ] * wb;
+			double sv = 0.0, sgx = 0.0, sgy = 0.0;
 			for ( int jy = 0; jy < 4; ++jy ) {
 				double const* p = pz + ty.off[ jy ];
-				double const c0 = p[ tx.off[ 0 ] ], c1 = p[ tx.off[ 1 ] ], c2 = p[ tx.off[ 2 ] ], c3 = p[ tx.off[ 3 ] ];
+				double c0, c1, c2, c3;
+				if ( xRun ) {
+					p += tx.off[ 0 ];
+					c0 = p[ 0 ];
+					c1 = p[ 1 ];
+					c2 = p[ 2 ];
+					c3 = p[ 3 ];
+				} else {
+					c0 = p[ tx.off[ 0 ] ];
+					c1 = p[ tx.off[ 1 ] ];
+					c2 = p[ tx.off[ 2 ] ];
+					c3 = p[ tx.off[ 3 ] ];
+				}
 				double const sx = tx.w[ 0 ] * c0 + tx.w[ 1 ] * c1 + tx.w[ 2 ] * c2 + tx.w[ 3 ] * c3;
 				double const sdx = tx.dw[ 0 ] * c0 + tx.dw[ 1 ] * c1 + tx.dw[ 2 ] * c2 + tx.dw[ 3 ] * c3;
-				double const wzy = wz * ty.w[ jy ];
-				v += wzy * sx;
-				gx += wzy * sdx;
-				gy += wz * ty.dw[ jy ] * sx;
-				gz += dwz * ty.w[ jy ] * sx;
+				sv += ty.w[ jy ] * sx;
+				sgx += ty.w[ jy ] * sdx;
+				sgy += ty.dw[ jy ] * sx;
 			}
+			pv += tz.w[ jz ] * sv;
+			pgx += tz.w[ jz ] * sgx;
+			pgy += tz.w[ jz ] * sgy;
+			pgz += tz.dw[ jz ] * sv;
 		}
+		double const wb = binW[ b ];
+		v += wb * pv;
+		gx += wb * pgx;
+		gy += wb * pgy;
+		gz += wb * pgz;
 	}
 	if ( grad ) {
 		grad[ 0 ] = gx;

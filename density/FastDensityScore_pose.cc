@@ -41,6 +41,7 @@ bool FastDensityScore::preparePoseAtoms( Model const& model, AtomNames const& na
 	P.namesData = names.data();
 	P.selection = selection;
 	P.effB = effB;
+	P.lastValid = false;
 	for ( auto const& r : model ) P.residueSizes.push_back( r.size() );
 	FastDensityCache const& c = *cache;
 	for ( std::size_t i = 0; i < model.size(); ++i ) {
@@ -63,7 +64,37 @@ bool FastDensityScore::preparePoseAtoms( Model const& model, AtomNames const& na
 			}
 		}
 	}
+	P.lastCoords.assign( 3 * P.weight.size(), 0.0 );
 	return true;
+}
+
+bool FastDensityScore::sameAsLast( Model const& model, double const* x, double const* centre ) const
+{
+	PoseAtoms const& P = pose_;
+	if ( !P.lastValid ) return false;
+	for ( int k = 0; k < 6; ++k )
+		if ( P.lastX[ k ] != x[ k ] ) return false;
+	for ( int k = 0; k < 3; ++k )
+		if ( P.lastCentre[ k ] != centre[ k ] ) return false;
+	// The caller may have moved the model in place since.
+	for ( std::size_t i = 0; i < P.weight.size(); ++i ) {
+		double const* p = model[ P.residue[ i ] ][ P.atom[ i ] ];
+		if ( p[ 0 ] != P.lastCoords[ 3 * i ] || p[ 1 ] != P.lastCoords[ 3 * i + 1 ] || p[ 2 ] != P.lastCoords[ 3 * i + 2 ] )
+			return false;
+	}
+	return true;
+}
+
+void FastDensityScore::rememberLast( Model const& model, double const* x, double const* centre )
+{
+	PoseAtoms& P = pose_;
+	for ( int k = 0; k < 6; ++k ) P.lastX[ k ] = x[ k ];
+	for ( int k = 0; k < 3; ++k ) P.lastCentre[ k ] = centre[ k ];
+	for ( std::size_t i = 0; i < P.weight.size(); ++i ) {
+		double const* p = model[ P.residue[ i ] ][ P.atom[ i ] ];
+		for ( int a = 0; a < 3; ++a ) P.lastCoords[ 3 * i + a ] = p[ a ];
+	}
+	P.lastValid = true;
 }
 
 double FastDensityScore::poseScore( Model const& model, double const* x, double const* centre, double* grad )
@@ -126,7 +157,9 @@ double FastDensityScore::getFastDensScore_6D( Model const& model, AtomNames cons
 	}
 	ensureFastCache();
 	preparePoseAtoms( model, names, selection );
-	return poseScore( model, x, centre, nullptr );
+	double const s = poseScore( model, x, centre, pose_.lastGrad );
+	rememberLast( model, x, centre );
+	return s;
 }
 
 void FastDensityScore::dCCdx_fastRes_6D( Model const& model, AtomNames const& names, double* x, double* grad,
@@ -138,7 +171,11 @@ void FastDensityScore::dCCdx_fastRes_6D( Model const& model, AtomNames const& na
 	}
 	ensureFastCache();
 	preparePoseAtoms( model, names, selection );
-	poseScore( model, x, centre, grad );
+	if ( !sameAsLast( model, x, centre ) ) {
+		poseScore( model, x, centre, pose_.lastGrad );
+		rememberLast( model, x, centre );
+	}
+	for ( int k = 0; k < 6; ++k ) grad[ k ] = pose_.lastGrad[ k ];
 }
 
 double FastDensityScore::getFastDensScoreAndGrad_6D( Model const& model, AtomNames const& names, double* x,
@@ -150,5 +187,8 @@ double FastDensityScore::getFastDensScoreAndGrad_6D( Model const& model, AtomNam
 	}
 	ensureFastCache();
 	preparePoseAtoms( model, names, selection );
-	return poseScore( model, x, centre, grad );
+	double const s = poseScore( model, x, centre, pose_.lastGrad );
+	rememberLast( model, x, centre );
+	for ( int k = 0; k < 6; ++k ) grad[ k ] = pose_.lastGrad[ k ];
+	return s;
 }

@@ -277,6 +277,20 @@ TEST_F( FastScore, PoseMovesTheModel )
 	double c2[ 3 ] = { centre[ 0 ] + 1.0, centre[ 1 ], centre[ 2 ] };
 	EXPECT_NEAR( map_.getFastDensScore_6D( model_.xyz, model_.names, x2, c2, "CA" ), before, 1e-12 );
 	EXPECT_NE( map_.getFastDensScore_6D( model_.xyz, model_.names, x, centre, "CA" ), before );
+	// A gradient asked for after a score at the same pose, and again after the
+	// model was moved in place: each equals a fresh evaluation.
+	double g1[ 6 ], g2[ 6 ], g3[ 6 ];
+	map_.getFastDensScore_6D( model_.xyz, model_.names, x, centre, "CA" );
+	map_.dCCdx_fastRes_6D( model_.xyz, model_.names, x, g1, centre, "CA" );
+	FastDensityScore fresh( map_ );
+	FastDensityScore::Model copyModel = model_.xyz; // other storage: prepared anew
+	fresh.dCCdx_fastRes_6D( copyModel, model_.names, x, g2, centre, "CA" );
+	for ( int k = 0; k < 6; ++k ) EXPECT_EQ( g1[ k ], g2[ k ] );
+	for ( auto& p : model_.store ) p[ 1 ] += 0.7;
+	map_.dCCdx_fastRes_6D( model_.xyz, model_.names, x, g3, centre, "CA" );
+	fresh.dCCdx_fastRes_6D( copyModel, model_.names, x, g2, centre, "CA" );
+	for ( int k = 0; k < 6; ++k ) EXPECT_EQ( g3[ k ], g2[ k ] );
+	EXPECT_NE( g3[ 0 ], g1[ 0 ] );
 	// Another model of another size.
 	TestModel other( 5, 10, 10, 10 );
 	double x0[ 6 ] = { 0, 0, 0, 0, 0, 0 };
