@@ -126,6 +126,9 @@ void FastDensityScore::computeDensParams( std::string file, double reso, double 
 		}
 		list->rows.resize( list->values.size() );
 		for ( std::size_t i = 0; i < list->rows.size(); ++i ) list->rows[ i ] = &list->xyz[ 3 * i ];
+		// The list now lives in this object's own holder; the reader's copy
+		// has no other user.
+		densityScore_->releaseVoxelList();
 		std::cout << "xyzvol_size: " << n << std::endl;
 		setVoxelList( list );
 		return;
