@@ -435,3 +435,27 @@ TEST( FastRsccOrigin, OriginBetweenGridPointsIsKept )
 	m.dCCdx_fastRes_6D( model, names, x, g1, c, "CA" );
 	EXPECT_LT( std::fabs( g0[ 0 ] ), 0.2 * std::fabs( g1[ 0 ] ) );
 }
+
+TEST_F( FastRscc, LowResolutionGradientStaysFinite )
+{
+	// At 14 A the window reaches d^2 - atomMask^2 > 709, where exp overflows;
+	// score and gradient must stay finite.
+	FastDensityScore low;
+	testing::internal::CaptureStdout();
+	ASSERT_TRUE( low.readDensityMap( dir_.file( "sim.mrc" ), 14.0, 0.0, 0.01, true ) );
+	testing::internal::GetCapturedStdout();
+	double const win = low.maskPadding + low.caMask;
+	ASSERT_GT( win * win - low.atomMask * low.atomMask, 709.0 );
+	int const n = int( trace_.size() );
+	std::vector< std::vector< double > > g( n, std::vector< double >( 3, 0.0 ) );
+	auto rows = fast_test::rows_of( trace_ );
+	auto grows = fast_test::rows_of( g );
+	double const v = low.getRSCC( rows.data(), n, grows.data(), true, 4.0 );
+	EXPECT_TRUE( std::isfinite( v ) );
+	EXPECT_GT( v, 0.5 );
+	for ( auto const& r : g )
+		for ( double d : r ) EXPECT_TRUE( std::isfinite( d ) );
+	double x[ 6 ] = { 0.1, 0, 0, 0, 0, 0 }, c[ 3 ] = { 16, 16, 16 }, pg[ 6 ];
+	low.dCCdx_RSCC_6D_CA( rows.data(), rows.data(), c, n, x, pg );
+	for ( double d : pg ) EXPECT_TRUE( std::isfinite( d ) );
+}
