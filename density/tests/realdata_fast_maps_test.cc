@@ -143,3 +143,67 @@ TEST( FastRealMaps, ReportLinesOfOneMap )
 	                         "ReadMrc> number of voxels : 10648\n";
 	EXPECT_EQ( text, want );
 }
+
+TEST( FastRealMaps, PoseScoreOnEmd5168 )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	FastDensityScore m;
+	ASSERT_TRUE( load( m, quilt_test::shared_file( "single/emd_5168.map" ), 6.6 ) );
+	// Heavy atoms of 3MFP (one chain with gaps, each closed by TER), per residue.
+	std::vector< std::vector< double > > store;
+	FastDensityScore::Model model;
+	FastDensityScore::AtomNames names;
+	{
+		std::ifstream in( quilt_test::shared_file( "single/3MFP.pdb" ).c_str() );
+		std::string line, lastRes;
+		store.reserve( 5000 );
+		while ( std::getline( in, line ) ) {
+			if ( line.compare( 0, 4, "ATOM" ) != 0 || line.size() < 54 ) continue;
+			std::string const res = line.substr( 22, 5 );
+			if ( model.empty() || res != lastRes ) {
+				model.emplace_back();
+				names.emplace_back();
+				lastRes = res;
+			}
+			store.push_back( { std::stod( line.substr( 30, 8 ) ), std::stod( line.substr( 38, 8 ) ), std::stod( line.substr( 46, 8 ) ) } );
+			model.back().push_back( store.back().data() );
+			std::string name = line.substr( 12, 4 );
+			name.erase( 0, name.find_first_not_of( ' ' ) );
+			name.erase( name.find_last_not_of( ' ' ) + 1 );
+			names.back().push_back( name );
+		}
+	}
+	ASSERT_GT( model.size(), 300u );
+	double centre[ 3 ] = { 0, 0, 0 };
+	for ( auto const& p : store )
+		for ( int a = 0; a < 3; ++a ) centre[ a ] += p[ a ] / store.size();
+	double x0[ 6 ] = { 0, 0, 0, 0, 0, 0 };
+	double const s0 = m.getFastDensScore_6D( model, names, x0, centre, "CA" );
+	// A copy scores the same, on the same cache.
+	FastDensityScore copy( m );
+	EXPECT_EQ( copy.getFastDensScore_6D( model, names, x0, centre, "CA" ), s0 );
+	EXPECT_EQ( copy.fastCache(), m.fastCache() );
+	// The true place outscores a 3 A shift.
+	double x1[ 6 ] = { 3, 0, 0, 0, 0, 0 };
+	EXPECT_GT( s0, m.getFastDensScore_6D( model, names, x1, centre, "CA" ) );
+	// Gradient against central differences near the true place.
+	double const xs[ 3 ][ 6 ] = { { 0.3, -0.2, 0.1, 0.02, -0.03, 0.01 }, { -0.5, 0.4, 0.2, -0.05, 0.02, 0.04 },
+		{ 0.1, 0.1, -0.6, 0.03, 0.03, -0.02 } };
+	for ( auto const& xr : xs ) {
+		double x[ 6 ], g[ 6 ];
+		std::copy( xr, xr + 6, x );
+		m.dCCdx_fastRes_6D( model, names, x, g, centre, "CA" );
+		double norm = 0.0;
+		for ( double v : g ) norm = std::max( norm, std::fabs( v ) );
+		for ( int k = 0; k < 6; ++k ) {
+			double xp[ 6 ], xm[ 6 ];
+			std::copy( x, x + 6, xp );
+			std::copy( x, x + 6, xm );
+			xp[ k ] += 1e-5;
+			xm[ k ] -= 1e-5;
+			double const fd = ( m.getFastDensScore_6D( model, names, xp, centre, "CA" )
+			                    - m.getFastDensScore_6D( model, names, xm, centre, "CA" ) ) / 2e-5;
+			EXPECT_LE( std::fabs( g[ k ] - fd ), 1e-4 * std::max( std::fabs( fd ), 0.01 * norm ) ) << k;
+		}
+	}
+}
