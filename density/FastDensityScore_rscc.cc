@@ -176,7 +176,8 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 					q[ j ] = voxelOrigin[ j ] + ( x - 1 ) * step[ 0 ][ j ] + ( y - 1 ) * step[ 1 ][ j ] + ( z - 1 ) * step[ 2 ][ j ] - p[ j ];
 				if ( q[ 0 ] * q[ 0 ] + q[ 1 ] * q[ 1 ] + q[ 2 ] * q[ 2 ] < radius2 ) near = true;
 			}
-			S.rho[ b ] += A * std::exp( -k * d2 );
+			// Terms below 1e-17 of a CA's peak change no sum beyond rounding.
+			if ( k * d2 < 39.0 ) S.rho[ b ] += A * std::exp( -k * d2 );
 			// Beyond d^2 - mask^2 = 38 the factor rounds to exactly 1.
 			if ( d2 - mask2 < 38.0 ) S.mask[ b ] *= 1.0 - 1.0 / ( 1.0 + std::exp( d2 - mask2 ) );
 		} );
@@ -233,7 +234,7 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 			double const e = std::exp( d2 - mask2 );
 			double const t = std::isfinite( e ) ? 1.0 / ( 1.0 + e ) : 0.0;
 			double const dw = -S.mask[ b ] * t;
-			double const dc = -k * A * std::exp( -k * d2 );
+			double const dc = ( k * d2 < 39.0 ) ? -k * A * std::exp( -k * d2 ) : 0.0;
 			double const f = 2.0 * ( S.alpha[ b ] * dw + S.beta[ b ] * dc );
 			for ( int j = 0; j < 3; ++j ) gsum[ j ] += f * o[ j ];
 		} );
