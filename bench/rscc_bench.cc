@@ -71,18 +71,18 @@ int main()
 		double const t = i * 0.35, r = 18.0 + 6.0 * std::sin( i * 0.05 );
 		ca.push_back( { 80 + r * std::cos( t ), 80 + r * std::sin( t ), 80 + 0.25 * ( i - nca / 2 ) } );
 	}
-	fast_test::MrcSpec spec = fast_test::cubic_map( n, 1.0, []( int, int, int ) { return 0.0; } );
+	fast_test::MrcSpec mapDesc = fast_test::cubic_map( n, 1.0, []( int, int, int ) { return 0.0; } );
 	for ( auto const& p : ca ) {
 		int const cx = int( p[ 0 ] ), cy = int( p[ 1 ] ), cz = int( p[ 2 ] );
 		for ( int z = cz - 6; z <= cz + 6; ++z )
 			for ( int y = cy - 6; y <= cy + 6; ++y )
 				for ( int x = cx - 6; x <= cx + 6; ++x ) {
 					double const d2 = std::pow( x - p[ 0 ], 2 ) + std::pow( y - p[ 1 ], 2 ) + std::pow( z - p[ 2 ], 2 );
-					spec.data[ ( std::size_t( z ) * n + y ) * n + x ] += float( std::exp( -0.2 * d2 ) );
+					mapDesc.data[ ( std::size_t( z ) * n + y ) * n + x ] += float( std::exp( -0.2 * d2 ) );
 				}
 	}
 	quilt_test::ScratchDir dir( "rscc_bench" );
-	fast_test::write_mrc( dir.file( "map.mrc" ), spec );
+	fast_test::write_mrc( dir.file( "map.mrc" ), mapDesc );
 	FastDensityScore map;
 	if ( !map.readDensityMap( dir.file( "map.mrc" ), 4.0, 0.0, 0.1, true ) ) return 1;
 	auto rows = fast_test::rows_of( ca );

@@ -53,10 +53,10 @@ bool simulated_map( quilt_test::ScratchDir const& dir, std::vector< std::vector<
 		}
 		return s;
 	};
-	fast_test::MrcSpec spec = fast_test::cubic_map( n, w, value, start );
+	fast_test::MrcSpec mapDesc = fast_test::cubic_map( n, w, value, start );
 	if ( orig )
-		for ( int a = 0; a < 3; ++a ) spec.origin[ a ] = float( orig[ a ] );
-	if ( !write_mrc( dir.file( "sim.mrc" ), spec ) ) return false;
+		for ( int a = 0; a < 3; ++a ) mapDesc.origin[ a ] = float( orig[ a ] );
+	if ( !write_mrc( dir.file( "sim.mrc" ), mapDesc ) ) return false;
 	testing::internal::CaptureStdout();
 	bool const ok = m.readDensityMap( dir.file( "sim.mrc" ), 0.0, 0.0, 0.01, true );
 	testing::internal::GetCapturedStdout();
