@@ -1,19 +1,10 @@
-// MRC/CCP4 map files: the 1024-byte header, the byte-order decision, reading
+// MRC/CCP4 map files on the plain grid: the byte-order decision, reading
 // MODE 0 (signed or unsigned 8-bit), 1 (signed 16-bit) and 2 (float32) maps
-// and writing MODE 2 maps.
-//
-// Header words (4 bytes each, counted from 1):
-//   1-3 NC NR NS extents (column fastest)     4 MODE
-//   5-7 NCSTART NRSTART NSSTART start indices 8-10 MX MY MZ cell intervals
-//   11-13 cell lengths (A)                    14-16 cell angles (degrees)
-//   17-19 MAPC MAPR MAPS axis of col/row/sec  20-22 DMIN DMAX DMEAN
-//   23 ISPG   24 NSYMBT (bytes of symmetry records after the header)
-//   25 LSKFLG 26-34 skew matrix  35-37 skew translation  38-49 extra
-//   50-52 XORIGIN YORIGIN ZORIGIN (MRC2000, A)  53 "MAP "  54 machine stamp
-//   55 RMS    56 NLABL  57-256 labels
-// Voxel data start at byte 1024 + NSYMBT.
+// and writing MODE 2 maps.  The header words, their meaning and what this
+// reader does when one is odd are documented in MrcHeader.cc.
 #include "density/DensityScore.hh"
 #include "density/DensityScore_util.hh"
+#include "density/MrcHeader.hh"
 
 #include <cmath>
 #include <cstdint>
@@ -33,12 +24,7 @@ int read_int( int* out, FILE* fp, int swap )
 {
 	unsigned char b[4];
 	if ( std::fread( b, 1, 4, fp ) != 4 ) return 0;
-	if ( swap == 1 ) {
-		unsigned char t;
-		t = b[0]; b[0] = b[3]; b[3] = t;
-		t = b[1]; b[1] = b[2]; b[2] = t;
-	}
-	std::memcpy( out, b, 4 );
+	*out = mrc::word_int( b, swap == 1 );
 	return 1;
 }
 
@@ -46,12 +32,7 @@ int read_float( float* out, FILE* fp, int swap )
 {
 	unsigned char b[4];
 	if ( std::fread( b, 1, 4, fp ) != 4 ) return 0;
-	if ( swap == 1 ) {
-		unsigned char t;
-		t = b[0]; b[0] = b[3]; b[3] = t;
-		t = b[1]; b[1] = b[2]; b[2] = t;
-	}
-	std::memcpy( out, b, 4 );
+	*out = mrc::word_float( b, swap == 1 );
 	return 1;
 }
 
@@ -129,48 +110,16 @@ double readln_double()
 
 namespace {
 
-// The 22 leading header words and the MRC2000 origin as the probes read them.
-struct ProbeHeader {
-	int nc = 0, nr = 0, ns = 0, mode = 0, ncstart = 0, nrstart = 0, nsstart = 0;
-	int mx = 0, my = 0, mz = 0;
-	float xlen = 0, ylen = 0, zlen = 0, alpha = 0, beta = 0, gamma = 0;
-	int mapc = 0, mapr = 0, maps = 0;
-	float dmin = 0, dmax = 0, dmean = 0;
-	float xorig = 0, yorig = 0, zorig = 0;
-};
-
-// Reads the probe header; words past the end of a short file stay 0.
-// Returns 0 when any read came up short.
-int read_probe_header( FILE* fp, int swap, ProbeHeader& h )
+// Reads the header from the start of the file up to and including word
+// `last` and decodes it with the given byte order; words past the end of a
+// short file stay 0.  Returns 0 when the file ended before word `last`.
+int read_header( FILE* fp, int swap, int last, mrc::Header& h )
 {
-	int ok = 1;
-	ok &= read_int( &h.nc, fp, swap );
-	ok &= read_int( &h.nr, fp, swap );
-	ok &= read_int( &h.ns, fp, swap );
-	ok &= read_int( &h.mode, fp, swap );
-	ok &= read_int( &h.ncstart, fp, swap );
-	ok &= read_int( &h.nrstart, fp, swap );
-	ok &= read_int( &h.nsstart, fp, swap );
-	ok &= read_int( &h.mx, fp, swap );
-	ok &= read_int( &h.my, fp, swap );
-	ok &= read_int( &h.mz, fp, swap );
-	ok &= read_float( &h.xlen, fp, swap );
-	ok &= read_float( &h.ylen, fp, swap );
-	ok &= read_float( &h.zlen, fp, swap );
-	ok &= read_float( &h.alpha, fp, swap );
-	ok &= read_float( &h.beta, fp, swap );
-	ok &= read_float( &h.gamma, fp, swap );
-	ok &= read_int( &h.mapc, fp, swap );
-	ok &= read_int( &h.mapr, fp, swap );
-	ok &= read_int( &h.maps, fp, swap );
-	ok &= read_float( &h.dmin, fp, swap );
-	ok &= read_float( &h.dmax, fp, swap );
-	ok &= read_float( &h.dmean, fp, swap );
-	for ( int i = 0; i < 27; ++i ) ok &= read_float_empty( fp );
-	ok &= read_float( &h.xorig, fp, swap );
-	ok &= read_float( &h.yorig, fp, swap );
-	ok &= read_float( &h.zorig, fp, swap );
-	return ok;
+	unsigned char b[mrc::kHeaderBytes];
+	long const want = mrc::bytes_through( last );
+	long const got = static_cast<long>( std::fread( b, 1, static_cast<size_t>( want ), fp ) );
+	mrc::decode_header( b, got, swap == 1, h );
+	return got == want ? 1 : 0;
 }
 
 long long file_size( FILE* fp )
@@ -191,8 +140,8 @@ int DensityScore::test_mrc( char const* file, int swap )
 {
 	FILE* fp = std::fopen( file, "rb" );
 	if ( fp == nullptr ) fail_mrc( 71010 );
-	ProbeHeader h;
-	int ok = read_probe_header( fp, swap, h );
+	mrc::Header h;
+	int ok = read_header( fp, swap, mrc::ZORIGIN, h );
 	std::fclose( fp );
 	if ( !ok ) std::printf( "Error in read mrc file! header!\n" );
 
@@ -238,31 +187,25 @@ double DensityScore::get_grid_width( char const* file )
 	int swap = choose_swap( *this, file, &violations );
 	FILE* fp = std::fopen( file, "rb" );
 	if ( fp == nullptr ) fail_mrc( 71010 );
-	int ok = 1;
-	int words[10] = { 0 };
-	for ( int i = 0; i < 10; ++i ) ok &= read_int( &words[i], fp, swap );
-	float xlen = 0, ylen = 0, zlen = 0;
-	ok &= read_float( &xlen, fp, swap );
-	ok &= read_float( &ylen, fp, swap );
-	ok &= read_float( &zlen, fp, swap );
+	mrc::Header h;
+	int ok = read_header( fp, swap, mrc::ZLEN, h );
 	std::fclose( fp );
 	if ( !ok ) std::printf( "Error in read mrc file! header!\n" );
-	int const mx = words[7];
 	// An unusable cell gives no width; 0 makes the caller resample, and the
 	// reader then rejects the file with its own message.
-	if ( mx <= 0 || !std::isfinite( xlen ) || xlen <= 0.0f ) {
+	if ( h.mx <= 0 || !std::isfinite( h.xlen ) || h.xlen <= 0.0f ) {
 		std::printf( "ReadMrc_st> Warning: no usable voxel width in the header of %s.\n", file );
 		return 0.0;
 	}
-	return static_cast<double>( xlen ) / mx;
+	return static_cast<double>( h.xlen ) / h.mx;
 }
 
 double* DensityScore::get_origin( char const* file )
 {
 	FILE* fp = std::fopen( file, "rb" );
 	if ( fp == nullptr ) fail_mrc( 71010 );
-	ProbeHeader h;
-	int ok = read_probe_header( fp, 0, h );
+	mrc::Header h;
+	int ok = read_header( fp, 0, mrc::ZORIGIN, h );
 	std::fclose( fp );
 	if ( !ok ) std::printf( "Error in read mrc file! header!\n" );
 	double* o = new double[3]();
@@ -323,24 +266,9 @@ void list_real( char const* prefix, char const* label, double v, char const* com
 	std::printf( "%s%9s = %8.3f  %s\n", prefix, label, v, comment );
 }
 
-// Full header as read or written.
-struct FullHeader {
-	int nc, nr, ns, mode, ncstart, nrstart, nsstart, mx, my, mz;
-	float xlen, ylen, zlen, alpha, beta, gamma;
-	int mapc, mapr, maps;
-	float dmin, dmax, dmean;
-	int ispg, nsymbt, lskflg;
-	float skw_mat[9];
-	float skw_trn[3];
-	float xorig, yorig, zorig;
-	char map[4];
-	unsigned char machst[4];
-	float rms;
-};
-
 // The reader's and the writer's header listing; the writer passes
 // writer = true (other comments and integer formats).
-void list_header( FullHeader const& h, bool writer )
+void list_header( mrc::Header const& h, bool writer )
 {
 	char const* p = writer ? "WriteMrc>" : "ReadMrc_st>";
 	auto li = [&]( char const* label, long v, char const* comment ) {
@@ -428,43 +356,9 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	FILE* fp = std::fopen( file, "rb" );
 	if ( fp == nullptr ) fail_mrc( 70620 );
 
-	FullHeader h;
-	std::memset( &h, 0, sizeof( h ) );
-	int ok = 1;
-	ok &= read_int( &h.nc, fp, swap );
-	ok &= read_int( &h.nr, fp, swap );
-	ok &= read_int( &h.ns, fp, swap );
-	ok &= read_int( &h.mode, fp, swap );
-	ok &= read_int( &h.ncstart, fp, swap );
-	ok &= read_int( &h.nrstart, fp, swap );
-	ok &= read_int( &h.nsstart, fp, swap );
-	ok &= read_int( &h.mx, fp, swap );
-	ok &= read_int( &h.my, fp, swap );
-	ok &= read_int( &h.mz, fp, swap );
-	ok &= read_float( &h.xlen, fp, swap );
-	ok &= read_float( &h.ylen, fp, swap );
-	ok &= read_float( &h.zlen, fp, swap );
-	ok &= read_float( &h.alpha, fp, swap );
-	ok &= read_float( &h.beta, fp, swap );
-	ok &= read_float( &h.gamma, fp, swap );
-	ok &= read_int( &h.mapc, fp, swap );
-	ok &= read_int( &h.mapr, fp, swap );
-	ok &= read_int( &h.maps, fp, swap );
-	ok &= read_float( &h.dmin, fp, swap );
-	ok &= read_float( &h.dmax, fp, swap );
-	ok &= read_float( &h.dmean, fp, swap );
-	ok &= read_int( &h.ispg, fp, swap );
-	ok &= read_int( &h.nsymbt, fp, swap );
-	ok &= read_int( &h.lskflg, fp, swap );
-	for ( int i = 0; i < 9; ++i ) ok &= read_float( &h.skw_mat[i], fp, swap );
-	for ( int i = 0; i < 3; ++i ) ok &= read_float( &h.skw_trn[i], fp, swap );
-	for ( int i = 0; i < 12; ++i ) ok &= read_float_empty( fp );
-	ok &= read_float( &h.xorig, fp, swap );
-	ok &= read_float( &h.yorig, fp, swap );
-	ok &= read_float( &h.zorig, fp, swap );
-	for ( int i = 0; i < 4; ++i ) ok &= read_char( &h.map[i], fp );
-	for ( int i = 0; i < 4; ++i ) ok &= read_char( reinterpret_cast<char*>( &h.machst[i] ), fp );
-	ok &= read_float( &h.rms, fp, swap );
+	// Words 1-55; NLABL and the labels are not used.
+	mrc::Header h;
+	int const ok = read_header( fp, swap, mrc::RMS, h );
 	if ( !ok ) {
 		std::fclose( fp );
 		fail_mrc( 70650 );
@@ -577,12 +471,7 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 				std::memcpy( &s, p, 2 );
 				v = static_cast<float>( s );
 			} else {
-				unsigned char p[4] = { b[4 * i], b[4 * i + 1], b[4 * i + 2], b[4 * i + 3] };
-				if ( swap == 1 ) {
-					std::swap( p[0], p[3] );
-					std::swap( p[1], p[2] );
-				}
-				std::memcpy( &v, p, 4 );
+				v = mrc::word_float( b + 4 * i, swap == 1 );
 			}
 			out[done + i] = v;
 		}
@@ -654,29 +543,6 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 
 namespace {
 
-// Serialises the header into 1024 bytes in native byte order.
-void pack_header( FullHeader const& h, unsigned char* b )
-{
-	std::memset( b, 0, 1024 );
-	auto put_i = [&]( int word, int v ) { std::memcpy( b + 4 * ( word - 1 ), &v, 4 ); };
-	auto put_f = [&]( int word, float v ) { std::memcpy( b + 4 * ( word - 1 ), &v, 4 ); };
-	put_i( 1, h.nc ); put_i( 2, h.nr ); put_i( 3, h.ns ); put_i( 4, h.mode );
-	put_i( 5, h.ncstart ); put_i( 6, h.nrstart ); put_i( 7, h.nsstart );
-	put_i( 8, h.mx ); put_i( 9, h.my ); put_i( 10, h.mz );
-	put_f( 11, h.xlen ); put_f( 12, h.ylen ); put_f( 13, h.zlen );
-	put_f( 14, h.alpha ); put_f( 15, h.beta ); put_f( 16, h.gamma );
-	put_i( 17, h.mapc ); put_i( 18, h.mapr ); put_i( 19, h.maps );
-	put_f( 20, h.dmin ); put_f( 21, h.dmax ); put_f( 22, h.dmean );
-	put_i( 23, h.ispg ); put_i( 24, h.nsymbt ); put_i( 25, h.lskflg );
-	for ( int i = 0; i < 9; ++i ) put_f( 26 + i, h.skw_mat[i] );
-	for ( int i = 0; i < 3; ++i ) put_f( 35 + i, h.skw_trn[i] );
-	put_f( 50, h.xorig ); put_f( 51, h.yorig ); put_f( 52, h.zorig );
-	std::memcpy( b + 208, h.map, 4 );
-	std::memcpy( b + 212, h.machst, 4 );
-	put_f( 55, h.rms );
-	put_i( 56, 0 );
-}
-
 long ask_long( char const* what, long current )
 {
 	std::printf( "WriteMrc> The currently assigned %s is %ld\n", what, current );
@@ -694,7 +560,7 @@ double ask_double( char const* what, double current, char const* unit )
 // The header dialogue of the interactive writer: offers the data type and
 // every header value; converts a copy of the data for the chosen type.
 // Returns the data to write (the caller's array or the converted copy).
-void header_dialogue( DensityScore& ds, FullHeader& h, bool in_register, unsigned long n,
+void header_dialogue( DensityScore& ds, mrc::Header& h, bool in_register, unsigned long n,
 	std::vector<double>& conv )
 {
 	bool const quiet = ds.quiet;
@@ -852,8 +718,7 @@ void DensityScore::WriteMrc( int automatic, char const* file, double width,
 	double dmax, dmin, dmean, rms;
 	calc_map_info( phi, n, &dmax, &dmin, &dmean, &rms );
 
-	FullHeader h;
-	std::memset( &h, 0, sizeof( h ) );
+	mrc::Header h;
 	h.nc = static_cast<int>( extx );
 	h.nr = static_cast<int>( exty );
 	h.ns = static_cast<int>( extz );
@@ -897,9 +762,9 @@ void DensityScore::WriteMrc( int automatic, char const* file, double width,
 	std::printf( "WriteMrc> Writing MRC / CCP4 (binary) volumetric map \n" );
 
 	bool short_write = false;
-	unsigned char head[1024];
-	pack_header( h, head );
-	if ( std::fwrite( head, 1, 1024, fp ) != 1024 ) short_write = true;
+	unsigned char head[mrc::kHeaderBytes];
+	mrc::encode_header( h, head );
+	if ( std::fwrite( head, 1, mrc::kHeaderBytes, fp ) != mrc::kHeaderBytes ) short_write = true;
 	if ( h.mode == 2 ) {
 		std::vector<float> buf( 1 << 16 );
 		for ( unsigned long done = 0; done < n && !short_write; ) {

@@ -1,20 +1,11 @@
 // FastDensityScore: construction, copies and loading of MRC/CCP4 maps of
-// 32-bit floats onto the full unit-cell grid.
-//
-// Header words used (byte offset, 4-byte words):
-//   0  NC, NR, NS   extents along columns, rows, sections
-//  12  MODE         2 = 32-bit float (the only mode read here)
-//  16  NCSTART...   start indices of the stored block (grid units)
-//  28  MX, MY, MZ   unit-cell sampling (intervals along x, y, z)
-//  40  a, b, c      cell edges (A)
-//  52  alpha...     cell angles (degrees)
-//  64  MAPC...      axis of columns, rows, sections (1 = x, 2 = y, 3 = z)
-//  92  NSYMBT       bytes of symmetry records after the 1024-byte header
-// 196  ORIGIN x,y,z Cartesian position of the block (A), when not zero
-// 208  "MAP"        file type stamp
+// 32-bit floats onto the full unit-cell grid.  The header words, their
+// meaning and what this loader does when one is odd are documented in
+// MrcHeader.cc.
 #include "density/FastDensityScore.hh"
 
 #include "density/DensityScore.hh"
+#include "density/MrcHeader.hh"
 #include "farray/DynamicIndexRange.hh"
 
 #include <algorithm>
@@ -116,11 +107,7 @@ void FastDensityScore::init()
 
 void FastDensityScore::swap4_aligned( void* p, long n )
 {
-	unsigned char* b = static_cast< unsigned char* >( p );
-	for ( long i = 0; i < n; ++i, b += 4 ) {
-		std::swap( b[ 0 ], b[ 3 ] );
-		std::swap( b[ 1 ], b[ 2 ] );
-	}
+	mrc::swap4( p, n );
 }
 
 farray::FArray3D< double >& FastDensityScore::mutableDensity()
@@ -159,20 +146,6 @@ bool FastDensityScore::readDensityMap( std::string file, double reso, double api
 
 namespace {
 
-int32_t word_i( unsigned char const* h, int off )
-{
-	int32_t v;
-	std::memcpy( &v, h + off, 4 );
-	return v;
-}
-
-float word_f( unsigned char const* h, int off )
-{
-	float v;
-	std::memcpy( &v, h + off, 4 );
-	return v;
-}
-
 void print3( char const* label, double a, double b, double c )
 {
 	std::cout << label << a << " x " << b << " x " << c << std::endl;
@@ -192,57 +165,52 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 	}
 
 	// The header: 1024 bytes, or as many as the file holds.
-	unsigned char h[ 1024 ];
-	std::memset( h, 0, sizeof( h ) );
+	unsigned char h[ mrc::kHeaderBytes ];
 	in.read( reinterpret_cast< char* >( h ), sizeof( h ) );
 	long const got = static_cast< long >( in.gcount() );
 	in.clear();
-	if ( got < 76 ) {
+	if ( got < mrc::bytes_through( mrc::MAPS ) ) {
 		std::cout << "Error! Improperly formatted line in MRC map.  Not loading map." << std::endl;
 		return false;
 	}
-	if ( got < 96 ) {
+	if ( got < mrc::bytes_through( mrc::NSYMBT ) ) {
 		std::cout << "Error! Failed reading symmetry bytes record.  Not loading map." << std::endl;
 		return false;
 	}
-	if ( got < 208 ) {
+	if ( got < mrc::bytes_through( mrc::ZORIGIN ) ) {
 		std::cout << "Error! Improperly formatted line in MRC map.  Not loading map." << std::endl;
 		return false;
 	}
-	if ( got < 211 || std::memcmp( h + 208, "MAP", 3 ) != 0 ) {
+	// Only the first three bytes of the stamp are compared ("MAP " or "MAP\0").
+	if ( got < mrc::offset( mrc::MAP_STRING ) + 3 || std::memcmp( h + mrc::offset( mrc::MAP_STRING ), "MAP", 3 ) != 0 ) {
 		std::cout << "Error! 'MAP' string missing, not a valid MRC map.  Not loading map." << std::endl;
 		return false;
 	}
 
 	// Byte order: MODE must read 2 in one of the two orders.
 	bool swapped = false;
-	{
-		int32_t mode = word_i( h, 12 );
-		if ( mode != 2 ) {
-			swap4_aligned( &mode, 1 );
-			if ( mode != 2 ) {
-				std::cout << "Non-real (32-bit float) data types are unsupported.  Not loading map." << std::endl;
-				return false;
-			}
-			swapped = true;
-			swap4_aligned( h, 19 );        // words 0 .. 18: extents to axis map
-			swap4_aligned( h + 92, 1 );    // NSYMBT
-			swap4_aligned( h + 196, 3 );   // ORIGIN
+	if ( mrc::word_int( h + mrc::offset( mrc::MODE ), false ) != 2 ) {
+		if ( mrc::word_int( h + mrc::offset( mrc::MODE ), true ) != 2 ) {
+			std::cout << "Non-real (32-bit float) data types are unsupported.  Not loading map." << std::endl;
+			return false;
 		}
+		swapped = true;
 	}
+	mrc::Header hd;
+	mrc::decode_header( h, got, swapped, hd );
 
-	int32_t ext[ 3 ], start[ 3 ], samp[ 3 ], crs2xyz[ 3 ];
-	float orig[ 3 ];
-	for ( int i = 0; i < 3; ++i ) {
-		ext[ i ] = word_i( h, 4 * i );
-		start[ i ] = word_i( h, 16 + 4 * i );
-		samp[ i ] = word_i( h, 28 + 4 * i );
-		cellDimensions[ i ] = word_f( h, 40 + 4 * i );
-		cellAngles[ i ] = word_f( h, 52 + 4 * i );
-		crs2xyz[ i ] = word_i( h, 64 + 4 * i );
-		orig[ i ] = word_f( h, 196 + 4 * i );
-	}
-	int32_t nsymbt = word_i( h, 92 );
+	int32_t ext[ 3 ] = { hd.nc, hd.nr, hd.ns };
+	int32_t start[ 3 ] = { hd.ncstart, hd.nrstart, hd.nsstart };
+	int32_t samp[ 3 ] = { hd.mx, hd.my, hd.mz };
+	int32_t crs2xyz[ 3 ] = { hd.mapc, hd.mapr, hd.maps };
+	float const orig[ 3 ] = { hd.xorig, hd.yorig, hd.zorig };
+	cellDimensions[ 0 ] = hd.xlen;
+	cellDimensions[ 1 ] = hd.ylen;
+	cellDimensions[ 2 ] = hd.zlen;
+	cellAngles[ 0 ] = hd.alpha;
+	cellAngles[ 1 ] = hd.beta;
+	cellAngles[ 2 ] = hd.gamma;
+	int32_t nsymbt = hd.nsymbt;
 
 	if ( !quiet ) {
 		if ( reso == 0.0 ) std::cout << "ReadMrc> Setting resolution to AUTO" << std::endl;

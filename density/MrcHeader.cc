@@ -1,0 +1,157 @@
+// MRC/CCP4 header words: the word reader and the decoding of words 1-56.
+#include "density/MrcHeader.hh"
+
+#include <cstring>
+#include <utility>
+
+namespace mrc {
+
+void swap4( void* p, long n )
+{
+	unsigned char* b = static_cast< unsigned char* >( p );
+	for ( long i = 0; i < n; ++i, b += 4 ) {
+		std::swap( b[ 0 ], b[ 3 ] );
+		std::swap( b[ 1 ], b[ 2 ] );
+	}
+}
+
+int32_t word_int( unsigned char const* b, bool swap )
+{
+	unsigned char t[ 4 ] = { b[ 0 ], b[ 1 ], b[ 2 ], b[ 3 ] };
+	if ( swap ) swap4( t, 1 );
+	int32_t v;
+	std::memcpy( &v, t, 4 );
+	return v;
+}
+
+float word_float( unsigned char const* b, bool swap )
+{
+	unsigned char t[ 4 ] = { b[ 0 ], b[ 1 ], b[ 2 ], b[ 3 ] };
+	if ( swap ) swap4( t, 1 );
+	float v;
+	std::memcpy( &v, t, 4 );
+	return v;
+}
+
+// Each word below: its number, its meaning, and what the readers do when it
+// is odd.  "Plain reader" is DensityScore::ReadMrc with its probes test_mrc,
+// get_grid_width and get_origin; "loader" is FastDensityScore's
+// readDensityMap.  The probe's range count decides the plain reader's byte
+// order; the loader decides it from MODE.
+void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
+{
+	if ( got > kHeaderBytes ) got = kHeaderBytes;
+	auto has = [ & ]( int word ) { return bytes_through( word ) <= got; };
+	auto i32 = [ & ]( int word ) { return has( word ) ? word_int( bytes + offset( word ), swap ) : 0; };
+	auto f32 = [ & ]( int word ) { return has( word ) ? word_float( bytes + offset( word ), swap ) : 0.0f; };
+
+	// 1-3 NC NR NS: extents of columns (fastest), rows, sections.  Plain
+	// reader: below 1, or more values than the file holds, is an error naming
+	// the file (70651/70652/70653 by MODE); the probe counts each above 5000
+	// or below 0.  Loader: not positive, or above 2^31 - 1 voxels, is an error.
+	h.nc = i32( NC );
+	h.nr = i32( NR );
+	h.ns = i32( NS );
+	// 4 MODE: 0 signed (or old unsigned) 8-bit, 1 signed 16-bit, 2 float32.
+	// Plain reader: any other is error 70654.  Loader: only 2, in either byte
+	// order (which decides the order); any other value is an error.
+	h.mode = i32( MODE );
+	// 5-7 NCSTART NRSTART NSSTART: grid index of the first column, row and
+	// section.  The probe counts each above 5000 or below -5000.  Both readers
+	// place the map by them when no usable ORIGIN is given.
+	h.ncstart = i32( NCSTART );
+	h.nrstart = i32( NRSTART );
+	h.nsstart = i32( NSSTART );
+	// 8-10 MX MY MZ: intervals of the unit cell along X, Y, Z.  Plain reader:
+	// not positive is an unusable cell, error 70650 (get_grid_width warns and
+	// returns 0); the probe counts each above 5000 or below 0.  Loader: 0
+	// becomes the extent minus one (at least 1) with a warning; negative, or a
+	// product above 2^31 - 1, is an error.
+	h.mx = i32( MX );
+	h.my = i32( MY );
+	h.mz = i32( MZ );
+	// 11-13 cell edges a, b, c (A).  Plain reader: not finite or not positive
+	// is an unusable cell, error 70650.  Loader: a cell it cannot turn into a
+	// fractional frame is an error.
+	h.xlen = f32( XLEN );
+	h.ylen = f32( YLEN );
+	h.zlen = f32( ZLEN );
+	// 14-16 cell angles alpha, beta, gamma (degrees).  The probe counts each
+	// above 360, below -360 or not a number.  Plain reader: not finite is an
+	// unusable cell (70650); other than 90 clears the orthogonal and cubic
+	// flags.  Loader: as for the edges.
+	h.alpha = f32( ALPHA );
+	h.beta = f32( BETA );
+	h.gamma = f32( GAMMA );
+	// 17-19 MAPC MAPR MAPS: axis (1 = X, 2 = Y, 3 = Z) of columns, rows,
+	// sections.  Plain reader: not a permutation of 1, 2, 3 is error 70680.
+	// Loader: all zero is taken as 1, 2, 3 with a warning; any other
+	// non-permutation is an error.
+	h.mapc = i32( MAPC );
+	h.mapr = i32( MAPR );
+	h.maps = i32( MAPS );
+	// 20-22 DMIN DMAX DMEAN, 23 ISPG (space group): listed, not used.
+	h.dmin = f32( DMIN );
+	h.dmax = f32( DMAX );
+	h.dmean = f32( DMEAN );
+	h.ispg = i32( ISPG );
+	// 24 NSYMBT: bytes of symmetry records between the header and the data.
+	// Plain reader: zero or negative skips nothing; more than the file holds
+	// is error 70643/70645/70647 (by MODE).  Loader: negative is taken as 0
+	// with a warning; when the file size puts the data right after the
+	// header instead, the record is bogus (warning, data at 1024).
+	h.nsymbt = i32( NSYMBT );
+	// 25 LSKFLG: skew flag; 26-34 skew matrix S11 ... S33 and 35-37 skew
+	// translation T1 T2 T3.  Plain reader: listed, with a warning that they
+	// are ignored when LSKFLG is not 0 (the frame comes from the cell).
+	// Loader: not used.
+	h.lskflg = i32( LSKFLG );
+	for ( int i = 0; i < 9; ++i ) h.skw_mat[ i ] = f32( SKEW_MATRIX + i );
+	for ( int i = 0; i < 3; ++i ) h.skw_trn[ i ] = f32( SKEW_TRANSLATION + i );
+	// 38-49: extra words, not used.
+	// 50-52 XORIGIN YORIGIN ZORIGIN (MRC2000): Cartesian position (A) of the
+	// stored block.  Plain reader: not finite is replaced by 0 with a warning
+	// (the start indices place the map).  Loader: used when not all zero and
+	// each lies strictly within +-10000, else the start indices place the map.
+	h.xorig = f32( XORIGIN );
+	h.yorig = f32( YORIGIN );
+	h.zorig = f32( ZORIGIN );
+	// 53 "MAP ": file type stamp.  Plain reader: warns when "MAP" is missing
+	// (older or unconventional files) and goes on.  Loader: missing is an
+	// error.
+	// 54 machine stamp: listed, not used (the byte order comes from the words
+	// above).
+	for ( int i = 0; i < 4; ++i ) {
+		long const b = offset( MAP_STRING ) + i;
+		h.map[ i ] = b < got ? static_cast< char >( bytes[ b ] ) : 0;
+		long const s = offset( MACHINE_STAMP ) + i;
+		h.machst[ i ] = s < got ? bytes[ s ] : 0;
+	}
+	// 55 RMS: listed, not used.  56 NLABL and 57-256 the labels: not used.
+	h.rms = f32( RMS );
+	h.nlabl = i32( NLABL );
+}
+
+void encode_header( Header const& h, unsigned char* b )
+{
+	std::memset( b, 0, kHeaderBytes );
+	auto put_i = [ & ]( int word, int32_t v ) { std::memcpy( b + offset( word ), &v, 4 ); };
+	auto put_f = [ & ]( int word, float v ) { std::memcpy( b + offset( word ), &v, 4 ); };
+	put_i( NC, h.nc ); put_i( NR, h.nr ); put_i( NS, h.ns ); put_i( MODE, h.mode );
+	put_i( NCSTART, h.ncstart ); put_i( NRSTART, h.nrstart ); put_i( NSSTART, h.nsstart );
+	put_i( MX, h.mx ); put_i( MY, h.my ); put_i( MZ, h.mz );
+	put_f( XLEN, h.xlen ); put_f( YLEN, h.ylen ); put_f( ZLEN, h.zlen );
+	put_f( ALPHA, h.alpha ); put_f( BETA, h.beta ); put_f( GAMMA, h.gamma );
+	put_i( MAPC, h.mapc ); put_i( MAPR, h.mapr ); put_i( MAPS, h.maps );
+	put_f( DMIN, h.dmin ); put_f( DMAX, h.dmax ); put_f( DMEAN, h.dmean );
+	put_i( ISPG, h.ispg ); put_i( NSYMBT, h.nsymbt ); put_i( LSKFLG, h.lskflg );
+	for ( int i = 0; i < 9; ++i ) put_f( SKEW_MATRIX + i, h.skw_mat[ i ] );
+	for ( int i = 0; i < 3; ++i ) put_f( SKEW_TRANSLATION + i, h.skw_trn[ i ] );
+	put_f( XORIGIN, h.xorig ); put_f( YORIGIN, h.yorig ); put_f( ZORIGIN, h.zorig );
+	std::memcpy( b + offset( MAP_STRING ), h.map, 4 );
+	std::memcpy( b + offset( MACHINE_STAMP ), h.machst, 4 );
+	put_f( RMS, h.rms );
+	put_i( NLABL, h.nlabl );
+}
+
+} // namespace mrc

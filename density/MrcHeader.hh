@@ -1,0 +1,83 @@
+// The MRC/CCP4 map header, shared by the plain-grid reader and writer
+// (DensityScore_mrc.cc) and the loader of FastDensityScore
+// (FastDensityScore_load.cc): the word layout, one byte-order-aware word
+// reader, and the decoding of the 56 header words into one structure.
+//
+// A map file is a header of 256 four-byte words (1024 bytes), NSYMBT bytes of
+// symmetry records, then the voxel values, column index fastest.  Integers
+// are 32-bit two's complement and reals IEEE 32-bit floats, all in one byte
+// order per file.  What each word means and what the two readers do when it
+// is odd is documented once, at mrc::decode_header in MrcHeader.cc.
+#ifndef QUILT_DENSITY_MRCHEADER_HH
+#define QUILT_DENSITY_MRCHEADER_HH
+
+#include <cstdint>
+
+namespace mrc {
+
+int const kHeaderBytes = 1024;
+
+// Word numbers, counted from 1 as in the format's documentation; the byte
+// offset of word w is 4 (w - 1).
+enum Word : int {
+	NC = 1, NR = 2, NS = 3, MODE = 4,
+	NCSTART = 5, NRSTART = 6, NSSTART = 7,
+	MX = 8, MY = 9, MZ = 10,
+	XLEN = 11, YLEN = 12, ZLEN = 13,
+	ALPHA = 14, BETA = 15, GAMMA = 16,
+	MAPC = 17, MAPR = 18, MAPS = 19,
+	DMIN = 20, DMAX = 21, DMEAN = 22,
+	ISPG = 23, NSYMBT = 24, LSKFLG = 25,
+	SKEW_MATRIX = 26,      // 26-34: S11 ... S33
+	SKEW_TRANSLATION = 35, // 35-37: T1 T2 T3
+	EXTRA = 38,            // 38-49: not used
+	XORIGIN = 50, YORIGIN = 51, ZORIGIN = 52,
+	MAP_STRING = 53, MACHINE_STAMP = 54, RMS = 55, NLABL = 56,
+	LABELS = 57            // 57-256: ten 80-character labels
+};
+
+inline int offset( int word ) { return 4 * ( word - 1 ); }
+
+// Bytes of the header up to and including the given word.
+inline long bytes_through( int word ) { return 4L * word; }
+
+// Reverses the byte order of each of n consecutive 4-byte words in place
+// (bytes 0 1 2 3 become 3 2 1 0); n of 0 or less does nothing.
+void swap4( void* p, long n );
+
+// The 4-byte word at b as an integer or a float, its bytes reversed first
+// when swap is set (the file's byte order differs from the machine's).
+int32_t word_int( unsigned char const* b, bool swap );
+float word_float( unsigned char const* b, bool swap );
+
+// The header words 1-56 as stored (after any byte reversal).
+struct Header {
+	int32_t nc = 0, nr = 0, ns = 0, mode = 0;
+	int32_t ncstart = 0, nrstart = 0, nsstart = 0;
+	int32_t mx = 0, my = 0, mz = 0;
+	float xlen = 0, ylen = 0, zlen = 0;
+	float alpha = 0, beta = 0, gamma = 0;
+	int32_t mapc = 0, mapr = 0, maps = 0;
+	float dmin = 0, dmax = 0, dmean = 0;
+	int32_t ispg = 0, nsymbt = 0, lskflg = 0;
+	float skw_mat[ 9 ] = { 0, 0, 0, 0, 0, 0, 0, 0, 0 };
+	float skw_trn[ 3 ] = { 0, 0, 0 };
+	float xorig = 0, yorig = 0, zorig = 0;
+	char map[ 4 ] = { 0, 0, 0, 0 };
+	unsigned char machst[ 4 ] = { 0, 0, 0, 0 };
+	float rms = 0;
+	int32_t nlabl = 0;
+};
+
+// Decodes the first `got` bytes of a header (bytes beyond 1024 are ignored)
+// read in the given byte order.  A word that the bytes do not hold whole
+// keeps the value 0; the MAP string and the machine stamp are taken byte by
+// byte.  Whether a short header is an error is the caller's decision.
+void decode_header( unsigned char const* bytes, long got, bool swap, Header& h );
+
+// The 1024-byte header of h in the machine's byte order, labels zero.
+void encode_header( Header const& h, unsigned char* bytes );
+
+} // namespace mrc
+
+#endif
