@@ -42,6 +42,7 @@ struct ModelParts {
 	double** atoms = nullptr;                 // every atom read, m rows (owned)
 	int m = 0;
 	int skipped = 0;                          // residues without "CA"
+	int beforeTer = 0;                        // atom rows before the first "TER"
 
 	~ModelParts()
 	{
@@ -77,11 +78,16 @@ void extract_model( Protein& protein, ModelParts& parts )
 		parts.heavy.push_back( xyz );
 		parts.names.push_back( nm );
 	}
-	// Every atom line of the first chain, read by the rule the writer uses,
-	// so that row k is written back into the line it came from whatever the
-	// residue reader kept or dropped.
-	parts.atoms = read_model_atom_rows( protein.pdbPath, parts.m, true );
-	if ( !parts.atoms ) parts.atoms = new2DArr( 0, 3 );
+	// Every atom line of the file, read by the rule the writer uses, so that
+	// row k is written back into the line it came from whatever the residue
+	// reader kept or dropped.  The residue reader stops at the first "TER";
+	// the atom lines after it are moved by the same rigid transform as the
+	// fitted part, so that a written model is never half moved.
+	parts.atoms = read_model_atom_rows( protein.pdbPath, parts.m, parts.beforeTer );
+	if ( !parts.atoms ) {
+		parts.atoms = new2DArr( 0, 3 );
+		parts.m = parts.beforeTer = 0;
+	}
 }
 
 // CA rows of a moved heavy-atom model, one per residue (new nCA x 3 array).
@@ -138,6 +144,12 @@ bool load_model( std::string const& modelPath, ModelParts& parts )
 	if ( parts.nCA == 0 ) {
 		std::cout << "Error! No residue of the model file " << modelPath << " has a CA atom." << std::endl;
 		return false;
+	}
+	if ( parts.beforeTer < parts.m ) {
+		std::cout << "Placer> Note: only the " << parts.beforeTer << " atoms before the first TER record of "
+		          << modelPath << " (" << protein.residues.size() << " residues) are fitted; the other "
+		          << ( parts.m - parts.beforeTer ) << " ATOM lines after it are moved with them as one rigid body."
+		          << std::endl;
 	}
 	return true;
 }

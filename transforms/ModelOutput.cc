@@ -18,15 +18,23 @@ bool is_model_atom_line( std::string const& line )
 	return line.compare( 0, 4, "ATOM" ) == 0;
 }
 
-double** read_model_atom_rows( std::string const& path, int& n, bool stopAtTer )
+namespace {
+
+double** read_rows( std::string const& path, int& n, int& beforeTer, bool stopAtTer )
 {
 	n = 0;
+	beforeTer = 0;
+	bool terSeen = false;
 	std::ifstream in( path.c_str(), std::ios::binary );
 	if ( !in ) return nullptr;
 	std::vector<double> xyz;
 	std::string line;
 	while ( std::getline( in, line ) ) {
-		if ( stopAtTer && line.compare( 0, 3, "TER" ) == 0 ) break;
+		if ( line.compare( 0, 3, "TER" ) == 0 ) {
+			if ( stopAtTer ) break;
+			if ( !terSeen ) beforeTer = (int)( xyz.size() / 3 );
+			terSeen = true;
+		}
 		if ( !is_model_atom_line( line ) ) continue;
 		for ( int c = 0; c < 3; ++c ) {
 			size_t const at = 30 + 8 * c;
@@ -35,10 +43,24 @@ double** read_model_atom_rows( std::string const& path, int& n, bool stopAtTer )
 		}
 	}
 	n = (int)( xyz.size() / 3 );
+	if ( !terSeen ) beforeTer = n;
 	double** rows = new2DArr( n, 3 );
 	for ( int i = 0; i < n; ++i )
 		for ( int c = 0; c < 3; ++c ) rows[i][c] = xyz[3 * i + c];
 	return rows;
+}
+
+} // namespace
+
+double** read_model_atom_rows( std::string const& path, int& n, bool stopAtTer )
+{
+	int beforeTer = 0;
+	return read_rows( path, n, beforeTer, stopAtTer );
+}
+
+double** read_model_atom_rows( std::string const& path, int& n, int& beforeTer )
+{
+	return read_rows( path, n, beforeTer, false );
 }
 
 double** rotate_allatom( double** atoms, double** oldCA, double** newCA, int nCA, int nAtoms )

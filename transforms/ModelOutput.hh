@@ -17,6 +17,9 @@ bool is_model_atom_line( std::string const& line );
 // with release2DArr(n, p)) and sets n; null and n = 0 when the file cannot be
 // read.  The writer below puts rows back into the same lines.
 double** read_model_atom_rows( std::string const& path, int& n, bool stopAtTer );
+// The same rows of the whole file (stopAtTer off); beforeTer receives the
+// number of rows before the first "TER" record (n when there is none).
+double** read_model_atom_rows( std::string const& path, int& n, int& beforeTer );
 
 // Least-squares superposition of oldCA onto newCA (nCA rows each) applied to
 // the nAtoms rows of atoms.  Returns a new nAtoms x 3 array (free with
@@ -28,8 +31,9 @@ double** rotate_allatom( double** atoms, double** oldCA, double** newCA, int nCA
 // the coordinates of row k of xyz, for k < nRows, in columns 31-54 ("%8.3f"
 // each); columns 1-30 and 55 to the end of the line are kept.  A model atom
 // line too short to hold the z field takes its row but is copied unchanged.
-// Atom lines beyond the rows are copied unchanged (with a warning).  The file is written to a temporary name beside outPath
-// and renamed into place, so a failed write never leaves a truncated model.
+// Atom lines beyond the rows are copied unchanged (with a warning).  The
+// file is written to a temporary name beside outPath and renamed into
+// place, so a failed write never leaves a truncated model.
 // Returns false, with a message, when the input cannot be read, when outPath
 // names the input file itself, or when the output cannot be written.
 bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows );

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -110,6 +111,80 @@ TEST_F( FitDriver, ResiduesWithoutCaAreLeftOutNotMisread )
 		std::pow( std::atof( nline.substr( 38, 8 ).c_str() ) - truthN[0].p[1], 2 ) +
 		std::pow( std::atof( nline.substr( 46, 8 ).c_str() ) - truthN[0].p[2], 2 ) );
 	EXPECT_LT( d, 1.5 );
+}
+
+// Every ATOM record's coordinates, in file order.
+std::vector<std::vector<double> > atom_rows( std::string const& path )
+{
+	std::vector<std::vector<double> > out;
+	std::ifstream in( path.c_str() );
+	std::string line;
+	while ( std::getline( in, line ) )
+		if ( line.compare( 0, 4, "ATOM" ) == 0 )
+			out.push_back( { std::atof( line.substr( 30, 8 ).c_str() ), std::atof( line.substr( 38, 8 ).c_str() ),
+				std::atof( line.substr( 46, 8 ).c_str() ) } );
+	return out;
+}
+
+double distance( std::vector<double> const& a, std::vector<double> const& b )
+{
+	return std::sqrt( std::pow( a[0] - b[0], 2 ) + std::pow( a[1] - b[1], 2 ) + std::pow( a[2] - b[2], 2 ) );
+}
+
+TEST_F( FitDriver, AtomsAfterAnInnerTerMoveRigidlyWithTheFittedPart )
+{
+	// Truth: the synthetic chain, then TER, then a second segment (its first
+	// ten residues 25 A along x) and a HETATM; the map holds the first part
+	// only.  The whole file is moved by one rigid motion.  Only the part
+	// before the TER is fitted, but every ATOM line must come back by the
+	// same transform.
+	std::vector<synth::Atom> all = truth_;
+	size_t const n1 = truth_.size();
+	for ( synth::Atom a : truth_ ) {
+		if ( a.res > 10 ) continue;
+		a.res += 200;
+		a.p[0] += 25.0;
+		all.push_back( a );
+	}
+	double const t[3] = { -9.0, 4.0, 7.5 };
+	std::vector<synth::Atom> const mv = synth::moved( all, 2.4, 1.9, 0.7, t );
+	std::string text = synth::pdb_text( std::vector<synth::Atom>( mv.begin(), mv.begin() + n1 ) );
+	text = text.substr( 0, text.size() - 4 ); // drop the END: the file goes on
+	std::string const het = "HETATM 9999  O   HOH A 900      1.000   2.000   3.000  1.00 20.00           O";
+	text += het + "\n" + synth::pdb_text( std::vector<synth::Atom>( mv.begin() + n1, mv.end() ) );
+	{
+		std::ofstream f( dir_.file( "segments.pdb" ).c_str() );
+		f << text;
+	}
+	std::string out;
+	ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "segments.pdb" ), 1, &out, false ), FIT_OK ) << out;
+	EXPECT_NE( out.find( "before the first TER record" ), std::string::npos ) << out;
+	EXPECT_EQ( out.find( "Warning!" ), std::string::npos ) << out;
+
+	std::vector<std::vector<double> > const in = atom_rows( dir_.file( "segments.pdb" ) );
+	std::vector<std::vector<double> > const fit1 = atom_rows( dir_.file( "segments_1.pdb" ) );
+	ASSERT_EQ( in.size(), all.size() );
+	ASSERT_EQ( fit1.size(), all.size() );
+	// Back at the true place, the second segment as well.
+	double worst = 0.0;
+	for ( size_t i = 0; i < all.size(); ++i )
+		worst = std::max( worst, distance( fit1[i], { all[i].p[0], all[i].p[1], all[i].p[2] } ) );
+	EXPECT_LT( worst, 1.5 );
+	// One rigid motion: distances within and across the segments kept (up
+	// to the three decimals of the file).
+	for ( size_t i = 0; i < all.size(); i += 7 )
+		for ( size_t j = n1; j < all.size(); j += 3 )
+			EXPECT_NEAR( distance( fit1[i], fit1[j] ), distance( in[i], in[j] ), 0.005 ) << i << " " << j;
+	// Other records unchanged.
+	std::ifstream f( dir_.file( "segments_1.pdb" ).c_str() );
+	std::string line;
+	int hets = 0, ters = 0;
+	while ( std::getline( f, line ) ) {
+		hets += line == het;
+		ters += line == "TER";
+	}
+	EXPECT_EQ( hets, 1 );
+	EXPECT_EQ( ters, 2 );
 }
 
 TEST_F( FitDriver, UnusableInputsWriteNoFiles )

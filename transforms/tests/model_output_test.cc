@@ -150,6 +150,33 @@ TEST( ModelAtomRows, ReadBackWhatTheWriterWrote )
 	release2DArr( n, rows );
 	EXPECT_EQ( read_model_atom_rows( golden( "absent.pdb" ), n, true ), nullptr );
 	EXPECT_EQ( n, 0 );
+	// The whole file with the count of rows before the first "TER".
+	int before = -1;
+	rows = read_model_atom_rows( golden( "model_in.pdb" ), n, before );
+	EXPECT_EQ( n, 7 );
+	EXPECT_EQ( before, 6 );
+	release2DArr( n, rows );
+	rows = read_model_atom_rows( golden( "model_expected.pdb" ), n, before );
+	EXPECT_EQ( before, 6 );
+	release2DArr( n, rows );
+	EXPECT_EQ( read_model_atom_rows( golden( "absent.pdb" ), n, before ), nullptr );
+	EXPECT_EQ( before, 0 );
+}
+
+TEST( ModelAtomRows, FileWithoutTerCountsEveryRowBeforeIt )
+{
+	quilt_test::ScratchDir dir( "atomrows" );
+	{
+		std::ofstream f( dir.file( "a.pdb" ).c_str() );
+		f << "ATOM      1  CA  ALA A   1       1.000   2.000   3.000  1.00  0.00\n"
+		  << "ATOM      2  CA  ALA A   2       4.000   5.000   6.000  1.00  0.00\nEND\n";
+	}
+	int n = 0, before = 0;
+	double** rows = read_model_atom_rows( dir.file( "a.pdb" ), n, before );
+	EXPECT_EQ( n, 2 );
+	EXPECT_EQ( before, 2 );
+	EXPECT_DOUBLE_EQ( rows[1][2], 6.0 );
+	release2DArr( n, rows );
 }
 
 // ---------------------------------------------------------------- rotate_allatom
