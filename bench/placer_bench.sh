@@ -7,7 +7,7 @@
 #      the correlation is compared with the deposited protomer's)
 # Every chain is moved by a random rigid-body motion first (/work/shared/tools/make_case.py).
 # Needs the shared data (../shared/data), /usr/bin/python3 with numpy and /usr/bin/time.
-#   usage: bash bench/placer_bench.sh [seed]
+#   usage: bash bench/placer_bench.sh [seed]     (QUILT_BUILD=<build dir>, default build)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
@@ -23,7 +23,11 @@ if [ ! -x /usr/bin/time ]; then
     echo "placer_bench.sh: /usr/bin/time is missing (Debian package 'time')" >&2; exit 1
   fi
 fi
-[ -x build/bin/Placer ] && [ -x build/bin/simulate_map ] || bash scripts/build.sh
+bin="${QUILT_BUILD:-build}/bin"
+if [ -z "${QUILT_BUILD:-}" ]; then
+  [ -x build/bin/Placer ] && [ -x build/bin/simulate_map ] || bash scripts/build.sh
+fi
+[ -x "$bin/Placer" ] && [ -x "$bin/simulate_map" ] || { echo "placer_bench.sh: no Placer/simulate_map in $bin" >&2; exit 1; }
 
 work="$(mktemp -d /tmp/placer_bench_XXXXXX)"
 trap 'rm -rf "$work"' EXIT
@@ -33,15 +37,15 @@ chain_of() { awk -v c="$2" '/^ATOM/ && substr($0,22,1)==c' "$1"; echo TER; }
 
 chain_of "$data/complexes/2dqj/2DQJ.pdb" L > "$work/light.pdb"
 chain_of "$data/single/3MFP.pdb" A > "$work/actin.pdb"
-build/bin/simulate_map "$work/light.pdb" "$work/light_5A.mrc" 5 1.0 12 >/dev/null
-build/bin/simulate_map "$work/actin.pdb" "$work/actin_5A.mrc" 5 1.0 14 >/dev/null
+"$bin/simulate_map" "$work/light.pdb" "$work/light_5A.mrc" 5 1.0 12 >/dev/null
+"$bin/simulate_map" "$work/actin.pdb" "$work/actin_5A.mrc" 5 1.0 14 >/dev/null
 
 results=()
 run_case() {  # name map resolution model [placer options...]
   local name="$1" map="$2" res="$3" model="$4"; shift 4
   local dir="$work/$name"
   $py "$tools/make_case.py" "$dir" "$map" "$res" "$seed" "$model" >/dev/null
-  /usr/bin/time -v -o "$dir/time.txt" build/bin/Placer "$dir/map.mrc" "$dir/chain1.pdb" "$res" -sl 0 "$@" > "$dir/log.txt"
+  /usr/bin/time -v -o "$dir/time.txt" "$bin/Placer" "$dir/map.mrc" "$dir/chain1.pdb" "$res" -sl 0 "$@" > "$dir/log.txt"
   local wall mem rmsd rscc dims
   wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; printf "%.2f", s }' "$dir/time.txt")
   mem=$(awk -F': ' '/Maximum resident set size/ { printf "%.0f", $2 / 1024 }' "$dir/time.txt")

@@ -157,14 +157,17 @@ public:
 	double getFastDensScore_6D( Model const& model, AtomNames const& names, double* x, double* centre,
 		std::string selection );
 	// d(score)/dx[0..5] of getFastDensScore_6D.  Note: grad before centre.
-	// Right after a score at the same pose (same x, centre and coordinates)
-	// the gradient computed with that score is returned without a new pass.
+	// Right after getFastDensScoreAndGrad_6D at the same pose (same x, centre
+	// and coordinates) the gradient computed there is returned without a new
+	// pass; getFastDensScore_6D computes no gradient, so a gradient after it
+	// takes a pass of its own.
 	// The selected atoms are prepared once per model (keyed by the storage of
 	// the model and name lists, the residue sizes, the selection and the
 	// cache); coordinates are always read afresh.
 	void dCCdx_fastRes_6D( Model const& model, AtomNames const& names, double* x, double* grad,
 		double* centre, std::string selection );
-	// Score and gradient in one pass (what the two calls above give).
+	// Score and gradient in one pass (what the two calls above give); the
+	// gradient is kept for a following dCCdx_fastRes_6D at the same pose.
 	double getFastDensScoreAndGrad_6D( Model const& model, AtomNames const& names, double* x,
 		double* grad, double* centre, std::string selection );
 

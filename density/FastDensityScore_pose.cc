@@ -17,6 +17,43 @@ using namespace fds_detail;
 
 namespace {
 
+// Value of the bin-summed spline alone: the sums of spline_value_grad taken
+// in the same order, so a score without gradient is bit-identical to one with.
+inline double spline_value( double const* data, SplineTaps const& tx, SplineTaps const& ty, SplineTaps const& tz,
+	long const* binOff, double const* binW, int nBinTaps )
+{
+	double v = 0.0;
+	bool const xRun = tx.off[ 3 ] == tx.off[ 0 ] + 3;
+	for ( int b = 0; b < nBinTaps; ++b ) {
+		double const* blk = data + binOff[ b ];
+		double pv = 0.0;
+		for ( int jz = 0; jz < 4; ++jz ) {
+			double const* pz = blk + tz.off[ jz ];
+			double sv = 0.0;
+			for ( int jy = 0; jy < 4; ++jy ) {
+				double const* p = pz + ty.off[ jy ];
+				double c0, c1, c2, c3;
+				if ( xRun ) {
+					p += tx.off[ 0 ];
+					c0 = p[ 0 ];
+					c1 = p[ 1 ];
+					c2 = p[ 2 ];
+					c3 = p[ 3 ];
+				} else {
+					c0 = p[ tx.off[ 0 ] ];
+					c1 = p[ tx.off[ 1 ] ];
+					c2 = p[ tx.off[ 2 ] ];
+					c3 = p[ tx.off[ 3 ] ];
+				}
+				sv += ty.w[ jy ] * ( tx.w[ 0 ] * c0 + tx.w[ 1 ] * c1 + tx.w[ 2 ] * c2 + tx.w[ 3 ] * c3 );
+			}
+			pv += tz.w[ jz ] * sv;
+		}
+		v += binW[ b ] * pv;
+	}
+	return v;
+}
+
 bool selected( std::string const& name, std::string const& selection )
 {
 	if ( selection == "backbone" ) return name == "N" || name == "CA" || name == "C";
@@ -128,11 +165,15 @@ double FastDensityScore::poseScore( Model const& model, double const* x, double 
 			spline_taps( u - 1.0, ext[ a ], stride[ a ], t[ a ] );
 		}
 		double const w = pose_.weight[ i ];
+		if ( !grad ) {
+			score += w * spline_value( data, t[ 0 ], t[ 1 ], t[ 2 ], &pose_.binOff[ 4 * i ], &pose_.binWeight[ 4 * i ],
+				pose_.nBinTaps[ i ] );
+			continue;
+		}
 		double d[ 3 ];
 		double const v = spline_value_grad( data, t[ 0 ], t[ 1 ], t[ 2 ], &pose_.binOff[ 4 * i ], &pose_.binWeight[ 4 * i ],
-			pose_.nBinTaps[ i ], grad ? d : nullptr );
+			pose_.nBinTaps[ i ], d );
 		score += w * v;
-		if ( !grad ) continue;
 		// Cartesian gradient of the atom term (the wrap has derivative 1).
 		double g[ 3 ];
 		for ( int k = 0; k < 3; ++k ) g[ k ] = w * ( m[ 0 ][ k ] * d[ 0 ] + m[ 1 ][ k ] * d[ 1 ] + m[ 2 ][ k ] * d[ 2 ] );
@@ -157,9 +198,10 @@ double FastDensityScore::getFastDensScore_6D( Model const& model, AtomNames cons
 	}
 	ensureFastCache();
 	preparePoseAtoms( model, names, selection );
-	double const s = poseScore( model, x, centre, pose_.lastGrad );
-	rememberLast( model, x, centre );
-	return s;
+	// Score only: a following gradient request at this pose computes the
+	// gradient then (callers that want both use getFastDensScoreAndGrad_6D).
+	pose_.lastValid = false;
+	return poseScore( model, x, centre, nullptr );
 }
 
 void FastDensityScore::dCCdx_fastRes_6D( Model const& model, AtomNames const& names, double* x, double* grad,

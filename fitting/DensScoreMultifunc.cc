@@ -12,6 +12,15 @@ double DensScoreMultifunc::operator()( double* x ) const
 {
 	double pose[6] = { 0, 0, 0, 0, 0, 0 };
 	for ( int i = 0; i < dimension_ && i < 6; ++i ) pose[i] = x[i];
+	double grad[6];
+	double const s = map_.getFastDensScoreAndGrad_6D( model_, names_, pose, grad, centre_, selection_ );
+	return -weight_ * s;
+}
+
+double DensScoreMultifunc::value_only( double* x ) const
+{
+	double pose[6] = { 0, 0, 0, 0, 0, 0 };
+	for ( int i = 0; i < dimension_ && i < 6; ++i ) pose[i] = x[i];
 	double const s = map_.getFastDensScore_6D( model_, names_, pose, centre_, selection_ );
 	return -weight_ * s;
 }

@@ -21,7 +21,11 @@ public:
 		double* centre, bool dumpFlag, std::string selection, double h = 0.001 );
 	~DensScoreMultifunc() override {}
 
+	// Value; the score's gradient at x is computed in the same pass and kept
+	// for a following dfunc at x (what the minimiser asks for).
 	double operator()( double* x ) const override;
+	// The same value without the gradient work (start-pose scoring).
+	double value_only( double* x ) const override;
 	void dfunc( double* x, double* g ) const override;
 	// Central-difference check of the gradient around x (standard error),
 	// only with the dump flag set.

@@ -20,6 +20,10 @@ class Multifunc : public ReferenceCount1 {
 public:
 	virtual ~Multifunc() {}
 	virtual double operator()( double* x ) const = 0;
+	// The value alone, for callers that will ask for no gradient at x (the
+	// same number as operator(); objectives that prepare the gradient along
+	// with the value can skip that work here).
+	virtual double value_only( double* x ) const { return ( *this )( x ); }
 	// Writes the gradient at x into g.
 	virtual void dfunc( double* x, double* g ) const = 0;
 	virtual bool abort_min( double* ) const { return false; }

@@ -130,7 +130,7 @@ void Placer::select_start_vector( Multifunc const& f )
 				x[3] = eulers_[e][0];
 				x[4] = eulers_[e][1];
 				x[5] = eulers_[e][2];
-				double const v = f( x );
+				double const v = f.value_only( x );
 				if ( v < bestScore ) {
 					bestScore = v;
 					std::copy( x, x + 6, best );
@@ -144,7 +144,7 @@ void Placer::select_start_vector( Multifunc const& f )
 			double const pi = 3.14159265358979323846;
 			double y[6] = { p[0], p[1], p[2], pi * r1, pi / 2 * r2, pi * r3 };
 			std::copy( y, y + 6, best );
-			scores[i] = f( y );
+			scores[i] = f.value_only( y );
 		}
 	}
 
