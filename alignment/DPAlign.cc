@@ -187,40 +187,215 @@ void NWDP_TM( int len1, int len2, double gap_open, int* j2i )
 
 namespace {
 
-typedef double v4d __attribute__( ( vector_size( 32 ) ) );
+// AVX2 with FMA: the match score of the coordinate forms uses fused
+// multiply-adds, so the vector forms need both.
+bool const have_avx2_fma = ( __builtin_cpu_init(), __builtin_cpu_supports( "avx2" ) && __builtin_cpu_supports( "fma" ) );
 
-// Match scores 1/(1 + d^2/d02) of the point p against n points given by
-// coordinate; four at a time (the arithmetic of each lane is that of the
-// scalar formula, so the values are the same).  Built for AVX2 and for the
-// baseline; the loader picks the one the processor runs.
-__attribute__( ( target_clones( "avx2", "default" ) ) )
-void tm_row_scores( double const* __restrict yx, double const* __restrict yy, double const* __restrict yz,
-	int n, double px, double py, double pz, double d02, double* __restrict out )
+// Match scores of four points against p (x, y, z broadcast): the lanes do
+// exactly what tm_cell_score does (same operations, same order).
+__attribute__( ( target( "avx2,fma" ) ) ) inline __m256d score4( __m256d px, __m256d py, __m256d pz, __m256d yx,
+	__m256d yy, __m256d yz, __m256d inv_d02, __m256d one )
 {
-	v4d const vx = { px, px, px, px };
-	v4d const vy = { py, py, py, py };
-	v4d const vz = { pz, pz, pz, pz };
-	v4d const vd = { d02, d02, d02, d02 };
-	v4d const one = { 1.0, 1.0, 1.0, 1.0 };
+	__m256d const a = _mm256_sub_pd( px, yx );
+	__m256d const b = _mm256_sub_pd( py, yy );
+	__m256d const c = _mm256_sub_pd( pz, yz );
+	__m256d const dd = _mm256_fmadd_pd( a, a, _mm256_fmadd_pd( b, b, _mm256_mul_pd( c, c ) ) );
+	return _mm256_div_pd( one, _mm256_fmadd_pd( dd, inv_d02, one ) );
+}
+
+// Match scores of the point p against n points given by coordinate.
+__attribute__( ( target( "avx2,fma" ) ) )
+void tm_row_scores_avx2( double const* yx, double const* yy, double const* yz, int n, double const* p,
+	double inv_d02, double* out )
+{
+	__m256d const px = _mm256_set1_pd( p[ 0 ] ), py = _mm256_set1_pd( p[ 1 ] ), pz = _mm256_set1_pd( p[ 2 ] );
+	__m256d const vr = _mm256_set1_pd( inv_d02 ), one = _mm256_set1_pd( 1.0 );
 	int j = 0;
 	for ( ; j + 4 <= n; j += 4 ) {
-		v4d a, b, c;
-		__builtin_memcpy( &a, yx + j, sizeof a );
-		__builtin_memcpy( &b, yy + j, sizeof b );
-		__builtin_memcpy( &c, yz + j, sizeof c );
-		a = vx - a;
-		b = vy - b;
-		c = vz - c;
-		v4d const dd = a * a + b * b + c * c;
-		v4d const r = one / ( one + dd / vd );
-		__builtin_memcpy( out + j, &r, sizeof r );
+		_mm256_storeu_pd( out + j, score4( px, py, pz, _mm256_loadu_pd( yx + j ), _mm256_loadu_pd( yy + j ),
+			_mm256_loadu_pd( yz + j ), vr, one ) );
 	}
 	for ( ; j < n; ++j ) {
-		double const a = px - yx[ j ];
-		double const b = py - yy[ j ];
-		double const c = pz - yz[ j ];
-		double const dd = a * a + b * b + c * c;
-		out[ j ] = 1.0 / ( 1.0 + dd / d02 );
+		double const q[ 3 ] = { yx[ j ], yy[ j ], yz[ j ] };
+		out[ j ] = tm_cell_score( p, q, inv_d02 );
+	}
+}
+
+void tm_row_scores( double const* yx, double const* yy, double const* yz, int n, double const* p, double inv_d02,
+	double* out )
+{
+	if ( have_avx2_fma ) {
+		tm_row_scores_avx2( yx, yy, yz, n, p, inv_d02, out );
+		return;
+	}
+	for ( int j = 0; j < n; ++j ) {
+		double const q[ 3 ] = { yx[ j ], yy[ j ], yz[ j ] };
+		out[ j ] = tm_cell_score( p, q, inv_d02 );
+	}
+}
+
+// Gap-free alignment under a superposition, by segments.  Without a gap
+// penalty a row is val[i][j] = max(val[i][0], max over k <= j of
+// max(val[i-1][k-1] + s[k], val[i-1][k])): a running maximum.  The S = len2/4
+// (rounded up) columns of a row are cut into four segments of S, one per
+// vector lane (stored interleaved: column l*S + t + 1 at 4t + l), and each
+// lane keeps the running maximum of its own segment only (R).  The true value
+// is max(R, C[l]), C[l] being the true value at the end of the segment
+// before (C[0] = val[i][0] = 0), known once the row is done; the next row
+// applies it as it reads.  Maxima select values, so every value equals that
+// of the cell-by-cell recurrence.  The trace-back recomputes its few
+// decisions from the values and scores.  Padding cells (beyond len2) lie
+// right of every real cell and never reach one.
+std::vector< double > seg_store;   // rows 0 .. len1 of R, 4S each
+std::vector< double > seg_carry;   // C, four per row
+std::vector< double > seg_y;       // y by coordinate, interleaved like a row
+std::vector< double > seg_x;       // x moved by (t, u), three per row
+
+inline int seg_pos( int j, int S )  // position of column j >= 1
+{
+	int const k = j - 1;
+	return 4 * ( k % S ) + k / S;
+}
+
+// One row of R from the row before (R and C) in the plain form.
+void seg_row_plain( double const* ys, int S, double const* p, double inv_d02, double const* rp, double const* cp,
+	double* rc )
+{
+	for ( int l = 0; l < 4; ++l ) {
+		// Value left of the segment's first column, in the row before.
+		double left = 0.0;
+		if ( l > 0 ) {
+			double const r = rp[ 4 * ( S - 1 ) + l - 1 ];
+			left = ( r >= cp[ l - 1 ] ) ? r : cp[ l - 1 ];
+		}
+		double run = -HUGE_VAL;
+		for ( int t = 0; t < S; ++t ) {
+			int const q = 4 * t + l;
+			double const yq[ 3 ] = { ys[ 4 * t + l ], ys[ 4 * S + 4 * t + l ], ys[ 8 * S + 4 * t + l ] };
+			double const up = ( rp[ q ] >= cp[ l ] ) ? rp[ q ] : cp[ l ];
+			double const e = left + tm_cell_score( p, yq, inv_d02 );
+			double const m = ( e > up ) ? e : up;  // a NaN score loses
+			run = ( m > run ) ? m : run;
+			rc[ q ] = run;
+			left = up;
+		}
+	}
+}
+
+__attribute__( ( target( "avx2,fma" ) ) )
+void seg_row_avx2( double const* ys, int S, double const* p, double inv_d02, double const* rp, double const* cp,
+	double* rc )
+{
+	__m256d const px = _mm256_set1_pd( p[ 0 ] ), py = _mm256_set1_pd( p[ 1 ] ), pz = _mm256_set1_pd( p[ 2 ] );
+	__m256d const vr = _mm256_set1_pd( inv_d02 ), one = _mm256_set1_pd( 1.0 );
+	__m256d const c = _mm256_loadu_pd( cp );
+	double const* yx = ys;
+	double const* yy = ys + 4 * S;
+	double const* yz = ys + 8 * S;
+	// Values left of each segment's first column: 0, then the true values at
+	// the ends of segments 0 .. 2 of the row before.
+	__m256d const end = _mm256_max_pd( _mm256_load_pd( rp + 4 * ( S - 1 ) ), c );
+	__m256d left = _mm256_blend_pd( _mm256_permute4x64_pd( end, 0x90 ), _mm256_setzero_pd(), 0x1 );
+	__m256d run = _mm256_set1_pd( -HUGE_VAL );
+	for ( int t = 0; t < S; ++t ) {
+		int const q = 4 * t;
+		__m256d const s = score4( px, py, pz, _mm256_load_pd( yx + q ), _mm256_load_pd( yy + q ),
+			_mm256_load_pd( yz + q ), vr, one );
+		__m256d const up = _mm256_max_pd( _mm256_load_pd( rp + q ), c );
+		__m256d const e = _mm256_add_pd( left, s );
+		// max(up, e) returns e when e > up, else up (so also when e is NaN).
+		__m256d const m = _mm256_max_pd( e, up );
+		run = _mm256_max_pd( m, run );
+		_mm256_store_pd( rc + q, run );
+		left = up;
+	}
+}
+
+// C of a finished row: C[0] = 0, C[l] = max(R at the end of segment l-1, C[l-1]).
+void seg_carries( double const* rc, int S, double* cc )
+{
+	cc[ 0 ] = 0.0;
+	for ( int l = 1; l < 4; ++l ) {
+		double const r = rc[ 4 * ( S - 1 ) + l - 1 ];
+		cc[ l ] = ( r >= cc[ l - 1 ] ) ? r : cc[ l - 1 ];
+	}
+}
+
+double* aligned32( double* p )
+{
+	while ( ( reinterpret_cast< std::uintptr_t >( p ) & 31 ) != 0 ) ++p;
+	return p;
+}
+
+void nwdp_nogap_coords( double** x, double** y, int len1, int len2, double t_in[3], double u_in[3][3],
+	double inv_d02, int* j2i, double** val_rows )
+{
+	for ( int j = 0; j <= len2; ++j ) j2i[ j ] = -1;
+	if ( len1 < 1 || len2 < 1 ) {
+		if ( val_rows ) {
+			for ( int i = 0; i <= len1; ++i )
+				for ( int j = 0; j <= len2; ++j ) val_rows[ i ][ j ] = 0.0;
+		}
+		return;
+	}
+	int const S = ( len2 + 3 ) / 4;
+	std::size_t const row = 4 * static_cast< std::size_t >( S );
+	std::size_t const cells = static_cast< std::size_t >( len1 + 1 ) * row;
+	if ( seg_store.size() < cells + 4 ) seg_store.resize( cells + 4 );
+	if ( seg_carry.size() < 4 * static_cast< std::size_t >( len1 + 1 ) ) seg_carry.resize( 4 * ( len1 + 1 ) );
+	if ( seg_y.size() < 3 * row + 4 ) seg_y.resize( 3 * row + 4 );
+	if ( seg_x.size() < 3 * static_cast< std::size_t >( len1 ) ) seg_x.resize( 3 * len1 );
+
+	double* ys = aligned32( seg_y.data() );
+	for ( int l = 0; l < 4; ++l ) {
+		for ( int t = 0; t < S; ++t ) {
+			int const k = l * S + t;
+			for ( int c = 0; c < 3; ++c ) ys[ c * row + 4 * t + l ] = ( k < len2 ) ? y[ k ][ c ] : 0.0;
+		}
+	}
+	double* R = aligned32( seg_store.data() );
+	double* C = seg_carry.data();
+	double* xs = seg_x.data();
+	for ( std::size_t q = 0; q < row; ++q ) R[ q ] = 0.0;
+	for ( int l = 0; l < 4; ++l ) C[ l ] = 0.0;
+	bool const vec = have_avx2_fma && vector_rows;
+	for ( int i = 1; i <= len1; ++i ) {
+		double* p = xs + 3 * ( i - 1 );
+		transform( t_in, u_in, x[ i - 1 ], p );
+		double const* rp = R + ( i - 1 ) * row;
+		double* rc = R + i * row;
+		if ( vec ) seg_row_avx2( ys, S, p, inv_d02, rp, C + 4 * ( i - 1 ), rc );
+		else seg_row_plain( ys, S, p, inv_d02, rp, C + 4 * ( i - 1 ), rc );
+		seg_carries( rc, S, C + 4 * i );
+	}
+
+	// True value of cell (i, j).
+	auto value = [&]( int i, int j ) -> double {
+		if ( i == 0 || j == 0 ) return 0.0;
+		double const r = R[ i * row + seg_pos( j, S ) ];
+		double const c = C[ 4 * i + ( j - 1 ) / S ];
+		return ( r >= c ) ? r : c;
+	};
+	if ( val_rows ) {
+		for ( int i = 0; i <= len1; ++i )
+			for ( int j = 0; j <= len2; ++j ) val_rows[ i ][ j ] = value( i, j );
+	}
+
+	int i = len1, j = len2;
+	while ( i > 0 && j > 0 ) {
+		double const yq[ 3 ] = { y[ j - 1 ][ 0 ], y[ j - 1 ][ 1 ], y[ j - 1 ][ 2 ] };
+		double const d = value( i - 1, j - 1 ) + tm_cell_score( xs + 3 * ( i - 1 ), yq, inv_d02 );
+		double const h = value( i - 1, j );
+		double const v = value( i, j - 1 );
+		if ( d >= h && d >= v ) {
+			j2i[ j - 1 ] = i - 1;
+			--i;
+			--j;
+		} else if ( v >= h ) {
+			--j;  // a tie moves along y
+		} else {
+			--i;
+		}
 	}
 }
 
@@ -229,6 +404,11 @@ void tm_row_scores( double const* __restrict yx, double const* __restrict yy, do
 void NWDP_TM( double** x, double** y, int len1, int len2, double t_in[3], double u_in[3][3],
 	double d02, double gap_open, int* j2i )
 {
+	double const inv_d02 = 1.0 / d02;
+	if ( gap_open == 0.0 ) {
+		nwdp_nogap_coords( x, y, len1, len2, t_in, u_in, inv_d02, j2i, nullptr );
+		return;
+	}
 	double* s = row_buffer( len2 );
 	if ( static_cast< int >( y_soa.size() ) < 3 * len2 ) y_soa.resize( 3 * len2 );
 	double* yx = y_soa.data();
@@ -242,9 +422,15 @@ void NWDP_TM( double** x, double** y, int len1, int len2, double t_in[3], double
 	nw_align( len1, len2, gap_open, j2i, [&]( int i ) -> double const* {
 		double xx[ 3 ];
 		transform( t_in, u_in, x[ i - 1 ], xx );
-		tm_row_scores( yx, yy, yz, len2, xx[ 0 ], xx[ 1 ], xx[ 2 ], d02, s + 1 );
+		tm_row_scores( yx, yy, yz, len2, xx, inv_d02, s + 1 );
 		return s;
 	} );
+}
+
+void NWDP_TM_nogap_rows( double** x, double** y, int len1, int len2, double t_in[3], double u_in[3][3],
+	double d02, int* j2i, double** val_rows )
+{
+	nwdp_nogap_coords( x, y, len1, len2, t_in, u_in, 1.0 / d02, j2i, val_rows );
 }
 
 void NWDP_TM( int* secx_in, int* secy_in, int len1, int len2, double gap_open, int* j2i )

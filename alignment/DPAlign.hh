@@ -9,9 +9,29 @@
 
 // Match score of (i, j) from the working-set table score[i][j] (1-based).
 void NWDP_TM( int len1, int len2, double gap_open, int* j2i );
-// Match score 1/(1 + d^2/d02), d the distance of y[j-1] and x[i-1] moved by (t, u).
+#include <cmath>
+
+// Match score 1/(1 + d^2/d02) of the points p and q given r = 1/d02, in the
+// rounding every coordinate form uses: d^2 and 1 + d^2 r by fused
+// multiply-adds, one division.
+inline double tm_cell_score( double const* p, double const* q, double inv_d02 )
+{
+	double const a = p[ 0 ] - q[ 0 ];
+	double const b = p[ 1 ] - q[ 1 ];
+	double const c = p[ 2 ] - q[ 2 ];
+	double const dd = std::fma( a, a, std::fma( b, b, c * c ) );
+	return 1.0 / std::fma( dd, inv_d02, 1.0 );
+}
+
+// Match score tm_cell_score(x[i-1] moved by (t, u), y[j-1], 1/d02).  Without
+// a gap penalty the tables val and path are not used (the rows are kept in
+// a private table and the trace-back recomputes its decisions).
 void NWDP_TM( double** x, double** y, int len1, int len2, double t[3], double u[3][3], double d02,
 	double gap_open, int* j2i );
+// The gap-free form above; when val_rows is not null it receives every row
+// of values (rows 0 .. len1, columns 0 .. len2), for checking.
+void NWDP_TM_nogap_rows( double** x, double** y, int len1, int len2, double t[3], double u[3][3], double d02,
+	int* j2i, double** val_rows );
 // Match score 1 when the secondary-structure codes agree, else 0.
 void NWDP_TM( int* secx, int* secy, int len1, int len2, double gap_open, int* j2i );
 

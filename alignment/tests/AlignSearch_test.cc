@@ -363,7 +363,7 @@ TEST( NWDP, RowWiseRecurrenceMatchesThePlainOne )
 
 TEST( NWDP, CoordinateFormMatchesItsScoreMatrix )
 {
-	// The coordinate form scores 1/(1 + d^2/d02) under (t, u); filling the
+	// The coordinate form scores tm_cell_score under (t, u); filling the
 	// score table with the same values must give the same alignment.
 	Trace const x = make_trace( 37, 31 ), y = make_trace( 29, 32 );
 	WorkingSet ws( 37, 29 );
@@ -379,7 +379,7 @@ TEST( NWDP, CoordinateFormMatchesItsScoreMatrix )
 		for ( int i = 0; i < 37; ++i ) {
 			double xx[ 3 ];
 			transform( tt, uu, rx.xyz()[ i ], xx );
-			for ( int j = 0; j < 29; ++j ) score[ i + 1 ][ j + 1 ] = 1.0 / ( 1.0 + dist( xx, ry.xyz()[ j ] ) / d02 );
+			for ( int j = 0; j < 29; ++j ) score[ i + 1 ][ j + 1 ] = tm_cell_score( xx, ry.xyz()[ j ], 1.0 / d02 );
 		}
 		NWDP_TM( 37, 29, gap, b.data() );
 		EXPECT_EQ( a, b );

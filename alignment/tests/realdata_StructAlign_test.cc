@@ -139,3 +139,23 @@ TEST( RealChains, UnrelatedProteinsScoreLow )
 	EXPECT_LT( templatescore( ake, actin ), 0.6 );
 	EXPECT_LT( templatescore( lyso, ake ), 0.5 );
 }
+
+TEST( RealChains, AntibodyDomainScoresMatchTheRecordedOnes )
+{
+	// Recorded with the division-based match score and full tables; faster
+	// arithmetic must agree to rounding.
+	QUILT_REQUIRE_SHARED_DATA();
+	Chain const h = read_chain( "complexes/2dqj/2dqj_H.pdb" );
+	Chain const l = read_chain( "complexes/2dqj/2dqj_L.pdb" );
+	Chain const ake = read_chain( "single/1akeA.pdb" );
+	StructAlignResult r = align( h, l );
+	EXPECT_NEAR( r.tm_x, 0.77796836960492732, 1e-9 );
+	EXPECT_NEAR( r.tm_y, 0.8223345062122277, 1e-9 );
+	EXPECT_EQ( r.n_ali8, 104 );
+	release_StructAlignResult( r );
+	r = align( ake, h );
+	EXPECT_NEAR( r.tm_x, 0.18950653012598268, 1e-9 );
+	EXPECT_NEAR( r.tm_y, 0.2914966062086437, 1e-9 );
+	EXPECT_EQ( r.n_ali8, 61 );
+	release_StructAlignResult( r );
+}
