@@ -12,23 +12,11 @@
 #include <sstream>
 
 using dmap_test::CraftMrc;
+using dmap_test::Grid;
+using dmap_test::read_vol;
 using dmap_test::stdout_to_stderr;
 
 namespace {
-
-struct Grid {
-	double width = 0, ox = 0, oy = 0, oz = 0;
-	unsigned ex = 0, ey = 0, ez = 0;
-	double* phi = nullptr;
-	~Grid() { std::free( phi ); }
-	size_t n() const { return static_cast<size_t>( ex ) * ey * ez; }
-};
-
-void read_vol( std::string const& f, Grid& g )
-{
-	DensityScore ds;
-	ds.read_vol( f.c_str(), &g.width, &g.ox, &g.oy, &g.oz, &g.ex, &g.ey, &g.ez, &g.phi );
-}
 
 struct Raw {
 	int orth = 1, cubic = 1, mode = 7;

@@ -11,24 +11,11 @@
 #include <limits>
 #include <unistd.h>
 
+using dmap_test::Grid;
+using dmap_test::read_vol;
 using dmap_test::stdout_to_stderr;
 
 namespace {
-
-struct Grid {
-	double width = 0, ox = 0, oy = 0, oz = 0;
-	unsigned ex = 0, ey = 0, ez = 0;
-	double* phi = nullptr;
-	~Grid() { std::free( phi ); }
-	size_t n() const { return static_cast<size_t>( ex ) * ey * ez; }
-	double at( unsigned x, unsigned y, unsigned z ) const { return phi[x + ex * ( y + ey * static_cast<size_t>( z ) )]; }
-};
-
-void read_vol( std::string const& f, Grid& g )
-{
-	DensityScore ds;
-	ds.read_vol( f.c_str(), &g.width, &g.ox, &g.oy, &g.oz, &g.ex, &g.ey, &g.ez, &g.phi );
-}
 
 void write_grid( std::string const& f, std::vector<double> const& v, unsigned ex, unsigned ey, unsigned ez,
 	double w, double ox, double oy, double oz )

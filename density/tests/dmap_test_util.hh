@@ -1,8 +1,11 @@
 // Helpers for the DensityScore tests: a hand-rolled MRC writer that can
 // produce any header (byte order, mode, axis order, symmetry bytes,
-// truncation), small map builders and output capture.
+// truncation), the plain grid a map file reads into, small map builders and
+// output capture.
 #ifndef QUILT_DENSITY_TESTS_DMAP_TEST_UTIL_HH
 #define QUILT_DENSITY_TESTS_DMAP_TEST_UTIL_HH
+
+#include "density/DensityScore.hh"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +92,61 @@ struct CraftMrc {
 		out.write( reinterpret_cast<char const*>( f.data() ), static_cast<std::streamsize>( f.size() ) );
 	}
 };
+
+// A plain grid as DensityScore::read_vol returns it; the array is released
+// with the object.
+struct Grid {
+	double width = 0, ox = 0, oy = 0, oz = 0;
+	unsigned ex = 0, ey = 0, ez = 0;
+	double* phi = nullptr;
+	Grid() = default;
+	Grid( Grid const& ) = delete;
+	Grid& operator=( Grid const& ) = delete;
+	~Grid() { std::free( phi ); }
+	size_t n() const { return static_cast<size_t>( ex ) * ey * ez; }
+	double at( unsigned x, unsigned y, unsigned z ) const { return phi[x + ex * ( y + ey * static_cast<size_t>( z ) )]; }
+	// Trilinear value at a Cartesian point; false outside the grid.
+	bool sample( double const* p, double& v ) const
+	{
+		double const g[3] = { ( p[0] - ox ) / width, ( p[1] - oy ) / width, ( p[2] - oz ) / width };
+		unsigned const e[3] = { ex, ey, ez };
+		int i0[3];
+		double t[3];
+		for ( int d = 0; d < 3; ++d ) {
+			if ( !( g[d] >= 0 ) || g[d] > e[d] - 1.0 ) return false;
+			i0[d] = static_cast<int>( std::floor( g[d] ) );
+			if ( i0[d] >= static_cast<int>( e[d] ) - 1 ) i0[d] = e[d] - 2;
+			t[d] = g[d] - i0[d];
+		}
+		v = 0;
+		for ( int c = 0; c < 8; ++c ) {
+			int const a = c & 1, b = ( c >> 1 ) & 1, z = ( c >> 2 ) & 1;
+			double const wgt = ( a ? t[0] : 1 - t[0] ) * ( b ? t[1] : 1 - t[1] ) * ( z ? t[2] : 1 - t[2] );
+			v += wgt * phi[( i0[0] + a ) + ex * ( ( i0[1] + b ) + static_cast<size_t>( ey ) * ( i0[2] + z ) )];
+		}
+		return true;
+	}
+	// Value of the voxel nearest to a point; false outside the grid.
+	bool nearest( double const* p, double& v ) const
+	{
+		long i[3];
+		unsigned const e[3] = { ex, ey, ez };
+		double const o[3] = { ox, oy, oz };
+		for ( int d = 0; d < 3; ++d ) {
+			i[d] = std::lround( ( p[d] - o[d] ) / width );
+			if ( i[d] < 0 || i[d] >= static_cast<long>( e[d] ) ) return false;
+		}
+		v = phi[i[0] + ex * ( i[1] + static_cast<size_t>( ey ) * i[2] )];
+		return true;
+	}
+};
+
+// Reads a map file (MRC or Situs) onto a plain grid.
+inline void read_vol( std::string const& f, Grid& g )
+{
+	DensityScore ds;
+	ds.read_vol( f.c_str(), &g.width, &g.ox, &g.oy, &g.oz, &g.ex, &g.ey, &g.ez, &g.phi );
+}
 
 // Values 0, 1, 2, ... in file order.
 inline std::vector<double> ramp( size_t n, double scale = 1.0, double shift = 0.0 )

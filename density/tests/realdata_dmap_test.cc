@@ -18,53 +18,12 @@
 
 namespace {
 
-struct Grid {
-	double width = 0, ox = 0, oy = 0, oz = 0;
-	unsigned ex = 0, ey = 0, ez = 0;
-	double* phi = nullptr;
-	~Grid() { std::free( phi ); }
-	size_t n() const { return static_cast<size_t>( ex ) * ey * ez; }
-	// Trilinear value at a Cartesian point; false outside the grid.
-	bool sample( double const* p, double& v ) const
-	{
-		double const g[3] = { ( p[0] - ox ) / width, ( p[1] - oy ) / width, ( p[2] - oz ) / width };
-		unsigned const e[3] = { ex, ey, ez };
-		int i0[3];
-		double t[3];
-		for ( int d = 0; d < 3; ++d ) {
-			if ( !( g[d] >= 0 ) || g[d] > e[d] - 1.0 ) return false;
-			i0[d] = static_cast<int>( std::floor( g[d] ) );
-			if ( i0[d] >= static_cast<int>( e[d] ) - 1 ) i0[d] = e[d] - 2;
-			t[d] = g[d] - i0[d];
-		}
-		v = 0;
-		for ( int c = 0; c < 8; ++c ) {
-			int const a = c & 1, b = ( c >> 1 ) & 1, z = ( c >> 2 ) & 1;
-			double const wgt = ( a ? t[0] : 1 - t[0] ) * ( b ? t[1] : 1 - t[1] ) * ( z ? t[2] : 1 - t[2] );
-			v += wgt * phi[( i0[0] + a ) + ex * ( ( i0[1] + b ) + static_cast<size_t>( ey ) * ( i0[2] + z ) )];
-		}
-		return true;
-	}
-	// Value of the voxel nearest to a point; false outside the grid.
-	bool nearest( double const* p, double& v ) const
-	{
-		long i[3];
-		unsigned const e[3] = { ex, ey, ez };
-		double const o[3] = { ox, oy, oz };
-		for ( int d = 0; d < 3; ++d ) {
-			i[d] = std::lround( ( p[d] - o[d] ) / width );
-			if ( i[d] < 0 || i[d] >= static_cast<long>( e[d] ) ) return false;
-		}
-		v = phi[i[0] + ex * ( i[1] + static_cast<size_t>( ey ) * i[2] )];
-		return true;
-	}
-};
+using dmap_test::Grid;
 
 void load( std::string const& f, Grid& g )
 {
-	DensityScore ds;
 	testing::internal::CaptureStdout();
-	ds.read_vol( f.c_str(), &g.width, &g.ox, &g.oy, &g.oz, &g.ex, &g.ey, &g.ez, &g.phi );
+	dmap_test::read_vol( f, g );
 	testing::internal::GetCapturedStdout();
 }
 
