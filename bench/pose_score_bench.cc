@@ -45,15 +45,7 @@ int main()
 	}
 	// The map: Gaussians splatted around each atom.
 	fast_test::MrcSpec mapDesc = fast_test::cubic_map( n, w, []( int, int, int ) { return 0.0; } );
-	for ( auto const& p : store ) {
-		int const cx = int( p[ 0 ] ), cy = int( p[ 1 ] ), cz = int( p[ 2 ] );
-		for ( int z = cz - 5; z <= cz + 5; ++z )
-			for ( int y = cy - 5; y <= cy + 5; ++y )
-				for ( int x = cx - 5; x <= cx + 5; ++x ) {
-					double const d2 = std::pow( x - p[ 0 ], 2 ) + std::pow( y - p[ 1 ], 2 ) + std::pow( z - p[ 2 ], 2 );
-					mapDesc.data[ ( std::size_t( z ) * n + y ) * n + x ] += float( std::exp( -0.5 * d2 ) );
-				}
-	}
+	fast_test::add_gaussians( mapDesc, n, store, 5, 0.5 );
 	quilt_test::ScratchDir dir( "pose_bench" );
 	fast_test::write_mrc( dir.file( "map.mrc" ), mapDesc );
 	FastDensityScore map;

@@ -17,8 +17,9 @@ double full_sweep( FastDensityScore const& m, double** ca, int n )
 	farray::FArray3D< double > const& d = m.density();
 	int const nx = d.u1(), ny = d.u2(), nz = d.u3();
 	std::vector< double > rho( std::size_t( nx ) * ny * nz, 0.0 ), inv( rho.size(), 1.0 );
-	double const R = m.modelResolution, r = std::max( 0.8 * R + 2.4, R ), k = std::pow( M_PI / r, 2 );
-	double const A = 33.0 * std::pow( k / M_PI, 1.5 ), win = m.maskPadding + m.caMask;
+	double k, A;
+	fast_test::ca_model( m.modelResolution, k, A );
+	double const win = m.maskPadding + m.caMask;
 	for ( int i = 0; i < n; ++i ) {
 		double f[ 3 ], g[ 3 ];
 		m.cartToFrac( ca[ i ], f );
@@ -48,17 +49,7 @@ double full_sweep( FastDensityScore const& m, double** ca, int n )
 			}
 		}
 	}
-	double sw = 0, sc = 0, so = 0, scc = 0, soo = 0, soc = 0;
-	for ( std::size_t l = 0; l < rho.size(); ++l ) {
-		double const wt = 1.0 - inv[ l ], c = rho[ l ], o = d[ l ];
-		sw += wt;
-		sc += wt * c;
-		so += wt * o;
-		scc += wt * c * c;
-		soo += wt * o * o;
-		soc += wt * o * c;
-	}
-	return ( soc - so * sc / sw ) / std::sqrt( ( soo - so * so / sw ) * ( scc - sc * sc / sw ) );
+	return fast_test::masked_correlation( rho, inv, d );
 }
 
 } // namespace
@@ -72,15 +63,7 @@ int main()
 		ca.push_back( { 80 + r * std::cos( t ), 80 + r * std::sin( t ), 80 + 0.25 * ( i - nca / 2 ) } );
 	}
 	fast_test::MrcSpec mapDesc = fast_test::cubic_map( n, 1.0, []( int, int, int ) { return 0.0; } );
-	for ( auto const& p : ca ) {
-		int const cx = int( p[ 0 ] ), cy = int( p[ 1 ] ), cz = int( p[ 2 ] );
-		for ( int z = cz - 6; z <= cz + 6; ++z )
-			for ( int y = cy - 6; y <= cy + 6; ++y )
-				for ( int x = cx - 6; x <= cx + 6; ++x ) {
-					double const d2 = std::pow( x - p[ 0 ], 2 ) + std::pow( y - p[ 1 ], 2 ) + std::pow( z - p[ 2 ], 2 );
-					mapDesc.data[ ( std::size_t( z ) * n + y ) * n + x ] += float( std::exp( -0.2 * d2 ) );
-				}
-	}
+	fast_test::add_gaussians( mapDesc, n, ca, 6, 0.2 );
 	quilt_test::ScratchDir dir( "rscc_bench" );
 	fast_test::write_mrc( dir.file( "map.mrc" ), mapDesc );
 	FastDensityScore map;

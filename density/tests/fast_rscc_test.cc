@@ -10,17 +10,10 @@
 #include <cmath>
 #include <random>
 
+using fast_test::ca_model;
 using fast_test::write_mrc;
 
 namespace {
-
-// Gaussian constants of the CA model density for a model resolution R.
-void ca_model( double R, double& k, double& A )
-{
-	double const r = std::max( 0.8 * R + 2.4, R );
-	k = ( M_PI / r ) * ( M_PI / r );
-	A = 33.0 * std::pow( k / M_PI, 1.5 );
-}
 
 // A helix-like CA trace around a centre.
 std::vector< std::vector< double > > helix( int n, double cx, double cy, double cz )
@@ -106,20 +99,10 @@ double rscc_reference( FastDensityScore const& m, std::vector< std::vector< doub
 				}
 		if ( isNear ) ++near;
 	}
-	double sw = 0, sc = 0, so = 0, scc = 0, soo = 0, soc = 0;
-	for ( std::size_t l = 0; l < rho.size(); ++l ) {
-		double const w = 1.0 - inv[ l ], c = rho[ l ], o = d[ l ];
-		sw += w;
-		sc += w * c;
-		so += w * o;
-		scc += w * c * c;
-		soo += w * o * o;
-		soc += w * o * c;
-	}
-	double const vc = scc - sc * sc / sw, vo = soo - so * so / sw;
-	if ( vc == 0.0 || vo == 0.0 ) return 0.0;
+	double const cc = fast_test::masked_correlation( rho, inv, d );
+	if ( cc == 0.0 ) return 0.0;
 	double const s = radius > 0.0 ? double( near ) / ca.size() : 1.0;
-	return ( soc - so * sc / sw ) / std::sqrt( vo * vc ) * s;
+	return cc * s;
 }
 
 class FastRscc : public testing::Test {

@@ -329,14 +329,7 @@ void check_pose_gradient( FastDensityScore& map, TestModel const& model, std::st
 			norm = std::max( norm, std::fabs( g[ k ] ) );
 		}
 		for ( int k = 0; k < 6; ++k ) {
-			double const h = 1e-5;
-			double xp[ 6 ], xm[ 6 ];
-			std::copy( x, x + 6, xp );
-			std::copy( x, x + 6, xm );
-			xp[ k ] += h;
-			xm[ k ] -= h;
-			double const fd = ( map.getFastDensScore_6D( model.xyz, model.names, xp, centre, selection )
-			                    - map.getFastDensScore_6D( model.xyz, model.names, xm, centre, selection ) ) / ( 2 * h );
+			double const fd = fast_test::pose_score_central_difference( map, model.xyz, model.names, x, centre, selection, k );
 			EXPECT_LE( std::fabs( g[ k ] - fd ), 1e-4 * std::max( std::fabs( fd ), 0.01 * norm ) )
 				<< "pose " << p << " component " << k << " analytic " << g[ k ] << " numeric " << fd;
 		}

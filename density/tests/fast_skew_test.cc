@@ -133,13 +133,7 @@ TEST_F( FastSkew, PoseGradientInASkewedCell )
 		double norm = 0.0;
 		for ( double v : g ) norm = std::max( norm, std::fabs( v ) );
 		for ( int k = 0; k < 6; ++k ) {
-			double xp[ 6 ], xm[ 6 ];
-			std::copy( x, x + 6, xp );
-			std::copy( x, x + 6, xm );
-			xp[ k ] += 1e-5;
-			xm[ k ] -= 1e-5;
-			double const fd = ( map_.getFastDensScore_6D( model, names, xp, centre, "CA" )
-			                    - map_.getFastDensScore_6D( model, names, xm, centre, "CA" ) ) / 2e-5;
+			double const fd = fast_test::pose_score_central_difference( map_, model, names, x, centre, "CA", k );
 			EXPECT_LE( std::fabs( g[ k ] - fd ), 1e-4 * std::max( std::fabs( fd ), 0.01 * norm ) ) << p << " " << k;
 		}
 	}

@@ -1,9 +1,12 @@
-// Test helpers for the loaded-map tests: a small MRC writer with every
-// header word under the test's control, a CA reader for PDB files and
-// simple traces.
+// Test helpers for the loaded-map tests and benchmarks: a small MRC writer
+// with every header word under the test's control, maps of Gaussians, a CA
+// reader for PDB files, simple traces, and reference pieces of the scores.
 #ifndef QUILT_DENSITY_TESTS_FAST_TEST_UTIL_HH
 #define QUILT_DENSITY_TESTS_FAST_TEST_UTIL_HH
 
+#include "density/FastDensityScore.hh"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -93,7 +96,23 @@ inline MrcSpec cubic_map( int n, double w, std::function< double( int, int, int 
 	return s;
 }
 
-// CA coordinates of the first chain of a PDB file (ATOM records up to TER).
+// Adds exp(-k d^2) of every point (grid units, d in voxels) to the voxels
+// within `reach` voxels of it along each axis, on a cubic map of n^3 voxels
+// made by cubic_map; the points must lie at least `reach` voxels inside.
+inline void add_gaussians( MrcSpec& m, int n, std::vector< std::vector< double > > const& points, int reach, double k )
+{
+	for ( auto const& p : points ) {
+		int const cx = int( p[ 0 ] ), cy = int( p[ 1 ] ), cz = int( p[ 2 ] );
+		for ( int z = cz - reach; z <= cz + reach; ++z )
+			for ( int y = cy - reach; y <= cy + reach; ++y )
+				for ( int x = cx - reach; x <= cx + reach; ++x ) {
+					double const d2 = std::pow( x - p[ 0 ], 2 ) + std::pow( y - p[ 1 ], 2 ) + std::pow( z - p[ 2 ], 2 );
+					m.data[ ( std::size_t( z ) * n + y ) * n + x ] += float( std::exp( -k * d2 ) );
+				}
+	}
+}
+
+// CA atoms of the first chain of a PDB file (ATOM records up to TER).
 inline std::vector< std::vector< double > > read_ca( std::string const& path )
 {
 	std::vector< std::vector< double > > ca;
@@ -114,6 +133,51 @@ inline std::vector< double* > rows_of( std::vector< std::vector< double > >& p )
 	std::vector< double* > r;
 	for ( auto& v : p ) r.push_back( v.data() );
 	return r;
+}
+
+// Gaussian constants of the CA model density, A exp(-k d^2), for the model
+// resolution R: effective resolution r = max(0.8 R + 2.4, R), k = (pi / r)^2,
+// A = 33 (k / pi)^1.5.
+inline void ca_model( double R, double& k, double& A )
+{
+	double const r = std::max( 0.8 * R + 2.4, R );
+	k = ( M_PI / r ) * ( M_PI / r );
+	A = 33.0 * std::pow( k / M_PI, 1.5 );
+}
+
+// Pearson correlation of the model density rho against the map values d,
+// voxel l weighted by 1 - inv[l] (inv: product over the atoms of one minus
+// their mask); 0 when either variance is 0.
+inline double masked_correlation( std::vector< double > const& rho, std::vector< double > const& inv,
+	farray::FArray3D< double > const& d )
+{
+	double sw = 0, sc = 0, so = 0, scc = 0, soo = 0, soc = 0;
+	for ( std::size_t l = 0; l < rho.size(); ++l ) {
+		double const w = 1.0 - inv[ l ], c = rho[ l ], o = d[ l ];
+		sw += w;
+		sc += w * c;
+		so += w * o;
+		scc += w * c * c;
+		soo += w * o * o;
+		soc += w * o * c;
+	}
+	double const vc = scc - sc * sc / sw, vo = soo - so * so / sw;
+	if ( vc == 0.0 || vo == 0.0 ) return 0.0;
+	return ( soc - so * sc / sw ) / std::sqrt( vo * vc );
+}
+
+// Central difference (step h) of the 6-D pose score along pose coordinate k.
+inline double pose_score_central_difference( FastDensityScore& m, FastDensityScore::Model const& model,
+	FastDensityScore::AtomNames const& names, double const* x, double* centre, std::string const& selection, int k,
+	double h = 1e-5 )
+{
+	double xp[ 6 ], xm[ 6 ];
+	std::copy( x, x + 6, xp );
+	std::copy( x, x + 6, xm );
+	xp[ k ] += h;
+	xm[ k ] -= h;
+	return ( m.getFastDensScore_6D( model, names, xp, centre, selection )
+	         - m.getFastDensScore_6D( model, names, xm, centre, selection ) ) / ( 2 * h );
 }
 
 } // namespace fast_test
