@@ -250,6 +250,7 @@ std::vector< double > seg_store;   // rows 0 .. len1 of R, 4S each
 std::vector< double > seg_carry;   // C, four per row
 std::vector< double > seg_y;       // y by coordinate, interleaved like a row
 std::vector< double > seg_x;       // x moved by (t, u), three per row
+std::vector< int > seg_col;        // per column: position in a row, segment
 
 inline int seg_pos( int j, int S )  // position of column j >= 1
 {
@@ -369,11 +370,19 @@ void nwdp_nogap_coords( double** x, double** y, int len1, int len2, double t_in[
 		seg_carries( rc, S, C + 4 * i );
 	}
 
-	// True value of cell (i, j).
+	// True value of cell (i, j); the position and segment of every column
+	// are looked up (index 0 unused: column 0 is always 0).
+	if ( seg_col.size() < 2 * static_cast< std::size_t >( len2 + 1 ) ) seg_col.resize( 2 * ( len2 + 1 ) );
+	int* col_pos = seg_col.data();
+	int* col_lane = col_pos + len2 + 1;
+	for ( int j = 1; j <= len2; ++j ) {
+		col_pos[ j ] = seg_pos( j, S );
+		col_lane[ j ] = ( j - 1 ) / S;
+	}
 	auto value = [&]( int i, int j ) -> double {
 		if ( i == 0 || j == 0 ) return 0.0;
-		double const r = R[ i * row + seg_pos( j, S ) ];
-		double const c = C[ 4 * i + ( j - 1 ) / S ];
+		double const r = R[ i * row + col_pos[ j ] ];
+		double const c = C[ 4 * i + col_lane[ j ] ];
 		return ( r >= c ) ? r : c;
 	};
 	if ( val_rows ) {

@@ -27,11 +27,12 @@ double superpose_and_sum( int n_sel, int n_all, double d02 )
 	Kabsch( r1, r2, n_sel, 1, &rms, t, u );
 	double* dis = fast_d2.data();
 	double sum = 0.0;
+	double const inv_d02 = 1.0 / d02;
 	double xx[ 3 ];
 	for ( int k = 0; k < n_all; ++k ) {
 		transform( t, u, xtm[ k ], xx );
 		dis[ k ] = dist( xx, ytm[ k ] );
-		sum += 1.0 / ( 1.0 + dis[ k ] / d02 );
+		sum += 1.0 / ( 1.0 + dis[ k ] * inv_d02 );
 	}
 	return sum;
 }

@@ -92,16 +92,16 @@ int widen_selection( int n_ali, double d, int* i_ali, int n_cut )
 // TM-score sum, which does not depend on the cut-off.
 int select_and_sum( int n_ali, double d, int* i_ali, double* sum_out, int score_sum_method )
 {
-	double const d02 = d0 * d0;
+	double const inv_d02 = 1.0 / ( d0 * d0 );
 	double const d8sq = score_d8 * score_d8;
 	double const* di = pair_d2.data();
 	double sum = 0.0;
 	if ( score_sum_method == 8 ) {
 		for ( int k = 0; k < n_ali; ++k ) {
-			if ( di[ k ] <= d8sq ) sum += 1.0 / ( 1.0 + di[ k ] / d02 );
+			if ( di[ k ] <= d8sq ) sum += 1.0 / ( 1.0 + di[ k ] * inv_d02 );
 		}
 	} else {
-		for ( int k = 0; k < n_ali; ++k ) sum += 1.0 / ( 1.0 + di[ k ] / d02 );
+		for ( int k = 0; k < n_ali; ++k ) sum += 1.0 / ( 1.0 + di[ k ] * inv_d02 );
 	}
 	*sum_out = sum;
 
@@ -147,7 +147,7 @@ std::uint64_t selection_hash( int const* sel, int n )
 
 // Moves the n x points by (tt, uu), records the squared distances to their
 // y partners in di, and in the same pass adds up the TM-score terms
-// 1/(1 + d^2/d02) in pair order (only pairs with d^2 <= d8sq when use_d8)
+// 1/(1 + d^2 r), r = 1/d02, in pair order (only pairs with d^2 <= d8sq when use_d8)
 // and selects into i_ali the pairs with d^2 < c2; returns their count and
 // the hash of the selection.
 // Four pairs are moved and measured at a time (each lane computes exactly
@@ -169,7 +169,7 @@ int measure_score_select( double const* __restrict P, int n, double const* __res
 	v4d const u10 = SPLAT( uu[ 3 ] ), u11 = SPLAT( uu[ 4 ] ), u12 = SPLAT( uu[ 5 ] );
 	v4d const u20 = SPLAT( uu[ 6 ] ), u21 = SPLAT( uu[ 7 ] ), u22 = SPLAT( uu[ 8 ] );
 	v4d const t0 = SPLAT( tt[ 0 ] ), t1 = SPLAT( tt[ 1 ] ), t2 = SPLAT( tt[ 2 ] );
-	v4d const vd = SPLAT( d02 ), one = SPLAT( 1.0 );
+	v4d const vr = SPLAT( 1.0 / d02 ), one = SPLAT( 1.0 );
 #undef SPLAT
 	double sum = 0.0;
 	int n_cut = 0;
@@ -187,7 +187,7 @@ int measure_score_select( double const* __restrict P, int n, double const* __res
 		v4d const p2 = u20 * x0 + u21 * x1 + u22 * x2 + t2;
 		v4d const a = p0 - y0, b = p1 - y1, c = p2 - y2;
 		v4d const dd = a * a + b * b + c * c;
-		v4d const tm = one / ( one + dd / vd );
+		v4d const tm = one / ( one + dd * vr );
 		__builtin_memcpy( di + k, &dd, sizeof dd );
 		for ( int l = 0; l < 4; ++l ) {
 			// A far pair adds +0.0, which leaves the sum as it is.
@@ -204,7 +204,7 @@ int measure_score_select( double const* __restrict P, int n, double const* __res
 		double const p2 = uu[ 6 ] * X0[ k ] + uu[ 7 ] * X1[ k ] + uu[ 8 ] * X2[ k ] + tt[ 2 ];
 		double const a = p0 - Y0[ k ], b = p1 - Y1[ k ], c = p2 - Y2[ k ];
 		double const dd = a * a + b * b + c * c;
-		double const tm = 1.0 / ( 1.0 + dd / d02 );
+		double const tm = 1.0 / ( 1.0 + dd * ( 1.0 / d02 ) );
 		di[ k ] = dd;
 		sum += use_d8 ? ( ( dd <= d8sq ) ? tm : 0.0 ) : tm;
 		bool const close = dd < c2;
