@@ -26,6 +26,38 @@ unsigned long clear_below( double* phi, unsigned long n, double cutoff )
 	return kept;
 }
 
+// A plain grid on its way through regridding (DensityScore.hh): the array
+// is owned here and released by each step that replaces it.
+struct WorkGrid {
+	double width = 0.0, ox = 0.0, oy = 0.0, oz = 0.0;
+	unsigned ex = 0, ey = 0, ez = 0;
+	double* phi = nullptr;
+};
+
+// Interpolates the grid onto voxels of width w.
+void regrid( DensityScore& ds, WorkGrid& g, double w )
+{
+	WorkGrid out;
+	ds.interpolate_map( &out.phi, &out.ex, &out.ey, &out.ez, &out.ox, &out.oy, &out.oz, w, w, w,
+		g.phi, g.ex, g.ey, g.ez, g.ox, g.oy, g.oz, g.width, g.width, g.width );
+	std::free( g.phi );
+	out.width = w;
+	g = out;
+}
+
+// Trims the empty margins; returns the voxel count of the trimmed grid.
+unsigned long trim_margin( DensityScore& ds, WorkGrid& g )
+{
+	WorkGrid out;
+	unsigned long count = 0;
+	ds.shrink_margin( &out.phi, &out.ex, &out.ey, &out.ez, &out.ox, &out.oy, &out.oz, &count,
+		g.phi, g.ex, g.ey, g.ez, g.ox, g.oy, g.oz, g.width, g.width, g.width );
+	std::free( g.phi );
+	out.width = g.width;
+	g = out;
+	return count;
+}
+
 } // namespace
 
 void DensityScore::shrink_margin( double** newValues, unsigned* newExtX, unsigned* newExtY,
@@ -110,42 +142,28 @@ std::string DensityScore::interpolate_new_map( std::string map, double reso, dou
 	double densCutoff, bool quiet_ )
 {
 	dens_cutoff = densCutoff;
-	double width, ox, oy, oz;
-	unsigned ex, ey, ez;
-	double* phi = nullptr;
-	read_vol( map.c_str(), &width, &ox, &oy, &oz, &ex, &ey, &ez, &phi );
-	unsigned long const nRead = static_cast<unsigned long>( ex ) * ey * ez;
+	WorkGrid g;
+	read_vol( map.c_str(), &g.width, &g.ox, &g.oy, &g.oz, &g.ex, &g.ey, &g.ez, &g.phi );
+	unsigned long const nRead = static_cast<unsigned long>( g.ex ) * g.ey * g.ez;
 	if ( !quiet_ ) {
-		std::cout << "ReadMrc_st> grid width: " << width << "\n";
+		std::cout << "ReadMrc_st> grid width: " << g.width << "\n";
 		std::cout << "ReadMrc_st> cut width: " << cutWidth << "\n";
 		std::cout << "ReadMrc_st> dens cutoff: " << densCutoff << "\n";
 		std::cout.flush();
 	}
-	clear_below( phi, nRead, densCutoff );
+	clear_below( g.phi, nRead, densCutoff );
 	// A width that is not larger (or not a number) leaves the map as it is.
-	if ( !( cutWidth > width ) ) {
-		std::free( phi );
+	if ( !( cutWidth > g.width ) ) {
+		std::free( g.phi );
 		return map;
 	}
 	if ( !quiet_ ) std::printf( "ReadMrc_st> Processing low-resolution map by interpolate_map.\n" );
-	if ( width > 0.7 * reso ) {
+	if ( g.width > 0.7 * reso ) {
 		std::printf( "ReadMrc_st> Warning: Insufficient spatial sampling (voxel spacing too wide) for initially assigned map resolution.\n" );
-		std::printf( "ReadMrc_st> Target resolution adjusted to 2x voxel spacing, %f.\n", 2 * width );
+		std::printf( "ReadMrc_st> Target resolution adjusted to 2x voxel spacing, %f.\n", 2 * g.width );
 	}
-	double const w = cutWidth > width ? cutWidth : width;
-	double* fine = nullptr;
-	unsigned nx, ny, nz;
-	double nox, noy, noz;
-	interpolate_map( &fine, &nx, &ny, &nz, &nox, &noy, &noz, w, w, w, phi, ex, ey, ez,
-		ox, oy, oz, width, width, width );
-	std::free( phi );
-	double* trimmed = nullptr;
-	unsigned tx, ty, tz;
-	double tox, toy, toz;
-	unsigned long count = 0;
-	shrink_margin( &trimmed, &tx, &ty, &tz, &tox, &toy, &toz, &count, fine, nx, ny, nz,
-		nox, noy, noz, w, w, w );
-	std::free( fine );
+	regrid( *this, g, cutWidth > g.width ? cutWidth : g.width );
+	unsigned long const count = trim_margin( *this, g );
 	if ( !quiet_ ) {
 		std::printf( "ReadMrc_st> Voxels are reduced from %d to %d.\n", static_cast<int>( nRead ),
 			static_cast<int>( count ) );
@@ -156,8 +174,8 @@ std::string DensityScore::interpolate_new_map( std::string map, double reso, dou
 	// so does the regridded map (not in "/").
 	std::string const dir = get_directory( map );
 	std::string const out = dir.empty() ? std::string( tail ) : dir + "/" + tail;
-	WriteMrc( 1, out.c_str(), w, tox, toy, toz, tx, ty, tz, trimmed );
-	std::free( trimmed );
+	WriteMrc( 1, out.c_str(), g.width, g.ox, g.oy, g.oz, g.ex, g.ey, g.ez, g.phi );
+	std::free( g.phi );
 	return out;
 }
 
@@ -175,47 +193,25 @@ void DensityScore::ModifyMapOrigin( std::string mapIn, std::string mapOut,
 void DensityScore::readDensityMap_st( char const* file, double reso, double cutWidth, double densCutoff )
 {
 	dens_cutoff = densCutoff;
-	double width, ox, oy, oz;
-	unsigned ex, ey, ez;
-	double* phi = nullptr;
-	read_vol( file, &width, &ox, &oy, &oz, &ex, &ey, &ez, &phi );
-	unsigned long const nRead = static_cast<unsigned long>( ex ) * ey * ez;
-	std::cout << "ReadMrc_st> grid width: " << width << "\n";
+	WorkGrid g;
+	read_vol( file, &g.width, &g.ox, &g.oy, &g.oz, &g.ex, &g.ey, &g.ez, &g.phi );
+	unsigned long const nRead = static_cast<unsigned long>( g.ex ) * g.ey * g.ez;
+	std::cout << "ReadMrc_st> grid width: " << g.width << "\n";
 	std::cout << "ReadMrc_st> cut width: " << cutWidth << "\n";
 	std::cout << "ReadMrc_st> dens cutoff: " << densCutoff << "\n";
 	std::cout.flush();
-	clear_below( phi, nRead, densCutoff );
-	if ( width < cutWidth ) {
+	clear_below( g.phi, nRead, densCutoff );
+	if ( g.width < cutWidth ) {
 		std::printf( "ReadMrc_st> Processing low-resolution map by interpolate_map.\n" );
 		double w = cutWidth;
-		if ( width > 0.8 * reso ) {
-			w = 0.8 * width;
+		if ( g.width > 0.8 * reso ) {
+			w = 0.8 * g.width;
 			std::printf( "ReadMrc_st> cut width, %f.\n", w );
 			std::printf( "ReadMrc_st> Warning: Insufficient spatial sampling (voxel spacing too wide) for initially assigned map resolution.\n" );
 			std::printf( "ReadMrc_st> Target resolution adjusted to 2*voxel spacing*0.4, %f.\n", reso );
 		}
-		if ( width < w ) {
-			double* fine = nullptr;
-			unsigned nx, ny, nz;
-			double nox, noy, noz;
-			interpolate_map( &fine, &nx, &ny, &nz, &nox, &noy, &noz, w, w, w, phi, ex, ey, ez,
-				ox, oy, oz, width, width, width );
-			std::free( phi );
-			phi = fine;
-			ex = nx; ey = ny; ez = nz;
-			ox = nox; oy = noy; oz = noz;
-			width = w;
-		}
-		double* trimmed = nullptr;
-		unsigned tx, ty, tz;
-		double tox, toy, toz;
-		unsigned long count = 0;
-		shrink_margin( &trimmed, &tx, &ty, &tz, &tox, &toy, &toz, &count, phi, ex, ey, ez,
-			ox, oy, oz, width, width, width );
-		std::free( phi );
-		phi = trimmed;
-		ex = tx; ey = ty; ez = tz;
-		ox = tox; oy = toy; oz = toz;
+		if ( g.width < w ) regrid( *this, g, w );
+		unsigned long const count = trim_margin( *this, g );
 		std::printf( "ReadMrc_st> Voxels are reduced from %d to %d.\n", static_cast<int>( nRead ),
 			static_cast<int>( count ) );
 	}
@@ -227,9 +223,9 @@ void DensityScore::readDensityMap_st( char const* file, double reso, double cutW
 	cc_threshold = 0.0;
 	cc_cut2 = 64.0;
 	mask_offset = 36.0;
-	calculateDensParams( ex, ey, ez, ox, oy, oz, width, phi, densCutoff );
+	calculateDensParams( g.ex, g.ey, g.ez, g.ox, g.oy, g.oz, g.width, g.phi, densCutoff );
 	loaded = true;
-	std::free( phi );
+	std::free( g.phi );
 }
 
 void DensityScore::calculateDensParams( unsigned extx, unsigned exty, unsigned extz,
