@@ -17,9 +17,36 @@ using namespace fds_detail;
 
 namespace {
 
+// Taps of one axis for the value alone: the offsets and weights that
+// spline_taps gives (same expressions, so the same numbers), without the
+// derivative weights and, for coordinates inside the grid, without an
+// integer division.
+struct ValueTaps {
+	long off[ 4 ];
+	double w[ 4 ];
+};
+
+inline void value_taps( double c, int n, long stride, ValueTaps& t )
+{
+	double const fl = std::floor( c );
+	double const u = c - fl;
+	int const i = int( fl );
+	t.w[ 3 ] = u * u * u / 6.0;
+	t.w[ 0 ] = u * ( u - 1.0 ) / 2.0 + 1.0 / 6.0 - t.w[ 3 ];
+	t.w[ 2 ] = u + t.w[ 0 ] - 2.0 * t.w[ 3 ];
+	t.w[ 1 ] = 1.0 - t.w[ 0 ] - t.w[ 2 ] - t.w[ 3 ];
+	int m = i - 1;
+	if ( m < -n || m >= n ) m %= n;
+	if ( m < 0 ) m += n;
+	for ( int j = 0; j < 4; ++j ) {
+		t.off[ j ] = m * stride;
+		if ( ++m == n ) m = 0;
+	}
+}
+
 // Value of the bin-summed spline alone: the sums of spline_value_grad taken
 // in the same order, so a score without gradient is bit-identical to one with.
-inline double spline_value( double const* data, SplineTaps const& tx, SplineTaps const& ty, SplineTaps const& tz,
+inline double spline_value( double const* data, ValueTaps const& tx, ValueTaps const& ty, ValueTaps const& tz,
 	long const* binOff, double const* binW, int nBinTaps )
 {
 	double v = 0.0;
@@ -52,6 +79,69 @@ inline double spline_value( double const* data, SplineTaps const& tx, SplineTaps
 		v += binW[ b ] * pv;
 	}
 	return v;
+}
+
+// Asks the memory system early for the coefficient rows an atom will read
+// (the first and last value of every x run of four).
+inline void prefetch_rows( double const* data, ValueTaps const& tx, ValueTaps const& ty, ValueTaps const& tz,
+	long const* binOff, int nBinTaps )
+{
+	for ( int b = 0; b < nBinTaps; ++b )
+		for ( int jz = 0; jz < 4; ++jz )
+			for ( int jy = 0; jy < 4; ++jy ) {
+				double const* p = data + binOff[ b ] + tz.off[ jz ] + ty.off[ jy ];
+				__builtin_prefetch( p + tx.off[ 0 ] );
+				__builtin_prefetch( p + tx.off[ 3 ] );
+			}
+}
+
+// The prepared atoms of a pose score, as plain arrays.
+struct PoseAtomList {
+	std::size_t n;
+	int const* residue;
+	int const* atom;
+	double const* weight;
+	int const* nBinTaps;
+	long const* binOff;    // 4 per atom
+	double const* binWeight; // 4 per atom
+};
+
+// The score alone.  Atoms are taken in order and the sum is formed as in
+// the pass with gradient; the taps of the next atom are found, and its
+// coefficient rows requested, before the current atom's rows are summed, so
+// that the memory reads of consecutive atoms overlap.
+double pose_value( FastDensityScore::Model const& model, PoseAtomList const& A, double const* x, double const* centre,
+	FastDensityCache const& c, double const c2f[ 3 ][ 3 ], double const R[ 3 ][ 3 ] )
+{
+	int const ext[ 3 ] = { c.coeffs.u1(), c.coeffs.u2(), c.coeffs.u3() };
+	long const stride[ 3 ] = { 1, long( ext[ 0 ] ), long( ext[ 0 ] ) * ext[ 1 ] };
+	double const* data = c.coeffs.data();
+	auto place = [&]( std::size_t i, ValueTaps* t ) {
+		double const* p = model[ A.residue[ i ] ][ A.atom[ i ] ];
+		double const q[ 3 ] = { p[ 0 ] - centre[ 0 ], p[ 1 ] - centre[ 1 ], p[ 2 ] - centre[ 2 ] };
+		double pm[ 3 ];
+		for ( int a = 0; a < 3; ++a )
+			pm[ a ] = centre[ a ] + x[ a ] + R[ a ][ 0 ] * q[ 0 ] + R[ a ][ 1 ] * q[ 1 ] + R[ a ][ 2 ] * q[ 2 ];
+		for ( int a = 0; a < 3; ++a ) {
+			double const f = c2f[ a ][ 0 ] * pm[ 0 ] + c2f[ a ][ 1 ] * pm[ 1 ] + c2f[ a ][ 2 ] * pm[ 2 ];
+			double const u = wrap_grid( f * c.grid[ a ] - c.origin[ a ] + 1.0, c.grid[ a ] );
+			value_taps( u - 1.0, ext[ a ], stride[ a ], t[ a ] );
+		}
+	};
+	double score = 0.0;
+	if ( A.n == 0 ) return score;
+	ValueTaps cur[ 3 ], next[ 3 ];
+	place( 0, cur );
+	for ( std::size_t i = 0; i < A.n; ++i ) {
+		if ( i + 1 < A.n ) {
+			place( i + 1, next );
+			prefetch_rows( data, next[ 0 ], next[ 1 ], next[ 2 ], A.binOff + 4 * ( i + 1 ), A.nBinTaps[ i + 1 ] );
+		}
+		score += A.weight[ i ]
+		         * spline_value( data, cur[ 0 ], cur[ 1 ], cur[ 2 ], A.binOff + 4 * i, A.binWeight + 4 * i, A.nBinTaps[ i ] );
+		for ( int a = 0; a < 3; ++a ) cur[ a ] = next[ a ];
+	}
+	return score;
 }
 
 bool selected( std::string const& name, std::string const& selection )
@@ -146,6 +236,12 @@ double FastDensityScore::poseScore( Model const& model, double const* x, double 
 	for ( int a = 0; a < 3; ++a )
 		for ( int j = 0; j < 3; ++j ) m[ a ][ j ] = c2f[ a ][ j ] * c.grid[ a ];
 
+	if ( !grad ) {
+		PoseAtomList const atoms = { pose_.weight.size(), pose_.residue.data(), pose_.atom.data(), pose_.weight.data(),
+			pose_.nBinTaps.data(), pose_.binOff.data(), pose_.binWeight.data() };
+		return pose_value( model, atoms, x, centre, c, c2f, rot.R );
+	}
+
 	double score = 0.0;
 	double gt[ 3 ] = { 0.0, 0.0, 0.0 };
 	double M[ 3 ][ 3 ] = { { 0, 0, 0 }, { 0, 0, 0 }, { 0, 0, 0 } };
@@ -165,11 +261,6 @@ double FastDensityScore::poseScore( Model const& model, double const* x, double 
 			spline_taps( u - 1.0, ext[ a ], stride[ a ], t[ a ] );
 		}
 		double const w = pose_.weight[ i ];
-		if ( !grad ) {
-			score += w * spline_value( data, t[ 0 ], t[ 1 ], t[ 2 ], &pose_.binOff[ 4 * i ], &pose_.binWeight[ 4 * i ],
-				pose_.nBinTaps[ i ] );
-			continue;
-		}
 		double d[ 3 ];
 		double const v = spline_value_grad( data, t[ 0 ], t[ 1 ], t[ 2 ], &pose_.binOff[ 4 * i ], &pose_.binWeight[ 4 * i ],
 			pose_.nBinTaps[ i ], d );
