@@ -1,5 +1,6 @@
 // DensityScore object and the weighted CA correlation over its voxel list.
 #include "density/DensityScore.hh"
+#include "density/WeightedSums.hh"
 
 #include <cmath>
 
@@ -44,24 +45,15 @@ double DensityScore::getWeightedCorrelation( std::vector<double> obs,
 	std::vector<double> calc, std::vector<double> w )
 {
 	size_t const n = obs.size();
-	double W = 0, Sx = 0, Sy = 0, Sxx = 0, Syy = 0, Sxy = 0;
-	for ( size_t i = 0; i < n; ++i ) {
-		double const wi = w[i] != 0.0 ? w[i] : 1.0;
-		double const x = obs[i], y = calc[i];
-		W += wi;
-		Sx += wi * x;
-		Sy += wi * y;
-		Sxx += wi * x * x;
-		Syy += wi * y * y;
-		Sxy += wi * x * y;
-	}
+	density_detail::WeightedSums s;
+	for ( size_t i = 0; i < n; ++i ) s.add( w[i] != 0.0 ? w[i] : 1.0, calc[i], obs[i] );
 	// No voxel, no weight or no spread in either list: there is no
-	// correlation to measure, and a NaN would poison later sorting.
-	if ( n == 0 || !( W > 0.0 ) ) return 0.0;
-	double const vx = Sxx - Sx * Sx / W;
-	double const vy = Syy - Sy * Sy / W;
-	if ( !( vx > 0.0 ) || !( vy > 0.0 ) ) return 0.0;
-	double const cc = ( Sxy - Sx * Sy / W ) / std::sqrt( vy * vx );
+	// correlation to measure, and a NaN would poison later sorting.  (Any
+	// positive variance counts here, unlike WeightedSums::correlation.)
+	if ( n == 0 || !( s.w > 0.0 ) ) return 0.0;
+	double const vo = s.varO(), vc = s.varC();
+	if ( !( vo > 0.0 ) || !( vc > 0.0 ) ) return 0.0;
+	double const cc = s.cov() / std::sqrt( vc * vo );
 	return std::isfinite( cc ) ? cc : 0.0;
 }
 

@@ -2,6 +2,8 @@
 #ifndef QUILT_DENSITY_FASTDENSITYSCORE_INTERNAL_HH
 #define QUILT_DENSITY_FASTDENSITYSCORE_INTERNAL_HH
 
+#include "density/WeightedSums.hh"
+
 #include <cmath>
 
 namespace fds_detail {
@@ -9,34 +11,7 @@ namespace fds_detail {
 double const kPi2 = 9.869604401089358;  // pi^2
 double const kLn1e4 = 9.210340371976182; // ln 10000
 
-// Sums of a weighted Pearson correlation.
-struct WeightedSums {
-	double w = 0.0, c = 0.0, o = 0.0, cc = 0.0, oo = 0.0, oc = 0.0;
-	void add( double wt, double calc, double obs )
-	{
-		w += wt;
-		c += wt * calc;
-		o += wt * obs;
-		cc += wt * calc * calc;
-		oo += wt * obs * obs;
-		oc += wt * obs * calc;
-	}
-	double varC() const { return cc - c * c / w; }
-	double varO() const { return oo - o * o / w; }
-	double cov() const { return oc - o * c / w; }
-	// The correlation; 0 when the weights vanish or either variance is not
-	// positive (a constant map or model, or an empty selection).
-	double correlation() const
-	{
-		if ( !( w > 0.0 ) ) return 0.0;
-		double const vc = varC(), vo = varO();
-		// A variance at the rounding level of its sums is zero: a constant map
-		// or model would otherwise correlate as noise.
-		if ( !( vc > 1e-12 * std::fabs( cc ) ) || !( vo > 1e-12 * std::fabs( oo ) ) ) return 0.0;
-		double const r = cov() / std::sqrt( vo * vc );
-		return std::isfinite( r ) ? r : 0.0;
-	}
-};
+using density_detail::WeightedSums;
 
 // Rotation of the 6-D pose, R = Rz(a) Rx(b) Rz(c), and its derivatives with
 // respect to a, b and c.  R acts on column vectors: p' = R p.
