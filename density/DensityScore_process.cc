@@ -79,6 +79,22 @@ bool normalise_by_top( double* phi, unsigned long n, double top, bool empty )
 	return true;
 }
 
+// The common start of the processing operations: reads the map onto the
+// cubic plain grid, clears the densities at or below the contour level
+// (collecting the rest, and their box when box is given) and scales by the
+// 0.9999 point of the kept values, which it returns.
+double read_and_normalise( DensityScore& ds, std::string const& file, double cutoff, double* width,
+	double* origx, double* origy, double* origz, unsigned* extx, unsigned* exty, unsigned* extz,
+	double** phi, std::vector<double>& kept, unsigned* box )
+{
+	read_mrc_cubic( ds, file, width, origx, origy, origz, extx, exty, extz, phi );
+	unsigned long const n = static_cast<unsigned long>( *extx ) * *exty * *extz;
+	clear_and_collect( *phi, *extx, *exty, *extz, cutoff, kept, box );
+	double const top = findTopDensity( kept, 0.9999 );
+	normalise_by_top( *phi, n, top, kept.empty() );
+	return top;
+}
+
 } // namespace
 
 void DensityScore::map_processing( std::string mapIn, std::string mapOut, double densCutoff, bool quiet_ )
@@ -86,13 +102,10 @@ void DensityScore::map_processing( std::string mapIn, std::string mapOut, double
 	double width, origx, origy, origz;
 	unsigned extx, exty, extz;
 	double* phi = nullptr;
-	read_mrc_cubic( *this, mapIn, &width, &origx, &origy, &origz, &extx, &exty, &extz, &phi );
-	unsigned long const n = static_cast<unsigned long>( extx ) * exty * extz;
-
 	std::vector<double> kept;
-	clear_and_collect( phi, extx, exty, extz, densCutoff, kept, nullptr );
-	double const top = findTopDensity( kept, 0.9999 );
-	normalise_by_top( phi, n, top, kept.empty() );
+	double const top = read_and_normalise( *this, mapIn, densCutoff, &width, &origx, &origy, &origz,
+		&extx, &exty, &extz, &phi, kept, nullptr );
+	unsigned long const n = static_cast<unsigned long>( extx ) * exty * extz;
 
 	std::printf( "ReadMrc_st> \033[1mMap density value normalization\033[0m\n" );
 	if ( !quiet_ ) {
@@ -111,14 +124,11 @@ void DensityScore::segmap( std::string mapIn, std::string mapOut, double densCut
 	double width, origx, origy, origz;
 	unsigned extx, exty, extz;
 	double* phi = nullptr;
-	read_mrc_cubic( *this, mapIn, &width, &origx, &origy, &origz, &extx, &exty, &extz, &phi );
-	unsigned long const n = static_cast<unsigned long>( extx ) * exty * extz;
-
 	std::vector<double> kept;
 	unsigned box[6];
-	clear_and_collect( phi, extx, exty, extz, densCutoff, kept, box );
-	double const top = findTopDensity( kept, 0.9999 );
-	normalise_by_top( phi, n, top, kept.empty() );
+	double const top = read_and_normalise( *this, mapIn, densCutoff, &width, &origx, &origy, &origz,
+		&extx, &exty, &extz, &phi, kept, box );
+	unsigned long const n = static_cast<unsigned long>( extx ) * exty * extz;
 
 	// Nothing above the contour: there is no box to crop to, so the map
 	// keeps its full extent.
