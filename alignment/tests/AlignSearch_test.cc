@@ -385,3 +385,105 @@ TEST( NWDP, CoordinateFormMatchesItsScoreMatrix )
 		EXPECT_EQ( a, b );
 	}
 }
+
+namespace {
+
+// The gap-free coordinate form, values and alignment, against plain_nw fed
+// with the same match scores; with and without the vector rows.
+void check_segments_against_plain( Trace const& x, Trace const& y, double tt[3], double uu[3][3], double d02 )
+{
+	int const len1 = static_cast< int >( x.size() ), len2 = static_cast< int >( y.size() );
+	RawTrace rx( x ), ry( y );
+	std::vector< std::vector< double > > sc( len1 + 1, std::vector< double >( len2 + 1, 0.0 ) );
+	for ( int i = 1; i <= len1; ++i ) {
+		double xx[ 3 ];
+		transform( tt, uu, rx.xyz()[ i - 1 ], xx );
+		for ( int j = 1; j <= len2; ++j ) sc[ i ][ j ] = tm_cell_score( xx, ry.xyz()[ j - 1 ], 1.0 / d02 );
+	}
+	std::vector< std::vector< double > > V;
+	std::vector< std::vector< char > > P;
+	std::vector< int > ref_j2i;
+	plain_nw( sc, len1, len2, 0.0, V, P, ref_j2i );
+
+	std::vector< double > store( ( len1 + 1 ) * ( len2 + 1 ), -1.0 );
+	std::vector< double* > rows( len1 + 1 );
+	for ( int i = 0; i <= len1; ++i ) rows[ i ] = &store[ i * ( len2 + 1 ) ];
+	for ( bool vec : { true, false } ) {
+		SCOPED_TRACE( vec ? "vector rows" : "plain rows" );
+		NWDP_use_vector_rows( vec );
+		std::vector< int > j2i( len2 + 1, 7 ), j2i_b( len2 + 1, 7 );
+		NWDP_TM_nogap_rows( rx.xyz(), ry.xyz(), len1, len2, tt, uu, d02, j2i.data(), rows.data() );
+		for ( int i = 0; i <= len1; ++i ) {
+			for ( int j = 0; j <= len2; ++j ) {
+				if ( std::isnan( V[ i ][ j ] ) ) ADD_FAILURE() << "reference NaN at " << i << "," << j;
+				ASSERT_EQ( rows[ i ][ j ], V[ i ][ j ] ) << i << "," << j;
+			}
+		}
+		EXPECT_EQ( j2i, ref_j2i );
+		// The public form gives the same alignment.
+		NWDP_TM( rx.xyz(), ry.xyz(), len1, len2, tt, uu, d02, 0.0, j2i_b.data() );
+		EXPECT_EQ( j2i_b, ref_j2i );
+	}
+	NWDP_use_vector_rows( true );
+}
+
+} // namespace
+
+TEST( NWDP, GapFreeSegmentsMatchThePlainRecurrence )
+{
+	double t0[ 3 ] = { 0, 0, 0 }, u0[ 3 ][ 3 ] = { { 1, 0, 0 }, { 0, 1, 0 }, { 0, 0, 1 } };
+	// Points on a small integer grid with d02 = 4: every score is one of a
+	// few exact values, so ties are everywhere.  Lengths cover rows of one
+	// column, segments that end in padding, and whole blocks.
+	std::mt19937 gen( 5 );
+	std::uniform_int_distribution< int > q( 0, 2 );
+	auto grid_trace = [&]( int n ) {
+		Trace tr( n );
+		for ( auto& p : tr ) p = { double( q( gen ) ), double( q( gen ) ), double( q( gen ) ) };
+		return tr;
+	};
+	for ( int trial = 0; trial < 30; ++trial ) {
+		int const len1 = 1 + ( trial * 7 ) % 23, len2 = 1 + ( trial * 13 ) % 37;
+		SCOPED_TRACE( trial );
+		WorkingSet ws( len1, len2 );
+		check_segments_against_plain( grid_trace( len1 ), grid_trace( len2 ), t0, u0, 4.0 );
+	}
+	// Points on a line at 0, 2 and 1e200 (squared distance overflows to
+	// infinity): scores 1, 1/2 and 0 only, all sums exact, so values tie
+	// exactly across paths and the trace-back tie rules matter.
+	std::uniform_int_distribution< int > kind( 0, 2 );
+	auto line_trace = [&]( int n ) {
+		Trace tr( n );
+		double const where[ 3 ] = { 0.0, 2.0, 1e200 };
+		for ( auto& p : tr ) p = { where[ kind( gen ) ], 0.0, 0.0 };
+		return tr;
+	};
+	for ( int trial = 0; trial < 30; ++trial ) {
+		int const len1 = 1 + ( trial * 5 ) % 19, len2 = 1 + ( trial * 11 ) % 29;
+		SCOPED_TRACE( 100 + trial );
+		WorkingSet ws( len1, len2 );
+		check_segments_against_plain( line_trace( len1 ), line_trace( len2 ), t0, u0, 4.0 );
+	}
+	// Protein-like chains under a rotation and shift.
+	Mat const R = axis_rotation( { 2, -1, 1 }, 0.9 );
+	double tt[ 3 ] = { 2.0, -1.0, 3.5 }, uu[ 3 ][ 3 ];
+	for ( int i = 0; i < 3; ++i )
+		for ( int j = 0; j < 3; ++j ) uu[ i ][ j ] = R[ i ][ j ];
+	{
+		WorkingSet ws( 61, 58 );
+		Trace const x = make_trace( 61, 3 );
+		check_segments_against_plain( x, noisy( moved( x, R, { 1, 2, 3 } ), 1.5, 4 ), tt, uu, 12.0 );
+		check_segments_against_plain( x, noisy( make_trace( 58, 6 ), 0.5, 7 ), tt, uu, 12.0 );
+	}
+	// A NaN coordinate: its scores lose every comparison, as in the plain form.
+	{
+		WorkingSet ws( 20, 20 );
+		Trace const x = make_trace( 20, 8 );
+		Trace y = make_trace( 19, 9 );
+		// Segments of 5 columns: NaN at the first column of one, inside
+		// another, and in the padding's segment.
+		for ( int k : { 5, 12, 16 } ) y[ k ][ 1 ] = std::nan( "" );
+		check_segments_against_plain( x, y, t0, u0, 9.0 );
+		check_segments_against_plain( y, x, t0, u0, 9.0 );
+	}
+}
