@@ -1,6 +1,8 @@
 // Working set and distance parameters of the structure alignment.
 #include "alignment/AlignState.hh"
 
+#include "alignment/DPAlign.hh"
+
 #include "core/basic_fun_Quilt.hh"
 
 #include <algorithm>
@@ -137,6 +139,7 @@ void free_alignment_tables()
 	release_table( minlen, r2 );
 	release_table( minlen, xtm );
 	release_table( minlen, ytm );
+	NWDP_release_buffers();
 }
 
 void free_residue_arrays()

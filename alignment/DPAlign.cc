@@ -436,6 +436,15 @@ void NWDP_TM( double** x, double** y, int len1, int len2, double t_in[3], double
 	} );
 }
 
+void NWDP_release_buffers()
+{
+	for ( std::vector< double >* v : { &seg_store, &seg_carry, &seg_y, &seg_x, &row_score, &y_soa, &row_d, &row_m,
+		      &row_dh, &row_g } ) {
+		std::vector< double >().swap( *v );
+	}
+	std::vector< int >().swap( seg_col );
+}
+
 void NWDP_TM_nogap_rows( double** x, double** y, int len1, int len2, double t_in[3], double u_in[3][3],
 	double d02, int* j2i, double** val_rows )
 {

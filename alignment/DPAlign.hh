@@ -35,6 +35,11 @@ void NWDP_TM_nogap_rows( double** x, double** y, int len1, int len2, double t[3]
 // Match score 1 when the secondary-structure codes agree, else 0.
 void NWDP_TM( int* secx, int* secy, int len1, int len2, double gap_open, int* j2i );
 
+// Gives back the row and table buffers the alignments keep between calls
+// (the gap-free table is as large as val); called with the working set's
+// release.
+void NWDP_release_buffers();
+
 // Gap-free rows are filled four cells at a time when the processor has
 // AVX2; false forces the cell-by-cell form (same results; for tests).
 void NWDP_use_vector_rows( bool on );
