@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <unordered_map>
 
 namespace {
 
@@ -67,21 +68,46 @@ void Placer::select_inital_points()
 
 	double const* c = map_.densCenter;
 	points_.push_back( new double[3]{ 0.0, 0.0, 0.0 } );
-	// Accepted positions, flat x, y, z.
-	std::vector<double> accepted( c, c + 3 );
+	// Accepted positions, flat x, y, z, found through cubic cells of edge
+	// (just over) spacing: a position nearer than spacing lies in one of the 27 cells
+	// around a voxel's own, so only those are searched (the same decisions as
+	// comparing with every accepted position).
+	std::vector<double> accepted;
+	std::unordered_map<long long, std::vector<int> > cells;
+	double const edge = spacing * ( 1.0 + 1e-9 ); // rounding never splits a near pair by two cells
+	auto cell_of = [&]( double const* p, int* k ) {
+		for ( int a = 0; a < 3; ++a ) k[a] = (int)std::floor( ( p[a] - c[a] ) / edge );
+	};
+	auto key = []( int i, int j, int k ) {
+		return ( (long long)( i + ( 1 << 20 ) ) << 42 ) | ( (long long)( j + ( 1 << 20 ) ) << 21 ) | (long long)( k + ( 1 << 20 ) );
+	};
+	auto accept = [&]( double const* p ) {
+		int k[3];
+		cell_of( p, k );
+		cells[key( k[0], k[1], k[2] )].push_back( (int)( accepted.size() / 3 ) );
+		accepted.insert( accepted.end(), p, p + 3 );
+	};
+	accept( c );
 	for ( int v = 0; v < map_.nDensPoints; ++v ) {
 		double const* p = map_.densPoints[v];
+		int k[3];
+		cell_of( p, k );
 		bool near = false;
-		for ( size_t a = 0; a < accepted.size(); a += 3 ) {
-			if ( dist( p, &accepted[a] ) < spacing ) {
-				near = true;
-				break;
-			}
-		}
+		for ( int i = -1; i <= 1 && !near; ++i )
+			for ( int j = -1; j <= 1 && !near; ++j )
+				for ( int l = -1; l <= 1 && !near; ++l ) {
+					auto const it = cells.find( key( k[0] + i, k[1] + j, k[2] + l ) );
+					if ( it == cells.end() ) continue;
+					for ( int a : it->second )
+						if ( dist( p, &accepted[3 * a] ) < spacing ) {
+							near = true;
+							break;
+						}
+				}
 		if ( near ) continue;
 		if ( map_.densValues[v] > 0.0 && dist( p, c ) < extent ) {
 			points_.push_back( new double[3]{ p[0] - c[0], p[1] - c[1], p[2] - c[2] } );
-			accepted.insert( accepted.end(), p, p + 3 );
+			accept( p );
 		}
 	}
 }

@@ -114,6 +114,25 @@ TEST_F( PlacerEngine, SearchPointsAreSpacedInsideTheExtent )
 			EXPECT_GE( d, spacing ) << i << " " << j;
 		}
 	}
+	// The same list as the rule applied voxel by voxel against every
+	// accepted position.
+	double const* c = map_.densCenter;
+	std::vector<std::vector<double> > want = { { 0.0, 0.0, 0.0 } }, acc = { { c[0], c[1], c[2] } };
+	auto dist = []( double const* a, double const* b ) {
+		return std::sqrt( ( a[0] - b[0] ) * ( a[0] - b[0] ) + ( a[1] - b[1] ) * ( a[1] - b[1] ) + ( a[2] - b[2] ) * ( a[2] - b[2] ) );
+	};
+	for ( int v = 0; v < map_.nDensPoints; ++v ) {
+		double const* q = map_.densPoints[v];
+		bool near = false;
+		for ( auto const& a : acc ) near = near || dist( q, a.data() ) < spacing;
+		if ( near || !( map_.densValues[v] > 0.0 ) || !( dist( q, c ) < extent ) ) continue;
+		want.push_back( { q[0] - c[0], q[1] - c[1], q[2] - c[2] } );
+		acc.push_back( { q[0], q[1], q[2] } );
+	}
+	EXPECT_GT( want.size(), 3u );
+	ASSERT_EQ( pts.size(), want.size() );
+	for ( size_t i = 0; i < pts.size(); ++i )
+		for ( int r = 0; r < 3; ++r ) EXPECT_EQ( pts[i][r], want[i][r] ) << i;
 	p.memory_release();
 }
 
