@@ -185,21 +185,24 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 	}
 	double const scale = ( radius > 0.0 ) ? double( nearCount ) / n : 1.0;
 
-	// Weighted sums in the map's linear order.
+	// Visits every box voxel in the map's linear order: box index and the
+	// map value there.
 	double const* dv = dens.data();
 	long const sy = ext[ 0 ], sz = long( ext[ 0 ] ) * ext[ 1 ];
-	WeightedSums sums;
-	for ( int bz = 0; bz < nb[ 2 ]; ++bz ) {
-		int const z = S.wrapOf[ 2 ][ bz ];
-		for ( int by = 0; by < nb[ 1 ]; ++by ) {
-			int const y = S.wrapOf[ 1 ][ by ];
-			std::size_t const row = ( std::size_t( bz ) * nb[ 1 ] + by ) * nb[ 0 ];
-			for ( int bx = 0; bx < nb[ 0 ]; ++bx ) {
-				std::size_t const b = row + bx;
-				sums.add( 1.0 - S.mask[ b ], S.rho[ b ], dv[ ( z - 1 ) * sz + ( y - 1 ) * sy + S.wrapOf[ 0 ][ bx ] - 1 ] );
+	auto forBox = [ & ]( auto&& visit ) {
+		for ( int bz = 0; bz < nb[ 2 ]; ++bz ) {
+			int const z = S.wrapOf[ 2 ][ bz ];
+			for ( int by = 0; by < nb[ 1 ]; ++by ) {
+				int const y = S.wrapOf[ 1 ][ by ];
+				std::size_t const row = ( std::size_t( bz ) * nb[ 1 ] + by ) * nb[ 0 ];
+				double const* line = dv + ( z - 1 ) * sz + ( y - 1 ) * sy;
+				for ( int bx = 0; bx < nb[ 0 ]; ++bx ) visit( row + bx, line[ S.wrapOf[ 0 ][ bx ] - 1 ] );
 			}
 		}
-	}
+	};
+
+	WeightedSums sums;
+	forBox( [ & ]( std::size_t b, double obs ) { sums.add( 1.0 - S.mask[ b ], S.rho[ b ], obs ); } );
 	double const cc = sums.correlation();
 	if ( cc == 0.0 ) return 0.0;
 	double const result = cc * scale;
@@ -211,21 +214,13 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 	double const oMean = sums.o / sums.w, cMean = sums.c / sums.w;
 	S.alpha.resize( nbox );
 	S.beta.resize( nbox );
-	for ( int bz = 0; bz < nb[ 2 ]; ++bz ) {
-		int const z = S.wrapOf[ 2 ][ bz ];
-		for ( int by = 0; by < nb[ 1 ]; ++by ) {
-			int const y = S.wrapOf[ 1 ][ by ];
-			std::size_t const row = ( std::size_t( bz ) * nb[ 1 ] + by ) * nb[ 0 ];
-			for ( int bx = 0; bx < nb[ 0 ]; ++bx ) {
-				std::size_t const b = row + bx;
-				double const o = dens( S.wrapOf[ 0 ][ bx ], y, z ) - oMean;
-				double const c = S.rho[ b ] - cMean;
-				double const w = 1.0 - S.mask[ b ];
-				S.alpha[ b ] = norm * ( o * c - 0.5 * N * ( o * o / vo + c * c / vc ) );
-				S.beta[ b ] = norm * w * ( o - N * c / vc );
-			}
-		}
-	}
+	forBox( [ & ]( std::size_t b, double obs ) {
+		double const o = obs - oMean;
+		double const c = S.rho[ b ] - cMean;
+		double const w = 1.0 - S.mask[ b ];
+		S.alpha[ b ] = norm * ( o * c - 0.5 * N * ( o * o / vo + c * c / vc ) );
+		S.beta[ b ] = norm * w * ( o - N * c / vc );
+	} );
 	for ( int i = 0; i < n; ++i ) {
 		double gsum[ 3 ] = { 0.0, 0.0, 0.0 };
 		forWindow( i, [ & ]( std::size_t b, double const* o, double d2, int, int, int ) {
