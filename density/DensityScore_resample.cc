@@ -13,19 +13,6 @@
 
 namespace {
 
-// Clears the voxels strictly below the cutoff and reports the rest.
-unsigned long clear_below( double* phi, unsigned long n, double cutoff )
-{
-	unsigned long kept = 0;
-	for ( unsigned long i = 0; i < n; ++i ) {
-		if ( phi[i] < cutoff ) phi[i] = 0.0;
-		else ++kept;
-	}
-	std::printf( "ReadMrc_st> Setting density values below %f to zero.\n", cutoff );
-	std::printf( "ReadMrc_st> Remaining occupied volume: %lu voxels.\n", kept );
-	return kept;
-}
-
 // A plain grid on its way through regridding (DensityScore.hh): the array
 // is owned here and released by each step that replaces it.
 struct WorkGrid {
@@ -151,7 +138,7 @@ std::string DensityScore::interpolate_new_map( std::string map, double reso, dou
 		std::cout << "ReadMrc_st> dens cutoff: " << densCutoff << "\n";
 		std::cout.flush();
 	}
-	clear_below( g.phi, nRead, densCutoff );
+	threshold( g.phi, nRead, densCutoff );
 	// A width that is not larger (or not a number) leaves the map as it is.
 	if ( !( cutWidth > g.width ) ) {
 		std::free( g.phi );
@@ -200,7 +187,7 @@ void DensityScore::readDensityMap_st( char const* file, double reso, double cutW
 	std::cout << "ReadMrc_st> cut width: " << cutWidth << "\n";
 	std::cout << "ReadMrc_st> dens cutoff: " << densCutoff << "\n";
 	std::cout.flush();
-	clear_below( g.phi, nRead, densCutoff );
+	threshold( g.phi, nRead, densCutoff );
 	if ( g.width < cutWidth ) {
 		std::printf( "ReadMrc_st> Processing low-resolution map by interpolate_map.\n" );
 		double w = cutWidth;
