@@ -11,24 +11,6 @@
 
 namespace {
 
-// Reads an MRC/CCP4 map and brings it to the cubic x/y/z plain grid.
-void read_mrc_cubic( DensityScore& ds, std::string const& file, double* width,
-	double* origx, double* origy, double* origz,
-	unsigned* extx, unsigned* exty, unsigned* extz, double** phi )
-{
-	int orthogonal = 1, cubic = 1, ordermode = 7;
-	unsigned nc, nr, ns, nx, ny, nz;
-	int ncstart, nrstart, nsstart, nxstart, nystart, nzstart;
-	double wx, wy, wz, xo, yo, zo, alpha, beta, gamma;
-	double* raw = nullptr;
-	ds.ReadMrc( file.c_str(), &orthogonal, &cubic, &ordermode, &nc, &nr, &ns,
-		&ncstart, &nrstart, &nsstart, &wx, &wy, &wz, &xo, &yo, &zo, &alpha, &beta, &gamma, &raw );
-	ds.permute_map( ordermode, nc, nr, ns, &nx, &ny, &nz, ncstart, nrstart, nsstart,
-		&nxstart, &nystart, &nzstart, raw, phi );
-	ds.assert_cubic_map( orthogonal, cubic, alpha, beta, gamma, wx, wy, wz, nx, ny, nz,
-		nxstart, nystart, nzstart, xo, yo, zo, width, origx, origy, origz, extx, exty, extz, phi );
-}
-
 // Clears v <= cutoff and collects the kept values; when box is given it also
 // records the index box of the kept voxels (min > max when none is kept).
 void clear_and_collect( double* phi, unsigned extx, unsigned exty, unsigned extz, double cutoff,
@@ -87,7 +69,7 @@ double read_and_normalise( DensityScore& ds, std::string const& file, double cut
 	double* origx, double* origy, double* origz, unsigned* extx, unsigned* exty, unsigned* extz,
 	double** phi, std::vector<double>& kept, unsigned* box )
 {
-	read_mrc_cubic( ds, file, width, origx, origy, origz, extx, exty, extz, phi );
+	density_detail::read_mrc_cubic( ds, file.c_str(), width, origx, origy, origz, extx, exty, extz, phi );
 	unsigned long const n = static_cast<unsigned long>( *extx ) * *exty * *extz;
 	clear_and_collect( *phi, *extx, *exty, *extz, cutoff, kept, box );
 	double const top = findTopDensity( kept, 0.9999 );

@@ -109,16 +109,23 @@ void DensityScore::read_vol( char const* file, double* width, double* origx, dou
 		read_situs( file, width, origx, origy, origz, extx, exty, extz, phi );
 		return;
 	}
+	density_detail::read_mrc_cubic( *this, file, width, origx, origy, origz, extx, exty, extz, phi );
+}
+
+void density_detail::read_mrc_cubic( DensityScore& ds, char const* file, double* width,
+	double* origx, double* origy, double* origz,
+	unsigned* extx, unsigned* exty, unsigned* extz, double** phi )
+{
 	int orthogonal = 1, cubic = 1, ordermode = 7;
 	unsigned nc, nr, ns, nx, ny, nz;
 	int ncstart, nrstart, nsstart, nxstart, nystart, nzstart;
 	double wx, wy, wz, xo, yo, zo, alpha, beta, gamma;
 	double* raw = nullptr;
-	ReadMrc( file, &orthogonal, &cubic, &ordermode, &nc, &nr, &ns, &ncstart, &nrstart, &nsstart,
+	ds.ReadMrc( file, &orthogonal, &cubic, &ordermode, &nc, &nr, &ns, &ncstart, &nrstart, &nsstart,
 		&wx, &wy, &wz, &xo, &yo, &zo, &alpha, &beta, &gamma, &raw );
-	permute_map( ordermode, nc, nr, ns, &nx, &ny, &nz, ncstart, nrstart, nsstart,
+	ds.permute_map( ordermode, nc, nr, ns, &nx, &ny, &nz, ncstart, nrstart, nsstart,
 		&nxstart, &nystart, &nzstart, raw, phi );
-	assert_cubic_map( orthogonal, cubic, alpha, beta, gamma, wx, wy, wz, nx, ny, nz,
+	ds.assert_cubic_map( orthogonal, cubic, alpha, beta, gamma, wx, wy, wz, nx, ny, nz,
 		nxstart, nystart, nzstart, xo, yo, zo, width, origx, origy, origz, extx, exty, extz, phi );
 }
 

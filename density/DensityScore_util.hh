@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+class DensityScore;
+
 namespace density_detail {
 
 // Prints the message on standard output with a line end and ends the process
@@ -30,6 +32,12 @@ namespace density_detail {
 // "Error: lib_cvq, 99901!" in do_vect, and nothing may be stored into the
 // missing array, so the process ends.
 double* alloc_or_die( unsigned long long n );
+
+// Reads an MRC/CCP4 map (ReadMrc) and brings it to the cubic x/y/z plain
+// grid (permute_map, assert_cubic_map).
+void read_mrc_cubic( DensityScore& ds, char const* file, double* width,
+	double* origx, double* origy, double* origz,
+	unsigned* extx, unsigned* exty, unsigned* extz, double** phi );
 
 } // namespace density_detail
 
