@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <immintrin.h>
 #include <unordered_map>
 #include <vector>
 
@@ -152,8 +153,7 @@ std::uint64_t selection_hash( int const* sel, int n )
 // the hash of the selection.
 // Four pairs are moved and measured at a time (each lane computes exactly
 // the scalar expressions), the sum and the selection run over them in order.
-__attribute__( ( target_clones( "avx2", "default" ) ) )
-int measure_score_select( double const* __restrict P, int n, double const* __restrict tt,
+int measure_score_select_plain( double const* __restrict P, int n, double const* __restrict tt,
 	double const* __restrict uu, double d02, bool use_d8, double d8sq, double c2, double* __restrict di,
 	int* __restrict i_ali, double* sum_out, std::uint64_t* hash_out )
 {
@@ -215,6 +215,107 @@ int measure_score_select( double const* __restrict P, int n, double const* __res
 	*sum_out = sum;
 	*hash_out = hash_of_mixed( h, n_cut );
 	return n_cut;
+}
+
+// Indices (0 .. 3) of the set lanes of a 4-bit mask, packed to the front.
+alignas( 16 ) std::int32_t const lane_pack[ 16 ][ 4 ] = { { 0, 0, 0, 0 }, { 0, 0, 0, 0 }, { 1, 0, 0, 0 }, { 0, 1, 0, 0 },
+	{ 2, 0, 0, 0 }, { 0, 2, 0, 0 }, { 1, 2, 0, 0 }, { 0, 1, 2, 0 }, { 3, 0, 0, 0 }, { 0, 3, 0, 0 }, { 1, 3, 0, 0 },
+	{ 0, 1, 3, 0 }, { 2, 3, 0, 0 }, { 0, 2, 3, 0 }, { 1, 2, 3, 0 }, { 0, 1, 2, 3 } };
+
+// The same with AVX2 intrinsics: the lanes compute the expressions above in
+// the same order, the sum still runs pair by pair, the selection is packed
+// four at a time (n_cut <= k, so the four-index store stays below k + 4 <= n)
+// and the hash terms are summed per lane (sums modulo 2^64 in any order).
+__attribute__( ( target( "avx2" ) ) )
+int measure_score_select_avx2( double const* __restrict P, int n, double const* __restrict tt,
+	double const* __restrict uu, double d02, bool use_d8, double d8sq, double c2, double* __restrict di,
+	int* __restrict i_ali, double* sum_out, std::uint64_t* hash_out )
+{
+	double const* X0 = P;
+	double const* X1 = P + n;
+	double const* X2 = P + 2 * n;
+	double const* Y0 = P + 3 * n;
+	double const* Y1 = P + 4 * n;
+	double const* Y2 = P + 5 * n;
+	__m256d const u00 = _mm256_set1_pd( uu[ 0 ] ), u01 = _mm256_set1_pd( uu[ 1 ] ), u02 = _mm256_set1_pd( uu[ 2 ] );
+	__m256d const u10 = _mm256_set1_pd( uu[ 3 ] ), u11 = _mm256_set1_pd( uu[ 4 ] ), u12 = _mm256_set1_pd( uu[ 5 ] );
+	__m256d const u20 = _mm256_set1_pd( uu[ 6 ] ), u21 = _mm256_set1_pd( uu[ 7 ] ), u22 = _mm256_set1_pd( uu[ 8 ] );
+	__m256d const t0 = _mm256_set1_pd( tt[ 0 ] ), t1 = _mm256_set1_pd( tt[ 1 ] ), t2 = _mm256_set1_pd( tt[ 2 ] );
+	double const inv_d02 = 1.0 / d02;
+	__m256d const vr = _mm256_set1_pd( inv_d02 ), one = _mm256_set1_pd( 1.0 );
+	__m256d const vc2 = _mm256_set1_pd( c2 );
+	__m256d const vd8 = _mm256_set1_pd( d8sq );
+	__m256i mix = _mm256_setr_epi64x( static_cast< long long >( mix_index( 0 ) ),
+		static_cast< long long >( mix_index( 1 ) ), static_cast< long long >( mix_index( 2 ) ),
+		static_cast< long long >( mix_index( 3 ) ) );
+	__m256i const mix_step = _mm256_set1_epi64x( static_cast< long long >( 4 * 0x9E3779B97F4A7C15ULL ) );
+	__m256i hv = _mm256_setzero_si256();
+	double sum = 0.0;
+	int n_cut = 0;
+	int k = 0;
+	for ( ; k + 4 <= n; k += 4 ) {
+		__m256d const x0 = _mm256_loadu_pd( X0 + k ), x1 = _mm256_loadu_pd( X1 + k ), x2 = _mm256_loadu_pd( X2 + k );
+		__m256d const p0 = _mm256_add_pd( _mm256_add_pd( _mm256_add_pd( _mm256_mul_pd( u00, x0 ), _mm256_mul_pd( u01, x1 ) ),
+			_mm256_mul_pd( u02, x2 ) ), t0 );
+		__m256d const p1 = _mm256_add_pd( _mm256_add_pd( _mm256_add_pd( _mm256_mul_pd( u10, x0 ), _mm256_mul_pd( u11, x1 ) ),
+			_mm256_mul_pd( u12, x2 ) ), t1 );
+		__m256d const p2 = _mm256_add_pd( _mm256_add_pd( _mm256_add_pd( _mm256_mul_pd( u20, x0 ), _mm256_mul_pd( u21, x1 ) ),
+			_mm256_mul_pd( u22, x2 ) ), t2 );
+		__m256d const a = _mm256_sub_pd( p0, _mm256_loadu_pd( Y0 + k ) );
+		__m256d const b = _mm256_sub_pd( p1, _mm256_loadu_pd( Y1 + k ) );
+		__m256d const c = _mm256_sub_pd( p2, _mm256_loadu_pd( Y2 + k ) );
+		__m256d const dd = _mm256_add_pd( _mm256_add_pd( _mm256_mul_pd( a, a ), _mm256_mul_pd( b, b ) ), _mm256_mul_pd( c, c ) );
+		__m256d tm = _mm256_div_pd( one, _mm256_add_pd( one, _mm256_mul_pd( dd, vr ) ) );
+		_mm256_storeu_pd( di + k, dd );
+		// A far pair adds +0.0, which leaves the sum as it is.
+		if ( use_d8 ) tm = _mm256_and_pd( tm, _mm256_cmp_pd( dd, vd8, _CMP_LE_OQ ) );
+		alignas( 32 ) double terms[ 4 ];
+		_mm256_store_pd( terms, tm );
+		sum += terms[ 0 ];
+		sum += terms[ 1 ];
+		sum += terms[ 2 ];
+		sum += terms[ 3 ];
+		__m256d const close = _mm256_cmp_pd( dd, vc2, _CMP_LT_OQ );
+		int const mask = _mm256_movemask_pd( close );
+		__m128i const idx = _mm_add_epi32( _mm_set1_epi32( k ),
+			_mm_load_si128( reinterpret_cast< __m128i const* >( lane_pack[ mask ] ) ) );
+		_mm_storeu_si128( reinterpret_cast< __m128i* >( i_ali + n_cut ), idx );
+		n_cut += __builtin_popcount( static_cast< unsigned >( mask ) );
+		hv = _mm256_add_epi64( hv, _mm256_and_si256( mix, _mm256_castpd_si256( close ) ) );
+		mix = _mm256_add_epi64( mix, mix_step );
+	}
+	alignas( 32 ) std::uint64_t hl[ 4 ];
+	_mm256_store_si256( reinterpret_cast< __m256i* >( hl ), hv );
+	std::uint64_t h = hl[ 0 ] + hl[ 1 ] + hl[ 2 ] + hl[ 3 ];
+	for ( ; k < n; ++k ) {
+		double const p0 = uu[ 0 ] * X0[ k ] + uu[ 1 ] * X1[ k ] + uu[ 2 ] * X2[ k ] + tt[ 0 ];
+		double const p1 = uu[ 3 ] * X0[ k ] + uu[ 4 ] * X1[ k ] + uu[ 5 ] * X2[ k ] + tt[ 1 ];
+		double const p2 = uu[ 6 ] * X0[ k ] + uu[ 7 ] * X1[ k ] + uu[ 8 ] * X2[ k ] + tt[ 2 ];
+		double const a = p0 - Y0[ k ], b = p1 - Y1[ k ], c = p2 - Y2[ k ];
+		double const dd = a * a + b * b + c * c;
+		double const tm = 1.0 / ( 1.0 + dd * inv_d02 );
+		di[ k ] = dd;
+		sum += use_d8 ? ( ( dd <= d8sq ) ? tm : 0.0 ) : tm;
+		bool const close = dd < c2;
+		i_ali[ n_cut ] = k;
+		n_cut += close;
+		h += mix_index( static_cast< std::uint64_t >( k ) ) & -static_cast< std::uint64_t >( close );
+	}
+	*sum_out = sum;
+	*hash_out = hash_of_mixed( h, n_cut );
+	return n_cut;
+}
+
+// Read during static initialisation, so the processor data are set up first.
+bool const have_avx2_search = ( __builtin_cpu_init(), __builtin_cpu_supports( "avx2" ) );
+bool vector_search = true;
+
+int measure_score_select( double const* P, int n, double const* tt, double const* uu, double d02, bool use_d8,
+	double d8sq, double c2, double* di, int* i_ali, double* sum_out, std::uint64_t* hash_out )
+{
+	if ( have_avx2_search && vector_search )
+		return measure_score_select_avx2( P, n, tt, uu, d02, use_d8, d8sq, c2, di, i_ali, sum_out, hash_out );
+	return measure_score_select_plain( P, n, tt, uu, d02, use_d8, d8sq, c2, di, i_ali, sum_out, hash_out );
 }
 
 // The sums a superposition needs (see Kabsch_from_sums) over the pairs
@@ -552,3 +653,5 @@ double standard_TMscore( double** x, double** y, int x_len, int y_len, int* invm
 	double const tmscore = TMscore8_search_standard( xtm, ytm, n, t, u, 1, 0, &rmsd, d0_search );
 	return ( Lnorm > 0 ) ? tmscore * n / Lnorm : 0.0;
 }
+
+void TMscore_use_vector_search( bool on ) { vector_search = on; }

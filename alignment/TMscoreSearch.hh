@@ -38,4 +38,8 @@ double detailed_search_standard( double** x, double** y, int x_len, int y_len, i
 double standard_TMscore( double** x, double** y, int x_len, int y_len, int* invmap, int& L_ali,
 	double& RMSD );
 
+// The superposition search scores four pairs at a time when the processor
+// has AVX2; false forces the pair-by-pair form (same results; for tests).
+void TMscore_use_vector_search( bool on );
+
 #endif

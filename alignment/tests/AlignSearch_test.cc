@@ -487,3 +487,34 @@ TEST( NWDP, GapFreeSegmentsMatchThePlainRecurrence )
 		check_segments_against_plain( y, x, t0, u0, 9.0 );
 	}
 }
+
+TEST( TMscoreSearch, FourPairsAtATimeMatchPairByPair )
+{
+	// Pair counts around multiples of four, noise that leaves many pairs out
+	// of the selections, some pairs far apart (scored 0 by the distance
+	// cut-off of the sum) and one NaN pair: scores, superpositions and the
+	// selections behind them must agree exactly.
+	for ( int n : { 3, 4, 7, 41, 64, 130 } ) {
+		SCOPED_TRACE( n );
+		Trace const x = make_trace( n, 70 + n );
+		Trace y = noisy( moved( x, axis_rotation( { 1, 0, 2 }, 0.8 ), { 4, -3, 1 } ), 3.5, 80 + n );
+		for ( int k = 5; k < n; k += 9 ) y[ k ] = { 60.0 + k, -40.0, 10.0 };
+		if ( n > 40 ) y[ 17 ][ 2 ] = std::nan( "" );
+		WorkingSet ws( n, n );
+		parameter_set4search( n, n );
+		RawTrace rx( x ), ry( y );
+		double res[ 2 ][ 13 ];
+		for ( int v = 0; v < 2; ++v ) {
+			TMscore_use_vector_search( v == 0 );
+			double tt[ 3 ], uu[ 3 ][ 3 ], rms = 0.0;
+			res[ v ][ 0 ] = TMscore8_search( rx.xyz(), ry.xyz(), n, tt, uu, 1, 8, &rms, d0_search );
+			for ( int i = 0; i < 3; ++i ) {
+				res[ v ][ 1 + i ] = tt[ i ];
+				for ( int j = 0; j < 3; ++j ) res[ v ][ 4 + 3 * i + j ] = uu[ i ][ j ];
+			}
+		}
+		TMscore_use_vector_search( true );
+		for ( int q = 0; q < 13; ++q ) EXPECT_EQ( res[ 0 ][ q ], res[ 1 ][ q ] ) << q;
+		EXPECT_GT( res[ 0 ][ 0 ], 0.0 );
+	}
+}
