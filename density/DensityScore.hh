@@ -57,7 +57,8 @@ public:
 	int test_mrc( char const* file, int swap );
 	// X cell length / MX of a map file.
 	double get_grid_width( char const* file );
-	// New double[3] with XORIGIN, YORIGIN, ZORIGIN (caller delete[]s it).
+	// New double[3] with XORIGIN, YORIGIN, ZORIGIN (caller delete[]s it),
+	// read in the byte order the reader chooses.
 	double* get_origin( char const* file );
 	void calc_map_info( double* phi, unsigned long n, double* max, double* min,
 		double* mean, double* rms );

@@ -202,10 +202,14 @@ double DensityScore::get_grid_width( char const* file )
 
 double* DensityScore::get_origin( char const* file )
 {
+	// The byte order is decided as for reading, so that a map from a machine
+	// of the other byte order reports the origin the reader uses.
+	int violations = 0;
+	int const swap = choose_swap( *this, file, &violations );
 	FILE* fp = std::fopen( file, "rb" );
 	if ( fp == nullptr ) fail_mrc( 71010 );
 	mrc::Header h;
-	int ok = read_header( fp, 0, mrc::ZORIGIN, h );
+	int ok = read_header( fp, swap, mrc::ZORIGIN, h );
 	std::fclose( fp );
 	if ( !ok ) std::printf( "Error in read mrc file! header!\n" );
 	double* o = new double[3]();

@@ -163,6 +163,40 @@ TEST( DmapMrc, BigEndianAndLittleEndianTwinsReadAlike )
 	}
 }
 
+TEST( DmapMrc, OriginWordsReadInEitherByteOrder )
+{
+	// get_origin reports the MRC2000 ORIGIN words as the reader sees them,
+	// also for a file written on a machine of the other byte order.
+	quilt_test::ScratchDir dir( "dmap" );
+	for ( bool big : { false, true } ) {
+		CraftMrc m = small_map();
+		m.xorig = 12.5f;
+		m.yorig = -3.25f;
+		m.zorig = 1000.0f;
+		m.big_endian = big;
+		std::string const f = dir.file( big ? "be.mrc" : "le.mrc" );
+		m.write( f );
+		DensityScore ds;
+		double* o = ds.get_origin( f.c_str() );
+		EXPECT_DOUBLE_EQ( o[0], 12.5 ) << big;
+		EXPECT_DOUBLE_EQ( o[1], -3.25 ) << big;
+		EXPECT_DOUBLE_EQ( o[2], 1000.0 ) << big;
+		delete[] o;
+		Raw r;
+		testing::internal::CaptureStdout();
+		read_raw( f, r );
+		testing::internal::GetCapturedStdout();
+		EXPECT_DOUBLE_EQ( r.xo, 12.5 ) << big;
+	}
+}
+
+TEST( DmapMrcDeath, OriginOfMissingFileStops )
+{
+	DensityScore ds;
+	EXPECT_EXIT( { stdout_to_stderr(); ds.get_origin( "/nonexistent/x.mrc" ); },
+		testing::ExitedWithCode( 71010 % 256 ), "Error in read mrc file! 71010" );
+}
+
 TEST( DmapMrc, ByteOrderProbeCountsViolations )
 {
 	quilt_test::ScratchDir dir( "dmap" );
