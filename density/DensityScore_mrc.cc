@@ -79,30 +79,31 @@ static int discard_line()
 	return 0;
 }
 
+// One value read from standard input with fmt, then the rest of the line is
+// discarded; 0 when no value could be read.  eof_msg: the input ended
+// before a value; line_msg: it ended before the line end.
+template <class T>
+static T readln_value( char const* fmt, char const* eof_msg, char const* line_msg )
+{
+	T v = T( 0 );
+	int const r = std::scanf( fmt, &v );
+	if ( r == EOF ) {
+		std::printf( "%s", eof_msg );
+		return T( 0 );
+	}
+	if ( r != 1 ) v = T( 0 );
+	if ( !discard_line() ) std::printf( "%s", line_msg );
+	return v;
+}
+
 int readln_int()
 {
-	int v = 0;
-	int r = std::scanf( "%d", &v );
-	if ( r == EOF ) {
-		std::printf( "readln_int> Error, 14010!\n" );
-		return 0;
-	}
-	if ( r != 1 ) v = 0;
-	if ( !discard_line() ) std::printf( "readln_int> Error,14020!\n" );
-	return v;
+	return readln_value<int>( "%d", "readln_int> Error, 14010!\n", "readln_int> Error,14020!\n" );
 }
 
 double readln_double()
 {
-	double v = 0.0;
-	int r = std::scanf( "%le", &v );
-	if ( r == EOF ) {
-		std::printf( "readln_double> Error,14030!\n" );
-		return 0.0;
-	}
-	if ( r != 1 ) v = 0.0;
-	if ( !discard_line() ) std::printf( "readln_double> Error,14040!\n" );
-	return v;
+	return readln_value<double>( "%le", "readln_double> Error,14030!\n", "readln_double> Error,14040!\n" );
 }
 
 // ---------------------------------------------------------------------------
