@@ -44,6 +44,30 @@ inline void value_taps( double c, int n, long stride, ValueTaps& t )
 	}
 }
 
+// spline_taps with the same numbers, the offsets found without an integer
+// division for coordinates inside the grid.
+inline void grad_taps( double c, int n, long stride, SplineTaps& t )
+{
+	double const fl = std::floor( c );
+	double const u = c - fl;
+	int const i = int( fl );
+	t.w[ 3 ] = u * u * u / 6.0;
+	t.w[ 0 ] = u * ( u - 1.0 ) / 2.0 + 1.0 / 6.0 - t.w[ 3 ];
+	t.w[ 2 ] = u + t.w[ 0 ] - 2.0 * t.w[ 3 ];
+	t.w[ 1 ] = 1.0 - t.w[ 0 ] - t.w[ 2 ] - t.w[ 3 ];
+	t.dw[ 3 ] = u * u / 2.0;
+	t.dw[ 0 ] = u - t.dw[ 3 ] - 0.5;
+	t.dw[ 2 ] = 1.0 - 2.0 * t.dw[ 3 ] + t.dw[ 0 ];
+	t.dw[ 1 ] = -( t.dw[ 3 ] + t.dw[ 0 ] + t.dw[ 2 ] );
+	int m = i - 1;
+	if ( m < -n || m >= n ) m %= n;
+	if ( m < 0 ) m += n;
+	for ( int j = 0; j < 4; ++j ) {
+		t.off[ j ] = m * stride;
+		if ( ++m == n ) m = 0;
+	}
+}
+
 // Value of the bin-summed spline alone: the sums of spline_value_grad taken
 // in the same order, so a score without gradient is bit-identical to one with.
 inline double spline_value( double const* data, ValueTaps const& tx, ValueTaps const& ty, ValueTaps const& tz,
@@ -258,7 +282,7 @@ double FastDensityScore::poseScore( Model const& model, double const* x, double 
 		for ( int a = 0; a < 3; ++a ) {
 			double const f = c2f[ a ][ 0 ] * pm[ 0 ] + c2f[ a ][ 1 ] * pm[ 1 ] + c2f[ a ][ 2 ] * pm[ 2 ];
 			double const u = wrap_grid( f * c.grid[ a ] - c.origin[ a ] + 1.0, c.grid[ a ] );
-			spline_taps( u - 1.0, ext[ a ], stride[ a ], t[ a ] );
+			grad_taps( u - 1.0, ext[ a ], stride[ a ], t[ a ] );
 		}
 		double const w = pose_.weight[ i ];
 		double d[ 3 ];
