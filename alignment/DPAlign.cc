@@ -235,21 +235,21 @@ void tm_row_scores( double const* yx, double const* yy, double const* yz, int n,
 }
 
 // Gap-free alignment under a superposition, by segments.  Without a gap
-// penalty a row is val[i][j] = max(val[i][0], max over k <= j of
-// max(val[i-1][k-1] + s[k], val[i-1][k])): a running maximum.  The S = len2/4
-// (rounded up) columns of a row are cut into four segments of S, one per
-// vector lane (stored interleaved: column l*S + t + 1 at 4t + l), and each
-// lane keeps the running maximum of its own segment only (R).  The true value
-// is max(R, C[l]), C[l] being the true value at the end of the segment
-// before (C[0] = val[i][0] = 0), known once the row is done; the next row
-// applies it as it reads.  Maxima select values, so every value equals that
-// of the cell-by-cell recurrence.  The trace-back recomputes its few
-// decisions from the values and scores.  Padding cells (beyond len2) lie
-// right of every real cell and never reach one.
-std::vector< double > seg_store;   // rows 0 .. len1 of R, 4S each
-std::vector< double > seg_carry;   // C, four per row
+// penalty a row is a running maximum: val[i][j] = max(val[i][j-1],
+// val[i-1][j-1] + s[j], val[i-1][j]).  The S = len2/4 (rounded up) columns
+// are cut into four segments of S, one per vector lane (stored interleaved:
+// column l*S + t + 1 at 4t + l).  A segment needs the value left of its first
+// column, which the segment before gives at its end; so the lanes run
+// staggered: sweep w computes row w - l in lane l, and every lane reads the
+// ends of the lane before from the two sweeps before.  Sweep w is stored as
+// one row of the table (rows outside 1 .. len1 hold zeros or are never
+// read).  Maxima select values, so every value equals that of the
+// cell-by-cell recurrence; the trace-back recomputes its few decisions from
+// the values and scores.  Padding cells (beyond len2) lie right of every
+// real cell and never reach one.
+std::vector< double > seg_store;   // sweeps -1 .. len1 + 3, 4S each
 std::vector< double > seg_y;       // y by coordinate, interleaved like a row
-std::vector< double > seg_x;       // x moved by (t, u), three per row
+std::vector< double > seg_x;       // x moved by (t, u), three per row, then zeros
 std::vector< int > seg_col;        // per column: position in a row, segment
 
 inline int seg_pos( int j, int S )  // position of column j >= 1
@@ -258,67 +258,53 @@ inline int seg_pos( int j, int S )  // position of column j >= 1
 	return 4 * ( k % S ) + k / S;
 }
 
-// One row of R from the row before (R and C) in the plain form.
-void seg_row_plain( double const* ys, int S, double const* p, double inv_d02, double const* rp, double const* cp,
-	double* rc )
+// One sweep in the plain form: lane l moves point p[l] (three each) along
+// its segment; w1 and w2 are the two sweeps before, wc the new one.
+void seg_sweep_plain( double const* ys, int S, double const* const* p, double inv_d02, double const* w2,
+	double const* w1, double* wc )
 {
+	int const e = 4 * ( S - 1 );
 	for ( int l = 0; l < 4; ++l ) {
-		// Value left of the segment's first column, in the row before.
-		double left = 0.0;
-		if ( l > 0 ) {
-			double const r = rp[ 4 * ( S - 1 ) + l - 1 ];
-			left = ( r >= cp[ l - 1 ] ) ? r : cp[ l - 1 ];
-		}
-		double run = -HUGE_VAL;
+		double left = ( l > 0 ) ? w2[ e + l - 1 ] : 0.0;
+		double run = ( l > 0 ) ? w1[ e + l - 1 ] : 0.0;
 		for ( int t = 0; t < S; ++t ) {
 			int const q = 4 * t + l;
-			double const yq[ 3 ] = { ys[ 4 * t + l ], ys[ 4 * S + 4 * t + l ], ys[ 8 * S + 4 * t + l ] };
-			double const up = ( rp[ q ] >= cp[ l ] ) ? rp[ q ] : cp[ l ];
-			double const e = left + tm_cell_score( p, yq, inv_d02 );
-			double const m = ( e > up ) ? e : up;  // a NaN score loses
+			double const yq[ 3 ] = { ys[ q ], ys[ 4 * S + q ], ys[ 8 * S + q ] };
+			double const up = w1[ q ];
+			double const d = left + tm_cell_score( p[ l ], yq, inv_d02 );
+			double const m = ( d > up ) ? d : up;  // a NaN score loses
 			run = ( m > run ) ? m : run;
-			rc[ q ] = run;
+			wc[ q ] = run;
 			left = up;
 		}
 	}
 }
 
 __attribute__( ( target( "avx2,fma" ) ) )
-void seg_row_avx2( double const* ys, int S, double const* p, double inv_d02, double const* rp, double const* cp,
-	double* rc )
+void seg_sweep_avx2( double const* ys, int S, double const* const* p, double inv_d02, double const* w2,
+	double const* w1, double* wc )
 {
-	__m256d const px = _mm256_set1_pd( p[ 0 ] ), py = _mm256_set1_pd( p[ 1 ] ), pz = _mm256_set1_pd( p[ 2 ] );
+	__m256d const px = _mm256_setr_pd( p[ 0 ][ 0 ], p[ 1 ][ 0 ], p[ 2 ][ 0 ], p[ 3 ][ 0 ] );
+	__m256d const py = _mm256_setr_pd( p[ 0 ][ 1 ], p[ 1 ][ 1 ], p[ 2 ][ 1 ], p[ 3 ][ 1 ] );
+	__m256d const pz = _mm256_setr_pd( p[ 0 ][ 2 ], p[ 1 ][ 2 ], p[ 2 ][ 2 ], p[ 3 ][ 2 ] );
 	__m256d const vr = _mm256_set1_pd( inv_d02 ), one = _mm256_set1_pd( 1.0 );
-	__m256d const c = _mm256_loadu_pd( cp );
 	double const* yx = ys;
 	double const* yy = ys + 4 * S;
 	double const* yz = ys + 8 * S;
-	// Values left of each segment's first column: 0, then the true values at
-	// the ends of segments 0 .. 2 of the row before.
-	__m256d const end = _mm256_max_pd( _mm256_load_pd( rp + 4 * ( S - 1 ) ), c );
-	__m256d left = _mm256_blend_pd( _mm256_permute4x64_pd( end, 0x90 ), _mm256_setzero_pd(), 0x1 );
-	__m256d run = _mm256_set1_pd( -HUGE_VAL );
+	int const e = 4 * ( S - 1 );
+	// Lane l starts from the ends of lane l - 1 (0 for lane 0).
+	__m256d left = _mm256_blend_pd( _mm256_permute4x64_pd( _mm256_load_pd( w2 + e ), 0x90 ), _mm256_setzero_pd(), 0x1 );
+	__m256d run = _mm256_blend_pd( _mm256_permute4x64_pd( _mm256_load_pd( w1 + e ), 0x90 ), _mm256_setzero_pd(), 0x1 );
 	for ( int t = 0; t < S; ++t ) {
 		int const q = 4 * t;
 		__m256d const s = score4( px, py, pz, _mm256_load_pd( yx + q ), _mm256_load_pd( yy + q ),
 			_mm256_load_pd( yz + q ), vr, one );
-		__m256d const up = _mm256_max_pd( _mm256_load_pd( rp + q ), c );
-		__m256d const e = _mm256_add_pd( left, s );
-		// max(up, e) returns e when e > up, else up (so also when e is NaN).
-		__m256d const m = _mm256_max_pd( e, up );
-		run = _mm256_max_pd( m, run );
-		_mm256_store_pd( rc + q, run );
+		__m256d const up = _mm256_load_pd( w1 + q );
+		__m256d const d = _mm256_add_pd( left, s );
+		// max(d, up) returns d when d > up, else up (so also when d is NaN).
+		run = _mm256_max_pd( _mm256_max_pd( d, up ), run );
+		_mm256_store_pd( wc + q, run );
 		left = up;
-	}
-}
-
-// C of a finished row: C[0] = 0, C[l] = max(R at the end of segment l-1, C[l-1]).
-void seg_carries( double const* rc, int S, double* cc )
-{
-	cc[ 0 ] = 0.0;
-	for ( int l = 1; l < 4; ++l ) {
-		double const r = rc[ 4 * ( S - 1 ) + l - 1 ];
-		cc[ l ] = ( r >= cc[ l - 1 ] ) ? r : cc[ l - 1 ];
 	}
 }
 
@@ -341,11 +327,11 @@ void nwdp_nogap_coords( double** x, double** y, int len1, int len2, double t_in[
 	}
 	int const S = ( len2 + 3 ) / 4;
 	std::size_t const row = 4 * static_cast< std::size_t >( S );
-	std::size_t const cells = static_cast< std::size_t >( len1 + 1 ) * row;
+	int const sweeps = len1 + 5;  // -1 .. len1 + 3
+	std::size_t const cells = static_cast< std::size_t >( sweeps ) * row;
 	if ( seg_store.size() < cells + 4 ) seg_store.resize( cells + 4 );
-	if ( seg_carry.size() < 4 * static_cast< std::size_t >( len1 + 1 ) ) seg_carry.resize( 4 * ( len1 + 1 ) );
 	if ( seg_y.size() < 3 * row + 4 ) seg_y.resize( 3 * row + 4 );
-	if ( seg_x.size() < 3 * static_cast< std::size_t >( len1 ) ) seg_x.resize( 3 * len1 );
+	if ( seg_x.size() < 3 * static_cast< std::size_t >( len1 + 1 ) ) seg_x.resize( 3 * ( len1 + 1 ) );
 
 	double* ys = aligned32( seg_y.data() );
 	for ( int l = 0; l < 4; ++l ) {
@@ -354,20 +340,28 @@ void nwdp_nogap_coords( double** x, double** y, int len1, int len2, double t_in[
 			for ( int c = 0; c < 3; ++c ) ys[ c * row + 4 * t + l ] = ( k < len2 ) ? y[ k ][ c ] : 0.0;
 		}
 	}
-	double* R = aligned32( seg_store.data() );
-	double* C = seg_carry.data();
+	// W(w) is sweep w - 1; sweeps -1 and 0 (row 0 in every lane) are zero.
+	double* W0 = aligned32( seg_store.data() );
+	auto W = [&]( int sweep ) { return W0 + static_cast< std::size_t >( sweep + 1 ) * row; };
+	for ( std::size_t q = 0; q < 2 * row; ++q ) W0[ q ] = 0.0;
 	double* xs = seg_x.data();
-	for ( std::size_t q = 0; q < row; ++q ) R[ q ] = 0.0;
-	for ( int l = 0; l < 4; ++l ) C[ l ] = 0.0;
+	for ( int i = 1; i <= len1; ++i ) transform( t_in, u_in, x[ i - 1 ], xs + 3 * ( i - 1 ) );
+	double* const x_none = xs + 3 * len1;  // lanes outside 1 .. len1
+	x_none[ 0 ] = x_none[ 1 ] = x_none[ 2 ] = 0.0;
 	bool const vec = have_avx2_fma && vector_rows;
-	for ( int i = 1; i <= len1; ++i ) {
-		double* p = xs + 3 * ( i - 1 );
-		transform( t_in, u_in, x[ i - 1 ], p );
-		double const* rp = R + ( i - 1 ) * row;
-		double* rc = R + i * row;
-		if ( vec ) seg_row_avx2( ys, S, p, inv_d02, rp, C + 4 * ( i - 1 ), rc );
-		else seg_row_plain( ys, S, p, inv_d02, rp, C + 4 * ( i - 1 ), rc );
-		seg_carries( rc, S, C + 4 * i );
+	for ( int sw = 1; sw <= len1 + 3; ++sw ) {
+		double const* p[ 4 ];
+		for ( int l = 0; l < 4; ++l ) {
+			int const r = sw - l;
+			p[ l ] = ( r >= 1 && r <= len1 ) ? xs + 3 * ( r - 1 ) : x_none;
+		}
+		double* wc = W( sw );
+		if ( vec ) seg_sweep_avx2( ys, S, p, inv_d02, W( sw - 2 ), W( sw - 1 ), wc );
+		else seg_sweep_plain( ys, S, p, inv_d02, W( sw - 2 ), W( sw - 1 ), wc );
+		// Lanes still before row 1 hold row 0: zeros.
+		for ( int l = sw; l < 4; ++l ) {
+			for ( int t = 0; t < S; ++t ) wc[ 4 * t + l ] = 0.0;
+		}
 	}
 
 	// True value of cell (i, j); the position and segment of every column
@@ -381,9 +375,7 @@ void nwdp_nogap_coords( double** x, double** y, int len1, int len2, double t_in[
 	}
 	auto value = [&]( int i, int j ) -> double {
 		if ( i == 0 || j == 0 ) return 0.0;
-		double const r = R[ i * row + col_pos[ j ] ];
-		double const c = C[ 4 * i + col_lane[ j ] ];
-		return ( r >= c ) ? r : c;
+		return W( i + col_lane[ j ] )[ col_pos[ j ] ];
 	};
 	if ( val_rows ) {
 		for ( int i = 0; i <= len1; ++i )
@@ -438,7 +430,7 @@ void NWDP_TM( double** x, double** y, int len1, int len2, double t_in[3], double
 
 void NWDP_release_buffers()
 {
-	for ( std::vector< double >* v : { &seg_store, &seg_carry, &seg_y, &seg_x, &row_score, &y_soa, &row_d, &row_m,
+	for ( std::vector< double >* v : { &seg_store, &seg_y, &seg_x, &row_score, &y_soa, &row_d, &row_m,
 		      &row_dh, &row_g } ) {
 		std::vector< double >().swap( *v );
 	}
