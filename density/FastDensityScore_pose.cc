@@ -5,8 +5,8 @@
 // model and reused while the same model, selection and cache are scored;
 // coordinates are read from the caller's model on every call, so moving the
 // model in place between calls is seen.  A call allocates nothing: each
-// atom is rotated on the fly and its spline value and three derivatives are
-// read in one pass over the taps.
+// atom is rotated on the fly and its spline value (and, when the gradient
+// is wanted, its three derivatives) read in one pass over the taps.
 #include "density/FastDensityScore.hh"
 
 #include "density/FastDensityScore_internal.hh"
@@ -163,7 +163,8 @@ double pose_value( FastDensityScore::Model const& model, PoseAtomList const& A, 
 		}
 		score += A.weight[ i ]
 		         * spline_value( data, cur[ 0 ], cur[ 1 ], cur[ 2 ], A.binOff + 4 * i, A.binWeight + 4 * i, A.nBinTaps[ i ] );
-		for ( int a = 0; a < 3; ++a ) cur[ a ] = next[ a ];
+		if ( i + 1 < A.n )
+			for ( int a = 0; a < 3; ++a ) cur[ a ] = next[ a ];
 	}
 	return score;
 }
