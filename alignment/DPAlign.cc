@@ -251,6 +251,17 @@ __attribute__( ( target( "avx2,fma" ) ) ) inline __m256d score4( __m256d px, __m
 	return _mm256_div_pd( one, _mm256_fmadd_pd( dd, inv_d02, one ) );
 }
 
+// tm_cell_score with the fused multiply-adds done by the processor (the
+// same correctly rounded results as the library's fma, without the calls).
+__attribute__( ( target( "fma" ) ) ) double cell_score_fma( double const* p, double const* q, double inv_d02 )
+{
+	double const a = p[ 0 ] - q[ 0 ];
+	double const b = p[ 1 ] - q[ 1 ];
+	double const c = p[ 2 ] - q[ 2 ];
+	double const dd = __builtin_fma( a, a, __builtin_fma( b, b, c * c ) );
+	return 1.0 / __builtin_fma( dd, inv_d02, 1.0 );
+}
+
 // Match scores of the point p against n points given by coordinate.
 __attribute__( ( target( "avx2,fma" ) ) )
 void tm_row_scores_avx2( double const* yx, double const* yy, double const* yz, int n, double const* p,
@@ -433,7 +444,9 @@ void nwdp_nogap_coords( double** x, double** y, int len1, int len2, double t_in[
 	int i = len1, j = len2;
 	while ( i > 0 && j > 0 ) {
 		double const yq[ 3 ] = { y[ j - 1 ][ 0 ], y[ j - 1 ][ 1 ], y[ j - 1 ][ 2 ] };
-		double const d = value( i - 1, j - 1 ) + tm_cell_score( xs + 3 * ( i - 1 ), yq, inv_d02 );
+		double const sc = have_avx2_fma ? cell_score_fma( xs + 3 * ( i - 1 ), yq, inv_d02 )
+		                                : tm_cell_score( xs + 3 * ( i - 1 ), yq, inv_d02 );
+		double const d = value( i - 1, j - 1 ) + sc;
 		double const h = value( i - 1, j );
 		double const v = value( i, j - 1 );
 		if ( d >= h && d >= v ) {
