@@ -58,7 +58,7 @@ void nw_row_nogap_avx2( double const* s, double const* vp, double* vc, bool* pc,
 		__m256d const d = _mm256_add_pd( _mm256_loadu_pd( vp + j - 1 ), _mm256_loadu_pd( s + j ) );
 		__m256d const h = _mm256_loadu_pd( vp + j );
 		__m256d const dh = _mm256_cmp_pd( d, h, _CMP_GE_OQ );
-		__m256d const m = _mm256_max_pd( h, d );
+		__m256d const m = _mm256_max_pd( d, h );  // h when d is NaN
 		__m256d const m1 = _mm256_blend_pd( _mm256_permute4x64_pd( m, 0x90 ), low, 0x1 );  // low, m0, m1, m2
 		__m256d p = _mm256_max_pd( m, m1 );
 		__m256d const p2 = _mm256_blend_pd( _mm256_permute4x64_pd( p, 0x40 ), low, 0x3 );  // low, low, p0, p1
@@ -116,7 +116,7 @@ void nw_row_gap_avx2( double const* s, double const* vp, bool const* pp, double*
 		__m256d const hv = _mm256_loadu_pd( vp + j );
 		__m256d const h = _mm256_blendv_pd( hv, _mm256_add_pd( hv, gap ), ended );
 		_mm256_storeu_pd( D + j, d );
-		_mm256_storeu_pd( M + j, _mm256_max_pd( h, d ) );
+		_mm256_storeu_pd( M + j, _mm256_max_pd( d, h ) );
 		_mm256_storeu_pd( DH + j, _mm256_cmp_pd( d, h, _CMP_GE_OQ ) );
 		_mm256_storeu_pd( G + j, _mm256_add_pd( d, gap ) );
 	}
@@ -124,7 +124,7 @@ void nw_row_gap_avx2( double const* s, double const* vp, bool const* pp, double*
 		__m128d const d = _mm_set_sd( vp[ j - 1 ] + s[ j ] );
 		__m128d const h = _mm_set_sd( pp[ j ] ? vp[ j ] + gap_open : vp[ j ] );
 		_mm_store_sd( D + j, d );
-		_mm_store_sd( M + j, _mm_max_sd( h, d ) );
+		_mm_store_sd( M + j, _mm_max_sd( d, h ) );
 		_mm_store_sd( DH + j, _mm_cmpge_sd( d, h ) );
 		G[ j ] = D[ j ] + gap_open;
 	}
@@ -152,14 +152,15 @@ void nw_row( double const* s, double const* vp, bool const* pp, double* vc, bool
 	}
 	double* D = row_d.data();
 	for ( int j = 1; j <= len2; ++j ) D[ j ] = vp[ j - 1 ] + s[ j ];
-	// M = max(d, h); DH = all-ones where d >= h; G = d + gap.
+	// M = max(d, h) (h when the score is NaN, so that such a cell takes
+	// max(v, h) as the recurrence does); DH = all-ones where d >= h; G = d + gap.
 	double* M = row_m.data();
 	double* DH = row_dh.data();
 	double* G = row_g.data();
 	for ( int j = 1; j <= len2; ++j ) {
 		__m128d const d = _mm_load_sd( D + j );
 		__m128d const h = _mm_set_sd( pp[ j ] ? vp[ j ] + gap_open : vp[ j ] );
-		_mm_store_sd( M + j, _mm_max_sd( h, d ) );
+		_mm_store_sd( M + j, _mm_max_sd( d, h ) );
 		_mm_store_sd( DH + j, _mm_cmpge_sd( d, h ) );
 		G[ j ] = D[ j ] + gap_open;
 	}
