@@ -1,7 +1,9 @@
 // The fitting engine's entry: load a map and a model, centre the model on
 // the map, search its pose (Placer), carry every kept pose to all atoms,
 // rank by real-space correlation and write the ranked models beside the
-// input model as <name>_1.pdb, <name>_2.pdb, ... (best first).
+// input model as <name>_1.pdb, <name>_2.pdb, ... (best first).  The search
+// uses the model's first chain up to its first "TER"; every "ATOM" line of
+// the file, after that "TER" as well, is moved by the fitted rigid motion.
 #ifndef QUILT_FITTING_FITMODELINTODENSITY_HH
 #define QUILT_FITTING_FITMODELINTODENSITY_HH
 
