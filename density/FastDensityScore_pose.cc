@@ -105,6 +105,44 @@ inline double spline_value( double const* data, ValueTaps const& tx, ValueTaps c
 	return v;
 }
 
+// The values of two atoms at once, one per lane: every lane takes the sums
+// of spline_value in the same order, so each value is the same number.
+typedef double Lanes2 __attribute__( ( vector_size( 16 ) ) );
+
+inline void spline_value_pair( double const* data, ValueTaps const* a, ValueTaps const* b, long const* binOffA,
+	long const* binOffB, double const* binW, int nBinTaps, double& va, double& vb )
+{
+	Lanes2 const w0 = { a[ 0 ].w[ 0 ], b[ 0 ].w[ 0 ] }, w1 = { a[ 0 ].w[ 1 ], b[ 0 ].w[ 1 ] };
+	Lanes2 const w2 = { a[ 0 ].w[ 2 ], b[ 0 ].w[ 2 ] }, w3 = { a[ 0 ].w[ 3 ], b[ 0 ].w[ 3 ] };
+	long const* xa = a[ 0 ].off;
+	long const* xb = b[ 0 ].off;
+	Lanes2 v = { 0.0, 0.0 };
+	for ( int q = 0; q < nBinTaps; ++q ) {
+		double const* blkA = data + binOffA[ q ];
+		double const* blkB = data + binOffB[ q ];
+		Lanes2 pv = { 0.0, 0.0 };
+		for ( int jz = 0; jz < 4; ++jz ) {
+			double const* pzA = blkA + a[ 2 ].off[ jz ];
+			double const* pzB = blkB + b[ 2 ].off[ jz ];
+			Lanes2 sv = { 0.0, 0.0 };
+			for ( int jy = 0; jy < 4; ++jy ) {
+				double const* pA = pzA + a[ 1 ].off[ jy ];
+				double const* pB = pzB + b[ 1 ].off[ jy ];
+				Lanes2 const c0 = { pA[ xa[ 0 ] ], pB[ xb[ 0 ] ] }, c1 = { pA[ xa[ 1 ] ], pB[ xb[ 1 ] ] };
+				Lanes2 const c2 = { pA[ xa[ 2 ] ], pB[ xb[ 2 ] ] }, c3 = { pA[ xa[ 3 ] ], pB[ xb[ 3 ] ] };
+				Lanes2 const wy = { a[ 1 ].w[ jy ], b[ 1 ].w[ jy ] };
+				sv += wy * ( w0 * c0 + w1 * c1 + w2 * c2 + w3 * c3 );
+			}
+			Lanes2 const wz = { a[ 2 ].w[ jz ], b[ 2 ].w[ jz ] };
+			pv += wz * sv;
+		}
+		Lanes2 const wb = { binW[ 2 * q ], binW[ 2 * q + 1 ] };
+		v += wb * pv;
+	}
+	va = v[ 0 ];
+	vb = v[ 1 ];
+}
+
 // Asks the memory system early for the coefficient rows an atom will read
 // (the first and last value of every x run of four).
 inline void prefetch_rows( double const* data, ValueTaps const& tx, ValueTaps const& ty, ValueTaps const& tz,
@@ -131,9 +169,9 @@ struct PoseAtomList {
 };
 
 // The score alone.  Atoms are taken in order and the sum is formed as in
-// the pass with gradient; the taps of the next atom are found, and its
-// coefficient rows requested, before the current atom's rows are summed, so
-// that the memory reads of consecutive atoms overlap.
+// the pass with gradient; the taps of the next pair of atoms are found, and
+// their coefficient rows requested, before the current pair's rows are
+// summed, so that the memory reads of consecutive atoms overlap.
 double pose_value( FastDensityScore::Model const& model, PoseAtomList const& A, double const* x, double const* centre,
 	FastDensityCache const& c, double const c2f[ 3 ][ 3 ], double const R[ 3 ][ 3 ] )
 {
@@ -154,17 +192,43 @@ double pose_value( FastDensityScore::Model const& model, PoseAtomList const& A, 
 	};
 	double score = 0.0;
 	if ( A.n == 0 ) return score;
-	ValueTaps cur[ 3 ], next[ 3 ];
-	place( 0, cur );
-	for ( std::size_t i = 0; i < A.n; ++i ) {
-		if ( i + 1 < A.n ) {
-			place( i + 1, next );
-			prefetch_rows( data, next[ 0 ], next[ 1 ], next[ 2 ], A.binOff + 4 * ( i + 1 ), A.nBinTaps[ i + 1 ] );
+	// Atoms in pairs (two lanes) where both read the same number of B bins,
+	// else one by one; the sum is formed atom by atom in order either way.
+	ValueTaps cur[ 2 ][ 3 ], next[ 2 ][ 3 ];
+	auto placePair = [&]( std::size_t i, ValueTaps ( *t )[ 3 ] ) {
+		place( i, t[ 0 ] );
+		if ( i + 1 < A.n ) place( i + 1, t[ 1 ] );
+	};
+	auto prefetchPair = [&]( std::size_t i, ValueTaps ( *t )[ 3 ] ) {
+		prefetch_rows( data, t[ 0 ][ 0 ], t[ 0 ][ 1 ], t[ 0 ][ 2 ], A.binOff + 4 * i, A.nBinTaps[ i ] );
+		if ( i + 1 < A.n ) prefetch_rows( data, t[ 1 ][ 0 ], t[ 1 ][ 1 ], t[ 1 ][ 2 ], A.binOff + 4 * ( i + 1 ), A.nBinTaps[ i + 1 ] );
+	};
+	placePair( 0, cur );
+	for ( std::size_t i = 0; i < A.n; i += 2 ) {
+		if ( i + 2 < A.n ) {
+			placePair( i + 2, next );
+			prefetchPair( i + 2, next );
 		}
-		score += A.weight[ i ]
-		         * spline_value( data, cur[ 0 ], cur[ 1 ], cur[ 2 ], A.binOff + 4 * i, A.binWeight + 4 * i, A.nBinTaps[ i ] );
-		if ( i + 1 < A.n )
-			for ( int a = 0; a < 3; ++a ) cur[ a ] = next[ a ];
+		if ( i + 1 < A.n && A.nBinTaps[ i ] == A.nBinTaps[ i + 1 ] ) {
+			int const nb = A.nBinTaps[ i ];
+			double bw[ 8 ];
+			for ( int q = 0; q < nb; ++q ) {
+				bw[ 2 * q ] = A.binWeight[ 4 * i + q ];
+				bw[ 2 * q + 1 ] = A.binWeight[ 4 * ( i + 1 ) + q ];
+			}
+			double va, vb;
+			spline_value_pair( data, cur[ 0 ], cur[ 1 ], A.binOff + 4 * i, A.binOff + 4 * ( i + 1 ), bw, nb, va, vb );
+			score += A.weight[ i ] * va;
+			score += A.weight[ i + 1 ] * vb;
+		} else {
+			for ( std::size_t k = i; k < i + 2 && k < A.n; ++k ) {
+				ValueTaps const* t = cur[ k - i ];
+				score += A.weight[ k ]
+				         * spline_value( data, t[ 0 ], t[ 1 ], t[ 2 ], A.binOff + 4 * k, A.binWeight + 4 * k, A.nBinTaps[ k ] );
+			}
+		}
+		for ( int u = 0; u < 2 && i + 2 + u < A.n; ++u )
+			for ( int a = 0; a < 3; ++a ) cur[ u ][ a ] = next[ u ][ a ];
 	}
 	return score;
 }

@@ -110,7 +110,14 @@ TEST_F( DensObjective, ValueWithoutGradientIsTheSameNumber )
 	// The start-pose stage scores without the gradient work; the value must
 	// be bit-identical to the one the minimiser sees, and a gradient asked
 	// for after a value-only call must still be the gradient at that pose.
-	DensScoreMultifunc f( 6, model_.xyz, model_.names, map_, 5000.0, model_.centre, false, "CA" );
+	// Selections of one or several elements, with one and with several B
+	// bins (atoms then read different numbers of bins).
+	for ( int bins : { 1, 4 } )
+	for ( std::string const selection : { "CA", "backbone", "centroid" } ) {
+	SCOPED_TRACE( selection + " " + std::to_string( bins ) );
+	FastDensityScore map( map_ );
+	map.nFastBins = bins;
+	DensScoreMultifunc f( 6, model_.xyz, model_.names, map, 5000.0, model_.centre, false, selection );
 	double const poses[3][6] = { { 0, 0, 0, 0, 0, 0 }, { 1.3, -0.7, 2.1, 0.4, 1.1, -2.0 }, { -3.0, 0.2, 0.9, 2.9, 0.3, 0.6 } };
 	for ( auto const& p : poses ) {
 		double x[6], g1[6], g2[6];
@@ -129,6 +136,7 @@ TEST_F( DensObjective, ValueWithoutGradientIsTheSameNumber )
 		f( y );
 		f.dfunc( y, gy2 );
 		for ( int k = 0; k < 6; ++k ) EXPECT_EQ( gy[k], gy2[k] ) << k;
+	}
 	}
 }
 
