@@ -35,6 +35,36 @@ inline void transform( double* t, double** u, double* x, double* x1 )
 	x1[ 2 ] = u[ 2 ][ 0 ] * x[ 0 ] + u[ 2 ][ 1 ] * x[ 1 ] + u[ 2 ][ 2 ] * x[ 2 ] + t[ 2 ];
 }
 
+// The third-smallest of the finite values among v[0..n) into *third; returns
+// how many values are finite.  The widening of a pair selection stops at
+// this value; pairs with non-finite distances (NaN coordinates) can never be
+// selected, so with fewer than three finite values it would never stop.
+inline int third_smallest_finite( double const* v, int n, double* third )
+{
+	double m[ 3 ] = { HUGE_VAL, HUGE_VAL, HUGE_VAL };
+	int finite = 0;
+	for ( int k = 0; k < n; ++k ) {
+		double const x = v[ k ];
+		if ( !std::isfinite( x ) ) continue;
+		++finite;
+		if ( x < m[ 2 ] ) {
+			if ( x < m[ 1 ] ) {
+				m[ 2 ] = m[ 1 ];
+				if ( x < m[ 0 ] ) {
+					m[ 1 ] = m[ 0 ];
+					m[ 0 ] = x;
+				} else {
+					m[ 1 ] = x;
+				}
+			} else {
+				m[ 2 ] = x;
+			}
+		}
+	}
+	*third = m[ 2 ];
+	return finite;
+}
+
 // transform of each of the first len rows of x into the same row of x1;
 // nothing for len <= 0.
 void do_rotation( double** x, double** x1, int len, double* t, double u[3][3] );

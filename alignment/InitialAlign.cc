@@ -50,33 +50,13 @@ int select_within( int n, double c0 )
 	}
 	if ( count < 3 && n > 3 ) {
 		// Only the third-smallest distance decides where the widening stops.
-		// Pairs with NaN distances are never selected: with fewer than three
-		// usable pairs the widening could not end and is skipped.
-		double m[ 3 ] = { HUGE_VAL, HUGE_VAL, HUGE_VAL };
-		int usable = 0;
-		for ( int k = 0; k < n; ++k ) {
-			double const v = dis[ k ];
-			if ( !std::isfinite( v ) ) continue;
-			++usable;
-			if ( v < m[ 2 ] ) {
-				if ( v < m[ 1 ] ) {
-					m[ 2 ] = m[ 1 ];
-					if ( v < m[ 0 ] ) {
-						m[ 1 ] = m[ 0 ];
-						m[ 0 ] = v;
-					} else {
-						m[ 1 ] = v;
-					}
-				} else {
-					m[ 2 ] = v;
-				}
-			}
-		}
+		double third = HUGE_VAL;
+		int const usable = third_smallest_finite( dis, n, &third );
 		if ( usable >= 3 ) {
-			if ( m[ 2 ] - c > 1e8 ) {
-				c = m[ 2 ];  // pairs this far apart: select the three nearest at once
+			if ( third - c > 1e8 ) {
+				c = third;  // pairs this far apart: select the three nearest at once
 			} else {
-				while ( !( m[ 2 ] <= c ) ) c += 0.5;
+				while ( !( third <= c ) ) c += 0.5;
 			}
 		}
 	}

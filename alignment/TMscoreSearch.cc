@@ -53,31 +53,10 @@ int widen_selection( int n_ali, double d, int* i_ali, int n_cut )
 	double const* di = pair_d2.data();
 
 	// Only the third-smallest distance decides where the widening stops.
-	// Pairs with non-finite distances (NaN coordinates) can never be
-	// selected; with fewer than three usable pairs the widening would
-	// never end, so the selection stays as it is.
-	double m[ 3 ] = { HUGE_VAL, HUGE_VAL, HUGE_VAL };
-	int finite = 0;
-	for ( int k = 0; k < n_ali; ++k ) {
-		double const v = di[ k ];
-		if ( !std::isfinite( v ) ) continue;
-		++finite;
-		if ( v < m[ 2 ] ) {
-			if ( v < m[ 1 ] ) {
-				m[ 2 ] = m[ 1 ];
-				if ( v < m[ 0 ] ) {
-					m[ 1 ] = m[ 0 ];
-					m[ 0 ] = v;
-				} else {
-					m[ 1 ] = v;
-				}
-			} else {
-				m[ 2 ] = v;
-			}
-		}
-	}
+	double third = HUGE_VAL;
+	int const finite = third_smallest_finite( di, n_ali, &third );
 	if ( finite < 3 ) return n_cut;
-	long long const inc = widening_steps( d, m[ 2 ] );
+	long long const inc = widening_steps( d, third );
 	if ( inc < 0 ) return n_cut;
 	double const cutoff = d + 0.5 * inc;
 	double const c2 = cutoff * cutoff;
