@@ -13,6 +13,11 @@ double const kLn1e4 = 9.210340371976182; // ln 10000
 
 using density_detail::WeightedSums;
 
+// getRSCC factorises its exponentials along window rows where the cell
+// allows (true by default).  False makes it evaluate both per voxel; tests
+// compare the two.  Not to be changed while another thread scores.
+extern bool rsccFactorised;
+
 // Rotation of the 6-D pose, R = Rz(a) Rx(b) Rz(c), and its derivatives with
 // respect to a, b and c.  R acts on column vectors: p' = R p.
 struct PoseRotation {

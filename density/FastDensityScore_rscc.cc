@@ -7,6 +7,16 @@
 // the work is done on the compact box of grid lines that the windows touch;
 // the box keeps the map's linear order, so the sums are those of a sweep
 // over the whole grid.
+//
+// Both exponentials are factorised along the rows of a window.  With
+// a = f2c(0,0) and the row's other offset p along x, the x offset of a voxel
+// is p + s, s = dx a, so d^2 = v + s^2 + 2 p s with v = p^2 + o_y^2 + o_z^2,
+// and exp(-k d^2) = exp(-k v) exp(-k s^2) exp(-2 k p s) (likewise the mask's
+// exp(d^2 - mask^2)).  The first factor is one exp per row, the second one
+// per x candidate of the atom.  The last is 1 in an orthogonal cell and
+// within 1e-3 of 1 in cells whose right angles carry single-precision
+// rounding; there a short series gives it to full precision.  Rows of
+// skewed cells, where 2 p s is larger, take both exps per voxel.
 #include "density/FastDensityScore.hh"
 
 #include "density/FastDensityScore_internal.hh"
@@ -14,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <limits>
 #include <vector>
 
 using namespace fds_detail;
@@ -49,6 +60,14 @@ void axis_candidates( double g, int ext, int n, double halfWidth, std::vector< i
 	}
 }
 
+// exp(e) for |e| <= 1e-3: the series to e^4 (truncation below 1e-17 relative).
+inline double exp_small( double e )
+{
+	return 1.0 + e * ( 1.0 + e * 0.5 * ( 1.0 + e * ( 1.0 / 3.0 ) * ( 1.0 + e * 0.25 ) ) );
+}
+
+double const kSmallCross = 1e-3; // largest |2 p s| (times k) a factorised row may have
+
 struct RsccScratch {
 	std::vector< int > cand[ 3 ];
 	std::vector< double > off[ 3 ];
@@ -56,9 +75,14 @@ struct RsccScratch {
 	std::vector< int > wrapOf[ 3 ];  // box index -> wrapped index
 	std::vector< double > rho, mask, alpha, beta;
 	std::vector< double > gpos;      // 3 per atom
+	std::vector< double > sx, gx, mx; // per x candidate: s, exp(-k s^2), exp(s^2 - mask^2 / 2)
 };
 
 } // namespace
+
+namespace fds_detail {
+bool rsccFactorised = true;
+}
 
 double FastDensityScore::getRSCC( double** ca, int n, double radius )
 {
@@ -96,7 +120,8 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 	double const radius2 = radius * radius;
 
 	// Columns of f2c: Cartesian vectors of one cell edge; per voxel step below.
-	double col[ 3 ][ 3 ], step[ 3 ][ 3 ], halfWidth[ 3 ];
+	double col[ 3 ][ 3 ], step[ 3 ][ 3 ], halfWidth[ 3 ], nearSlack[ 3 ];
+	bool shortRadius = true;
 	for ( int a = 0; a < 3; ++a ) {
 		double rowNorm2 = 0.0;
 		for ( int j = 0; j < 3; ++j ) {
@@ -105,6 +130,10 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 			rowNorm2 += c2f[ a ][ j ] * c2f[ a ][ j ];
 		}
 		halfWidth[ a ] = win * std::sqrt( rowNorm2 ) * grid[ a ] + 1e-9;
+		// A voxel within `radius` of a point lies within this many grid units
+		// of it along axis a (one unit spare for rounding).
+		nearSlack[ a ] = radius2 > 0.0 ? radius * std::sqrt( rowNorm2 ) * grid[ a ] + 1.0 : 0.0;
+		shortRadius = shortRadius && radius * std::sqrt( rowNorm2 ) < 0.4;
 	}
 
 	// Grid positions and the lines of the box.
@@ -135,12 +164,35 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 	S.rho.assign( nbox, 0.0 );
 	S.mask.assign( nbox, 1.0 );
 
+	// Row factorisation (see the top of the file).  The mask's exponent is
+	// split evenly between the row and the x factors, so that neither
+	// overflows where a voxel's factor differs from 1 (d^2 - mask^2 < 38);
+	// it needs mask^2 / 2 well inside exp's range.  Every factor is positive,
+	// so a product overflows to +inf (a weight factor of 1), never to NaN.
+	double const halfMask2 = 0.5 * mask2;
+	bool const factorised = rsccFactorised && col[ 0 ][ 1 ] == 0.0 && col[ 0 ][ 2 ] == 0.0 && halfMask2 < 650.0;
+	double const crossScale = 2.0 * std::max( 1.0, k );
+
 	// Visits the window voxels of atom i: box index, Cartesian offset
-	// (atom - voxel), squared length and the 1-based voxel indices.
+	// (atom - voxel), squared length, the 1-based voxel indices and two
+	// callables giving exp(-k d^2) and exp(d^2 - mask^2).
 	auto forWindow = [ & ]( int i, auto&& visit ) {
 		double const* g = &S.gpos[ 3 * i ];
 		for ( int a = 0; a < 3; ++a ) axis_candidates( g[ a ], ext[ a ], grid[ a ], halfWidth[ a ], S.cand[ a ], S.off[ a ] );
 		std::size_t const ncz = S.cand[ 2 ].size(), ncy = S.cand[ 1 ].size(), ncx = S.cand[ 0 ].size();
+		double sMax = 0.0;
+		if ( factorised ) {
+			S.sx.resize( ncx );
+			S.gx.resize( ncx );
+			S.mx.resize( ncx );
+			for ( std::size_t ix = 0; ix < ncx; ++ix ) {
+				double const sv = S.off[ 0 ][ ix ] * col[ 0 ][ 0 ];
+				S.sx[ ix ] = sv;
+				S.gx[ ix ] = std::exp( -k * ( sv * sv ) );
+				S.mx[ ix ] = std::exp( sv * sv - halfMask2 );
+				sMax = std::max( sMax, std::fabs( sv ) );
+			}
+		}
 		for ( std::size_t iz = 0; iz < ncz; ++iz ) {
 			double const dz = S.off[ 2 ][ iz ];
 			double const oz[ 3 ] = { dz * col[ 2 ][ 0 ], dz * col[ 2 ][ 1 ], dz * col[ 2 ][ 2 ] };
@@ -153,13 +205,27 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 				if ( oy[ 1 ] * oy[ 1 ] + oy[ 2 ] * oy[ 2 ] > win2 ) continue; // distance to the row
 				int const y = S.cand[ 1 ][ iy ];
 				std::size_t const byz = ( bz + S.boxOf[ 1 ][ y ] ) * nb[ 0 ];
-				for ( std::size_t ix = 0; ix < ncx; ++ix ) {
-					double const dx = S.off[ 0 ][ ix ];
-					double const o[ 3 ] = { oy[ 0 ] + dx * col[ 0 ][ 0 ], oy[ 1 ] + dx * col[ 0 ][ 1 ], oy[ 2 ] + dx * col[ 0 ][ 2 ] };
-					double const d2 = o[ 0 ] * o[ 0 ] + o[ 1 ] * o[ 1 ] + o[ 2 ] * o[ 2 ];
-					if ( d2 > win2 ) continue;
-					int const x = S.cand[ 0 ][ ix ];
-					visit( byz + S.boxOf[ 0 ][ x ], o, d2, x, y, z );
+				auto row = [ & ]( auto&& gaussOf, auto&& maskExpOf ) {
+					for ( std::size_t ix = 0; ix < ncx; ++ix ) {
+						double const dx = S.off[ 0 ][ ix ];
+						double const o[ 3 ] = { oy[ 0 ] + dx * col[ 0 ][ 0 ], oy[ 1 ] + dx * col[ 0 ][ 1 ], oy[ 2 ] + dx * col[ 0 ][ 2 ] };
+						double const d2 = o[ 0 ] * o[ 0 ] + o[ 1 ] * o[ 1 ] + o[ 2 ] * o[ 2 ];
+						if ( d2 > win2 ) continue;
+						int const x = S.cand[ 0 ][ ix ];
+						visit( byz + S.boxOf[ 0 ][ x ], o, d2, x, y, z, [ & ] { return gaussOf( ix, d2 ); },
+							[ & ] { return maskExpOf( ix, d2 ); } );
+					}
+				};
+				double const p = oy[ 0 ];
+				if ( factorised && crossScale * std::fabs( p ) * sMax <= kSmallCross ) {
+					double const v = p * p + oy[ 1 ] * oy[ 1 ] + oy[ 2 ] * oy[ 2 ];
+					double const rg = std::exp( -k * v ), rm = std::exp( v - halfMask2 );
+					double const twoP = 2.0 * p;
+					row( [ & ]( std::size_t ix, double ) { return rg * S.gx[ ix ] * exp_small( -k * ( twoP * S.sx[ ix ] ) ); },
+						[ & ]( std::size_t ix, double ) { return rm * S.mx[ ix ] * exp_small( twoP * S.sx[ ix ] ); } );
+				} else {
+					row( [ & ]( std::size_t, double d2 ) { return std::exp( -k * d2 ); },
+						[ & ]( std::size_t, double d2 ) { return std::exp( d2 - mask2 ); } );
 				}
 			}
 		}
@@ -169,17 +235,29 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 	for ( int i = 0; i < n; ++i ) {
 		bool near = !( radius > 0.0 );
 		double const* p = xyz[ i ];
-		forWindow( i, [ & ]( std::size_t b, double const*, double d2, int x, int y, int z ) {
-			if ( !near ) {
+		// A CA farther than `radius` outside the grid box is near no voxel:
+		// its voxels are not tested one by one.  When `radius` spans well
+		// under half the cell along every axis, a voxel within it of the CA
+		// is its own nearest image, so its d^2 equals the tested distance up
+		// to rounding; voxels with a larger d^2 need no test.
+		double const nearD2 = shortRadius ? radius2 + 1e-3 : std::numeric_limits< double >::infinity();
+		bool seek = !near;
+		for ( int a = 0; a < 3 && seek; ++a ) {
+			double const u = grid[ a ] * ( c2f[ a ][ 0 ] * ( p[ 0 ] - voxelOrigin[ 0 ] ) + c2f[ a ][ 1 ] * ( p[ 1 ] - voxelOrigin[ 1 ] )
+			                               + c2f[ a ][ 2 ] * ( p[ 2 ] - voxelOrigin[ 2 ] ) );
+			seek = u > -nearSlack[ a ] && u < ext[ a ] - 1 + nearSlack[ a ];
+		}
+		forWindow( i, [ & ]( std::size_t b, double const*, double d2, int x, int y, int z, auto&& gauss, auto&& maskExp ) {
+			if ( seek && d2 < nearD2 ) {
 				double q[ 3 ];
 				for ( int j = 0; j < 3; ++j )
 					q[ j ] = voxelOrigin[ j ] + ( x - 1 ) * step[ 0 ][ j ] + ( y - 1 ) * step[ 1 ][ j ] + ( z - 1 ) * step[ 2 ][ j ] - p[ j ];
-				if ( q[ 0 ] * q[ 0 ] + q[ 1 ] * q[ 1 ] + q[ 2 ] * q[ 2 ] < radius2 ) near = true;
+				if ( q[ 0 ] * q[ 0 ] + q[ 1 ] * q[ 1 ] + q[ 2 ] * q[ 2 ] < radius2 ) near = true, seek = false;
 			}
 			// Terms below 1e-17 of a CA's peak change no sum beyond rounding.
-			if ( k * d2 < 39.0 ) S.rho[ b ] += A * std::exp( -k * d2 );
+			if ( k * d2 < 39.0 ) S.rho[ b ] += A * gauss();
 			// Beyond d^2 - mask^2 = 38 the factor rounds to exactly 1.
-			if ( d2 - mask2 < 38.0 ) S.mask[ b ] *= 1.0 - 1.0 / ( 1.0 + std::exp( d2 - mask2 ) );
+			if ( d2 - mask2 < 38.0 ) S.mask[ b ] *= 1.0 - 1.0 / ( 1.0 + maskExp() );
 		} );
 		if ( near ) ++nearCount;
 	}
@@ -223,13 +301,13 @@ double FastDensityScore::rsccCore( double** xyz, int n, double** grad, bool grad
 	} );
 	for ( int i = 0; i < n; ++i ) {
 		double gsum[ 3 ] = { 0.0, 0.0, 0.0 };
-		forWindow( i, [ & ]( std::size_t b, double const* o, double d2, int, int, int ) {
+		forWindow( i, [ & ]( std::size_t b, double const* o, double d2, int, int, int, auto&& gauss, auto&& maskExp ) {
 			// weight w = 1 - m: dw = -m t d(d^2), t = 1 / (1 + e) the log-derivative
 			// of the mask factor; an overflowing e gives t = 0, not NaN.
-			double const e = std::exp( d2 - mask2 );
+			double const e = maskExp();
 			double const t = std::isfinite( e ) ? 1.0 / ( 1.0 + e ) : 0.0;
 			double const dw = -S.mask[ b ] * t;
-			double const dc = ( k * d2 < 39.0 ) ? -k * A * std::exp( -k * d2 ) : 0.0;
+			double const dc = ( k * d2 < 39.0 ) ? -k * A * gauss() : 0.0;
 			double const f = 2.0 * ( S.alpha[ b ] * dw + S.beta[ b ] * dc );
 			for ( int j = 0; j < 3; ++j ) gsum[ j ] += f * o[ j ];
 		} );
