@@ -180,6 +180,55 @@ inline double pose_score_central_difference( FastDensityScore& m, FastDensitySco
 	         - m.getFastDensScore_6D( model, names, xm, centre, selection ) ) / ( 2 * h );
 }
 
+// The real-space correlation by brute force, the reference for getRSCC:
+// full-size model and mask arrays, every voxel against every CA through the
+// fractional/Cartesian matrices, each axis wrapped to the nearest image.
+inline double sweep_rscc( FastDensityScore const& m, std::vector< std::vector< double > > const& ca, double radius )
+{
+	farray::FArray3D< double > const& d = m.density();
+	int const nx = d.u1(), ny = d.u2(), nz = d.u3();
+	std::vector< double > rho( std::size_t( nx ) * ny * nz, 0.0 ), inv( rho.size(), 1.0 );
+	double k, A;
+	ca_model( m.modelResolution, k, A );
+	double const win2 = std::pow( m.maskPadding + m.caMask, 2 ), mask2 = m.atomMask * m.atomMask;
+	int near = 0;
+	for ( auto const& c : ca ) {
+		double f[ 3 ], g[ 3 ];
+		m.cartToFrac( c.data(), f );
+		for ( int a = 0; a < 3; ++a ) {
+			g[ a ] = std::fmod( f[ a ] * m.grid[ a ] - m.originGrid[ a ] + 1.0, double( m.grid[ a ] ) );
+			if ( g[ a ] < 0 ) g[ a ] += m.grid[ a ];
+		}
+		bool isNear = radius <= 0.0;
+		for ( int z = 1; z <= nz; ++z )
+			for ( int y = 1; y <= ny; ++y )
+				for ( int x = 1; x <= nx; ++x ) {
+					double df[ 3 ] = { ( g[ 0 ] - x ) / m.grid[ 0 ], ( g[ 1 ] - y ) / m.grid[ 1 ], ( g[ 2 ] - z ) / m.grid[ 2 ] };
+					for ( double& v : df ) {
+						if ( v > 0.5 ) v -= 1.0;
+						else if ( v < -0.5 ) v += 1.0;
+					}
+					double o[ 3 ];
+					m.fracToCart( df, o );
+					double const d2 = o[ 0 ] * o[ 0 ] + o[ 1 ] * o[ 1 ] + o[ 2 ] * o[ 2 ];
+					if ( d2 > win2 ) continue;
+					if ( !isNear ) {
+						double p[ 3 ];
+						m.voxelPosition( x - 1, y - 1, z - 1, p );
+						double const q2 = std::pow( p[ 0 ] - c[ 0 ], 2 ) + std::pow( p[ 1 ] - c[ 1 ], 2 ) + std::pow( p[ 2 ] - c[ 2 ], 2 );
+						if ( q2 < radius * radius ) isNear = true;
+					}
+					std::size_t const l = ( std::size_t( z - 1 ) * ny + ( y - 1 ) ) * nx + ( x - 1 );
+					rho[ l ] += A * std::exp( -k * d2 );
+					inv[ l ] *= 1.0 - 1.0 / ( 1.0 + std::exp( d2 - mask2 ) );
+				}
+		if ( isNear ) ++near;
+	}
+	double const cc = masked_correlation( rho, inv, d );
+	if ( cc == 0.0 ) return 0.0;
+	return radius > 0.0 ? cc * near / double( ca.size() ) : cc;
+}
+
 } // namespace fast_test
 
 #endif
