@@ -4,6 +4,7 @@
 #include "utility/backtrace.hh"
 #include "utility/exit.hh"
 #include "farray/assert.hh"
+#include "farray/string.functions.hh"
 
 #include <boost/uuid/detail/sha1.hpp>
 
@@ -414,6 +415,242 @@ std::string
 replace_spaces( std::string const & s, std::string const & replacement )
 {
 	return join( split( s ), replacement );
+}
+
+// ---- Residue-selection tags ------------------------------------------------
+
+namespace {
+
+int const line_chain_count = 664;
+int const line_segid_count = 716;
+int const line_first_segid_size = 721;
+int const line_segid_size = 725;
+
+// The segment identifier that stands for none
+std::string const no_segid( "    " );
+
+// Consecutive residue numbers sharing a chain (and segment)
+struct ResidueRun
+{
+	int first;
+	int last;
+	char chain;
+	std::string segid;
+};
+
+// b follows a directly (no overflow at the largest int)
+bool
+follows( int const a, int const b )
+{
+	return static_cast< long long >( b ) == static_cast< long long >( a ) + 1;
+}
+
+// The runs joined by delimiter, each written as prefix( run ) first[-last]
+template< typename Prefix >
+std::string
+write_runs( std::vector< ResidueRun > const & runs, char const delimiter, Prefix prefix )
+{
+	std::string tag;
+	for ( std::size_t k = 0; k < runs.size(); ++k ) {
+		if ( k > 0 ) tag += delimiter;
+		tag += prefix( runs[ k ] );
+		tag += farray::string_of( runs[ k ].first );
+		if ( runs[ k ].last != runs[ k ].first ) tag += "-" + farray::string_of( runs[ k ].last );
+	}
+	return tag;
+}
+
+} // namespace
+
+std::string
+make_tag( vector1< int > res_vector )
+{
+	std::string tag;
+	for ( std::size_t n = 1; n <= res_vector.size(); ++n ) {
+		if ( n > 1 ) tag += ' ';
+		tag += farray::string_of( res_vector[ n ] );
+	}
+	return tag;
+}
+
+std::string
+make_tag_with_dashes( vector1< int > res_vector, vector1< char > chain_vector, vector1< std::string > segid_vector,
+	char const delimiter )
+{
+	if ( res_vector.empty() ) return std::string();
+	if ( res_vector.size() != chain_vector.size() ) {
+		utility::exit( source_file, line_chain_count, "Assertion `res_vector.size() == chain_vector.size()` failed.", 1 );
+	}
+	// No segments at all is allowed; a short list fails the checked access
+	auto const segid = [&segid_vector]( std::size_t const n ) { return segid_vector.empty() ? no_segid : segid_vector[ n ]; };
+
+	std::vector< ResidueRun > runs;
+	ResidueRun run{ res_vector[ 1 ], res_vector[ 1 ], chain_vector[ 1 ], segid( 1 ) };
+	for ( std::size_t n = 2; n <= res_vector.size(); ++n ) {
+		// The segment does not decide where a run ends; a run carries the
+		// segment of its last residue
+		if ( ! ( follows( run.last, res_vector[ n ] ) && ( chain_vector[ n ] == run.chain ) ) ) {
+			runs.push_back( run );
+			run.first = res_vector[ n ];
+		}
+		run.last = res_vector[ n ];
+		run.chain = chain_vector[ n ];
+		run.segid = segid( n );
+	}
+	runs.push_back( run );
+
+	return write_runs( runs, delimiter, []( ResidueRun const & r ) {
+		std::string prefix;
+		if ( ( r.chain != '\0' ) && ( r.chain != ' ' ) && ( r.chain != '_' ) ) prefix += std::string( 1, r.chain ) + ":";
+		if ( r.segid != no_segid ) prefix += strip( r.segid, ' ' ) + ":";
+		return prefix;
+	} );
+}
+
+std::string
+make_tag_with_dashes( vector1< int > res_vector, char const delimiter )
+{
+	vector1< char > const chains( res_vector.size(), ' ' );
+	vector1< std::string > const segids( res_vector.size(), no_segid );
+	return make_tag_with_dashes( res_vector, chains, segids, delimiter );
+}
+
+std::string
+make_segtag_with_dashes( vector1< int > res_vector, vector1< std::string > segid_vector, char const delimiter )
+{
+	if ( res_vector.empty() ) return std::string();
+	if ( res_vector.size() != segid_vector.size() ) {
+		utility::exit( source_file, line_segid_count, "Assertion `res_vector.size() == segid_vector.size()` failed.", 1 );
+	}
+	if ( segid_vector[ 1 ].size() != 4 ) {
+		utility::exit( source_file, line_first_segid_size, "Assertion `segid_vector[1].size() == 4` failed.", 1 );
+	}
+
+	std::vector< ResidueRun > runs;
+	ResidueRun run{ res_vector[ 1 ], res_vector[ 1 ], ' ', segid_vector[ 1 ] };
+	for ( std::size_t n = 2; n <= res_vector.size(); ++n ) {
+		if ( segid_vector[ n ].size() != 4 ) {
+			utility::exit( source_file, line_segid_size, "Assertion `segid_vector[n].size() == 4` failed.", 1 );
+		}
+		if ( ! ( follows( run.last, res_vector[ n ] ) && ( segid_vector[ n ] == run.segid ) ) ) {
+			runs.push_back( run );
+			run.first = res_vector[ n ];
+		}
+		run.last = res_vector[ n ];
+		run.segid = segid_vector[ n ];
+	}
+	runs.push_back( run );
+
+	// The segment as it stands, blanks kept
+	return write_runs( runs, delimiter, []( ResidueRun const & r ) { return r.segid + ":"; } );
+}
+
+bool
+get_resnum_and_segid_from_one_tag( std::string const & tag, std::vector< int > & resnum, std::vector< std::string > & segids )
+{
+	if ( tag.empty() ) return true;
+	std::string::size_type const c = tag.find( ':' );
+	if ( ( c == std::string::npos ) || ( c > 4 ) ) return false;
+	std::string const segid = std::string( 4 - c, ' ' ) + tag.substr( 0, c ); // right-justified
+	bool ok = false;
+	for ( int const n : farray::ints_of( tag.substr( c + 1 ), ok ) ) {
+		resnum.push_back( n );
+		segids.push_back( segid );
+	}
+	return ok;
+}
+
+std::pair< std::vector< int >, std::vector< std::string > >
+get_resnum_and_segid( std::string const & s, bool & ok )
+{
+	ok = true;
+	std::pair< std::vector< int >, std::vector< std::string > > result;
+
+	// Each tag is a head up to its first ":" and a number list up to the next
+	// blank. The head may hold blanks (a segment "A B " written as it stands).
+	std::string text = replace_in( s, ",", " " );
+	std::vector< std::string > tags;
+	while ( true ) {
+		text.erase( 0, text.find_first_not_of( ' ' ) );
+		std::string::size_type const colon = text.find( ':' );
+		std::string const head = ( colon == std::string::npos ) ? std::string() : text.substr( 0, colon + 1 );
+		text.erase( 0, head.size() );
+		std::string::size_type const blank = text.find( ' ' );
+		if ( blank == std::string::npos ) {
+			tags.push_back( head + text );
+			break;
+		}
+		tags.push_back( head + text.substr( 0, blank ) );
+		text.erase( 0, blank + 1 );
+	}
+
+	for ( std::string const & tag : tags ) {
+		ok = get_resnum_and_segid_from_one_tag( tag, result.first, result.second );
+		if ( ! ok ) break;
+	}
+	return result;
+}
+
+bool
+get_resnum_and_chain_from_one_tag( std::string const & tag, std::vector< int > & resnum, std::vector< char > & chains,
+	std::vector< std::string > & segids )
+{
+	if ( tag.empty() ) return true;
+	char chain = ' ';
+	std::string segid = no_segid;
+	std::string numbers;
+
+	if ( std::count( tag.begin(), tag.end(), ':' ) == 2 ) { // A:SEG:12-20
+		std::string::size_type const second = tag.find( ':', tag.find( ':' ) + 1 );
+		chain = tag[ 0 ];
+		segid = ( second > 2 ) ? tag.substr( 2, second - 2 ) : std::string();
+		if ( ( segid.size() >= 1 ) && ( segid.size() <= 3 ) ) segid.resize( 4, ' ' ); // left-justified
+		numbers = tag.substr( second + 1 );
+	} else {
+		std::string::size_type const c = tag.find( ':' );
+		if ( c == std::string::npos ) {
+			if ( std::string( "-0123456789" ).find( tag[ 0 ] ) != std::string::npos ) { // 12-20
+				numbers = tag;
+			} else { // A12-20
+				chain = tag[ 0 ];
+				numbers = tag.substr( 1 );
+			}
+		} else if ( c == 0 ) { // :12-20
+			numbers = tag.substr( 1 );
+		} else if ( c == 1 ) { // A:12-20
+			chain = tag[ 0 ];
+			numbers = tag.substr( 2 );
+		} else {
+			return false;
+		}
+	}
+
+	bool ok = false;
+	for ( int const n : farray::ints_of( numbers, ok ) ) {
+		resnum.push_back( n );
+		chains.push_back( chain );
+		segids.push_back( segid );
+	}
+	return ok;
+}
+
+std::tuple< std::vector< int >, std::vector< char >, std::vector< std::string > >
+get_resnum_and_chain_and_segid( std::string const & s, bool & ok )
+{
+	ok = true;
+	std::tuple< std::vector< int >, std::vector< char >, std::vector< std::string > > result;
+	for ( std::string const & tag : string_split( replace_in( s, ",", " " ), ' ' ) ) {
+		ok = get_resnum_and_chain_from_one_tag( tag, std::get< 0 >( result ), std::get< 1 >( result ), std::get< 2 >( result ) );
+		if ( ! ok ) break;
+	}
+	return result;
+}
+
+std::tuple< std::vector< int >, std::vector< char >, std::vector< std::string > >
+get_resnum_and_chain( std::string const & s )
+{
+	bool ok = true;
+	return get_resnum_and_chain_and_segid( s, ok );
 }
 
 // ---- File-name parts, whole-file text and digest ---------------------------
