@@ -105,7 +105,8 @@ icstream::read( char * s, std::streamsize const n )
 icstream &
 icstream::read( std::string & s, std::streamsize const n )
 {
-	std::vector< char > buffer( static_cast< std::size_t >( n > 0 ? n : 0 ) );
+	// One spare byte: the buffer is never empty, so its address is never null
+	std::vector< char > buffer( static_cast< std::size_t >( n > 0 ? n : 0 ) + 1 );
 	stream().read( buffer.data(), n > 0 ? n : 0 );
 	s.assign( buffer.data(), static_cast< std::size_t >( stream().gcount() ) );
 	return *this;
@@ -120,7 +121,7 @@ icstream::readsome( char * s, std::streamsize const n )
 std::streamsize
 icstream::readsome( std::string & s, std::streamsize const n )
 {
-	std::vector< char > buffer( static_cast< std::size_t >( n > 0 ? n : 0 ) );
+	std::vector< char > buffer( static_cast< std::size_t >( n > 0 ? n : 0 ) + 1 );
 	std::streamsize const count = stream().readsome( buffer.data(), n > 0 ? n : 0 );
 	s.assign( buffer.data(), static_cast< std::size_t >( count ) );
 	return count;
