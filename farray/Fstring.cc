@@ -110,7 +110,7 @@ strip_both( char * const p, size_type const n, In in )
 		return;
 	}
 	size_type const ie = last_pos( p, n, out );
-	FARRAY_ASSERT_IN( ie >= ib, "farray/Fstring.hh" );
+	FARRAY_ASSERT_IN( ie >= ib, "farray/Fstring.cc" );
 	size_type const kept = ie - ib + 1;
 	if ( ib > 1 ) std::memmove( p, p + ib - 1, kept );
 	std::memset( p + kept, ' ', n - kept );
@@ -218,7 +218,7 @@ Fstring::~Fstring()
 void
 Fstring::view( Fstring const & s, size_type const i, size_type const j )
 {
-	FARRAY_ASSERT_IN( i > 0, "farray/Fstring.hh" );
+	FARRAY_ASSERT_IN( i > 0, "farray/Fstring.cc" );
 	size_type const e = std::min( j, s.len_ );
 	if ( i > e ) { // empty: at the first character
 		len_ = 0;
@@ -565,7 +565,7 @@ namespace {
 void
 overlay_at( char * const p, size_type const n, char const * const s, size_type const ns, size_type const i )
 {
-	FARRAY_ASSERT_IN( i > 0, "farray/Fstring.hh" );
+	FARRAY_ASSERT_IN( i > 0, "farray/Fstring.cc" );
 	if ( i > n ) return;
 	size_type const m = std::min( ns, n - i + 1 );
 	if ( m > 0 ) std::memmove( p + i - 1, s, m );
@@ -674,7 +674,7 @@ Fstring::t_str() const
 Fstring::size_type
 Fstring::copy( char * const buffer, size_type const n, size_type const off ) const
 {
-	FARRAY_ASSERT_IN( off <= len_, "farray/Fstring.hh" );
+	FARRAY_ASSERT_IN( off <= len_, "farray/Fstring.cc" );
 	size_type const m = std::min( n, len_ - off );
 	if ( m > 0 ) std::memcpy( buffer, str_ + off, m );
 	return m;
