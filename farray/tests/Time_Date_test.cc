@@ -189,3 +189,28 @@ TEST( TimeDateDeath, BoundsAndLengthAreChecked )
 	EXPECT_DEATH( date( shortday ), HasSubstr( "Assertion `day.length() >= 9' failed" ) );
 	EXPECT_DEATH( high( 3 ), HasSubstr( "Assertion `contains( i )' failed" ) );
 }
+
+// Catches: elements placed without the lower-bound offset, copies sharing
+// their block
+TEST( FArray1D, RangeOffsetAndCopies )
+{
+	FArray1D_int a( IndexRange( -2, 2 ), 0 );
+	EXPECT_EQ( a.size(), 5u );
+	EXPECT_EQ( a.l(), -2 );
+	EXPECT_EQ( a.u(), 2 );
+	for ( int i = -2; i <= 2; ++i ) a( i ) = 10 * i;
+	EXPECT_EQ( a[ 0 ], -20 );
+	EXPECT_EQ( a[ 4 ], 20 );
+	EXPECT_TRUE( a.contains( -2 ) );
+	EXPECT_FALSE( a.contains( 3 ) );
+	FArray1D_int b( a );
+	a( 0 ) = 99;
+	EXPECT_EQ( b( 0 ), 0 );
+	FArray1D_int c( IndexRange( 1, 5 ), 7 );
+	c = b; // same count: elements and range taken over
+	EXPECT_EQ( c.l(), -2 );
+	EXPECT_EQ( c( 2 ), 20 );
+	FArray1_int const empty;
+	EXPECT_EQ( empty.size(), 0u );
+	EXPECT_FALSE( empty.contains( 1 ) );
+}
