@@ -146,21 +146,11 @@ precision_of( wide const p )
 	return static_cast< int >( std::min( std::max( p, wide( 0 ) ), max_precision ) );
 }
 
-// The C library's conversion of x ("%#.*E", "%#.*f" or "%.*G" forms)
+// The C library's conversion of x ("%#.*E", "%#.*f" or "%.*G" forms, with
+// the L length modifier for long double)
+template< typename W >
 std::string
-c_text( char const * const form, int const p, double const x )
-{
-	std::vector< char > buffer( 64 );
-	int n = std::snprintf( buffer.data(), buffer.size(), form, p, x );
-	if ( n >= int( buffer.size() ) ) {
-		buffer.resize( static_cast< std::size_t >( n ) + 1 );
-		n = std::snprintf( buffer.data(), buffer.size(), form, p, x );
-	}
-	return std::string( buffer.data(), static_cast< std::size_t >( std::max( n, 0 ) ) );
-}
-
-std::string
-c_text( char const * const form, int const p, long double const x )
+c_text( char const * const form, int const p, W const x )
 {
 	std::vector< char > buffer( 64 );
 	int n = std::snprintf( buffer.data(), buffer.size(), form, p, x );

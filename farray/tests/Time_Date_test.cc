@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <sstream>
 #include <string>
 
 using namespace farray;
@@ -16,12 +15,11 @@ using testing::HasSubstr;
 
 namespace {
 
+// All the characters (a date text holds no NUL)
 std::string
 text( Fstring const & s )
 {
-	std::ostringstream out;
-	out << s;
-	return out.str();
+	return std::string( s.c_str(), s.length() );
 }
 
 // Runs the test body in the time zone tz and restores the previous one
