@@ -58,14 +58,20 @@ std::vector< std::string > moved( const Chain& c, std::mt19937& rng )
 {
 	std::normal_distribution< double > g;
 	double q[ 4 ], n = 0;
-	for ( double& v : q ) n += ( v = g( rng ) ) * v;
+	for ( double& v : q ) {
+		v = g( rng );
+		n += v * v;
+	}
 	for ( double& v : q ) v /= std::sqrt( n );
 	double const a = q[ 0 ], b = q[ 1 ], cc = q[ 2 ], d = q[ 3 ];
 	double const R[ 3 ][ 3 ] = { { a * a + b * b - cc * cc - d * d, 2 * ( b * cc - a * d ), 2 * ( b * d + a * cc ) },
 		{ 2 * ( b * cc + a * d ), a * a - b * b + cc * cc - d * d, 2 * ( cc * d - a * b ) },
 		{ 2 * ( b * d - a * cc ), 2 * ( cc * d + a * b ), a * a - b * b - cc * cc + d * d } };
 	double t[ 3 ], tn = 0;
-	for ( double& v : t ) tn += ( v = g( rng ) ) * v;
+	for ( double& v : t ) {
+		v = g( rng );
+		tn += v * v;
+	}
 	double const len = std::uniform_real_distribution< double >( 10, 25 )( rng ) / std::sqrt( tn );
 	double cen[ 3 ] = { 0, 0, 0 };
 	for ( auto const& l : c.lines )
