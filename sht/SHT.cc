@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <iostream>
 
+// Checks that stay active in every build, reported as assertion failures.
+#define SHT_ASSERT( cond ) FARRAY_ASSERT_IN( cond, "sht/SHT.cc" )
+
 namespace {
 
 double const pi = 3.14159265358979323846;
-
-// Checks that stay active in every build, reported as assertion failures.
-#define SHT_ASSERT( cond ) FARRAY_ASSERT_IN( cond, "sht/SHT.cc" )
 
 } // namespace
 
@@ -310,7 +310,7 @@ void SHT::sharm_transform( RealGrid const & signal, RealGrid & coefRe, RealGrid 
 	init( signal.u2() / 2, signal.u3() );
 	int const B = B_;
 	int const n = 2 * B;
-	SHT_ASSERT( signal.u1() == signal.u2() );
+	SHT_ASSERT( signal.u1() == n && signal.u2() == n );
 	farray::DynamicIndexRange const IB( B ), IR( nR_ );
 	coefRe.dimension( IB, IB, IR );
 	coefIm.dimension( IB, IB, IR );

@@ -68,7 +68,11 @@ public:
 	void sph_standardize( RealGrid & coefRe, RealGrid & coefIm );
 
 	// Euler angles (alpha, beta, gamma) of a flat index of the rotation grid,
-	// and the rotation matrix of that grid point (rows R[0], R[1], R[2]).
+	// index = i_beta (2B)^2 + i_gamma 2B + i_alpha: alpha = i_alpha pi/B,
+	// beta = (2 i_beta + 1) pi/(4B), gamma = i_gamma pi/B; and the rotation
+	// matrix of that grid point (rows R[0], R[1], R[2]), the transpose of
+	// Rz(alpha) Rx(beta) Rz(gamma).  An empty transform gives zero angles and
+	// the identity.
 	void idx_to_euler( int index, double * angles ) const;
 	void idx_to_rot( int index, double ** R ) const;
 
@@ -82,7 +86,10 @@ public:
 	void inverseSo3( ComplexGrid const & coefs, ComplexGrid & samples );
 
 	// Correlation of signal and pattern (coefficient arrays (B, B, nR)) over
-	// the rotation grid, shells summed with weights growing as r^2.
+	// the rotation grid, shells summed with weights 4r^2 / sum 4r^2: on one
+	// shell, result[index] = integral signal(w) pattern(R^-1 w) dw with
+	// R = idx_to_rot(index), so the maximum lies at the rotation that carries
+	// the pattern onto the signal.
 	void so3_correlate( RealGrid & result, RealGrid const & sigR, RealGrid const & sigI, RealGrid const & patR,
 		RealGrid const & patI );
 

@@ -24,9 +24,19 @@ void transpose_so3( SHT::ComplexGrid const & a, SHT::ComplexGrid & b, int n, int
 	FARRAY_ASSERT_IN( b.size() >= static_cast< std::size_t >( n ) * m, "sht/so3_correlation.cc" );
 	cpx const * src = a.data();
 	cpx * dst = b.data();
-	for ( long c = 0; c < n; ++c ) {
-		cpx const * row = src + c * m;
-		for ( long r = 0; r < m; ++r ) dst[ r * n + c ] = row[ r ];
+	// Tile by tile: a few source rows (few enough that their cache lines do
+	// not evict each other, however far apart the rows lie) times a run of
+	// columns, so reads stream along the rows and writes fill whole lines.
+	long const tileRows = 8, tileCols = 64;
+	for ( long c0 = 0; c0 < n; c0 += tileRows ) {
+		long const c1 = std::min< long >( n, c0 + tileRows );
+		for ( long r0 = 0; r0 < m; r0 += tileCols ) {
+			long const r1 = std::min< long >( m, r0 + tileCols );
+			for ( long r = r0; r < r1; ++r ) {
+				cpx * out = dst + r * n;
+				for ( long c = c0; c < c1; ++c ) out[ c ] = src[ c * m + r ];
+			}
+		}
 	}
 }
 
@@ -38,6 +48,17 @@ void SHT::so3CombineCoef( Table const & sigR, Table const & sigI, Table const & 
 	so3Coef.dimension( IN, IN, IN );
 	so3Coef = cpx( 0.0, 0.0 );
 
+	// The correlation at rotation R is sum over (l, m1, m2) of
+	// f(l,m1) conj(h(l,m2)) conj(D^l_{m1 m2}(R)), D the Wigner D-matrix of
+	// z-y-z Euler angles.  The grid point (alpha, beta, gamma) stands for the
+	// transpose of Rz(alpha) Rx(beta) Rz(gamma), which in z-y-z angles is
+	// (pi/2 - gamma, beta, 3pi/2 - alpha); the inverse transform below supplies
+	// d^l_{m1 m2}(beta) exp(-i m1 gamma) exp(-i m2 alpha), so what is left is
+	// the phase exp(i m1 pi/2) exp(i m2 3pi/2) = i^(m1 - m2).  (Taking the
+	// pattern at -m2 with the sign (-1)^(m1+m2) instead, as first written,
+	// correlates the point-inverted signal: its maximum lies at an unrelated
+	// rotation.)
+	//
 	// Phases i^(m1 - m2), indexed by (m1 - m2) mod 4.
 	cpx const phase[ 4 ] = { cpx( 1.0, 0.0 ), cpx( 0.0, 1.0 ), cpx( -1.0, 0.0 ), cpx( 0.0, -1.0 ) };
 	for ( int m1 = -( B - 1 ); m1 < B; ++m1 ) {
