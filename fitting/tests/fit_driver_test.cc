@@ -131,13 +131,12 @@ double distance( std::vector<double> const& a, std::vector<double> const& b )
 	return std::sqrt( std::pow( a[0] - b[0], 2 ) + std::pow( a[1] - b[1], 2 ) + std::pow( a[2] - b[2], 2 ) );
 }
 
-TEST_F( FitDriver, AtomsAfterAnInnerTerMoveRigidlyWithTheFittedPart )
+TEST_F( FitDriver, AtomsOfALaterChainMoveRigidlyWithTheFittedChain )
 {
-	// Truth: the synthetic chain, then TER, then a second segment (its first
-	// ten residues 25 A along x) and a HETATM; the map holds the first part
-	// only.  The whole file is moved by one rigid motion.  Only the part
-	// before the TER is fitted, but every ATOM line must come back by the
-	// same transform.
+	// Truth: the synthetic chain A, then TER, a HETATM and a chain B (the
+	// first ten residues of A, 25 A along x); the map holds chain A only.
+	// The whole file is moved by one rigid motion.  Only chain A is fitted,
+	// but every ATOM line must come back by the same transform.
 	std::vector<synth::Atom> all = truth_;
 	size_t const n1 = truth_.size();
 	for ( synth::Atom a : truth_ ) {
@@ -151,14 +150,16 @@ TEST_F( FitDriver, AtomsAfterAnInnerTerMoveRigidlyWithTheFittedPart )
 	std::string text = synth::pdb_text( std::vector<synth::Atom>( mv.begin(), mv.begin() + n1 ) );
 	text = text.substr( 0, text.size() - 4 ); // drop the END: the file goes on
 	std::string const het = "HETATM 9999  O   HOH A 900      1.000   2.000   3.000  1.00 20.00           O";
-	text += het + "\n" + synth::pdb_text( std::vector<synth::Atom>( mv.begin() + n1, mv.end() ) );
+	std::string chainB = synth::pdb_text( std::vector<synth::Atom>( mv.begin() + n1, mv.end() ) );
+	for ( size_t at = chainB.find( "ALA A" ); at != std::string::npos; at = chainB.find( "ALA A", at ) ) chainB[at + 4] = 'B';
+	text += het + "\n" + chainB;
 	{
 		std::ofstream f( dir_.file( "segments.pdb" ).c_str() );
 		f << text;
 	}
 	std::string out;
 	ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "segments.pdb" ), 1, &out, false ), FIT_OK ) << out;
-	EXPECT_NE( out.find( "before the first TER record" ), std::string::npos ) << out;
+	EXPECT_NE( out.find( "atoms of the first chain" ), std::string::npos ) << out;
 	EXPECT_EQ( out.find( "Warning!" ), std::string::npos ) << out;
 
 	std::vector<std::vector<double> > const in = atom_rows( dir_.file( "segments.pdb" ) );
