@@ -300,22 +300,18 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	// (refinements often meet in one minimum), and the distinct ones, at most
 	// nm + 30, are ranked by real-space correlation, so that a pose the
 	// objective placed below the kept ones can still win.  Should fewer
-	// distinct poses than nm remain, the ranked list is filled up with the
-	// passed-over kept poses; never with poses that were not searched.
+	// distinct poses than nm remain, fewer files are written: neither copies
+	// of a pose nor poses that were not searched fill the list up.
 	std::stable_sort( pool.begin(), pool.end(),
 		[]( std::pair<double, double*> const& a, std::pair<double, double*> const& b ) { return a.first < b.first; } );
 	std::vector<double*> poses;
 	for ( auto const& r : results ) poses.push_back( r.second );
-	size_t const K = poses.size();
 	for ( auto const& r : pool )
 		if ( r.first < 0.0 ) poses.push_back( r.second );
 	size_t const wanted = (size_t)nm;
 	size_t const cap = wanted + 30;
 	std::vector<double**> cand_ca;
-	std::vector<double> rscc;
-	std::vector<double**> spare; // kept poses too close to an earlier candidate
-	for ( size_t j = 0; j < poses.size(); ++j ) {
-		if ( cand_ca.size() >= cap && j >= K ) break;
+	for ( size_t j = 0; j < poses.size() && cand_ca.size() < cap; ++j ) {
 		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, poses[j], centre );
 		double** ca = moved_ca( moved, parts.names );
 		releaseVecVecT1D( moved );
@@ -325,19 +321,14 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 				distinct = false;
 				break;
 			}
-		if ( distinct && cand_ca.size() < cap ) cand_ca.push_back( ca );
-		else if ( j < K ) spare.push_back( ca );
+		if ( distinct ) cand_ca.push_back( ca );
 		else release2DArr( parts.nCA, ca );
 	}
-	size_t const distinct_count = cand_ca.size();
-	for ( double** ca : spare ) cand_ca.push_back( ca );
 	size_t const C = cand_ca.size();
-	rscc.assign( C, 0.0 );
-	std::vector<double> negated( C, 0.0 );
+	std::vector<double> rscc( C, 0.0 ), negated( C, 0.0 );
 	for ( size_t j = 0; j < C; ++j ) {
 		rscc[j] = map.getRSCC( cand_ca[j], parts.nCA, 4.0 );
-		// Spare poses rank after every distinct one.
-		negated[j] = ( j < distinct_count ? 0.0 : 10.0 ) - rscc[j];
+		negated[j] = -rscc[j];
 	}
 	std::vector<int> picked;
 	if ( C > 0 ) {
@@ -384,8 +375,9 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 		if ( report ) std::cout << "Placer> RSCC of " << name_k << ": " << rscc[picked[k - 1]] << std::endl;
 	}
 	if ( status == FIT_OK && picked.size() < wanted ) {
-		std::cout << "Placer> Note: the search found fewer poses than asked for; " << picked.size() << " of the "
-		          << wanted << " models asked for written." << std::endl;
+		std::cout << "Placer> Note: the search found " << picked.size() << " distinct pose"
+		          << ( picked.size() == 1 ? "" : "s" ) << "; " << picked.size() << " of the " << wanted
+		          << " models asked for written." << std::endl;
 	}
 	for ( size_t j = 0; j < C; ++j ) release2DArr( parts.nCA, cand_ca[j] );
 

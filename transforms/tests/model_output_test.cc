@@ -206,6 +206,25 @@ TEST( ModelAtomRows, FileWithoutTerCountsEveryRowBeforeIt )
 	release2DArr( n, rows );
 }
 
+TEST( ModelAtomRows, FirstChainEndsWhereTheModelReaderStops )
+{
+	// The rows of the first chain are those Protein::readPDB reads: through
+	// a "TER" at a chain break, up to a "TER" before another chain.
+	quilt_test::ScratchDir dir( "atomrows" );
+	spit( dir.file( "a.pdb" ), "ATOM      1  CA  ALA A   1       1.000   2.000   3.000  1.00  0.00\nTER\n"
+	                           "ATOM      2  CA  ALA A   3       4.000   5.000   6.000  1.00  0.00\nTER\n"
+	                           "ATOM      3  CA  ALA B   1       7.000   8.000   9.000  1.00  0.00\nEND\n" );
+	int n = 0, first = 0;
+	double** rows = read_model_atom_rows( dir.file( "a.pdb" ), n, first );
+	EXPECT_EQ( n, 3 );
+	EXPECT_EQ( first, 2 );
+	release2DArr( n, rows );
+	rows = read_model_atom_rows( dir.file( "a.pdb" ), n, true );
+	EXPECT_EQ( n, 2 );
+	EXPECT_DOUBLE_EQ( rows[1][0], 4.0 );
+	release2DArr( n, rows );
+}
+
 // ---------------------------------------------------------------- rotate_allatom
 
 struct Coords {
