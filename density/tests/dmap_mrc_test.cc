@@ -323,24 +323,19 @@ TEST( DmapMrc, NonFiniteOriginFallsBackToStartIndices )
 	m.xorig = std::numeric_limits<float>::quiet_NaN();
 	m.yorig = 5.0f;
 	m.nrstart = 3;
-	m.write( dir.file( "o2.mrc" ) );
-	Grid g2;
-	testing::internal::CaptureStdout();
-	read_vol( dir.file( "o2.mrc" ), g2 );
-	std::fflush( stdout );
-	std::string const out = testing::internal::GetCapturedStdout();
-	EXPECT_NE( out.find( "ORIGIN word X of" ), std::string::npos ) << out;
-	EXPECT_DOUBLE_EQ( g2.ox, 14.0 );
-	EXPECT_DOUBLE_EQ( g2.oy, 5.0 );
-	m.mapc = 2;
-	m.mapr = 1;
-	m.write( dir.file( "o3.mrc" ) );
-	Grid g3;
-	testing::internal::CaptureStdout();
-	read_vol( dir.file( "o3.mrc" ), g3 );
-	testing::internal::GetCapturedStdout();
-	EXPECT_DOUBLE_EQ( g3.ox, 6.0 );
-	EXPECT_DOUBLE_EQ( g3.oy, 5.0 );
+	for ( int rowsAlongX = 0; rowsAlongX < 2; ++rowsAlongX ) {
+		m.mapc = rowsAlongX ? 2 : 1;
+		m.mapr = rowsAlongX ? 1 : 2;
+		m.write( dir.file( "o2.mrc" ) );
+		Grid g2;
+		testing::internal::CaptureStdout();
+		read_vol( dir.file( "o2.mrc" ), g2 );
+		std::fflush( stdout );
+		std::string const out = testing::internal::GetCapturedStdout();
+		EXPECT_NE( out.find( "ORIGIN word X of" ), std::string::npos ) << out;
+		EXPECT_DOUBLE_EQ( g2.ox, rowsAlongX ? 6.0 : 14.0 );
+		EXPECT_DOUBLE_EQ( g2.oy, 5.0 );
+	}
 }
 
 TEST( DmapMrc, QuietReaderPrintsNothingOnCleanFile )

@@ -21,10 +21,12 @@ struct RunResult {
 	std::string out;
 };
 
-// Runs build/bin/Placer with the given argument text (already quoted) in dir.
-RunResult run_placer( std::string const& dir, std::string const& args, std::string const& program = "Placer" )
+// Runs build/bin/Placer with the given argument text (already quoted) in
+// dir, behind the command prefix `as` (another user) when given.
+RunResult run_placer( std::string const& dir, std::string const& args, std::string const& program = "Placer",
+	std::string const& as = "" )
 {
-	std::string const cmd = "cd '" + dir + "' && '" + quilt_test::bin_dir() + "/" + program + "' " + args + " 2>&1";
+	std::string const cmd = "cd '" + dir + "' && " + as + "'" + quilt_test::bin_dir() + "/" + program + "' " + args + " 2>&1";
 	RunResult r;
 	FILE* p = ::popen( cmd.c_str(), "r" );
 	if ( !p ) return r;
@@ -319,15 +321,7 @@ TEST_F( PlacerProgram, UnwritableModelDirectoryIsReportedBeforeTheSearch )
 		prefix = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ";
 	}
 	ASSERT_EQ( ::chmod( ro.path().c_str(), 0555 ), 0 );
-	std::string const cmd = "cd '" + ro.path() + "' && " + prefix + "'" + quilt_test::bin_dir() + "/Placer' map.mrc model.pdb 6 2>&1";
-	RunResult r;
-	FILE* p = ::popen( cmd.c_str(), "r" );
-	ASSERT_NE( p, nullptr );
-	char buf[4096];
-	size_t n;
-	while ( ( n = std::fread( buf, 1, sizeof buf, p ) ) > 0 ) r.out.append( buf, n );
-	int const st = ::pclose( p );
-	r.status = WIFEXITED( st ) ? WEXITSTATUS( st ) : -1;
+	RunResult r = run_placer( ro.path(), "map.mrc model.pdb 6", "Placer", prefix );
 	::chmod( ro.path().c_str(), 0755 );
 	if ( r.out.find( "Permission denied" ) != std::string::npos && r.out.find( "Error! Cannot write" ) == std::string::npos )
 		GTEST_SKIP() << "the unprivileged user cannot run the program here: " << r.out;
