@@ -11,6 +11,7 @@
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 bool is_model_atom_line( std::string const& line )
@@ -89,38 +90,51 @@ bool same_file( std::string const& a, std::string const& b )
 
 } // namespace
 
-bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows )
+ReplacingFile::ReplacingFile( std::string target ) : target_( std::move( target ) )
 {
-	std::ifstream in( inPath.c_str(), std::ios::binary );
-	if ( !in ) {
-		std::cout << "Error! Cannot read the model file " << inPath << std::endl;
-		return false;
-	}
-	if ( same_file( inPath, outPath ) ) {
-		std::cout << "Error! The moved model would overwrite its input file " << inPath
-		          << "; nothing written." << std::endl;
-		return false;
-	}
-
-	// Temporary file in the output's directory, so that rename() stays on one
-	// file system and replaces the target in one step.
-	std::string templ = outPath + ".tmpXXXXXX";
-	int fd = ::mkstemp( &templ[0] );
+	// The temporary file lies in the target's directory, so that rename()
+	// stays on one file system and replaces the target in one step.
+	temp_ = target_ + ".tmpXXXXXX";
+	int fd = ::mkstemp( &temp_[0] );
 	if ( fd < 0 ) {
-		std::cout << "Error! Cannot write the model file " << outPath << ": " << std::strerror( errno )
-		          << std::endl;
-		return false;
+		temp_.clear();
+		return;
 	}
-	FILE* out = ::fdopen( fd, "w" );
-	if ( !out ) {
+	file_ = ::fdopen( fd, "w" );
+	if ( !file_ ) {
 		::close( fd );
-		::unlink( templ.c_str() );
-		std::cout << "Error! Cannot write the model file " << outPath << std::endl;
-		return false;
+		::unlink( temp_.c_str() );
+		temp_.clear();
 	}
+}
 
+ReplacingFile::~ReplacingFile()
+{
+	if ( file_ ) std::fclose( file_ );
+	if ( !temp_.empty() ) ::unlink( temp_.c_str() );
+}
+
+bool ReplacingFile::commit( bool ok )
+{
+	if ( !file_ ) return false;
+	if ( std::fflush( file_ ) != 0 ) ok = false;
+	if ( std::fclose( file_ ) != 0 ) ok = false;
+	file_ = nullptr;
+	if ( ok ) {
+		// mkstemp creates the file mode 0600; give it the usual permissions.
+		mode_t mask = ::umask( 0 );
+		::umask( mask );
+		::chmod( temp_.c_str(), 0666 & ~mask );
+		ok = std::rename( temp_.c_str(), target_.c_str() ) == 0;
+	}
+	if ( !ok ) ::unlink( temp_.c_str() );
+	temp_.clear();
+	return ok;
+}
+
+bool copy_moved_lines( std::istream& in, std::FILE* out, double* const* xyz, int nRows, int& unmoved )
+{
 	int k = 0;
-	int skipped = 0;
 	bool ok = true;
 	std::string line;
 	char coords[128];
@@ -138,23 +152,36 @@ bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows
 				ok = ok && std::fputc( '\n', out ) != EOF;
 				continue;
 			} else {
-				++skipped;
+				++unmoved;
 			}
 		}
 		ok = ok && std::fwrite( line.data(), 1, line.size(), out ) == line.size();
 		ok = ok && std::fputc( '\n', out ) != EOF;
 	}
-	if ( in.bad() ) ok = false;
-	if ( std::fflush( out ) != 0 ) ok = false;
-	if ( std::fclose( out ) != 0 ) ok = false;
-	if ( ok ) {
-		// mkstemp creates the file mode 0600; give it the usual permissions.
-		mode_t mask = ::umask( 0 );
-		::umask( mask );
-		::chmod( templ.c_str(), 0666 & ~mask );
+	return ok && !in.bad();
+}
+
+bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows )
+{
+	std::ifstream in( inPath.c_str(), std::ios::binary );
+	if ( !in ) {
+		std::cout << "Error! Cannot read the model file " << inPath << std::endl;
+		return false;
 	}
-	if ( !ok || std::rename( templ.c_str(), outPath.c_str() ) != 0 ) {
-		::unlink( templ.c_str() );
+	if ( same_file( inPath, outPath ) ) {
+		std::cout << "Error! The moved model would overwrite its input file " << inPath
+		          << "; nothing written." << std::endl;
+		return false;
+	}
+	ReplacingFile out( outPath );
+	if ( !out.file() ) {
+		std::cout << "Error! Cannot write the model file " << outPath << ": " << std::strerror( errno )
+		          << std::endl;
+		return false;
+	}
+	int skipped = 0;
+	bool const ok = copy_moved_lines( in, out.file(), xyz, nRows, skipped );
+	if ( !out.commit( ok ) ) {
 		std::cout << "Error! Cannot write the model file " << outPath << std::endl;
 		return false;
 	}
