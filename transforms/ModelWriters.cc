@@ -114,8 +114,7 @@ void SaveModel( Protein model, double** xyz, std::string dir, std::vector< std::
 {
 	int const nres = static_cast< int >( model.residues.size() );
 	if ( !residue_numbers_within( nres, domains, "SaveModel (chain per domain)" ) ) return;
-	std::vector< std::string > ids;
-	for ( Residue const& r : model.residues ) ids.push_back( r.chainId );
+	std::vector< std::string > ids( nres, domain_chain_id( domains.size() ) );
 	for ( std::size_t d = 0; d < domains.size(); ++d )
 		for ( int r : domains[ d ] ) ids[ r - 1 ] = domain_chain_id( d );
 	Protein::save( moved_residues( model.residues, xyz ), ids, out_path( dir, name ) );

@@ -37,8 +37,8 @@ void SaveModel( Protein model, double** xyz, std::string dir, std::string name )
 void SaveModel( std::string dir, std::string name, Protein model, double** xyz, std::string chain );
 // The same with one chain identifier per residue: a residue of domain d
 // (the last domain listing it) gets letter d of "A".."Z" then "a".."z" and
-// "0".."9"; a residue of no domain keeps its own identifier.  A "TER" line
-// ends every run of one identifier.
+// "0".."9"; residues of no domain get the letter after the last domain's.
+// A "TER" line ends every run of one identifier.
 void SaveModel( Protein model, double** xyz, std::string dir, std::vector< std::vector< int > > domains,
 	std::string name );
 
