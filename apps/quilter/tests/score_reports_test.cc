@@ -10,6 +10,7 @@
 #include "core/basic_fun_Quilt.hh"
 #include "testsupport/test_data.hh"
 #include "tools/SimulatedMap.hh"
+#include "transforms/tests/transforms_test_util.hh"
 
 #include <gtest/gtest.h>
 
@@ -24,28 +25,9 @@
 
 namespace {
 
-std::string slurp( std::string const& path )
-{
-	std::ifstream in( path.c_str(), std::ios::binary );
-	std::stringstream ss;
-	ss << in.rdbuf();
-	return ss.str();
-}
-
-void spit( std::string const& path, std::string const& text )
-{
-	std::ofstream out( path.c_str(), std::ios::binary );
-	out << text;
-}
-
-std::vector< std::string > lines_of( std::string const& text )
-{
-	std::vector< std::string > out;
-	std::istringstream in( text );
-	std::string line;
-	while ( std::getline( in, line ) ) out.push_back( line );
-	return out;
-}
+using transforms_test::lines_of;
+using transforms_test::slurp;
+using transforms_test::spit;
 
 // Runs a block in another working directory and comes back (the FSC
 // report and DSSP write into the current directory).
