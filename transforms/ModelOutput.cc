@@ -2,6 +2,7 @@
 
 #include "alignment/Kabsch.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "transforms/TextFormat.hh"
 
 #include <cerrno>
 #include <cstdlib>
@@ -137,17 +138,17 @@ bool copy_moved_lines( std::istream& in, std::FILE* out, double* const* xyz, int
 	int k = 0;
 	bool ok = true;
 	std::string line;
-	char coords[128];
 	while ( std::getline( in, line ) ) {
 		if ( is_model_atom_line( line ) ) {
 			if ( k < nRows && line.size() < 54 ) {
 				++k; // takes its row (blank fields read as zero), copied as it is
 			} else if ( k < nRows ) {
-				// "%8.3f" widens rather than truncates coordinates out of its range.
-				std::snprintf( coords, sizeof coords, "%8.3f%8.3f%8.3f", xyz[k][0], xyz[k][1], xyz[k][2] );
+				// "%8.3f" widens rather than truncates coordinates out of its
+				// range, however wide they get.
+				std::string const coords = formatted( "%8.3f%8.3f%8.3f", xyz[k][0], xyz[k][1], xyz[k][2] );
 				++k;
 				ok = ok && std::fwrite( line.data(), 1, 30, out ) == 30;
-				ok = ok && std::fputs( coords, out ) >= 0;
+				ok = ok && std::fwrite( coords.data(), 1, coords.size(), out ) == coords.size();
 				ok = ok && std::fwrite( line.data() + 54, 1, line.size() - 54, out ) == line.size() - 54;
 				ok = ok && std::fputc( '\n', out ) != EOF;
 				continue;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -103,6 +104,23 @@ TEST( SaveModel, ReplacesAnExistingFileAndCopiesFilesWithoutAtoms )
 	spit( in, "HEADER    nothing to move\nREMARK no newline" );
 	EXPECT_TRUE( SaveModel( in, out, nullptr, 0 ) );
 	EXPECT_EQ( slurp( out ), "HEADER    nothing to move\nREMARK no newline\n" );
+}
+
+TEST( SaveModel, CoordinatesOfAnyWidthAreWrittenWhole )
+{
+	// A coordinate far beyond the PDB columns widens its field to the full
+	// printf text; a fixed line buffer would cut it (or the line) short.
+	quilt_test::ScratchDir dir( "saveModel" );
+	std::string const in = dir.file( "in.pdb" ), out = dir.file( "out.pdb" );
+	spit( in, "ATOM      1  CA  MET A   1      26.266  25.413   2.842  1.00 10.38           C\n" );
+	double row[ 3 ] = { 1e200, -2.5, 3.0 };
+	double* rows[ 1 ] = { row };
+	ASSERT_TRUE( SaveModel( in, out, rows, 1 ) );
+	char expected[ 512 ];
+	std::snprintf( expected, sizeof expected, "ATOM      1  CA  MET A   1    %8.3f%8.3f%8.3f  1.00 10.38           C\n",
+		row[ 0 ], row[ 1 ], row[ 2 ] );
+	EXPECT_EQ( slurp( out ), expected );
+	EXPECT_GT( slurp( out ).size(), 250u ); // a 201-digit x
 }
 
 TEST( ModelAtomLine, RecordNameDecides )
