@@ -3,6 +3,7 @@
 #include "alignment/Kabsch.hh"
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "transforms/TextFormat.hh"
 
 #include <cerrno>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 bool is_model_atom_line( std::string const& line )
@@ -158,6 +160,82 @@ bool same_file( std::string const& a, std::string const& b )
 
 } // namespace
 
+ReplacingFile::ReplacingFile( std::string target ) : target_( std::move( target ) )
+{
+	// The temporary file lies in the target's directory, so that rename()
+	// stays on one file system and replaces the target in one step.
+	temp_ = target_ + ".tmpXXXXXX";
+	int fd = ::mkstemp( &temp_[0] );
+	if ( fd < 0 ) {
+		temp_.clear();
+		return;
+	}
+	file_ = ::fdopen( fd, "w" );
+	if ( !file_ ) {
+		::close( fd );
+		::unlink( temp_.c_str() );
+		temp_.clear();
+	}
+}
+
+ReplacingFile::~ReplacingFile()
+{
+	if ( file_ ) std::fclose( file_ );
+	if ( !temp_.empty() ) ::unlink( temp_.c_str() );
+}
+
+bool ReplacingFile::commit( bool ok )
+{
+	if ( !file_ ) return false;
+	if ( std::fflush( file_ ) != 0 ) ok = false;
+	if ( std::fclose( file_ ) != 0 ) ok = false;
+	file_ = nullptr;
+	if ( ok ) {
+		// mkstemp creates the file mode 0600; give it the usual permissions.
+		mode_t mask = ::umask( 0 );
+		::umask( mask );
+		::chmod( temp_.c_str(), 0666 & ~mask );
+		ok = std::rename( temp_.c_str(), target_.c_str() ) == 0;
+	}
+	if ( !ok ) ::unlink( temp_.c_str() );
+	temp_.clear();
+	return ok;
+}
+
+bool copy_moved_lines( std::istream& in, std::FILE* out, double* const* xyz, int nRows, int& unmoved,
+	int* tooWideRow )
+{
+	int k = 0;
+	bool ok = true;
+	std::string line;
+	while ( std::getline( in, line ) ) {
+		if ( is_model_atom_line( line ) ) {
+			if ( k < nRows && line.size() < 54 ) {
+				++k; // takes its row (blank fields read as zero), copied as it is
+			} else if ( k < nRows ) {
+				// "%8.3f" would widen a coordinate out of its range (or write
+				// "nan") and push the columns after it out of place.
+				if ( !coordinates_fit_pdb_columns( const_cast<double**>( xyz + k ), 1 ) ) {
+					if ( tooWideRow ) *tooWideRow = k;
+					return false;
+				}
+				std::string const coords = formatted( "%8.3f%8.3f%8.3f", xyz[k][0], xyz[k][1], xyz[k][2] );
+				++k;
+				ok = ok && std::fwrite( line.data(), 1, 30, out ) == 30;
+				ok = ok && std::fwrite( coords.data(), 1, coords.size(), out ) == coords.size();
+				ok = ok && std::fwrite( line.data() + 54, 1, line.size() - 54, out ) == line.size() - 54;
+				ok = ok && std::fputc( '\n', out ) != EOF;
+				continue;
+			} else {
+				++unmoved;
+			}
+		}
+		ok = ok && std::fwrite( line.data(), 1, line.size(), out ) == line.size();
+		ok = ok && std::fputc( '\n', out ) != EOF;
+	}
+	return ok && !in.bad();
+}
+
 bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows )
 {
 	std::ifstream in( inPath.c_str(), std::ios::binary );
@@ -170,71 +248,24 @@ bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows
 		          << "; nothing written." << std::endl;
 		return false;
 	}
-
-	// Temporary file in the output's directory, so that rename() stays on one
-	// file system and replaces the target in one step.
-	std::string templ = outPath + ".tmpXXXXXX";
-	int fd = ::mkstemp( &templ[0] );
-	if ( fd < 0 ) {
+	ReplacingFile out( outPath );
+	if ( !out.file() ) {
 		std::cout << "Error! Cannot write the model file " << outPath << ": " << std::strerror( errno )
 		          << std::endl;
 		return false;
 	}
-	FILE* out = ::fdopen( fd, "w" );
-	if ( !out ) {
-		::close( fd );
-		::unlink( templ.c_str() );
-		std::cout << "Error! Cannot write the model file " << outPath << std::endl;
+	int skipped = 0;
+	int tooWide = -1;
+	bool const ok = copy_moved_lines( in, out.file(), xyz, nRows, skipped, &tooWide );
+	if ( tooWide >= 0 ) {
+		out.commit( false );
+		std::cout << "Error! Coordinates " << xyz[tooWide][0] << " " << xyz[tooWide][1] << " " << xyz[tooWide][2]
+		          << " of atom line " << ( tooWide + 1 ) << " do not fit the PDB coordinate columns"
+		          << " (-999.999 to 9999.999); " << outPath << " not written." << std::endl;
 		return false;
 	}
-
-	int k = 0;
-	int skipped = 0;
-	bool ok = true;
-	bool tooWide = false;
-	std::string line;
-	char coords[128];
-	while ( std::getline( in, line ) ) {
-		if ( is_model_atom_line( line ) ) {
-			if ( k < nRows && line.size() < 54 ) {
-				++k; // takes its row (blank fields read as zero), copied as it is
-			} else if ( k < nRows ) {
-				// "%8.3f" would widen a coordinate out of its range (or write
-				// "nan") and push the columns after it out of place.
-				if ( !coordinates_fit_pdb_columns( xyz + k, 1 ) ) {
-					std::cout << "Error! Coordinates " << xyz[k][0] << " " << xyz[k][1] << " " << xyz[k][2]
-					          << " of atom line " << ( k + 1 ) << " do not fit the PDB coordinate columns"
-					          << " (-999.999 to 9999.999); " << outPath << " not written." << std::endl;
-					tooWide = true;
-					ok = false;
-					break;
-				}
-				std::snprintf( coords, sizeof coords, "%8.3f%8.3f%8.3f", xyz[k][0], xyz[k][1], xyz[k][2] );
-				++k;
-				ok = ok && std::fwrite( line.data(), 1, 30, out ) == 30;
-				ok = ok && std::fputs( coords, out ) >= 0;
-				ok = ok && std::fwrite( line.data() + 54, 1, line.size() - 54, out ) == line.size() - 54;
-				ok = ok && std::fputc( '\n', out ) != EOF;
-				continue;
-			} else {
-				++skipped;
-			}
-		}
-		ok = ok && std::fwrite( line.data(), 1, line.size(), out ) == line.size();
-		ok = ok && std::fputc( '\n', out ) != EOF;
-	}
-	if ( in.bad() ) ok = false;
-	if ( std::fflush( out ) != 0 ) ok = false;
-	if ( std::fclose( out ) != 0 ) ok = false;
-	if ( ok ) {
-		// mkstemp creates the file mode 0600; give it the usual permissions.
-		mode_t mask = ::umask( 0 );
-		::umask( mask );
-		::chmod( templ.c_str(), 0666 & ~mask );
-	}
-	if ( !ok || std::rename( templ.c_str(), outPath.c_str() ) != 0 ) {
-		::unlink( templ.c_str() );
-		if ( !tooWide ) std::cout << "Error! Cannot write the model file " << outPath << std::endl;
+	if ( !out.commit( ok ) ) {
+		std::cout << "Error! Cannot write the model file " << outPath << std::endl;
 		return false;
 	}
 	if ( skipped > 0 ) {

@@ -4,6 +4,8 @@
 #ifndef QUILT_TRANSFORMS_MODELOUTPUT_HH
 #define QUILT_TRANSFORMS_MODELOUTPUT_HH
 
+#include <cstdio>
+#include <istream>
 #include <string>
 
 // The rule by which a PDB line is one of the model's coordinate rows: its
@@ -53,5 +55,37 @@ double** rotate_allatom( double** atoms, double** oldCA, double** newCA, int nCA
 // Returns false, with a message, when the input cannot be read, when outPath
 // names the input file itself, or when the output cannot be written.
 bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows );
+
+// The copy rule of SaveModel on an open input and output: every line of in
+// goes to out with a newline; the k-th model atom line of at least 54
+// characters gets row k of xyz (k < nRows) in columns 31-54, a shorter one
+// takes its row and is copied as it is, and atom lines beyond the rows are
+// copied unchanged and counted in `unmoved`.  Returns false on a read or
+// write error, and at the first row that does not fit the PDB columns
+// (its index then goes to *tooWideRow when given; the output is unfinished).
+bool copy_moved_lines( std::istream& in, std::FILE* out, double* const* xyz, int nRows, int& unmoved,
+	int* tooWideRow = nullptr );
+
+// A file written under a temporary name beside its target and renamed onto
+// the target by commit(), so that a failed write never leaves a truncated
+// file where a good one was.  Without a commit the temporary file is
+// removed.
+class ReplacingFile {
+public:
+	explicit ReplacingFile( std::string target );
+	~ReplacingFile();
+	ReplacingFile( ReplacingFile const& ) = delete;
+	ReplacingFile& operator=( ReplacingFile const& ) = delete;
+	// Null when the temporary file could not be made.
+	std::FILE* file() const { return file_; }
+	// Flushes, closes and renames; false (and the temporary file removed) on
+	// any error.  `ok` is the writer's own verdict on what it wrote.
+	bool commit( bool ok );
+
+private:
+	std::string target_;
+	std::string temp_;
+	std::FILE* file_ = nullptr;
+};
 
 #endif

@@ -4,33 +4,20 @@
 
 #include "core/basic_fun_Quilt.hh"
 #include "testsupport/test_data.hh"
+#include "transforms/tests/transforms_test_util.hh"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 namespace {
 
-std::string golden( std::string const& name )
-{
-	return std::string( QUILT_SOURCE_DIR ) + "/transforms/tests/golden/" + name;
-}
-
-std::string slurp( std::string const& path )
-{
-	std::ifstream in( path.c_str(), std::ios::binary );
-	std::stringstream ss;
-	ss << in.rdbuf();
-	return ss.str();
-}
-
-void spit( std::string const& path, std::string const& text )
-{
-	std::ofstream out( path.c_str(), std::ios::binary );
-	out << text;
-}
+using transforms_test::golden;
+using transforms_test::slurp;
+using transforms_test::spit;
 
 // Rows of the golden input's model atom lines: plain values, rounding
 // cases, the widest coordinates "%8.3f" writes in eight columns and a
