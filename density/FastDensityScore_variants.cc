@@ -90,21 +90,10 @@ double FastDensityScore::fastAtomTerm( FastDensityCache const& c, double const* 
 
 double FastDensityScore::getFastDensScore_model( Model const& xyz, AtomNames const& names, std::string selection )
 {
-	if ( !isLoaded ) {
-		std::cout << "EError! matchResFast called but no map is loaded!" << std::endl;
-		return 0.0;
-	}
-	ensureFastCache();
-	if ( fastCacheEmpty() ) return 0.0;
-	FastDensityCache const& c = *fastCache();
-	double score = 0.0;
-	for ( std::size_t i = 0; i < xyz.size(); ++i )
-		for ( std::size_t j = 0; j < xyz[ i ].size(); ++j ) {
-			// Atoms without a name are not selected (as in the pose score).
-			if ( i >= names.size() || j >= names[ i ].size() || !get_mode( names[ i ][ j ], selection ) ) continue;
-			score += fastAtomTerm( c, xyz[ i ][ j ], names[ i ][ j ], effB, 1.0 );
-		}
-	return score;
+	// B factors of 0 stand for the map's effB.
+	std::vector< std::vector< double > > noB( xyz.size() );
+	for ( std::size_t i = 0; i < xyz.size(); ++i ) noB[ i ].assign( xyz[ i ].size(), 0.0 );
+	return getFastDensScore_model( xyz, names, noB, selection );
 }
 
 double FastDensityScore::getFastDensScore_model( Model const& xyz, AtomNames const& names,
@@ -126,6 +115,7 @@ double FastDensityScore::getFastDensScore_model( Model const& xyz, AtomNames con
 	double score = 0.0;
 	for ( std::size_t i = 0; i < xyz.size(); ++i )
 		for ( std::size_t j = 0; j < xyz[ i ].size(); ++j ) {
+			// Atoms without a name are not selected (as in the pose score).
 			if ( i >= names.size() || j >= names[ i ].size() || !get_mode( names[ i ][ j ], selection ) ) continue;
 			score += fastAtomTerm( c, xyz[ i ][ j ], names[ i ][ j ], B[ i ][ j ], 1.0 );
 		}
