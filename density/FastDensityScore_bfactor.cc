@@ -61,7 +61,7 @@ double FastDensityScore::dCCdB_fastRes( double* xyz, double B, std::string atomN
 	double const k = g.k( B, 600.0 );
 	double const bin = ( k - c.kmin ) / c.kstep + 1.0;
 	// Outside the bins the score clamps the bin: the term does not change.
-	if ( bin < 1.0 || bin > c.nBins ) return 0.0;
+	if ( !( bin >= 1.0 && bin <= c.nBins ) ) return 0.0; // also a B that is not a number
 	double dbin = 0.0;
 	fastLookup( c, xyz, bin, nullptr, &dbin );
 	return fast_score_weight( g ) * ( dbin / c.kstep ) * dk_dB( g.s, B );

@@ -178,6 +178,7 @@ TEST_P( FastDerivatives, BFactorDerivativeOfAnAtomMatchesCentralDifferences )
 	// Where the term does not depend on B: 0.
 	EXPECT_EQ( map_.dCCdB_fastRes( p, -1.0, "N" ), 0.0 );
 	EXPECT_EQ( map_.dCCdB_fastRes( p, 700.0, "N" ), 0.0 );
+	EXPECT_EQ( map_.dCCdB_fastRes( p, std::nan( "" ), "N" ), 0.0 ); // not a number: no bin
 	FastDensityScore one;
 	ASSERT_TRUE( fast_periph::load_quiet( one, dir_.file( "m.mrc" ) ) );
 	EXPECT_EQ( one.dCCdB_fastRes( p, B, "N" ), 0.0 );
