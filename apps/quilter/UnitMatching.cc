@@ -3,10 +3,12 @@
 #include "apps/quilter/CandidateEvaluation.hh"
 #include "apps/quilter/SimilarChains.hh"
 #include "apps/quilter/StartedPrograms.hh"
+#include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "density/DensityScore.hh"
 
 #include <algorithm>
+#include <cmath>
 #include <iostream>
 
 std::string chainNameOf( const std::string& path )
@@ -54,6 +56,55 @@ void remove_results( PathOf pathOf, int max )
 }
 
 double best_of( const std::vector< double >& scores ) { return scores.empty() ? 0.0 : scores.front(); }
+
+} // namespace
+
+void blankModelDensity( FastDensityScore& map, const std::string& model, double radius )
+{
+	if ( !map.isLoaded ) return;
+	int n = 0;
+	double** atoms = nullptr;
+	{
+		Protein p( model, false );
+		n = p.atomCount;
+		atoms = p.getAllAtomXYZs();
+	}
+	farray::FArray3D< double >& rho = map.mutableDensity();
+	int const* grid = map.grid;
+	// Half-width of the box searched around an atom, in grid steps per axis.
+	int reach[ 3 ];
+	for ( int a = 0; a < 3; ++a ) {
+		double const rowNorm = std::sqrt( map.c2f[ a ][ 0 ] * map.c2f[ a ][ 0 ] + map.c2f[ a ][ 1 ] * map.c2f[ a ][ 1 ] +
+		                                  map.c2f[ a ][ 2 ] * map.c2f[ a ][ 2 ] );
+		reach[ a ] = std::min( grid[ a ], static_cast< int >( std::ceil( radius * rowNorm * grid[ a ] ) ) + 1 );
+	}
+	double const r2 = radius * radius;
+	for ( int k = 0; k < n; ++k ) {
+		double d[ 3 ], f[ 3 ];
+		for ( int a = 0; a < 3; ++a ) d[ a ] = atoms[ k ][ a ] - map.voxelOrigin[ a ];
+		map.cartToFrac( d, f );
+		int c[ 3 ];
+		for ( int a = 0; a < 3; ++a ) c[ a ] = static_cast< int >( std::floor( f[ a ] * grid[ a ] ) );
+		for ( int z = c[ 2 ] - reach[ 2 ]; z <= c[ 2 ] + reach[ 2 ] + 1; ++z ) {
+			for ( int y = c[ 1 ] - reach[ 1 ]; y <= c[ 1 ] + reach[ 1 ] + 1; ++y ) {
+				for ( int x = c[ 0 ] - reach[ 0 ]; x <= c[ 0 ] + reach[ 0 ] + 1; ++x ) {
+					double pos[ 3 ];
+					map.voxelPosition( x, y, z, pos );
+					double const dx = pos[ 0 ] - atoms[ k ][ 0 ], dy = pos[ 1 ] - atoms[ k ][ 1 ],
+					             dz = pos[ 2 ] - atoms[ k ][ 2 ];
+					if ( dx * dx + dy * dy + dz * dz > r2 ) continue;
+					int const i = ( ( x % grid[ 0 ] ) + grid[ 0 ] ) % grid[ 0 ];
+					int const j = ( ( y % grid[ 1 ] ) + grid[ 1 ] ) % grid[ 1 ];
+					int const l = ( ( z % grid[ 2 ] ) + grid[ 2 ] ) % grid[ 2 ];
+					rho( i + 1, j + 1, l + 1 ) = 0.0;
+				}
+			}
+		}
+	}
+	release2DArr( n, atoms );
+}
+
+namespace {
 
 // Blanks the density within 4 A of the model's atoms into a new map.
 std::string blank_matched( const std::string& workDir, const std::string& name, const std::string& mapFile,
@@ -197,6 +248,10 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 	int const n = static_cast< int >( chains.size() );
 	std::vector< int > matched( n, 0 ), domainCount( n, 0 ), domainSimilar( n, 0 );
 	std::vector< Attempt > last( n );
+	// Candidates are judged against the map without the density of the
+	// chains accepted so far: density that another chain explains already
+	// must not make a candidate lying on it look good.
+	FastDensityScore scoreMap = map;
 
 	double cut = initialRsccCut( s.cutoff, s.reso );
 	std::cout << "GetInitModel> " << "Initial RSCC_cut=" << cut << std::endl;
@@ -234,7 +289,7 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 				std::cout << "GetInitModel> Using previous matched results!" << std::endl;
 				a = last[ i ];
 			} else {
-				a = match_one_chain( s, chains[ i ], mapFile, map, marks ? marks[ i ] : 0, domainCount[ i ],
+				a = match_one_chain( s, chains[ i ], mapFile, scoreMap, marks ? marks[ i ] : 0, domainCount[ i ],
 					domainSimilar[ i ], cut, lbfgsStarted );
 				last[ i ] = a;
 			}
@@ -256,6 +311,7 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 				std::string const newMap = s.workDir + "/map_new_" + name + ".mrc";
 				std::cout << "density_map_path_new: " << newMap << std::endl;
 				mapFile = blank_matched( s.workDir, name, mapFile, a.fitList.front() );
+				blankModelDensity( scoreMap, a.fitList.front(), 4.0 );
 			}
 			std::cout << "chain: " << i << std::endl;
 			std::cout << "fitpath.size():" << a.fitList.size() << std::endl;

@@ -52,6 +52,10 @@ void UnitMatching_lb( std::string workDir, std::vector< std::string > chains, st
 	std::string mapFile, double reso, std::vector< std::vector< std::string > >& fitchainpath,
 	std::vector< int >& Nchainpos, bool removeMatched, bool reuse, double gridWidth, double threshold );
 
+// Sets the map values within radius of any atom of the model file (its
+// first chain) to 0, in this copy of the map only.
+void blankModelDensity( FastDensityScore& map, const std::string& model, double radius );
+
 // Chain name of a chain file: its file name less the last four characters.
 std::string chainNameOf( const std::string& path );
 
