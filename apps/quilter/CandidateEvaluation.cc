@@ -3,6 +3,7 @@
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -15,25 +16,50 @@ double** readCAFile( const std::string& path, bool readAll, int& n )
 	return ca;
 }
 
+std::vector< poseCoord > readModelAtoms( const std::string& path, bool readAll )
+{
+	Protein p( path, readAll );
+	std::vector< poseCoord > atoms;
+	for ( Residue const& r : p.residues ) {
+		for ( std::size_t i = 0; i < r.xyz.size() && i < r.atomNames.size(); ++i ) {
+			poseCoord c;
+			c.x = r.xyz[ i ][ 0 ];
+			c.y = r.xyz[ i ][ 1 ];
+			c.z = r.xyz[ i ][ 2 ];
+			c.B = 0.0;
+			c.elt = r.atomNames[ i ].empty() ? std::string( "C" ) : r.atomNames[ i ].substr( 0, 1 );
+			atoms.push_back( c );
+		}
+	}
+	return atoms;
+}
+
+double footprintCorrelation( const std::vector< poseCoord >& atoms, FastDensityScore map )
+{
+	if ( atoms.empty() || !map.isLoaded ) return 0.0;
+	map.quiet = true;
+	farray::FArray3D< double > rho, mask;
+	double const radius = std::max( 3.0, 0.5 * map.modelResolution );
+	map.calcRhoC( atoms, 0.0, rho, mask, 0.0, 600.0, radius );
+	double const r = map.getRSCC( rho, mask );
+	return std::isfinite( r ) ? r : 0.0;
+}
+
 double EvaluateModel( std::string path, FastDensityScore map, bool rscc, bool readAll )
 {
-	double r = 0.0, c = 0.0;
+	if ( rscc ) return footprintCorrelation( readModelAtoms( path, readAll ), map );
 	int n = 0;
 	double** ca = readCAFile( path, readAll, n );
-	if ( rscc ) {
-		r = map.getRSCC( ca, n, 4.0 );
-	} else {
-		c = ( 100.0 - map.getCC( n, ca ) ) * 0.01;
-	}
+	double const c = ( 100.0 - map.getCC( n, ca ) ) * 0.01;
 	release2DArr( n, ca );
-	return rscc ? r : c;
+	return c;
 }
 
 void EvaluateModel( std::string path, FastDensityScore map, double& rscc, double& cc, bool readAll )
 {
+	rscc = footprintCorrelation( readModelAtoms( path, readAll ), map );
 	int n = 0;
 	double** ca = readCAFile( path, readAll, n );
-	rscc = map.getRSCC( ca, n, 4.0 );
 	cc = ( 100.0 - map.getCC( n, ca ) ) * 0.01;
 	release2DArr( n, ca );
 }

@@ -1,5 +1,6 @@
 // Scores of fitted model files against the loaded map: the real-space
-// correlation of their CA atoms (radius 4.0), and the masked correlation
+// correlation of the model with the map inside the model's own footprint
+// (see footprintCorrelation), and the masked correlation of the CA atoms
 // that filters out files whose atoms see no usable density.
 #ifndef QUILT_QUILTER_CANDIDATEEVALUATION_HH
 #define QUILT_QUILTER_CANDIDATEEVALUATION_HH
@@ -13,10 +14,25 @@
 // (first chain only unless readAll); n receives the row count.
 double** readCAFile( const std::string& path, bool readAll, int& n );
 
-// RSCC of the model's CA atoms when rscc is set, else the masked CC.
+// Atoms of the model file (first chain unless readAll) for density
+// calculation: element from the first letter of the atom name, no B factor
+// (the map's own resolution sets the width).
+std::vector< poseCoord > readModelAtoms( const std::string& path, bool readAll );
+
+// Real-space correlation of the atoms' density, simulated at the map's
+// resolution, with the map over the voxels within max(3, resolution / 2) A
+// of an atom: the model's footprint.  Density outside the footprint (that
+// of neighbouring chains) plays no part, so a model lying across the
+// density of several chains does not score better than one lying on its
+// own.  0 for no atoms, an unloaded map or a vanishing variance.
+double footprintCorrelation( const std::vector< poseCoord >& atoms, FastDensityScore map );
+
+// Real-space correlation (footprintCorrelation) of the model when rscc is
+// set, else the masked CC of its CA atoms.
 double EvaluateModel( std::string path, FastDensityScore map, bool rscc, bool readAll );
 
-// Both scores of the model's CA atoms; the CC is 0 when its variance vanishes.
+// Both scores of the model (correlation as above, CC of its CA atoms); the CC
+// is 0 when its variance vanishes.
 void EvaluateModel( std::string path, FastDensityScore map, double& rscc, double& cc, bool readAll );
 
 // Scores every path (RSCC; with twoScores, files whose CC is 0 or not a
