@@ -117,6 +117,10 @@ void Protein::readPDB()
 		residues.emplace_back( xyz, names, lines, caPos, cb, nPos, cPos, oPos, sideChain, seqNum,
 			prevResNum, openChain );
 		freeOpen();
+		// The roles belong to the residue just closed; the next one starts
+		// without them (a residue lacking an N or O must not point past its
+		// own atoms).
+		caPos = cbPos = nPos = cPos = oPos = 0;
 	};
 	auto store = [ & ]( const std::string& line, const std::string& padded, double x, double y, double z ) {
 		double* p = new double[ 3 ];

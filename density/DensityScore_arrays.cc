@@ -228,4 +228,36 @@ double* alloc_or_die( unsigned long long n )
 	return p;
 }
 
+void clear_non_finite( double* v, unsigned long long n, char const* file )
+{
+	unsigned long long bad = 0;
+	for ( unsigned long long i = 0; i < n; ++i ) {
+		if ( !std::isfinite( v[i] ) ) {
+			v[i] = 0.0;
+			++bad;
+		}
+	}
+	if ( bad > 0 )
+		std::printf( "ReadMrc_st> Warning: %llu map values of %s are not finite; set to 0.\n", bad, file );
+}
+
+void check_placement( char const* file, double width, double origx, double origy, double origz,
+	unsigned extx, unsigned exty, unsigned extz, double** phi, int code )
+{
+	double const o[3] = { origx, origy, origz };
+	unsigned const e[3] = { extx, exty, extz };
+	bool ok = std::isfinite( width ) && width > 0.0;
+	for ( int a = 0; a < 3 && ok; ++a ) {
+		double const far = o[a] + ( e[a] > 0 ? e[a] - 1.0 : 0.0 ) * width;
+		ok = std::isfinite( o[a] ) && std::isfinite( far ) && std::fabs( o[a] ) <= kMaxPlacement
+			&& std::fabs( far ) <= kMaxPlacement;
+	}
+	if ( ok ) return;
+	std::printf( "ReadMrc_st> Error: map %s is placed beyond %g A of the origin (first voxel %g %g %g, voxel width %g, %u x %u x %u voxels); not usable.\n",
+		file, kMaxPlacement, origx, origy, origz, width, extx, exty, extz );
+	std::free( *phi );
+	*phi = nullptr;
+	fail( "Error: unusable map placement", code );
+}
+
 } // namespace density_detail

@@ -490,6 +490,7 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 		std::printf( "ReadMrc_st> If in doubt use the map2map tool in manual mode and/or inspect the results.\n" );
 	}
 	std::fclose( fp );
+	density_detail::clear_non_finite( out, n, file );
 
 	// A cell with a zero, negative or non-finite length or interval count
 	// gives no voxel width; such a header is unusable.

@@ -5,6 +5,7 @@
 #include "density/DensityScore.hh"
 #include "density/DensityScore_util.hh"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,19 @@ double rounded_width( double w )
 {
 	double const r = std::floor( 10.0 * w + 0.5 ) * 0.1;
 	return r > 0.0 ? r : w;
+}
+
+// A resampled grid may hold at most 64 times the voxels of the map it comes
+// from (2^20 voxels for small maps): voxel widths or cell angles far from
+// cubic would otherwise make a small file ask for gigabytes.  Prints why and
+// ends the process.
+void refuse_oversized_resampling( double count, unsigned nx, unsigned ny, unsigned nz, double w )
+{
+	double const limit = std::max( 64.0 * nx * ny * nz, double( 1 << 20 ) );
+	if ( !( count > limit ) ) return;
+	std::printf( "ReadMrc_st> Error: resampling the %u x %u x %u map onto a cubic grid of %g A would give %.0f voxels, more than %.0f; the voxel widths or cell angles are not usable.\n",
+		nx, ny, nz, w, count, limit );
+	fail( "Error in read density map! 17005", 17005 );
 }
 
 // Origin rule: an MRC2000 origin with all three magnitudes below 1e-4 is
@@ -165,6 +179,7 @@ void DensityScore::interpolate_map( double** out, unsigned* extx, unsigned* exty
 		|| fx * fy * fz > 4294967295.0 ) {
 		fail( "Error in read density map! 17005", 17005 );
 	}
+	refuse_oversized_resampling( fx * fy * fz, nx, ny, nz, new_wx );
 	*extx = static_cast<unsigned>( fx );
 	*exty = static_cast<unsigned>( fy );
 	*extz = static_cast<unsigned>( fz );
@@ -294,6 +309,7 @@ void DensityScore::interpolate_skewed_map_to_cubic( double** out, unsigned* extx
 	if ( !( e[0] >= 1 && e[1] >= 1 && e[2] >= 1 ) || e[0] * e[1] * e[2] > 4294967295.0 ) {
 		fail( "Error in read density map! 17005", 17005 );
 	}
+	refuse_oversized_resampling( e[0] * e[1] * e[2], nx, ny, nz, w );
 	*origx = std::floor( lo[0] / w ) * w;
 	*origy = std::floor( lo[1] / w ) * w;
 	*origz = std::floor( lo[2] / w ) * w;

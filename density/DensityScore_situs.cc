@@ -96,6 +96,8 @@ void DensityScore::read_situs( char const* file, double* width, double* origx, d
 		fail( "Error: Can't open file! 13040", 13040 );
 	}
 	std::fclose( fp );
+	density_detail::clear_non_finite( out, n, file );
+	density_detail::check_placement( file, *width, *origx, *origy, *origz, *extx, *exty, *extz, phi, 13030 );
 	std::printf( "ReadMrc_st> Volumetric data read from file %s\n", file );
 }
 
@@ -127,6 +129,7 @@ void density_detail::read_mrc_cubic( DensityScore& ds, char const* file, double*
 		&nxstart, &nystart, &nzstart, raw, phi );
 	ds.assert_cubic_map( orthogonal, cubic, alpha, beta, gamma, wx, wy, wz, nx, ny, nz,
 		nxstart, nystart, nzstart, xo, yo, zo, width, origx, origy, origz, extx, exty, extz, phi );
+	check_placement( file, *width, *origx, *origy, *origz, *extx, *exty, *extz, phi, 70660 );
 }
 
 void DensityScore::write_vol( char const* file, double width, double origx, double origy,

@@ -244,7 +244,10 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		          << " are not positive.  Not loading map." << std::endl;
 		return false;
 	}
-	int64_t const nvox = int64_t( ext[ 0 ] ) * ext[ 1 ] * ext[ 2 ];
+	// Two extents multiply within 64 bits; the third is compared by division
+	// so that three large extents cannot overflow the product.
+	int64_t const nxy = int64_t( ext[ 0 ] ) * ext[ 1 ];
+	int64_t const nvox = nxy > INT_MAX / ext[ 2 ] ? int64_t( INT_MAX ) + 1 : nxy * ext[ 2 ];
 	if ( nvox > INT_MAX ) {
 		std::cout << "Error! Map extents " << ext[ 0 ] << " x " << ext[ 1 ] << " x " << ext[ 2 ]
 		          << " hold too many voxels.  Not loading map." << std::endl;

@@ -33,7 +33,11 @@ bool FastDensityScore::computeCrystParams()
 	f2c[ 2 ][ 2 ] = c * sb * std::sqrt( 1.0 - t * t );
 
 	double const det = f2c[ 2 ][ 2 ] * f2c[ 1 ][ 1 ] * a;
-	if ( !std::isfinite( det ) || det <= 0.0 ) {
+	double const abc = double( float( a ) * float( b ) * float( c ) );
+	double const volume = abc * std::sqrt( 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg );
+	// The volume formula can come out NaN or 0 for angles at which the matrix
+	// still has a tiny positive determinant: both must be usable.
+	if ( !std::isfinite( det ) || det <= 0.0 || !std::isfinite( volume ) || volume <= 0.0 ) {
 		// Zero, negative or NaN volume: the cell cannot place atoms.
 		std::cout << "Warning! Invalid crystal cell dimensions." << std::endl;
 		return false;
@@ -47,8 +51,7 @@ bool FastDensityScore::computeCrystParams()
 	c2f[ 1 ][ 2 ] = -f2c[ 1 ][ 2 ] * a / det;
 	c2f[ 2 ][ 2 ] = a * f2c[ 1 ][ 1 ] / det;
 
-	double const abc = double( float( a ) * float( b ) * float( c ) );
-	cellVolume = abc * std::sqrt( 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg );
+	cellVolume = volume;
 	double const V = cellVolume;
 	rcellDimensions[ 0 ] = float( b * c * sa / V );
 	rcellDimensions[ 1 ] = float( c * a * sb / V );

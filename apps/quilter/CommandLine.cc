@@ -161,8 +161,9 @@ void scanOptions( int argc, char** argv, QuilterSettings& s )
 	if ( const char* v = value_of( "-nco" ) ) s.processCount = int_value( v );
 	if ( const char* v = value_of( "-opn" ) ) {
 		std::string const name = v;
-		// The name becomes a file in the data directory: no directory part.
-		if ( get_suffix( name ) != "pdb" || name.find( '/' ) != std::string::npos )
+		// The name becomes a file in the data directory: no directory part,
+		// and a name before the suffix (".pdb" alone would be a hidden file).
+		if ( get_suffix( name ) != "pdb" || name.size() <= 4 || name.find( '/' ) != std::string::npos )
 			PrintErrorAndQuitS( "Output name should be in 'XXXX.pdb' format." );
 		s.outputName = name;
 	}

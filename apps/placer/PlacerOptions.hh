@@ -1,0 +1,31 @@
+// Placer's command line: "map model resolution [Options]" and the options
+// -gw, -dc, -nm, -sl and -rc.  The parsing ends no process: main prints the
+// usage text or stops on what it is told.
+#ifndef QUILT_PLACER_PLACEROPTIONS_HH
+#define QUILT_PLACER_PLACEROPTIONS_HH
+
+#include <string>
+
+struct PlacerArguments {
+	std::string map;          // first argument, made absolute where it resolves
+	std::string model;        // second argument, absolute, its own last name kept
+	double resolution = 0.0;  // third argument: finite, above 0 (Angstrom)
+	double gridWidth = 0.0;   // -gw: 0 keeps the map's own grid
+	double threshold = 0.0;   // -dc
+	long poses = 1;           // -nm: 1 .. kMaxPoseCount
+	bool quiet = false;       // -sl 0
+	bool report = true;       // -rc 0 turns the RSCC report off
+};
+
+enum class PlacerCommand {
+	Run,   // the arguments are usable
+	Help,  // too few arguments: the usage text is wanted
+	Stop   // an unusable value; its "Error! ..." line has been printed
+};
+
+// Reads argv[1..argc-1] into args.  The first occurrence of an option that
+// has a value after it counts.  Numbers must be whole texts ("3x", "2.9" as a
+// count, "1e6" as a count, "nan" and "inf" are refused).
+PlacerCommand parsePlacerArguments( int argc, char** argv, PlacerArguments& args );
+
+#endif

@@ -1,0 +1,45 @@
+// The plain-grid map reader of the work-map processing: read_vol (byte-order
+// probe, ReadMrc or the Situs reader, axis permutation, skewed cells to
+// cubic), readDensityMap_st (regridding, trimming, voxel list) and
+// map_processing (normalisation, written map).  A file it cannot use must
+// end the process with a status other than 0 and leave no written map.
+#include "density/DensityScore.hh"
+#include "fuzz/FuzzSupport.hh"
+
+#include <cmath>
+#include <cstdlib>
+
+using namespace quilt_fuzz;
+
+extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
+{
+	std::string const in = scratch_file( "in.mrc" );
+	std::string const out = scratch_file( "out.mrc" );
+	write_file( in, data, size );
+	remove_file( out );
+
+	DensityScore ds;
+	ds.quiet = true;
+	// With and without regridding to a coarser grid (the fitting asks for a
+	// 2 A voxel list when the map is finer).
+	double const cutWidth = ( size % 2 ) ? 2.0 : 0.0;
+	int status = run_guarded( [ & ] { ds.readDensityMap_st( in.c_str(), 6.0, cutWidth, 0.0 ); } );
+	if ( status != -1 ) {
+		check( ( status & 0xFF ) != 0, "readDensityMap_st gave up with status 0" );
+		return 0;
+	}
+	check( ds.loaded, "readDensityMap_st returned without a map" );
+	check( ds.voxel_count >= 0, "negative voxel count" );
+	for ( int i = 0; i < ds.voxel_count; ++i )
+		for ( int a = 0; a < 3; ++a ) check( std::isfinite( ds.voxel_xyz[ i ][ a ] ), "non-finite voxel position" );
+	ds.releaseVoxelList();
+
+	status = run_guarded( [ & ] { ds.map_processing( in, out, 0.0, true ); } );
+	if ( status != -1 ) {
+		check( ( status & 0xFF ) != 0, "map_processing gave up with status 0" );
+		check( !file_exists( out ), "map_processing gave up but left a written map" );
+		return 0;
+	}
+	check( file_exists( out ), "map_processing wrote no map" );
+	return 0;
+}
