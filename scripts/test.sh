@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Build, then run every test.  Afterwards the unit tests run once more in a
-# build with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+# build with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/),
+# and every fuzz harness of fuzz/ runs for 20 s under both (build-fuzz/,
+# clang; SKIP_FUZZ=1 leaves that out).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
@@ -19,4 +21,9 @@ if [ "${SKIP_SANITIZERS:-0}" != 1 ]; then
   BUILD_DIR=build-asan bash scripts/build.sh -DQUILT_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE 'realdata|slow'
+fi
+
+if [ "${SKIP_FUZZ:-0}" != 1 ]; then
+  echo "== fuzz harnesses, 20 s each, under AddressSanitizer + UndefinedBehaviorSanitizer =="
+  FUZZ_JOBS="${FUZZ_JOBS:-3}" bash scripts/fuzz.sh 20
 fi
