@@ -35,7 +35,7 @@ Snapshot snapshot( FastDensityScore const& m )
 // The reader places the data on the whole unit-cell grid and accepts a cell
 // of up to 2^26 voxels (512 MB) around a small block on purpose (boxed maps
 // keep the cell of the map they were cut from).  Such inputs take a second
-// each and teach nothing new; cells above 2^22 voxels are not tried.
+// each and teach nothing new; cells above 2^18 voxels are not tried.
 bool huge_cell( const uint8_t* data, size_t size )
 {
 	if ( size < 40 ) return false;
@@ -47,7 +47,7 @@ bool huge_cell( const uint8_t* data, size_t size )
 	double const widest = std::max( { n[ 0 ], n[ 1 ], n[ 2 ] } );
 	for ( int a = 0; a < 3; ++a )
 		cell *= std::max( widest, std::fabs( double( mrc::word_int( data + mrc::offset( mrc::MX + a ), swap ) ) ) );
-	return cell > double( 1 << 22 );
+	return cell > double( 1 << 18 );
 }
 
 } // namespace
