@@ -17,7 +17,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
 
 secs="${1:-60}"
-jobs="${JOBS:-3}"
+jobs="${JOBS:-$(nproc)}"
 fuzz_jobs="${FUZZ_JOBS:-3}"
 harnesses=(mrc_fast mrc_plain situs pdb_protein pdb_columns domain_log resolution quilter_args placer_args)
 if [ -n "${FUZZ_ONLY:-}" ]; then read -r -a harnesses <<<"$FUZZ_ONLY"; fi
