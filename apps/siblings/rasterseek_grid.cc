@@ -54,6 +54,7 @@ bool build_search_grid( FastDensityScore const& map, double resolution, double m
 		grid.origin[ a ] = map.voxelOrigin[ a ];
 		grid.inner[ a ] = inner[ a ];
 		int const pad = int( std::ceil( margin / grid.spacing[ a ] ) ) + 1;
+		grid.reach[ a ] = pad;
 		grid.n[ a ] = smooth_fft_size( std::max( inner[ a ] + pad, 2 * pad + 2 ) );
 	}
 	if ( double( grid.n[ 0 ] ) * grid.n[ 1 ] * grid.n[ 2 ] > double( maxVoxels ) ) {

@@ -20,6 +20,7 @@ struct SearchGrid {
 	int inner[ 3 ] = { 0, 0, 0 };
 	double spacing[ 3 ] = { 0.0, 0.0, 0.0 };
 	double origin[ 3 ] = { 0.0, 0.0, 0.0 };
+	int reach[ 3 ] = { 0, 0, 0 }; // voxels of the padding margin, rounded up, plus one
 	std::vector< double > values;
 	long size() const { return long( n[ 0 ] ) * n[ 1 ] * n[ 2 ]; }
 };

@@ -3,11 +3,14 @@
 #ifndef QUILT_SIBLINGS_RASTERSEEK_INTERNAL_HH
 #define QUILT_SIBLINGS_RASTERSEEK_INTERNAL_HH
 
+#include "apps/siblings/rasterseek_fft.hh"
+#include "apps/siblings/rasterseek_grid.hh"
 #include "apps/siblings/rasterseek_rotations.hh"
 #include "density/FastDensityScore.hh"
 #include "density/Scattering.hh"
 
 #include <atomic>
+#include <complex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,9 +49,40 @@ struct Tuning {
 	double sigmaFactor = 0.225;  // model density width: sigma = factor * resolution
 	double maskFraction = 0.1;   // footprint: model density above this fraction of its peak
 	double varianceFloor = 0.02; // map variance under the mask, relative to the whole map's, below which a pose is not scored
-	int peaksPerRotation = 4;
+	int peaksPerRotation = 4;   // local maxima kept per orientation
 	double distinctRmsd = 3.0;   // Angstrom between kept poses
 	int refineCount = 20;        // distinct poses refined
+};
+
+using Spectrum = farray::FArray3D< std::complex< double > >;
+
+// The FFT local correlation of the model with the map, one orientation at a
+// time, with its own work arrays (one per thread).  The map spectra (of the
+// search grid's values and of their squares) are shared, read only.
+class Correlator {
+public:
+	Correlator( SearchGrid const& grid, Spectrum const& mapF, Spectrum const& map2F, Model const& model, double sigma,
+		double maskFraction, double varianceFloor );
+	// The local correlation of every pose of orientation rot whose model
+	// centre lies on a map voxel: lcc gets inner[0] x inner[1] x inner[2]
+	// values, x fastest.  Poses whose footprint finds the map nearly flat
+	// (variance below varianceFloor per footprint voxel) score 0.  False
+	// when the model has no footprint.
+	bool correlate( Rotation const& rot, std::vector< double >& lcc );
+	// Appends the best `peaks` local maxima of orientation `index`.
+	void run( Rotation const& rot, int index, int peaks, std::vector< Peak >& out );
+
+private:
+	SearchGrid const& grid_;
+	Spectrum const& mapF_;
+	Spectrum const& map2F_;
+	Model const& model_;
+	double sigma_, maskFraction_, varianceFloor_;
+	PrunedFFT fft_;
+	SearchGrid cube_; // the window around the model centre
+	std::vector< std::complex< double > > a_, b_, c_;
+	std::vector< double > moved_, lcc_;
+	std::vector< Peak > best_;
 };
 
 double element_weight( std::string const& atomName );

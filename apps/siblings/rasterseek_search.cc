@@ -24,7 +24,6 @@
 namespace rasterseek {
 
 using cpx = std::complex< double >;
-using Spectrum = farray::FArray3D< cpx >;
 
 void apply_placement( Placement const& p, double const* in, double* out )
 {
@@ -99,171 +98,6 @@ using namespace detail;
 
 namespace {
 
-// (xr + i xi) y, without the library's checks for infinities.
-inline cpx cmul( double xr, double xi, cpx const& y )
-{
-	return cpx( xr * y.real() - xi * y.imag(), xr * y.imag() + xi * y.real() );
-}
-
-// The FFT correlation of one orientation after another, with its own work
-// arrays; the map spectra are shared (read only).
-class Correlator {
-public:
-	Correlator( SearchGrid const& grid, Spectrum const& mapF, Spectrum const& map2F, Model const& model,
-		double sigma, double maskFraction, double varianceFloor, int peaks )
-		: grid_( grid ), mapF_( mapF ), map2F_( map2F ), model_( model ), sigma_( sigma ),
-		  maskFraction_( maskFraction ), varianceFloor_( varianceFloor ), peaks_( peaks )
-	{
-		farray::DynamicIndexRange const r0( grid.n[ 0 ] ), r1( grid.n[ 1 ] ), r2( grid.n[ 2 ] );
-		a_.dimension( r0, r1, r2 );
-		b_.dimension( r0, r1, r2 );
-		work_.resize( std::size_t( grid.size() ) );
-		moved_.resize( model.offsets.size() );
-	}
-
-	// Correlates orientation `index` and appends its best local maxima.
-	void run( Rotation const& rot, int index, std::vector< Peak >& out )
-	{
-		long const nv = grid_.size();
-		std::size_t const na = model_.weights.size();
-		for ( std::size_t i = 0; i < na; ++i ) {
-			double const* p = &model_.offsets[ 3 * i ];
-			for ( int r = 0; r < 3; ++r )
-				moved_[ 3 * i + r ] = rot.m[ r ][ 0 ] * p[ 0 ] + rot.m[ r ][ 1 ] * p[ 1 ] + rot.m[ r ][ 2 ] * p[ 2 ];
-		}
-		std::fill( work_.begin(), work_.end(), 0.0 );
-		add_gaussians( moved_, model_.weights, grid_, sigma_, work_.data() );
-
-		// Footprint mask and the model density normalised under it (zero mean,
-		// unit norm), packed as one complex grid: template + i mask.
-		double top = 0.0;
-		for ( long v = 0; v < nv; ++v ) top = std::max( top, work_[ v ] );
-		double const thr = maskFraction_ * top;
-		double count = 0.0, sum = 0.0, sum2 = 0.0;
-		for ( long v = 0; v < nv; ++v ) {
-			if ( work_[ v ] > thr ) {
-				count += 1.0;
-				sum += work_[ v ];
-				sum2 += work_[ v ] * work_[ v ];
-			}
-		}
-		if ( count < 2.0 ) return;
-		double const mean = sum / count;
-		double const var = sum2 - sum * mean;
-		if ( !( var > 0.0 ) ) return;
-		double const inv = 1.0 / std::sqrt( var );
-		cpx* a = a_.data();
-		for ( long v = 0; v < nv; ++v ) a[ v ] = work_[ v ] > thr ? cpx( ( work_[ v ] - mean ) * inv, 1.0 ) : cpx( 0.0, 0.0 );
-		fft3( a_, a_ );
-
-		// Split the packed spectrum into its two real halves and form, in b,
-		// conj(T) F + i conj(M) F (template and mask against the map) and, in
-		// a, conj(M) F2 (mask against the squared map).  T(k) and M(k) come
-		// from a(k) and a(-k); each pair of frequencies is done once.
-		cpx* b = b_.data();
-		cpx const* f = mapF_.data();
-		cpx const* f2 = map2F_.data();
-		int const n0 = grid_.n[ 0 ], n1 = grid_.n[ 1 ], n2 = grid_.n[ 2 ];
-		for ( int k = 0; k < n2; ++k ) {
-			int const kn = ( n2 - k ) % n2;
-			for ( int j = 0; j < n1; ++j ) {
-				int const jn = ( n1 - j ) % n1;
-				long const row = ( long( k ) * n1 + j ) * n0, rown = ( long( kn ) * n1 + jn ) * n0;
-				for ( int i = 0; i < n0; ++i ) {
-					long const l = row + i, m = rown + ( i == 0 ? 0 : n0 - i );
-					if ( m < l ) continue;
-					double const pr = a[ l ].real(), pi = a[ l ].imag(), qr = a[ m ].real(), qi = -a[ m ].imag();
-					// T = (p + q) / 2 and M = -i (p - q) / 2, q = conj(a(-k)).
-					double const tr = 0.5 * ( pr + qr ), ti = 0.5 * ( pi + qi );
-					double const mr = 0.5 * ( pi - qi ), mi = -0.5 * ( pr - qr );
-					// conj(T) + i conj(M) = (tr + mi) + i (mr - ti); T + i M = (tr - mi) + i (ti + mr)
-					b[ l ] = cmul( tr + mi, mr - ti, f[ l ] );
-					a[ l ] = cmul( mr, -mi, f2[ l ] );
-					if ( m != l ) {
-						b[ m ] = cmul( tr - mi, ti + mr, f[ m ] );
-						a[ m ] = cmul( mr, mi, f2[ m ] );
-					}
-				}
-			}
-		}
-		ifft3( b_, b_ );
-		ifft3( a_, a_ );
-
-		// Local correlation at every translation; where the map under the mask
-		// is nearly flat (solvent, padding) the pose is not scored.
-		double const floor = varianceFloor_ * count;
-		for ( long v = 0; v < nv; ++v ) {
-			double const s1 = b[ v ].imag(), s2 = a[ v ].real();
-			double const den = s2 - s1 * s1 / count;
-			work_[ v ] = den > floor ? b[ v ].real() / std::sqrt( den ) : 0.0;
-		}
-		collect_peaks( index, out );
-	}
-
-private:
-	// The best `peaks_` local maxima (26 neighbours, periodic) with the model
-	// centre on the map, each placed between voxels by a parabola per axis.
-	void collect_peaks( int index, std::vector< Peak >& out )
-	{
-		// Linear offsets of the voxels before, at and after each index.
-		long const stride[ 3 ] = { 1, grid_.n[ 0 ], long( grid_.n[ 0 ] ) * grid_.n[ 1 ] };
-		for ( int a = 0; a < 3; ++a ) {
-			int const n = grid_.n[ a ];
-			for ( int d = 0; d < 3; ++d ) {
-				near_[ a ][ d ].resize( grid_.inner[ a ] );
-				for ( int i = 0; i < grid_.inner[ a ]; ++i ) near_[ a ][ d ][ i ] = ( ( i + d - 1 + n ) % n ) * stride[ a ];
-			}
-		}
-		double const* L = work_.data();
-		best_.clear();
-		for ( int k = 0; k < grid_.inner[ 2 ]; ++k )
-			for ( int j = 0; j < grid_.inner[ 1 ]; ++j ) {
-				long const row = near_[ 2 ][ 1 ][ k ] + near_[ 1 ][ 1 ][ j ];
-				for ( int i = 0; i < grid_.inner[ 0 ]; ++i ) {
-					double const s = L[ row + i ];
-					if ( !( s > 0.0 ) ) continue;
-					if ( int( best_.size() ) == peaks_ && s <= best_.back().score ) continue;
-					bool top = true;
-					for ( int dk = 0; dk < 3 && top; ++dk )
-						for ( int dj = 0; dj < 3 && top; ++dj ) {
-							long const r = near_[ 2 ][ dk ][ k ] + near_[ 1 ][ dj ][ j ];
-							for ( int di = 0; di < 3 && top; ++di )
-								if ( L[ r + near_[ 0 ][ di ][ i ] ] > s ) top = false;
-						}
-					if ( !top ) continue;
-					Peak p;
-					p.score = s;
-					p.rotation = index;
-					int const c[ 3 ] = { i, j, k };
-					long const here = row + i;
-					for ( int a = 0; a < 3; ++a ) {
-						long const base = here - near_[ a ][ 1 ][ c[ a ] ];
-						double const lo = L[ base + near_[ a ][ 0 ][ c[ a ] ] ], hi = L[ base + near_[ a ][ 2 ][ c[ a ] ] ];
-						double const curv = lo - 2.0 * s + hi;
-						double const shift = curv < 0.0 ? 0.5 * ( lo - hi ) / curv : 0.0;
-						p.cell[ a ] = c[ a ] + std::max( -0.5, std::min( 0.5, shift ) );
-					}
-					auto at = std::upper_bound( best_.begin(), best_.end(), p,
-						[]( Peak const& x, Peak const& y ) { return x.score > y.score; } );
-					best_.insert( at, p );
-					if ( int( best_.size() ) > peaks_ ) best_.pop_back();
-				}
-			}
-		out.insert( out.end(), best_.begin(), best_.end() );
-	}
-
-	SearchGrid const& grid_;
-	Spectrum const& mapF_;
-	Spectrum const& map2F_;
-	Model const& model_;
-	double sigma_, maskFraction_, varianceFloor_;
-	int peaks_;
-	Spectrum a_, b_;
-	std::vector< double > work_, moved_;
-	std::vector< long > near_[ 3 ][ 3 ];
-	std::vector< Peak > best_;
-};
-
 double seconds_since( std::chrono::steady_clock::time_point t0 )
 {
 	return std::chrono::duration< double >( std::chrono::steady_clock::now() - t0 ).count();
@@ -302,11 +136,12 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 	if ( !build_search_grid( map, options.resolution, model.radius + 3.0 * sigma, maxVoxels, grid, error ) ) return none;
 	std::vector< Rotation > const rotations = rotation_set( options.angleStep );
 
-	// Memory: two shared spectra, per thread two spectra and two real grids.
-	double const bytesPerThread = double( grid.size() ) * ( 2 * sizeof( cpx ) + 2 * sizeof( double ) );
+	// Memory: two shared spectra and three complex grids per thread; threads
+	// beyond what fits in the budget are not started.
+	double const bytesPerThread = double( grid.size() ) * 3 * sizeof( cpx );
 	double const shared = double( grid.size() ) * 2 * sizeof( cpx );
 	int threads = std::max( 1, options.threads );
-	double const budget = 1.5e9;
+	double const budget = 0.9e9;
 	while ( threads > 1 && shared + threads * bytesPerThread > budget ) --threads;
 	threads = std::min( threads, int( rotations.size() ) );
 
@@ -344,24 +179,20 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 			return none;
 		}
 		varianceFloor = tune.varianceFloor * var;
-		// The plans of the line transforms are cached on first use; making
-		// them here, before any worker starts, leaves the workers only reading
-		// the plan cache.
 		fft3( m, mapF );
 		for ( long v = 0; v < grid.size(); ++v ) m[ v ] = grid.values[ v ] * grid.values[ v ];
 		fft3( m, map2F );
-		Spectrum warm( mapF );
-		ifft3( warm, warm );
 	}
 
 	std::vector< std::vector< Peak > > found( threads );
 	{
+		// Made here, before the threads start: each holds its own transform plans.
 		std::vector< std::unique_ptr< Correlator > > workers;
 		for ( int t = 0; t < threads; ++t )
-			workers.emplace_back( new Correlator( grid, mapF, map2F, model, sigma, tune.maskFraction, varianceFloor,
-				tune.peaksPerRotation ) );
-		run_parallel( threads, int( rotations.size() ),
-			[ & ]( int t, int r ) { workers[ t ]->run( rotations[ r ], r, found[ t ] ); } );
+			workers.emplace_back( new Correlator( grid, mapF, map2F, model, sigma, tune.maskFraction, varianceFloor ) );
+		run_parallel( threads, int( rotations.size() ), [ & ]( int t, int r ) {
+			workers[ t ]->run( rotations[ r ], r, tune.peaksPerRotation, found[ t ] );
+		} );
 	}
 	std::vector< Peak > peaks;
 	for ( auto& f : found ) peaks.insert( peaks.end(), f.begin(), f.end() );
