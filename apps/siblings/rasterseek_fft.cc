@@ -38,34 +38,37 @@ int PrunedFFT::window_pieces( int axis, int half, int start[ 2 ], int count[ 2 ]
 void PrunedFFT::forward_window( cpx* in, cpx* out, int const half[ 3 ] ) const
 {
 	long const n0 = n_[ 0 ], plane = n0 * n_[ 1 ];
-	int ks[ 2 ], kc[ 2 ], js[ 2 ], jc[ 2 ];
-	int const nk = window_pieces( 2, half[ 2 ], ks, kc );
+	int is[ 2 ], ic[ 2 ], js[ 2 ], jc[ 2 ];
+	int const ni = window_pieces( 0, half[ 0 ], is, ic );
 	int const nj = window_pieces( 1, half[ 1 ], js, jc );
-	// Along x: only lines whose y and z indices both lie in the window hold
-	// anything.
-	for ( int p = 0; p < nk; ++p )
-		for ( int q = 0; q < nj; ++q ) {
-			cpx* base = in + ks[ p ] * plane + js[ q ] * n0;
-			AxisJob x{ base, base, false, false, 1.0, kc[ p ], plane, jc[ q ], n0, 1 };
-			fft_lines::transform_axis( *forward_[ 0 ], x );
+	// Along z (the widest stride, so the fewest lines): only lines whose x
+	// and y indices both lie in the window hold anything.
+	for ( int p = 0; p < nj; ++p )
+		for ( int q = 0; q < ni; ++q ) {
+			cpx* base = in + js[ p ] * n0 + is[ q ];
+			AxisJob z{ base, base, false, false, 1.0, jc[ p ], n0, ic[ q ], 1, plane };
+			fft_lines::transform_axis( *forward_[ 2 ], z );
 		}
-	// Along y: only the window's planes.
-	for ( int p = 0; p < nk; ++p ) {
-		cpx* base = in + ks[ p ] * plane;
-		AxisJob y{ base, base, false, false, 1.0, kc[ p ], plane, n0, 1, n0 };
+	// Along y: only lines whose x index lies in the window.
+	for ( int q = 0; q < ni; ++q ) {
+		cpx* base = in + is[ q ];
+		AxisJob y{ base, base, false, false, 1.0, n_[ 2 ], plane, ic[ q ], 1, n0 };
 		fft_lines::transform_axis( *forward_[ 1 ], y );
 	}
-	// Along z: every line, into the output.
-	AxisJob z{ in, out, false, false, 1.0, 1, 0, plane, 1, plane };
-	fft_lines::transform_axis( *forward_[ 2 ], z );
+	// Along x: every line, into the output.
+	AxisJob x{ in, out, false, false, 1.0, n_[ 2 ], plane, n_[ 1 ], n0, 1 };
+	fft_lines::transform_axis( *forward_[ 0 ], x );
 }
 
 void PrunedFFT::clear_window( cpx* data, int const half[ 3 ] ) const
 {
-	long const plane = long( n_[ 0 ] ) * n_[ 1 ];
-	int ks[ 2 ], kc[ 2 ];
-	int const nk = window_pieces( 2, half[ 2 ], ks, kc );
-	for ( int p = 0; p < nk; ++p ) std::fill( data + ks[ p ] * plane, data + ( ks[ p ] + kc[ p ] ) * plane, cpx( 0.0, 0.0 ) );
+	// The forward transform filled the window's x columns (every z, every y).
+	long const n0 = n_[ 0 ], plane = n0 * n_[ 1 ];
+	int is[ 2 ], ic[ 2 ];
+	int const ni = window_pieces( 0, half[ 0 ], is, ic );
+	for ( long row = 0; row < long( n_[ 1 ] ) * n_[ 2 ]; ++row )
+		for ( int q = 0; q < ni; ++q ) std::fill( data + row * n0 + is[ q ], data + row * n0 + is[ q ] + ic[ q ], cpx( 0.0, 0.0 ) );
+	(void)plane;
 }
 
 void PrunedFFT::inverse_corner( cpx* data, int const keep[ 3 ] ) const
@@ -74,13 +77,14 @@ void PrunedFFT::inverse_corner( cpx* data, int const keep[ 3 ] ) const
 	int k[ 3 ];
 	for ( int a = 0; a < 3; ++a ) k[ a ] = std::max( 0, std::min( keep[ a ], n_[ a ] ) );
 	double const scale = 1.0 / ( double( n_[ 0 ] ) * n_[ 1 ] * n_[ 2 ] );
-	// Along z every line; along y the kept planes; along x the kept rows.
-	AxisJob z{ data, data, false, false, 1.0, 1, 0, plane, 1, plane };
-	fft_lines::transform_axis( *inverse_[ 2 ], z );
-	AxisJob y{ data, data, false, false, 1.0, k[ 2 ], plane, n0, 1, n0 };
-	fft_lines::transform_axis( *inverse_[ 1 ], y );
-	AxisJob x{ data, data, false, false, scale, k[ 2 ], plane, k[ 1 ], n0, 1 };
+	// Along x every line; along y the lines of kept x; along z (the widest
+	// stride) only the lines of kept x and y.
+	AxisJob x{ data, data, false, false, 1.0, n_[ 2 ], plane, n_[ 1 ], n0, 1 };
 	fft_lines::transform_axis( *inverse_[ 0 ], x );
+	AxisJob y{ data, data, false, false, 1.0, n_[ 2 ], plane, k[ 0 ], 1, n0 };
+	fft_lines::transform_axis( *inverse_[ 1 ], y );
+	AxisJob z{ data, data, false, false, scale, k[ 1 ], n0, k[ 0 ], 1, plane };
+	fft_lines::transform_axis( *inverse_[ 2 ], z );
 }
 
 } // namespace rasterseek

@@ -23,12 +23,12 @@ public:
 
 	// Forward transform of `in` into `out` (all N values).  `in` must be zero
 	// wherever some index lies outside the periodic window [-half[a], half[a]]
-	// of its axis; the window's planes (third index in its window) are used
+	// of its axis; the values whose first index lies in its window are used
 	// as work space and hold no useful values afterwards (clear_window puts
 	// them back to zero).
 	void forward_window( std::complex< double >* in, std::complex< double >* out, int const half[ 3 ] ) const;
 
-	// Zeroes the planes whose third index lies in the window [-half, half].
+	// Zeroes the values whose first index lies in the window [-half, half].
 	void clear_window( std::complex< double >* data, int const half[ 3 ] ) const;
 
 	// Inverse transform in place, scaled by 1/N; the result is correct only

@@ -56,23 +56,35 @@ struct Tuning {
 
 using Spectrum = farray::FArray3D< std::complex< double > >;
 
-// The FFT local correlation of the model with the map, one orientation at a
-// time, with its own work arrays (one per thread).  The map spectra (of the
-// search grid's values and of their squares) are shared, read only.
+// The FFT local correlation of the model with the map, one or two
+// orientations at a time, with its own work arrays (one per thread).  The
+// map spectra (of the search grid's values and of their squares) are
+// shared, read only.
 class Correlator {
 public:
 	Correlator( SearchGrid const& grid, Spectrum const& mapF, Spectrum const& map2F, Model const& model, double sigma,
 		double maskFraction, double varianceFloor );
-	// The local correlation of every pose of orientation rot whose model
-	// centre lies on a map voxel: lcc gets inner[0] x inner[1] x inner[2]
-	// values, x fastest.  Poses whose footprint finds the map nearly flat
-	// (variance below varianceFloor per footprint voxel) score 0.  False
-	// when the model has no footprint.
+	// The local correlation of every pose of orientation rots[r] (r < count,
+	// count 1 or 2) whose model centre lies on a map voxel: lcc[r] gets
+	// inner[0] x inner[1] x inner[2] values, x fastest.  Poses whose
+	// footprint finds the map nearly flat (variance below varianceFloor per
+	// footprint voxel) score 0.  Returns a bit mask of the orientations done
+	// (an orientation without footprint is not).
+	int correlate( Rotation const* rots, int count, std::vector< double >* lcc );
 	bool correlate( Rotation const& rot, std::vector< double >& lcc );
-	// Appends the best `peaks` local maxima of orientation `index`.
-	void run( Rotation const& rot, int index, int peaks, std::vector< Peak >& out );
+	// Appends the best `peaks` local maxima of each orientation, numbered index[r].
+	void run( Rotation const* rots, int const* index, int count, int peaks, std::vector< Peak >& out );
 
 private:
+	// Forward transform of the packed template + i mask of one orientation
+	// into out; returns the footprint's voxel count (0: no footprint).
+	double template_spectrum( Rotation const& rot, std::complex< double >* out );
+	// Turns one orientation's packed spectrum into the spectra of C + i S1
+	// (in place) and of S2 (into c_, its imaginary half for the second).
+	void split_spectrum( std::complex< double >* b, bool second );
+	void local_correlation( std::complex< double > const* b, bool second, double count, std::vector< double >& lcc ) const;
+	void collect_peaks( std::vector< double > const& lcc, int index, int peaks, std::vector< Peak >& out );
+
 	SearchGrid const& grid_;
 	Spectrum const& mapF_;
 	Spectrum const& map2F_;
@@ -80,8 +92,8 @@ private:
 	double sigma_, maskFraction_, varianceFloor_;
 	PrunedFFT fft_;
 	SearchGrid cube_; // the window around the model centre
-	std::vector< std::complex< double > > a_, b_, c_;
-	std::vector< double > moved_, lcc_;
+	std::vector< std::complex< double > > a_, b_[ 2 ], c_;
+	std::vector< double > moved_, lcc_[ 2 ];
 	std::vector< Peak > best_;
 };
 

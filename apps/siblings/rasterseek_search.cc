@@ -136,14 +136,14 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 	if ( !build_search_grid( map, options.resolution, model.radius + 3.0 * sigma, maxVoxels, grid, error ) ) return none;
 	std::vector< Rotation > const rotations = rotation_set( options.angleStep );
 
-	// Memory: two shared spectra and three complex grids per thread; threads
+	// Memory: two shared spectra and four complex grids per thread; threads
 	// beyond what fits in the budget are not started.
-	double const bytesPerThread = double( grid.size() ) * 3 * sizeof( cpx );
+	double const bytesPerThread = double( grid.size() ) * 4 * sizeof( cpx );
 	double const shared = double( grid.size() ) * 2 * sizeof( cpx );
 	int threads = std::max( 1, options.threads );
 	double const budget = 0.9e9;
 	while ( threads > 1 && shared + threads * bytesPerThread > budget ) --threads;
-	threads = std::min( threads, int( rotations.size() ) );
+	threads = std::min( threads, int( rotations.size() + 1 ) / 2 );
 
 	if ( log ) {
 		*log << "Rasterseek> model: " << atoms.size() << " atoms, radius " << std::fixed << std::setprecision( 1 )
@@ -190,8 +190,11 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 		std::vector< std::unique_ptr< Correlator > > workers;
 		for ( int t = 0; t < threads; ++t )
 			workers.emplace_back( new Correlator( grid, mapF, map2F, model, sigma, tune.maskFraction, varianceFloor ) );
-		run_parallel( threads, int( rotations.size() ), [ & ]( int t, int r ) {
-			workers[ t ]->run( rotations[ r ], r, tune.peaksPerRotation, found[ t ] );
+		// Orientations go in pairs (they share a transform).
+		int const nr = int( rotations.size() );
+		run_parallel( threads, ( nr + 1 ) / 2, [ & ]( int t, int p ) {
+			int const index[ 2 ] = { 2 * p, 2 * p + 1 };
+			workers[ t ]->run( &rotations[ 2 * p ], index, std::min( 2, nr - 2 * p ), tune.peaksPerRotation, found[ t ] );
 		} );
 	}
 	std::vector< Peak > peaks;

@@ -113,7 +113,8 @@ protected:
 
 // Catches errors in the packed transforms, the split of the spectrum or the
 // normalisation: the FFT local correlation equals the Pearson correlation of
-// template and map under the mask, summed voxel by voxel.
+// template and map under the mask, summed voxel by voxel; two orientations
+// done together equal each done alone.
 TEST_F( RasterseekSearch, FftLocalCorrelationEqualsDirectSums )
 {
 	ASSERT_TRUE( load() );
@@ -165,6 +166,18 @@ TEST_F( RasterseekSearch, FftLocalCorrelationEqualsDirectSums )
 		++checked;
 	}
 	EXPECT_GT( checked, 20 );
+
+	// Two orientations at once (their S2 share a transform) give what each
+	// gives alone.
+	double const other[ 3 ] = { 0.0, 0.0, 1.0 };
+	Rotation const pair[ 2 ] = { axis_angle( other, 0.4 ), rot };
+	std::vector< double > both[ 2 ], single;
+	ASSERT_EQ( corr.correlate( pair, 2, both ), 3 );
+	for ( int r = 0; r < 2; ++r ) {
+		ASSERT_TRUE( corr.correlate( pair[ r ], single ) );
+		ASSERT_EQ( single.size(), both[ r ].size() );
+		for ( std::size_t v = 0; v < single.size(); ++v ) ASSERT_NEAR( both[ r ][ v ], single[ v ], 1e-6 ) << r << " " << v;
+	}
 }
 
 // Catches a search that cannot undo a known move: the moved model goes back
