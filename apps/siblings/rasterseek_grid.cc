@@ -42,27 +42,34 @@ bool build_search_grid( FastDensityScore const& map, double resolution, double m
 		error = "the density map holds no voxels";
 		return false;
 	}
-	double const target = search_spacing( resolution );
+	// A map too large for the memory at the usual spacing is searched on a
+	// coarser grid (the refinement works on the map itself).
+	double target = search_spacing( resolution );
 	int inner[ 3 ];
-	for ( int a = 0; a < 3; ++a ) {
-		// The stored block is the unit cell: its edge is the cell length.
-		double const voxel = map.f2c[ a ][ a ] / map.grid[ a ];
-		double const length = voxel * ext[ a ];
-		inner[ a ] = ext[ a ];
-		if ( target > voxel ) inner[ a ] = std::min( ext[ a ], std::max( 2, int( std::lround( length / target ) ) ) );
-		grid.spacing[ a ] = length / inner[ a ];
-		grid.origin[ a ] = map.voxelOrigin[ a ];
-		grid.inner[ a ] = inner[ a ];
-		int const pad = int( std::ceil( margin / grid.spacing[ a ] ) ) + 1;
-		grid.reach[ a ] = pad;
-		grid.n[ a ] = smooth_fft_size( std::max( inner[ a ] + pad, 2 * pad + 2 ) );
-	}
-	if ( double( grid.n[ 0 ] ) * grid.n[ 1 ] * grid.n[ 2 ] > double( maxVoxels ) ) {
-		std::ostringstream os;
-		os << "the search grid would need " << grid.n[ 0 ] << " x " << grid.n[ 1 ] << " x " << grid.n[ 2 ]
-		   << " voxels (at most " << maxVoxels << " allowed)";
-		error = os.str();
-		return false;
+	for ( int attempt = 0;; ++attempt ) {
+		for ( int a = 0; a < 3; ++a ) {
+			// The stored block is the unit cell: its edge is the cell length.
+			double const voxel = map.f2c[ a ][ a ] / map.grid[ a ];
+			double const length = voxel * ext[ a ];
+			inner[ a ] = ext[ a ];
+			if ( target > voxel ) inner[ a ] = std::min( ext[ a ], std::max( 2, int( std::lround( length / target ) ) ) );
+			grid.spacing[ a ] = length / inner[ a ];
+			grid.origin[ a ] = map.voxelOrigin[ a ];
+			grid.inner[ a ] = inner[ a ];
+			int const pad = int( std::ceil( margin / grid.spacing[ a ] ) ) + 1;
+			grid.reach[ a ] = pad;
+			grid.n[ a ] = smooth_fft_size( std::max( inner[ a ] + pad, 2 * pad + 2 ) );
+		}
+		double const size = double( grid.n[ 0 ] ) * grid.n[ 1 ] * grid.n[ 2 ];
+		if ( size <= double( maxVoxels ) ) break;
+		if ( attempt == 30 ) {
+			std::ostringstream os;
+			os << "the search grid would need " << grid.n[ 0 ] << " x " << grid.n[ 1 ] << " x " << grid.n[ 2 ]
+			   << " voxels (at most " << maxVoxels << " allowed)";
+			error = os.str();
+			return false;
+		}
+		target *= std::max( 1.05, std::cbrt( size / double( maxVoxels ) ) );
 	}
 
 	farray::FArray3D< double > resampled;

@@ -36,9 +36,10 @@ inline double search_spacing( double resolution ) { return resolution / 2.5; }
 // to about search_spacing(resolution) per voxel, never finer than the map,
 // then padded by `margin` Angstrom plus one voxel on the far side of every
 // axis and up to a size smooth_fft_size accepts.  The padded grid also holds
-// a model of radius `margin` without overlap.  False, with the reason in
-// `error`, for a map that is not loaded, has a skewed cell or would need a
-// grid of more than maxVoxels voxels.
+// a model of radius `margin` without overlap.  Where that grid would exceed
+// maxVoxels voxels, the spacing is made coarser until it does not.  False,
+// with the reason in `error`, for a map that is not loaded or has a skewed
+// cell, or when no grid fits.
 bool build_search_grid( FastDensityScore const& map, double resolution, double margin, long maxVoxels,
 	SearchGrid& grid, std::string& error );
 

@@ -131,9 +131,10 @@ private:
 };
 
 // Refines every start in real space against the map (LBFGS on the footprint
-// correlation) and sets its score to that correlation.
+// correlation with model density of width sigma) and sets its score to that
+// correlation.
 std::vector< Candidate > refine_candidates( FastDensityScore const& map, Model const& model,
-	std::vector< Candidate > const& starts, Tuning const& tune, double resolution, int threads );
+	std::vector< Candidate > const& starts, Tuning const& tune, double sigma, int threads );
 
 // The footprint correlation of the model at a pose.
 double footprint_correlation( FastDensityScore const& map, Model const& model, Candidate const& pose, double sigma,

@@ -229,11 +229,10 @@ double footprint_correlation( FastDensityScore const& map, Model const& model, C
 }
 
 std::vector< Candidate > refine_candidates( FastDensityScore const& map, Model const& model,
-	std::vector< Candidate > const& starts, Tuning const& tune, double resolution, int threads )
+	std::vector< Candidate > const& starts, Tuning const& tune, double sigma, int threads )
 {
 	std::vector< Candidate > out( starts );
 	int const nt = std::max( 1, std::min( threads, int( starts.size() ) ) );
-	double const sigma = tune.sigmaFactor * resolution;
 	std::vector< std::unique_ptr< FootprintScorer > > scorers;
 	for ( int t = 0; t < nt; ++t ) scorers.emplace_back( new FootprintScorer( map, model.weights, sigma, tune.maskFraction ) );
 	run_parallel( nt, int( starts.size() ), [ & ]( int t, int i ) {

@@ -129,19 +129,40 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 		return none;
 	}
 	Tuning const tune;
-	double const sigma = tune.sigmaFactor * options.resolution;
+	// The model density's width follows the resolution, but never falls
+	// below half a voxel, where a Gaussian would slip between grid points
+	// (maps sampled coarsely for their resolution, search grids made coarser
+	// to fit the memory).
+	double const sigmaOf = tune.sigmaFactor * options.resolution;
+	double mapVoxel = 0.0;
+	for ( int a = 0; a < 3 && map.isLoaded; ++a ) mapVoxel = std::max( mapVoxel, map.f2c[ a ][ a ] / map.grid[ a ] );
+	double const sigmaMap = std::max( sigmaOf, 0.5 * mapVoxel );
 
+	// At least one worker must fit the memory budget: two shared spectra and
+	// four complex grids per thread.  The grid's padding holds the model's
+	// density; should the grid come out coarser than planned, its wider
+	// density asks for more padding.
+	double const budget = 0.9e9;
+	long const maxVoxels = long( budget / ( 6.0 * sizeof( cpx ) ) );
 	SearchGrid grid;
-	long const maxVoxels = 1L << 24;
-	if ( !build_search_grid( map, options.resolution, model.radius + 3.0 * sigma, maxVoxels, grid, error ) ) return none;
+	double sigma = sigmaMap, margin = model.radius + 3.0 * sigmaMap;
+	for ( int attempt = 0; attempt < 4; ++attempt ) {
+		if ( !build_search_grid( map, options.resolution, margin, maxVoxels, grid, error ) ) return none;
+		double const spacing = std::max( grid.spacing[ 0 ], std::max( grid.spacing[ 1 ], grid.spacing[ 2 ] ) );
+		sigma = std::max( sigmaOf, 0.5 * spacing );
+		if ( model.radius + 3.0 * sigma <= margin ) break;
+		margin = model.radius + 3.0 * sigma;
+	}
+	if ( model.radius + 3.0 * sigma > margin ) {
+		error = "no search grid holds the model";
+		return none;
+	}
 	std::vector< Rotation > const rotations = rotation_set( options.angleStep );
 
-	// Memory: two shared spectra and four complex grids per thread; threads
-	// beyond what fits in the budget are not started.
+	// Threads beyond what fits in the memory budget are not started.
 	double const bytesPerThread = double( grid.size() ) * 4 * sizeof( cpx );
 	double const shared = double( grid.size() ) * 2 * sizeof( cpx );
 	int threads = std::max( 1, options.threads );
-	double const budget = 0.9e9;
 	while ( threads > 1 && shared + threads * bytesPerThread > budget ) --threads;
 	threads = std::min( threads, int( rotations.size() + 1 ) / 2 );
 
@@ -236,7 +257,7 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 			fresh.push_back( c );
 		}
 		if ( fresh.empty() ) break;
-		std::vector< Candidate > done = refine_candidates( map, model, fresh, tune, options.resolution, threads );
+		std::vector< Candidate > done = refine_candidates( map, model, fresh, tune, sigmaMap, threads );
 		refined.insert( refined.end(), done.begin(), done.end() );
 		std::stable_sort( refined.begin(), refined.end(),
 			[]( Candidate const& x, Candidate const& y ) { return x.score > y.score; } );

@@ -200,8 +200,9 @@ TEST( RasterseekGrid, SearchGridKeepsThePositionOfDensity )
 	}
 }
 
-// Catches maps the search cannot use being taken anyway: a skewed cell, a
-// map not loaded, a grid beyond the memory limit.
+// Catches maps the search cannot use being taken anyway (a skewed cell, a
+// map not loaded, a grid that cannot fit the memory limit) and a large map
+// not made coarser to fit.
 TEST( RasterseekGrid, UnusableMapsAreRefused )
 {
 	quilt_test::ScratchDir dir( "rsgrid" );
@@ -212,7 +213,10 @@ TEST( RasterseekGrid, UnusableMapsAreRefused )
 	EXPECT_FALSE( build_search_grid( map, 6.0, 10.0, 1L << 24, g, error ) );
 	EXPECT_NE( error.find( "no density map" ), std::string::npos );
 	ASSERT_TRUE( blob_map( dir.file( "blob.mrc" ), at, 1.0, map ) );
-	EXPECT_FALSE( build_search_grid( map, 6.0, 10.0, 1000, g, error ) );
+	ASSERT_TRUE( build_search_grid( map, 6.0, 10.0, 4000, g, error ) ) << error;
+	EXPECT_LE( g.size(), 4000 );
+	EXPECT_GT( g.spacing[ 0 ], 2.4 );
+	EXPECT_FALSE( build_search_grid( map, 6.0, 10.0, 10, g, error ) );
 	EXPECT_NE( error.find( "search grid" ), std::string::npos );
 	map.cellAngles[ 2 ] = 120.0f;
 	EXPECT_FALSE( build_search_grid( map, 6.0, 10.0, 1L << 24, g, error ) );
