@@ -50,6 +50,7 @@ struct Tuning {
 	double maskFraction = 0.1;   // footprint: model density above this fraction of its peak
 	double varianceFloor = 0.02; // map variance under the mask, relative to the whole map's, below which a pose is not scored
 	int peaksPerRotation = 4;   // local maxima kept per orientation
+	int peaksKept = 20000;      // best local maxima kept in all
 	double distinctRmsd = 3.0;   // Angstrom between kept poses
 	int refineCount = 20;        // distinct poses refined
 };

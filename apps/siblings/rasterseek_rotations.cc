@@ -49,18 +49,35 @@ double rotation_angle( Rotation const& a, Rotation const& b )
 	return std::acos( c );
 }
 
-std::vector< Rotation > rotation_set( double stepDegrees )
+namespace {
+
+// Solid angle per direction about step^2, turn spacing about step.
+void set_shape( double stepDegrees, long& nDir, long& nTurn )
 {
 	double const step = stepDegrees * M_PI / 180.0;
-	// Solid angle per direction about step^2, turn spacing about step.
-	int const nDir = std::max( 1, int( std::lround( 4.0 * M_PI / ( step * step ) ) ) );
-	int const nTurn = std::max( 1, int( std::lround( 2.0 * M_PI / step ) ) );
+	nDir = std::max( 1L, std::lround( 4.0 * M_PI / ( step * step ) ) );
+	nTurn = std::max( 1L, std::lround( 2.0 * M_PI / step ) );
+}
+
+} // namespace
+
+long rotation_count( double stepDegrees )
+{
+	long nDir, nTurn;
+	set_shape( stepDegrees, nDir, nTurn );
+	return nDir * nTurn;
+}
+
+std::vector< Rotation > rotation_set( double stepDegrees )
+{
+	long nDir, nTurn;
+	set_shape( stepDegrees, nDir, nTurn );
 	double const turn = 2.0 * M_PI / nTurn;
 	double const goldenAngle = M_PI * ( 3.0 - std::sqrt( 5.0 ) );
 	double const goldenFraction = 0.5 * ( std::sqrt( 5.0 ) - 1.0 );
 	std::vector< Rotation > out;
 	out.reserve( std::size_t( nDir ) * nTurn );
-	for ( int i = 0; i < nDir; ++i ) {
+	for ( long i = 0; i < nDir; ++i ) {
 		// Fibonacci sphere: equal-area bands in z, golden-angle azimuths.
 		double const z = 1.0 - ( 2.0 * i + 1.0 ) / nDir;
 		double const polar = std::acos( std::max( -1.0, std::min( 1.0, z ) ) );
@@ -69,7 +86,7 @@ std::vector< Rotation > rotation_set( double stepDegrees )
 		// Offsetting the turns of each direction by a quasi-random fraction of
 		// a step keeps neighbouring directions from repeating one phase.
 		double const phase = std::fmod( i * goldenFraction, 1.0 );
-		for ( int j = 0; j < nTurn; ++j ) out.push_back( compose( tilt, about_z( ( j + phase ) * turn ) ) );
+		for ( long j = 0; j < nTurn; ++j ) out.push_back( compose( tilt, about_z( ( j + phase ) * turn ) ) );
 	}
 	return out;
 }

@@ -21,6 +21,9 @@ struct Rotation {
 // give a handful of rotations, never fewer than one.
 std::vector< Rotation > rotation_set( double stepDegrees );
 
+// The number of rotations rotation_set( stepDegrees ) holds.
+long rotation_count( double stepDegrees );
+
 // Angle (radians, 0..pi) of the rotation that turns a into b.
 double rotation_angle( Rotation const& a, Rotation const& b );
 

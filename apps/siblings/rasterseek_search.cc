@@ -12,14 +12,10 @@
 #include <chrono>
 #include <cmath>
 #include <complex>
-#include <cstdio>
-#include <iostream>
-#include <cstdlib>
-#include <memory>
 #include <iomanip>
+#include <memory>
 #include <ostream>
 #include <sstream>
-#include <thread>
 
 namespace rasterseek {
 
@@ -98,6 +94,25 @@ using namespace detail;
 
 namespace {
 
+// Higher score first; ties by orientation and place, so that the order does
+// not depend on which thread found a peak.
+bool better_peak( Peak const& a, Peak const& b )
+{
+	if ( a.score != b.score ) return a.score > b.score;
+	if ( a.rotation != b.rotation ) return a.rotation < b.rotation;
+	for ( int k = 0; k < 3; ++k )
+		if ( a.cell[ k ] != b.cell[ k ] ) return a.cell[ k ] < b.cell[ k ];
+	return false;
+}
+
+// Trims a thread's peaks to the best `keep` once they reach twice that.
+void keep_best( std::vector< Peak >& peaks, int keep )
+{
+	if ( peaks.size() < 2 * std::size_t( keep ) ) return;
+	std::nth_element( peaks.begin(), peaks.begin() + keep, peaks.end(), better_peak );
+	peaks.resize( std::size_t( keep ) );
+}
+
 double seconds_since( std::chrono::steady_clock::time_point t0 )
 {
 	return std::chrono::duration< double >( std::chrono::steady_clock::now() - t0 ).count();
@@ -121,6 +136,15 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 	}
 	if ( options.count < 1 ) {
 		error = "at least one result must be asked for";
+		return none;
+	}
+	// Finer steps than this would run for days and hold gigabytes of poses.
+	long const maxRotations = 2000000;
+	if ( rotation_count( options.angleStep ) > maxRotations ) {
+		std::ostringstream os;
+		os << "the angular step of " << options.angleStep << " degrees is too fine (" << rotation_count( options.angleStep )
+		   << " orientations; at most " << maxRotations << ")";
+		error = os.str();
 		return none;
 	}
 	Model model;
@@ -211,19 +235,20 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 		std::vector< std::unique_ptr< Correlator > > workers;
 		for ( int t = 0; t < threads; ++t )
 			workers.emplace_back( new Correlator( grid, mapF, map2F, model, sigma, tune.maskFraction, varianceFloor ) );
-		// Orientations go in pairs (they share a transform).
+		// Orientations go in pairs (they share a transform).  Each thread
+		// keeps its best peaks only; the best of all are among them, whatever
+		// thread found them.
 		int const nr = int( rotations.size() );
 		run_parallel( threads, ( nr + 1 ) / 2, [ & ]( int t, int p ) {
 			int const index[ 2 ] = { 2 * p, 2 * p + 1 };
 			workers[ t ]->run( &rotations[ 2 * p ], index, std::min( 2, nr - 2 * p ), tune.peaksPerRotation, found[ t ] );
+			keep_best( found[ t ], tune.peaksKept );
 		} );
 	}
 	std::vector< Peak > peaks;
 	for ( auto& f : found ) peaks.insert( peaks.end(), f.begin(), f.end() );
-	std::sort( peaks.begin(), peaks.end(), []( Peak const& a, Peak const& b ) {
-		if ( a.score != b.score ) return a.score > b.score;
-		return a.rotation < b.rotation;
-	} );
+	std::sort( peaks.begin(), peaks.end(), better_peak );
+	if ( peaks.size() > std::size_t( tune.peaksKept ) ) peaks.resize( std::size_t( tune.peaksKept ) );
 	if ( log )
 		*log << "Rasterseek> FFT search: " << peaks.size() << " peaks in " << std::setprecision( 2 ) << seconds_since( t0 )
 		     << " s" << std::endl;

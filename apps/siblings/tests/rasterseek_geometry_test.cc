@@ -60,6 +60,7 @@ TEST( RasterseekRotations, SetHoldsProperRotationsOfTheExpectedCount )
 		}
 	}
 	EXPECT_GE( rotation_set( 180.0 ).size(), 1u );
+	for ( double step : { 180.0, 45.0, 17.0, 10.0 } ) EXPECT_EQ( rotation_count( step ), long( rotation_set( step ).size() ) );
 }
 
 // Catches gaps in the coverage (clustered directions, turns in phase): every

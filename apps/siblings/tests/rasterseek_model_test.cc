@@ -1,17 +1,19 @@
 // Rasterseek's files: the model's atom lines in, ranked line copies out.
 #include "apps/siblings/rasterseek_model.hh"
+#include "apps/siblings/tests/rasterseek_test_files.hh"
 #include "testsupport/test_data.hh"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
 
 using namespace rasterseek;
+using rasterseek_test::entries;
+using rasterseek_test::lines_of;
 
 namespace {
 
@@ -24,15 +26,6 @@ std::string const kModel =
 	"ATOM      4 1HB  ALA B   1      -1.500   0.250  10.000  1.00  0.00           H\n"
 	"ATOM      5  CA  ALA B   2       2.000\n"
 	"END\n";
-
-std::vector< std::string > lines_of( std::string const& path )
-{
-	std::vector< std::string > out;
-	std::ifstream in( path.c_str() );
-	std::string line;
-	while ( std::getline( in, line ) ) out.push_back( line );
-	return out;
-}
 
 void write( std::string const& path, std::string const& text )
 {
@@ -59,18 +52,6 @@ private:
 	std::string old_;
 	bool ok_;
 };
-
-std::vector< std::string > entries( std::string const& dir )
-{
-	std::vector< std::string > out;
-	if ( DIR* d = ::opendir( dir.c_str() ) ) {
-		while ( dirent* e = ::readdir( d ) )
-			if ( std::string( e->d_name ) != "." && std::string( e->d_name ) != ".." ) out.push_back( e->d_name );
-		::closedir( d );
-	}
-	std::sort( out.begin(), out.end() );
-	return out;
-}
 
 Placement quarter_turn()
 {

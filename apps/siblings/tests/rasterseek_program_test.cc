@@ -2,6 +2,7 @@
 // (non-zero exit, no result file), and a run started the way the assembly
 // program starts it, in a directory whose path holds a blank.
 #include "apps/siblings/rasterseek_rotations.hh"
+#include "apps/siblings/tests/rasterseek_test_files.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "fitting/tests/synthetic_model.hh"
 #include "testsupport/test_data.hh"
@@ -12,46 +13,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
+
+using rasterseek_test::entries;
+using rasterseek_test::lines_of;
+using rasterseek_test::run;
 
 namespace {
-
-std::string run( std::string const& cmd, int& status )
-{
-	std::string out;
-	FILE* p = ::popen( ( cmd + " 2>&1" ).c_str(), "r" );
-	if ( !p ) return out;
-	char buf[ 4096 ];
-	std::size_t n;
-	while ( ( n = std::fread( buf, 1, sizeof buf, p ) ) > 0 ) out.append( buf, n );
-	int const st = ::pclose( p );
-	status = WIFEXITED( st ) ? WEXITSTATUS( st ) : -1;
-	return out;
-}
-
-std::vector< std::string > lines_of( std::string const& path )
-{
-	std::vector< std::string > out;
-	std::ifstream in( path.c_str() );
-	std::string line;
-	while ( std::getline( in, line ) ) out.push_back( line );
-	return out;
-}
-
-std::vector< std::string > entries( std::string const& dir )
-{
-	std::vector< std::string > out;
-	if ( DIR* d = ::opendir( dir.c_str() ) ) {
-		while ( dirent* e = ::readdir( d ) )
-			if ( std::string( e->d_name ) != "." && std::string( e->d_name ) != ".." ) out.push_back( e->d_name );
-		::closedir( d );
-	}
-	std::sort( out.begin(), out.end() );
-	return out;
-}
 
 std::string program() { return shell_quote( quilt_test::bin_dir() + "/Rasterseek" ); }
 

@@ -280,7 +280,7 @@ TEST_F( RasterseekSearch, UnusableInputIsRefused )
 		int count;
 		char const* reason;
 	} const bad[] = { { 0.0, 20.0, 1, "resolution" }, { NAN, 20.0, 1, "resolution" }, { 8.0, 0.0, 1, "angular step" },
-		{ 8.0, 200.0, 1, "angular step" }, { 8.0, 20.0, 0, "result" } };
+		{ 8.0, 200.0, 1, "angular step" }, { 8.0, 1.0, 1, "too fine" }, { 8.0, 20.0, 0, "result" } };
 	for ( Bad const& b : bad ) {
 		SearchOptions o = options( b.count, 1 );
 		o.resolution = b.resolution;
@@ -291,6 +291,15 @@ TEST_F( RasterseekSearch, UnusableInputIsRefused )
 	}
 	EXPECT_TRUE( search_placements( map, {}, options( 1, 1 ), error ).empty() );
 	EXPECT_NE( error.find( "no atoms" ), std::string::npos );
+	SimulatedMap flat;
+	for ( int a = 0; a < 3; ++a ) flat.n[ a ] = 20;
+	flat.voxel = 2.0;
+	flat.data.assign( 8000, 0.0f );
+	ASSERT_TRUE( write_mrc( dir.file( "flat.mrc" ), flat ) );
+	FastDensityScore flatMap;
+	ASSERT_TRUE( flatMap.readDensityMap( dir.file( "flat.mrc" ), 8.0, 0.0, 0.0, true ) );
+	EXPECT_TRUE( search_placements( flatMap, input, options( 1, 1 ), error ).empty() );
+	EXPECT_NE( error.find( "flat" ), std::string::npos ) << error;
 	std::vector< poseCoord > broken = input;
 	broken[ 3 ].y = NAN;
 	EXPECT_TRUE( search_placements( map, broken, options( 1, 1 ), error ).empty() );

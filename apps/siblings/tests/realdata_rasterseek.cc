@@ -4,6 +4,7 @@
 // moved away first.  The first result must lie within 3 A CA RMSD of the
 // chain's true place (judged against the deposited coordinates, not by the
 // program's score), and every result must be a line copy of the input.
+#include "apps/siblings/tests/rasterseek_test_files.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "testsupport/test_data.hh"
 
@@ -17,16 +18,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-namespace {
+using rasterseek_test::lines_of;
 
-std::vector< std::string > lines_of( std::string const& path )
-{
-	std::vector< std::string > out;
-	std::ifstream in( path.c_str() );
-	std::string line;
-	while ( std::getline( in, line ) ) out.push_back( line );
-	return out;
-}
+namespace {
 
 // ATOM lines of one chain (blank: all).
 std::vector< std::string > atom_lines( std::string const& path, char chain )
