@@ -132,7 +132,11 @@ TEST_F( RasterseekProgram, RunAsTheAssemblyProgramStartsIt )
 	std::string const work = dir.file( "match rmv 1" );
 	ASSERT_EQ( ::mkdir( work.c_str(), 0755 ), 0 );
 	std::ofstream( ( work + "/A.pdb" ).c_str() ) << model;
-	std::string const cmd = "cd " + shell_quote( work ) + " && " + shell_quote( quilt_test::bin_dir() + "/" ) + "/Rasterseek "
+	// The assembly program's format: bindir (ending in "/") + "/Rasterseek",
+	// every path and the result name quoted, the numbers as its text helpers
+	// print them.
+	std::string const bindir = quilt_test::bin_dir() + "/";
+	std::string const cmd = "cd " + shell_quote( work ) + " && " + shell_quote( bindir + "/Rasterseek" ) + " "
 	                        + shell_quote( dir.file( "map.mrc" ) ) + " " + shell_quote( work + "/A.pdb" ) + " "
 	                        + shell_quote( "A" ) + " -res " + doubleToString( 8.0 ) + " -deg " + doubleToString( 30.0 )
 	                        + " -explor " + intToString( 5 ) + " -nprocs " + intToString( 2 ) + " >FFTlog.txt";

@@ -136,8 +136,10 @@ TEST_P( RasterseekRealData, FirstResultIsTheTruePlace )
 		for ( std::string const& l : lines ) out << l << "\n";
 		out << "TER\nEND\n";
 	}
-	// The command line the assembly program builds, run from its work directory.
-	std::string const cmd = "cd " + shell_quote( work ) + " && " + shell_quote( quilt_test::bin_dir() + "/" ) + "/Rasterseek "
+	// The command line the assembly program builds (bindir ends in "/"), run
+	// from its work directory.
+	std::string const bindir = quilt_test::bin_dir() + "/";
+	std::string const cmd = "cd " + shell_quote( work ) + " && " + shell_quote( bindir + "/Rasterseek" ) + " "
 	                        + shell_quote( map ) + " " + shell_quote( work + "/" + c.name + ".pdb" ) + " " + shell_quote( c.name )
 	                        + " -res " + doubleToString( c.resolution ) + " -deg " + doubleToString( 20.0 ) + " -explor "
 	                        + intToString( 5 ) + " -nprocs " + intToString( 4 ) + " >FFTlog.txt";
