@@ -52,7 +52,9 @@ struct Tuning {
 	int peaksPerRotation = 4;   // local maxima kept per orientation
 	int peaksKept = 20000;      // best local maxima kept in all
 	double distinctRmsd = 3.0;   // Angstrom between kept poses
-	int refineCount = 20;        // distinct poses refined
+	double startsApart = 1.5;    // Angstrom between refined starts
+	int refineCount = 40;        // distinct poses refined
+	int refineRounds = 4;        // LBFGS runs per pose, while they gain
 };
 
 using Spectrum = farray::FArray3D< std::complex< double > >;
@@ -97,6 +99,14 @@ private:
 	std::vector< double > moved_, lcc_[ 2 ];
 	std::vector< Peak > best_;
 };
+
+// The value the assembly program writes where it removes the density of a
+// chain already placed (processed maps hold values in [0, 1]).
+double const kRemovedDensity = -10.0;
+
+// The map with every voxel that holds exactly the removal mark set to 0 (no
+// density); the map itself when there is none.
+FastDensityScore without_removed_density( FastDensityScore const& map );
 
 double element_weight( std::string const& atomName );
 bool prepare_model( std::vector< poseCoord > const& atoms, Model& model );

@@ -236,10 +236,21 @@ std::vector< Candidate > refine_candidates( FastDensityScore const& map, Model c
 	std::vector< std::unique_ptr< FootprintScorer > > scorers;
 	for ( int t = 0; t < nt; ++t ) scorers.emplace_back( new FootprintScorer( map, model.weights, sigma, tune.maskFraction ) );
 	run_parallel( nt, int( starts.size() ), [ & ]( int t, int i ) {
-		Candidate c = refine_footprint( *scorers[ t ], model, starts[ i ] );
+		// The footprint changes with the pose, so the objective has small
+		// steps on which a line search may stop early; a fresh start from
+		// where it stopped often goes on.
 		std::vector< double > xyz;
+		Candidate c = starts[ i ];
 		place_atoms( model, c, xyz );
 		c.score = scorers[ t ]->score( xyz, nullptr );
+		for ( int round = 0; round < tune.refineRounds; ++round ) {
+			Candidate next = refine_footprint( *scorers[ t ], model, c );
+			place_atoms( model, next, xyz );
+			next.score = scorers[ t ]->score( xyz, nullptr );
+			bool const better = next.score > c.score + 1e-4;
+			if ( next.score > c.score ) c = next;
+			if ( !better ) break;
+		}
 		c.searchScore = starts[ i ].searchScore;
 		out[ i ] = c;
 	} );

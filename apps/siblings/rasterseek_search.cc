@@ -120,7 +120,22 @@ double seconds_since( std::chrono::steady_clock::time_point t0 )
 
 } // namespace
 
-std::vector< Placement > search_placements( FastDensityScore const& map, std::vector< poseCoord > const& atoms,
+FastDensityScore detail::without_removed_density( FastDensityScore const& map )
+{
+	FastDensityScore out( map );
+	if ( !map.isLoaded ) return out;
+	farray::FArray3D< double > const& d = map.density();
+	long const n = long( d.size() );
+	bool marked = false;
+	for ( long v = 0; v < n && !marked; ++v ) marked = d[ v ] == kRemovedDensity;
+	if ( !marked ) return out;
+	farray::FArray3D< double >& w = out.mutableDensity();
+	for ( long v = 0; v < n; ++v )
+		if ( w[ v ] == kRemovedDensity ) w[ v ] = 0.0;
+	return out;
+}
+
+std::vector< Placement > search_placements( FastDensityScore const& loaded, std::vector< poseCoord > const& atoms,
 	SearchOptions const& options, std::string& error )
 {
 	std::vector< Placement > none;
@@ -152,6 +167,9 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 		error = atoms.empty() ? "the model has no atoms" : "the model has atoms without finite coordinates";
 		return none;
 	}
+	// Where an earlier chain's density was removed the map is empty for this
+	// one: a strongly negative mark would dominate any correlation touching it.
+	FastDensityScore const map = without_removed_density( loaded );
 	Tuning const tune;
 	// The model density's width follows the resolution, but never falls
 	// below half a voxel, where a Gaussian would slip between grid points
@@ -260,9 +278,9 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 	// Distinct starting poses in the order of their search score are refined
 	// in batches until enough distinct refined poses are at hand (two starts
 	// may refine into one pose) or the starts run out.
-	auto distinct_from = [ & ]( Candidate const& c, std::vector< Candidate > const& others ) {
+	auto distinct_from = [ & ]( Candidate const& c, std::vector< Candidate > const& others, double apart ) {
 		for ( Candidate const& o : others )
-			if ( pose_rmsd( model, c.rot, c.centre, o.rot, o.centre ) < tune.distinctRmsd ) return false;
+			if ( pose_rmsd( model, c.rot, c.centre, o.rot, o.centre ) < apart ) return false;
 		return true;
 	};
 	std::vector< Candidate > starts, refined;
@@ -277,7 +295,7 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 			c.rot = rotations[ p.rotation ];
 			for ( int a = 0; a < 3; ++a ) c.centre[ a ] = grid.origin[ a ] + p.cell[ a ] * grid.spacing[ a ];
 			c.searchScore = p.score;
-			if ( !distinct_from( c, starts ) ) continue;
+			if ( !distinct_from( c, starts, tune.startsApart ) ) continue;
 			starts.push_back( c );
 			fresh.push_back( c );
 		}
@@ -289,7 +307,7 @@ std::vector< Placement > search_placements( FastDensityScore const& map, std::ve
 		ranked.clear();
 		std::vector< Candidate > kept;
 		for ( std::size_t i = 0; i < refined.size() && int( ranked.size() ) < options.count; ++i )
-			if ( distinct_from( refined[ i ], kept ) ) {
+			if ( distinct_from( refined[ i ], kept, tune.distinctRmsd ) ) {
 				kept.push_back( refined[ i ] );
 				ranked.push_back( i );
 			}

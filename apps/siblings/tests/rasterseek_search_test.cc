@@ -227,6 +227,53 @@ TEST_F( RasterseekSearch, ModelGoesToItsShapeNotToDenserDensity )
 	EXPECT_LT( rmsd_to( found[ 0 ], input, truth ), 1.5 );
 }
 
+// Catches the removal mark of the assembly program (-10 where an accepted
+// chain's density was taken out) being taken as density: marked voxels
+// become empty in a copy, the caller's map stays as it was, and a model
+// whose neighbour was removed right beside it still goes to its place.
+TEST_F( RasterseekSearch, RemovedDensityCountsAsEmpty )
+{
+	ASSERT_TRUE( load() );
+	// The neighbour: the first helix's atoms moved 7 A sideways; every voxel
+	// within 4 A of them is marked, as the assembly program marks it.
+	farray::FArray3D< double >& d = map.mutableDensity();
+	int marked = 0;
+	for ( int k = 1; k <= d.u3(); ++k )
+		for ( int j = 1; j <= d.u2(); ++j )
+			for ( int i = 1; i <= d.u1(); ++i ) {
+				double p[ 3 ];
+				map.voxelPosition( i - 1, j - 1, k - 1, p );
+				for ( std::size_t a = 0; a < 100 && a < truth.size(); ++a ) {
+					double const dx = p[ 0 ] - ( truth[ a ].x + 7.0 ), dy = p[ 1 ] - truth[ a ].y, dz = p[ 2 ] - truth[ a ].z;
+					if ( dx * dx + dy * dy + dz * dz < 16.0 ) {
+						d( i, j, k ) = kRemovedDensity;
+						++marked;
+						break;
+					}
+				}
+			}
+	ASSERT_GT( marked, 50 );
+	FastDensityScore const cleaned = without_removed_density( map );
+	int zeroed = 0;
+	for ( long v = 0; v < long( d.size() ); ++v ) {
+		EXPECT_NE( cleaned.density()[ v ], kRemovedDensity );
+		if ( d[ v ] == kRemovedDensity ) {
+			EXPECT_EQ( cleaned.density()[ v ], 0.0 );
+			++zeroed;
+		} else {
+			EXPECT_EQ( cleaned.density()[ v ], d[ v ] );
+		}
+	}
+	EXPECT_EQ( zeroed, marked );
+	std::string error;
+	std::vector< Placement > const found = search_placements( map, input, options( 1, 2 ), error );
+	ASSERT_FALSE( found.empty() ) << error;
+	// The marks reach into the model's own density; taken as density, they
+	// throw it 20 A off.
+	EXPECT_LT( rmsd_to( found[ 0 ], input, truth ), 1.5 );
+	EXPECT_EQ( map.density()[ 0 ], d[ 0 ] );
+}
+
 // Catches races and order dependence between the worker threads: one and
 // three threads give the same placements, bit for bit.
 TEST_F( RasterseekSearch, ThreadCountDoesNotChangeTheResult )
