@@ -87,6 +87,7 @@ bool read_chain_model( std::string const& path, ChainModel& model, std::string& 
 		}
 		ModelResidue& r = model.residues[ch.residues.back()];
 		r.atoms.push_back( row );
+		model.rowResidue.push_back( ch.residues.back() );
 		if ( name == "CA" && r.ca < 0 ) r.ca = row;
 		if ( name == "P" && r.p < 0 ) r.p = row;
 	}

@@ -31,6 +31,7 @@ struct ChainModel {
 	std::string path;
 	std::vector<Vec3> xyz;          // one row per "ATOM" line, file order
 	std::vector<std::string> names; // trimmed atom names, parallel to xyz
+	std::vector<int> rowResidue;    // residue of each row
 	std::vector<ModelResidue> residues;
 	// A new chain begins at a change of chain identifier, and after a "TER"
 	// record unless the identifier stays and the residue numbers go on upwards.
@@ -39,6 +40,7 @@ struct ChainModel {
 	int atom_count() const { return (int)xyz.size(); }
 	// The trace point of a residue: its CA, else its P, else -1.
 	int trace_atom( int residue ) const;
+	bool is_trace_row( int row ) const { return trace_atom( rowResidue[row] ) == row; }
 	// Residue indices of chain c that have a trace point, in order.
 	std::vector<int> traced_residues( int c ) const;
 	// Every residue index of the model, in order.

@@ -164,13 +164,57 @@ struct EngineModel {
 
 char const* const kAllAtoms = "centroid";
 
+// Minus 100 times the correlation of a trace with the map (the density
+// code's CA model density, radius 4 A), with its pose gradient.
+class TraceCorrelationObjective : public Multifunc {
+public:
+	TraceCorrelationObjective( FastDensityScore const& map, std::vector<Vec3> const& trace, Vec3 const& centre )
+		: map_( map ), n_( (int)trace.size() ), centre_( centre )
+	{
+		xyz_ = new2DArr( n_, 3 );
+		for ( int i = 0; i < n_; ++i )
+			for ( int r = 0; r < 3; ++r ) xyz_[i][r] = trace[i][r];
+	}
+	~TraceCorrelationObjective() override { release2DArr( n_, xyz_ ); }
+	TraceCorrelationObjective( TraceCorrelationObjective const& ) = delete;
+	TraceCorrelationObjective& operator=( TraceCorrelationObjective const& ) = delete;
+
+	double operator()( double* x ) const override
+	{
+		double** moved = Rotation_translation_euler_CA( xyz_, n_, x, centre_.data() );
+		double const v = map_.getRSCC( moved, n_, 4.0 );
+		release2DArr( n_, moved );
+		return -kWeight * v;
+	}
+	void dfunc( double* x, double* g ) const override
+	{
+		double** moved = Rotation_translation_euler_CA( xyz_, n_, x, centre_.data() );
+		double grad[6];
+		map_.dCCdx_RSCC_6D_CA( xyz_, moved, centre_.data(), n_, x, grad );
+		release2DArr( n_, moved );
+		for ( int k = 0; k < 6; ++k ) g[k] = -kWeight * grad[k];
+	}
+
+private:
+	static constexpr double kWeight = 100.0;
+	mutable FastDensityScore map_;
+	int n_;
+	double** xyz_;
+	mutable Vec3 centre_;
+};
+
 } // namespace
 
-RigidBody::RigidBody( ChainModel const& model, std::vector<int> const& rows ) : rows_( rows )
+RigidBody::RigidBody( ChainModel const& model, std::vector<int> const& rows )
+	: RigidBody( model, rows, model.xyz ) {}
+
+RigidBody::RigidBody( ChainModel const& model, std::vector<int> const& rows, std::vector<Vec3> const& xyz )
+	: rows_( rows )
 {
 	for ( int r : rows ) {
-		xyz_.push_back( model.xyz[r] );
+		xyz_.push_back( xyz[r] );
 		names_.push_back( model.names[r] );
+		trace_.push_back( model.is_trace_row( r ) ? 1 : 0 );
 	}
 }
 
@@ -183,16 +227,44 @@ double RigidBody::objective( FastDensityScore const& map, Rigid const& pose ) co
 	return f.value_only( x );
 }
 
-double RigidBody::refine( FastDensityScore const& map, Rigid& pose ) const
+double RigidBody::refine( FastDensityScore const& map, Rigid& pose, Score score ) const
 {
 	if ( xyz_.empty() ) return 0.0;
-	EngineModel em( xyz_, names_, pose );
-	Vec3 c = em.centroid();
-	DensScoreMultifunc f( 6, em.model, em.names, map, 5000.0, c.data(), false, kAllAtoms );
-	Minimizer minimizer( f );
-	double x[6] = { 0, 0, 0, 0, 0, 0 };
-	double const v = minimizer.run( x, 6, 1000, "fractional" );
-	pose = compose( pose_rigid( x, c.data() ), pose );
+	// z-x-z Euler angles lose a degree of freedom at a zero middle angle, so
+	// the refinement starts from the middle angle 90 degrees: the atoms are
+	// turned back by that rotation about their centroid first, and the start
+	// pose puts them where they were.
+	double const start[6] = { 0, 0, 0, 0, M_PI / 2, 0 };
+	Vec3 c;
+	{
+		EngineModel placed( xyz_, names_, pose );
+		c = placed.centroid();
+	}
+	double const zero[6] = { 0, 0, 0, 0, 0, 0 };
+	Rigid const turn = pose_rigid( start, zero );
+	Rigid back;
+	for ( int i = 0; i < 3; ++i )
+		for ( int j = 0; j < 3; ++j ) back.R[i][j] = turn.R[j][i];
+	Rigid const unturn = compose( translation( c ), compose( back, translation( { -c[0], -c[1], -c[2] } ) ) );
+	Rigid const base = compose( unturn, pose );
+	double x[6];
+	std::copy( start, start + 6, x );
+	double v = 0.0;
+	if ( score == TRACE_CORRELATION ) {
+		std::vector<Vec3> trace;
+		for ( size_t i = 0; i < xyz_.size(); ++i )
+			if ( trace_[i] ) trace.push_back( apply( base, xyz_[i] ) );
+		if ( trace.empty() ) return 0.0;
+		TraceCorrelationObjective f( map, trace, c );
+		Minimizer minimizer( f );
+		v = minimizer.run( x, 6, 1000, "fractional" );
+	} else {
+		EngineModel em( xyz_, names_, base );
+		DensScoreMultifunc f( 6, em.model, em.names, map, 5000.0, c.data(), false, kAllAtoms );
+		Minimizer minimizer( f );
+		v = minimizer.run( x, 6, 1000, "fractional" );
+	}
+	pose = compose( pose_rigid( x, c.data() ), base );
 	return v;
 }
 

@@ -58,14 +58,22 @@ double atom_correlation( FastDensityScore& map, ChainModel const& model, std::ve
 class RigidBody {
 public:
 	RigidBody( ChainModel const& model, std::vector<int> const& rows );
+	// The same atoms at the coordinates xyz (rows of the model).
+	RigidBody( ChainModel const& model, std::vector<int> const& rows, std::vector<Vec3> const& xyz );
 
 	std::vector<int> const& rows() const { return rows_; }
+
+	// What a local refinement maximises: the fast density score of all the
+	// body's atoms, or the correlation of its trace atoms (CA, or P) with the
+	// map, which is normalised under the body's own footprint and so does not
+	// draw the body onto denser neighbouring density.
+	enum Score { FAST_DENSITY, TRACE_CORRELATION };
 
 	// Local refinement from the placement `pose` (a transform of the model's
 	// coordinates): LBFGS over a 6-D pose about the moved atoms' centroid.
 	// pose becomes the refined placement; returns the objective there (lower
 	// is better).
-	double refine( FastDensityScore const& map, Rigid& pose ) const;
+	double refine( FastDensityScore const& map, Rigid& pose, Score score = FAST_DENSITY ) const;
 	// The objective at a placement without refinement.
 	double objective( FastDensityScore const& map, Rigid const& pose ) const;
 
@@ -79,6 +87,7 @@ private:
 	std::vector<int> rows_;
 	std::vector<Vec3> xyz_;
 	std::vector<std::string> names_;
+	std::vector<char> trace_; // rows that are trace atoms
 };
 
 } // namespace siblings

@@ -227,3 +227,67 @@ inline std::vector<std::string> listing( std::string const& dir )
 } // namespace sibtest
 
 #endif
+
+namespace sibtest {
+
+// Rotation by `degrees` about the axis through a and b, as a Motion.
+inline Motion axis_rotation( P3 const& a, P3 const& b, double degrees )
+{
+	double axis[3] = { b[0] - a[0], b[1] - a[1], b[2] - a[2] };
+	double const n = std::sqrt( axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2] );
+	for ( double& v : axis ) v /= n;
+	double const ang = degrees * M_PI / 180.0, c = std::cos( ang ), s = std::sin( ang ), t = 1 - c;
+	double const x = axis[0], y = axis[1], z = axis[2];
+	Motion m = { { { t * x * x + c, t * x * y - s * z, t * x * z + s * y },
+		{ t * x * y + s * z, t * y * y + c, t * y * z - s * x }, { t * x * z - s * y, t * y * z + s * x, t * z * z + c } },
+		{ 0, 0, 0 } };
+	for ( int r = 0; r < 3; ++r ) m.t[r] = a[r] - ( m.R[r][0] * a[0] + m.R[r][1] * a[1] + m.R[r][2] * a[2] );
+	return m;
+}
+
+inline int residue_number( std::string const& l ) { return std::atoi( l.substr( 22, 4 ).c_str() ); }
+
+inline P3 ca_of( std::vector<std::string> const& lines, int number )
+{
+	for ( auto const& l : lines )
+		if ( residue_number( l ) == number && l.substr( 12, 4 ) == " CA " ) return coords( l );
+	return { 0, 0, 0 };
+}
+
+// The lines with the residues first..last rotated by `degrees` about the
+// axis through the CAs of residues first - 1 and last + 1 (a hinge motion
+// that keeps the chain joined).
+inline std::vector<std::string> hinge_moved( std::vector<std::string> const& lines, int first, int last, double degrees )
+{
+	Motion const m = axis_rotation( ca_of( lines, first - 1 ), ca_of( lines, last + 1 ), degrees );
+	std::vector<std::string> out;
+	for ( auto const& l : lines ) {
+		int const n = residue_number( l );
+		out.push_back( n >= first && n <= last ? with_coords( l, move( m, coords( l ) ) ) : l );
+	}
+	return out;
+}
+
+// A small rigid displacement: `degrees` about a random axis through the
+// centroid and a shift of `shift` A.
+inline std::vector<std::string> nudged( std::vector<std::string> const& lines, unsigned seed, double degrees, double shift )
+{
+	std::mt19937 rng( seed );
+	std::normal_distribution<double> g( 0.0, 1.0 );
+	P3 cen = { 0, 0, 0 };
+	for ( auto const& l : lines ) {
+		P3 const p = coords( l );
+		for ( int r = 0; r < 3; ++r ) cen[r] += p[r] / lines.size();
+	}
+	P3 tip = cen, dir = { g( rng ), g( rng ), g( rng ) };
+	for ( int r = 0; r < 3; ++r ) tip[r] += dir[r];
+	Motion m = axis_rotation( cen, tip, degrees );
+	P3 sh = { g( rng ), g( rng ), g( rng ) };
+	double const n = std::sqrt( sh[0] * sh[0] + sh[1] * sh[1] + sh[2] * sh[2] );
+	for ( int r = 0; r < 3; ++r ) m.t[r] += sh[r] * shift / n;
+	std::vector<std::string> out;
+	for ( auto const& l : lines ) out.push_back( with_coords( l, move( m, coords( l ) ) ) );
+	return out;
+}
+
+} // namespace sibtest
