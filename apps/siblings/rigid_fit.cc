@@ -10,7 +10,7 @@
 
 namespace siblings {
 
-Vec3 apply( Rigid const& m, Vec3 const& p )
+Vec3 moved_point( Rigid const& m, Vec3 const& p )
 {
 	Vec3 q;
 	for ( int r = 0; r < 3; ++r ) q[r] = m.R[r][0] * p[0] + m.R[r][1] * p[1] + m.R[r][2] * p[2] + m.t[r];
@@ -56,7 +56,7 @@ double rotation_angle( Rigid const& m )
 std::vector<Vec3> moved_rows( std::vector<Vec3> const& xyz, std::vector<int> const& rows, Rigid const& m )
 {
 	std::vector<Vec3> out( xyz );
-	for ( int r : rows ) out[r] = apply( m, xyz[r] );
+	for ( int r : rows ) out[r] = moved_point( m, xyz[r] );
 	return out;
 }
 
@@ -143,7 +143,7 @@ struct EngineModel {
 		: model( 1 ), names( 1 )
 	{
 		for ( size_t i = 0; i < xyz.size(); ++i ) {
-			Vec3 const q = apply( pose, xyz[i] );
+			Vec3 const q = moved_point( pose, xyz[i] );
 			model[0].push_back( new double[3]{ q[0], q[1], q[2] } );
 			names[0].push_back( atomNames[i] == "SG" ? std::string( "S" ) : atomNames[i] );
 		}
@@ -253,7 +253,7 @@ double RigidBody::refine( FastDensityScore const& map, Rigid& pose, Score score 
 	if ( score == TRACE_CORRELATION ) {
 		std::vector<Vec3> trace;
 		for ( size_t i = 0; i < xyz_.size(); ++i )
-			if ( trace_[i] ) trace.push_back( apply( base, xyz_[i] ) );
+			if ( trace_[i] ) trace.push_back( moved_point( base, xyz_[i] ) );
 		if ( trace.empty() ) return 0.0;
 		TraceCorrelationObjective f( map, trace, c );
 		Minimizer minimizer( f );

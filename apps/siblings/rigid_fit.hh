@@ -20,7 +20,7 @@ struct Rigid {
 	double t[3] = { 0, 0, 0 };
 };
 
-Vec3 apply( Rigid const& m, Vec3 const& p );
+Vec3 moved_point( Rigid const& m, Vec3 const& p );
 // The transform that applies `first`, then `second`.
 Rigid compose( Rigid const& second, Rigid const& first );
 Rigid translation( Vec3 const& t );
