@@ -1,0 +1,253 @@
+#include "apps/quilter/AssemblyStage.hh"
+
+#include "apps/quilter/CandidateEvaluation.hh"
+#include "apps/quilter/CombinationSearch.hh"
+#include "apps/quilter/FinalModel.hh"
+#include "apps/quilter/StartedPrograms.hh"
+#include "apps/quilter/UnitMatching.hh"
+#include "core/Protein.hh"
+#include "core/basic_fun_Quilt.hh"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+std::vector< std::string > SortChainDescending( std::vector< int > residueCounts, std::vector< std::string > paths )
+{
+	std::vector< std::string > out;
+	if ( residueCounts.size() != paths.size() ) return paths;
+	int* order = quickSortAscendingInd( residueCounts );
+	for ( std::size_t k = paths.size(); k-- > 0; ) out.push_back( paths[ order[ k ] ] );
+	delete[] order;
+	return out;
+}
+
+std::vector< std::string > SortChainDescending( std::vector< std::string > paths )
+{
+	std::vector< int > keys;
+	for ( std::string const& p : paths ) keys.push_back( -static_cast< int >( Protein( p, false ).residues.size() ) );
+	int* order = quickSortAscendingInd( keys );
+	std::vector< std::string > out;
+	for ( std::size_t k = 0; k < paths.size(); ++k ) out.push_back( paths[ order[ k ] ] );
+	delete[] order;
+	return out;
+}
+
+std::string makeWorkDirectory( const std::string& dataDir, const std::string& prefix )
+{
+	std::string templ = dataDir + "/" + prefix + "XXXXXX";
+	std::vector< char > buf( templ.begin(), templ.end() );
+	buf.push_back( '\0' );
+	if ( !::mkdtemp( buf.data() ) ) return "";
+	return buf.data();
+}
+
+void removeWorkDirectory( const std::string& dir, const std::string& dataDir, const std::string& prefix )
+{
+	// Only a directory that this run made under the data directory.
+	std::string const head = dataDir + "/" + prefix;
+	if ( dir.size() != head.size() + 6 || dir.compare( 0, head.size(), head ) != 0 ) return;
+	if ( dir.find( "/../" ) != std::string::npos || dataDir.empty() ) return;
+	std::error_code ec;
+	fs::remove_all( dir, ec );
+}
+
+namespace {
+
+struct StageOptions {
+	int nModels;
+	std::string dataDir, outName, binDir, mapPath;
+	double reso;
+	int processes;
+	bool lbfgsAndFft, fullFitting, localDomainOpt, domainMatching, removeMatched, iterate, globalDomainOpt;
+	int fftPositions, lbfgsPositions;
+	double gridWidth, threshold, cutoff;
+};
+
+double max_of( const std::vector< double >& v )
+{
+	// No result at all counts as a poor fit.
+	double m = 0.0;
+	bool first = true;
+	for ( double x : v ) {
+		if ( first || x > m ) m = x;
+		first = false;
+	}
+	return m;
+}
+
+// Everything after the main matching: searches, second matching, final
+// model, global domain optimisation and the removal of the work directory.
+bool finish_stage( StageOptions const& o, std::string const& work, std::vector< std::string > const& chains,
+	FastDensityScore const& map, std::vector< std::vector< std::string > > const& fit1, std::vector< int > const& n1,
+	int lbfgsStarted, bool anySimilar )
+{
+	for ( int c : n1 ) std::cout << "*********** Nchainpos:" << c << std::endl;
+	std::cout << "***********size* fitchainpath:" << fit1.size() << std::endl;
+
+	CombinationResults first, second;
+	SearhBestCombination( fit1, n1, map, first );
+
+	std::vector< std::vector< std::string > > fit2;
+	std::vector< int > n2;
+	if ( lbfgsStarted == 1 && max_of( first.rscc ) < 0.7 ) {
+		std::cout << "Use FFt fit again: " << std::endl;
+		UnitMatching_ft( work, chains, o.binDir, o.mapPath, o.reso, fit2, n2, o.removeMatched, false, o.processes );
+	}
+	if ( !fit2.empty() ) SearhBestCombination( fit2, n2, map, second );
+
+	int written = 0;
+	double const best = SaveFinalModel( o.nModels, o.outName, o.dataDir, first.fileSets, second.fileSets, first.rscc,
+		second.rscc, written );
+
+	std::string const base = o.outName.size() >= 4 ? o.outName.substr( 0, o.outName.size() - 4 ) : o.outName;
+	std::string const finalModel = o.dataDir + "/" + base + "1.pdb";
+	if ( o.globalDomainOpt && written > 0 && checkfile( finalModel ) ) {
+		std::cout << "GetInitModel> Global domain optimize ..." << std::endl;
+		std::string const optimised = o.dataDir + "/" + base + "_dom_1.pdb";
+		removeFiles( { optimised } );
+		runCommand( lobetuneGlobalCommand( o.binDir, o.mapPath, finalModel, o.reso, o.gridWidth, o.threshold,
+			base + "_dom.pdb", anySimilar ? 1 : 0 ) );
+		if ( checkfile( optimised ) ) {
+			double const score = EvaluateModel( optimised, map, true, true );
+			double const gain = score - best;
+			// The optimised model replaces the final model only when it fits
+			// the map better.
+			if ( gain > 0.0 ) {
+				std::error_code ec;
+				fs::copy_file( optimised, finalModel, fs::copy_options::overwrite_existing, ec );
+				if ( gain > 0.002 )
+					std::cout << "GetInitModel> RSCC is improvded from " << best << " to " << score
+					          << " after global domain optimize." << std::endl;
+			}
+			removeFiles( { optimised } );
+		}
+	}
+	std::cout << "GetInitModel> Unit matching completed" << std::endl;
+
+	changedir( o.dataDir );
+	::sleep( 2 );
+	removeWorkDirectory( work, o.dataDir, "match_rmv_" );
+	return written > 0;
+}
+
+} // namespace
+
+bool GetInitModel( int nModels, std::string dataDir, std::string outName, std::vector< std::string > chains,
+	std::string binDir, std::string mapPath, double reso, int processes, FastDensityScore map,
+	std::vector< int > residueCounts, int* marks, bool lbfgsAndFft, bool fullFitting, bool localDomainOpt,
+	bool domainMatching, bool sortChains, bool removeMatched, bool iterate, bool globalDomainOpt, int fftPositions,
+	int lbfgsPositions, double gridWidth, double threshold, double cutoff )
+{
+	StageOptions const o{ nModels, dataDir, outName, binDir, mapPath, reso, processes, lbfgsAndFft, fullFitting,
+		localDomainOpt, domainMatching, removeMatched, iterate, globalDomainOpt, fftPositions, lbfgsPositions,
+		gridWidth, threshold, cutoff };
+	std::size_t const n = chains.size();
+	bool anySimilar = false;
+	for ( std::size_t i = 0; i < n && marks; ++i ) anySimilar = anySimilar || marks[ i ] == 1;
+
+	// Marks follow the chains when they are reordered.
+	std::vector< int > sortedMarks( marks ? marks : nullptr, marks ? marks + n : nullptr );
+	if ( sortChains ) {
+		std::vector< std::string > const sorted = SortChainDescending( residueCounts, chains );
+		std::vector< int > m;
+		for ( std::string const& s : sorted )
+			m.push_back( marks ? marks[ std::find( chains.begin(), chains.end(), s ) - chains.begin() ] : 0 );
+		chains = sorted;
+		sortedMarks = m;
+	}
+	if ( sortedMarks.size() < n ) sortedMarks.resize( n, 0 );
+
+	std::string const work = makeWorkDirectory( dataDir, "match_rmv_" );
+	if ( work.empty() ) {
+		std::cout << "Error! Cannot make a work directory in " << dataDir << std::endl;
+		return false;
+	}
+
+	std::vector< std::vector< std::string > > fit1;
+	std::vector< int > n1;
+	int lbfgsStarted = 0;
+	if ( !fullFitting ) {
+		std::cout << "GetInitModel> Use FFt unit-map matching" << std::endl;
+		UnitMatching_ft( work, chains, binDir, mapPath, reso, fit1, n1, removeMatched, false, processes );
+	} else if ( !lbfgsAndFft ) {
+		std::cout << "GetInitModel> Use LBFGS unit-map matching" << std::endl;
+		UnitMatching_lb( work, chains, binDir, mapPath, reso, fit1, n1, removeMatched, false, gridWidth, threshold );
+	} else {
+		std::cout << "GetInitModel> Use LBFGS and FFt unit-map matching" << std::endl;
+		UnitMatching_lb_ft( work, chains, binDir, mapPath, reso, map, fit1, n1, sortedMarks.data(), lbfgsStarted,
+			processes, fftPositions, lbfgsPositions, removeMatched, false, localDomainOpt, domainMatching, iterate,
+			gridWidth, threshold, cutoff, "CA" );
+	}
+	return finish_stage( o, work, chains, map, fit1, n1, lbfgsStarted, anySimilar );
+}
+
+bool GetInitNA_ProModel( int nModels, std::string dataDir, std::string outName, std::vector< std::string > chains,
+	std::vector< std::string > naChains, std::vector< std::string > proChains, std::string binDir,
+	std::string mapPath, std::string naMapPath, std::string proMapPath, double reso, int processes,
+	FastDensityScore map, FastDensityScore naMap, FastDensityScore proMap, std::vector< int > residueCounts,
+	std::vector< int > naResidueCounts, std::vector< int > proResidueCounts, int* marks, int* naMarks,
+	int* proMarks, bool lbfgsAndFft, bool fullFitting, bool localDomainOpt, bool domainMatching, bool sortChains,
+	bool removeMatched, bool iterate, bool globalDomainOpt, int fftPositions, int lbfgsPositions, double gridWidth,
+	double threshold, double cutoff )
+{
+	StageOptions const o{ nModels, dataDir, outName, binDir, mapPath, reso, processes, lbfgsAndFft, fullFitting,
+		localDomainOpt, domainMatching, removeMatched, iterate, globalDomainOpt, fftPositions, lbfgsPositions,
+		gridWidth, threshold, cutoff };
+	bool anySimilar = false;
+	for ( std::size_t i = 0; i < chains.size() && marks; ++i ) anySimilar = anySimilar || marks[ i ] == 1;
+
+	auto reorder = [ sortChains ]( std::vector< std::string >& list, std::vector< int > const& counts,
+		               int const* m ) {
+		std::vector< int > marksOut( list.size(), 0 );
+		for ( std::size_t i = 0; i < list.size() && m; ++i ) marksOut[ i ] = m[ i ];
+		if ( !sortChains ) return marksOut;
+		std::vector< std::string > const sorted = SortChainDescending( counts, list );
+		std::vector< int > out;
+		for ( std::string const& s : sorted )
+			out.push_back( marksOut[ std::find( list.begin(), list.end(), s ) - list.begin() ] );
+		list = sorted;
+		return out;
+	};
+	reorder( chains, residueCounts, marks );
+	std::vector< int > proMarksSorted = reorder( proChains, proResidueCounts, proMarks );
+	std::vector< int > naMarksSorted = reorder( naChains, naResidueCounts, naMarks );
+
+	std::string const work = makeWorkDirectory( dataDir, "match_rmv_" );
+	if ( work.empty() ) {
+		std::cout << "Error! Cannot make a work directory in " << dataDir << std::endl;
+		return false;
+	}
+
+	std::vector< std::vector< std::string > > fit1;
+	std::vector< int > n1;
+	int lbfgsStarted = 0;
+	if ( !fullFitting ) {
+		std::cout << "GetInitModel> Use FFt unit-map matching" << std::endl;
+		UnitMatching_ft( work, chains, binDir, mapPath, reso, fit1, n1, removeMatched, false, processes );
+	} else if ( !lbfgsAndFft ) {
+		std::cout << "GetInitModel> Use LBFGS unit-map matching" << std::endl;
+		UnitMatching_lb( work, chains, binDir, mapPath, reso, fit1, n1, removeMatched, false, gridWidth, threshold );
+	} else {
+		std::cout << "GetInitModel> Use LBFGS and FFt unit-map matching" << std::endl;
+		std::cout << "GetInitModel> matching NA chain into NA.map******************" << std::endl;
+		std::vector< std::vector< std::string > > naFit;
+		std::vector< int > naN;
+		UnitMatching_lb_ftRNA( work, naChains, binDir, naMapPath, reso, naMap, naFit, naN, naMarksSorted.data(),
+			lbfgsStarted, processes, fftPositions, lbfgsPositions, removeMatched, false, localDomainOpt,
+			domainMatching, iterate, gridWidth, threshold, cutoff, "all" );
+		std::cout << "GetInitModel> matching Pro chain into Pro.map******************" << std::endl;
+		UnitMatching_lb_ft( work, proChains, binDir, proMapPath, reso, proMap, fit1, n1, proMarksSorted.data(),
+			lbfgsStarted, processes, fftPositions, lbfgsPositions, removeMatched, false, localDomainOpt,
+			domainMatching, iterate, gridWidth, threshold, cutoff, "CA" );
+		fit1.insert( fit1.end(), naFit.begin(), naFit.end() );
+		n1.insert( n1.end(), naN.begin(), naN.end() );
+		std::cout << "Merged fitchainpath number:" << fit1.size() << std::endl;
+		std::cout << "Merged Nchainpos number:" << n1.size() << std::endl;
+	}
+	return finish_stage( o, work, chains, map, fit1, n1, lbfgsStarted, anySimilar );
+}

@@ -1,0 +1,60 @@
+// The assembly program's command line: "data_path map resolution [Options]",
+// the usage text, the resolution given as a number or as a file, and the
+// option scan with its range checks.
+#ifndef QUILT_QUILTER_COMMANDLINE_HH
+#define QUILT_QUILTER_COMMANDLINE_HH
+
+#include <string>
+
+// Version text shown by the usage text; stored by main at start.
+extern char version[ 20 ];
+
+// Settings of one assembly run (defaults are those in force when an option
+// is not given).
+struct QuilterSettings {
+	std::string dataPath;         // first argument, made absolute
+	std::string mapPath;          // second argument, made absolute
+	double resolution = 0.0;      // third argument, capped at 20.0
+	std::string inputPrefix = "chain";       // -ipn
+	double gridWidth = 0.0;                  // -gw: 0 keeps the map's own grid
+	double threshold = 0.0;                  // -dc
+	int fastPositions = 5;                   // -nft
+	int lbfgsPositions = 20;                 // -nlb
+	int processCount = 10;                   // -nco
+	std::string outputName = "segCmodel.pdb";  // -opn
+	bool silent = false;                     // -sl 0
+	int fullFitting = 1;                     // -ft 1 turns it off
+	bool removeMatched = true;               // -rm
+	bool iteration = true;                   // -it
+	bool globalDomainOpt = true;             // -glo
+	bool localDomainOpt = true;              // -lco
+	bool domainMatching = true;              // -dmm
+	double corrCutoff = 0.6;                 // -rsc: 0 asks for the resolution-derived cutoff
+	bool segmentation = false;               // -seg 1
+};
+
+// Prints the usage text (program = argv[0]) and ends the process with status 0.
+[[noreturn]] void print_help( char* program );
+
+// True when the whole string is one number in strtod syntax.
+bool isFloat( const std::string& text );
+
+// strtod of the first line of the file; 0.0 when it does not begin with a
+// number or the file cannot be opened.
+double getReso( std::string file );
+
+// Reads the three positional arguments into settings: the paths made
+// absolute, the resolution as a number or from a file, capped at 20.0.  Too
+// few arguments print the usage text.  A resolution that is not a finite
+// positive number, a data directory that does not exist or cannot be
+// written, and a map that cannot be read stop the process with an "ERROR!"
+// line and status 1 before anything is made.
+void readPositionalArguments( int argc, char** argv, QuilterSettings& settings );
+
+// Scans the options one after another over argv[1..argc-1]: the first
+// occurrence that has a value after it wins.  Out-of-range values of "-gw"
+// and "-rsc" and an output name without the "pdb" suffix end the process
+// with their message and status 1.
+void scanOptions( int argc, char** argv, QuilterSettings& settings );
+
+#endif

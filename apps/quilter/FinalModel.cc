@@ -1,0 +1,69 @@
+#include "apps/quilter/FinalModel.hh"
+
+#include "core/basic_fun_Quilt.hh"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <unistd.h>
+
+bool writeAssembledModel( const std::string& path, const std::vector< std::string >& chainFiles )
+{
+	std::string const tmp = path + ".tmp" + std::to_string( ::getpid() );
+	{
+		std::ofstream out( tmp, std::ios::trunc );
+		if ( !out ) return false;
+		for ( std::string const& chain : chainFiles ) {
+			std::ifstream in( chain );
+			std::string line;
+			while ( in && std::getline( in, line ) ) {
+				if ( !line.empty() && line.back() == '\r' ) line.pop_back();
+				if ( line.compare( 0, 4, "ATOM" ) == 0 && line.size() >= 54 ) out << line << "\n";
+			}
+			out << "TER\n";
+		}
+		out.flush();
+		if ( !out ) {
+			out.close();
+			std::remove( tmp.c_str() );
+			return false;
+		}
+	}
+	if ( std::rename( tmp.c_str(), path.c_str() ) != 0 ) {
+		std::remove( tmp.c_str() );
+		return false;
+	}
+	return true;
+}
+
+double SaveFinalModel( int nModels, std::string outName, std::string outDir,
+	std::vector< std::vector< std::string > > fileSets1, std::vector< std::vector< std::string > > fileSets2,
+	std::vector< double > rscc1, std::vector< double > rscc2, int& written )
+{
+	written = 0;
+	std::vector< std::vector< std::string > > sets = fileSets1;
+	sets.insert( sets.end(), fileSets2.begin(), fileSets2.end() );
+	std::vector< double > rscc = rscc1;
+	rscc.insert( rscc.end(), rscc2.begin(), rscc2.end() );
+	std::vector< double > negated;
+	for ( double r : rscc ) negated.push_back( -r );
+	int* order = quickSortAscendingInd( negated );
+	std::cout << "GetInitModel> Sorted RSCC: " << std::endl;
+
+	std::size_t const n = std::min( sets.size(), static_cast< std::size_t >( nModels > 0 ? nModels : 0 ) );
+	std::string const prefix = outName.size() >= 4 ? outName.substr( 0, outName.size() - 4 ) : outName;
+	double best = 0.0;
+	for ( std::size_t m = 1; m <= n; ++m ) {
+		int const k = order[ m - 1 ];
+		std::string const file = prefix + std::to_string( m ) + ".pdb";
+		std::cout << "GetInitModel> " << file << ": " << rscc[ k ] << std::endl;
+		if ( !writeAssembledModel( outDir + "/" + file, sets[ k ] ) ) {
+			std::cout << "Error! Cannot write the model file " << outDir + "/" + file << std::endl;
+			continue;
+		}
+		++written;
+		best = std::max( best, rscc[ k ] );
+	}
+	delete[] order;
+	return best;
+}

@@ -1,0 +1,25 @@
+// The final model: the best combinations of one or two searches written as
+// assembled complexes, the "ATOM" records of every chosen candidate file
+// chain after chain, each chain closed by a "TER" line.
+#ifndef QUILT_QUILTER_FINALMODEL_HH
+#define QUILT_QUILTER_FINALMODEL_HH
+
+#include <string>
+#include <vector>
+
+// Ranks the combinations of both searches by correlation (highest first; on
+// ties the first search and earlier entries first), writes the best nModels
+// as outDir/<outName less ".pdb"><m>.pdb and returns the largest correlation
+// written (0.0 when it is below 0 or nothing was written).  written receives
+// the number of files actually written; a file is written whole (through a
+// temporary file) or not at all.
+double SaveFinalModel( int nModels, std::string outName, std::string outDir,
+	std::vector< std::vector< std::string > > fileSets1, std::vector< std::vector< std::string > > fileSets2,
+	std::vector< double > rscc1, std::vector< double > rscc2, int& written );
+
+// Writes one assembled model from the chain files (only "ATOM" lines of at
+// least 54 characters, a "TER" line after every chain) to path through a
+// temporary file; false (and path untouched) when it cannot be written.
+bool writeAssembledModel( const std::string& path, const std::vector< std::string >& chainFiles );
+
+#endif

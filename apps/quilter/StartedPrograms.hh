@@ -1,0 +1,54 @@
+// Command lines of the programs the assembly starts (all from the directory
+// of the running executable) and the names of the result files they leave.
+// Every path and name is passed as one single-quoted shell word, so blanks,
+// quotes and shell characters in directory names reach the program intact.
+#ifndef QUILT_QUILTER_STARTEDPROGRAMS_HH
+#define QUILT_QUILTER_STARTEDPROGRAMS_HH
+
+#include <string>
+#include <vector>
+
+// Program-wide quiet flag of the assembly: true, so every started program
+// gets "-sl 0".
+extern bool silent_GM;
+
+// "%f" text of a value (six decimals).
+std::string fixedText( double v );
+
+// Placer in unit matching: "<bindir>/Placer map chain reso -gw g -dc t -nm n -sl 0  -rc 0".
+std::string placerCommand( const std::string& bindir, const std::string& map, const std::string& chain, double reso,
+	double gridWidth, double threshold, int positions );
+// Placer in the LBFGS-only matching (no "-rc").
+std::string placerOnlyCommand( const std::string& bindir, const std::string& map, const std::string& chain,
+	double reso, double gridWidth, double threshold, int positions );
+std::string placerRNACommand( const std::string& bindir, const std::string& map, const std::string& chain,
+	double reso, double gridWidth, double threshold, int positions, const std::string& atomType );
+// Rasterseek, standard output to FFTlog.txt in the current directory;
+// "-nprocs" only with two processes or more.
+std::string rasterseekCommand( const std::string& bindir, const std::string& map, const std::string& chain,
+	const std::string& resultName, double reso, int results, int processes );
+std::string lobeplaceCommand( const std::string& bindir, const std::string& workDir, const std::string& map,
+	double reso, const std::string& inputPrefix, double gridWidth, double threshold, const std::string& outputName,
+	int iterate, int processes );
+// Lobetune on one candidate in unit matching.
+std::string lobetuneCommand( const std::string& bindir, const std::string& map, const std::string& model,
+	double reso, double gridWidth, double threshold, const std::string& outputName, int similar );
+// Lobetune on the whole final model.
+std::string lobetuneGlobalCommand( const std::string& bindir, const std::string& map, const std::string& model,
+	double reso, double gridWidth, double threshold, const std::string& outputName, int similar );
+std::string lobecutCommand( const std::string& bindir, const std::string& chainTag, const std::string& logPath );
+
+// Result k of the FFT search: dir/name_00k.pdb.
+std::string fftResultPath( const std::string& dir, const std::string& name, int k );
+// Result k of the LBFGS fitting (and of the domain programs): dir/name_k.pdb.
+std::string fitResultPath( const std::string& dir, const std::string& name, int k );
+
+// Runs a command through the shell and waits for it (standard output is
+// flushed first so that messages keep their order).  Returns the status.
+int runCommand( const std::string& command );
+
+// Removes each path that exists as a file (results of an earlier start that
+// must not be collected again).
+void removeFiles( const std::vector< std::string >& paths );
+
+#endif

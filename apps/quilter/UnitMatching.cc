@@ -1,0 +1,363 @@
+#include "apps/quilter/UnitMatching.hh"
+
+#include "apps/quilter/CandidateEvaluation.hh"
+#include "apps/quilter/SimilarChains.hh"
+#include "apps/quilter/StartedPrograms.hh"
+#include "core/basic_fun_Quilt.hh"
+#include "density/DensityScore.hh"
+
+#include <algorithm>
+#include <iostream>
+
+std::string chainNameOf( const std::string& path )
+{
+	std::string const name = get_name_from_path( path );
+	return name.size() >= 4 ? name.substr( 0, name.size() - 4 ) : name;
+}
+
+double initialRsccCut( double cutoff, double resolution )
+{
+	if ( cutoff == 0.0 ) return 0.6125 * ( 1.0 - resolution * 0.01020408163265306 );
+	return cutoff;
+}
+
+bool lowerRsccCut( double& cut, double bestUnmatched )
+{
+	if ( bestUnmatched <= 0.5 ) return false;
+	while ( cut > bestUnmatched && cut > 0.5 ) cut -= 0.01;
+	return true;
+}
+
+namespace {
+
+const std::string dashes17( 17, '-' );
+
+// Result files k = 1, 2, ... up to max, as long as they exist.
+template< class PathOf >
+std::vector< std::string > collect( PathOf pathOf, int max )
+{
+	std::vector< std::string > found;
+	for ( int k = 1; k <= max; ++k ) {
+		std::string const p = pathOf( k );
+		if ( !checkfile( p ) ) break;
+		found.push_back( p );
+	}
+	return found;
+}
+
+template< class PathOf >
+void remove_results( PathOf pathOf, int max )
+{
+	std::vector< std::string > paths;
+	for ( int k = 1; k <= max; ++k ) paths.push_back( pathOf( k ) );
+	removeFiles( paths );
+}
+
+double best_of( const std::vector< double >& scores ) { return scores.empty() ? 0.0 : scores.front(); }
+
+// Blanks the density within 4 A of the model's atoms into a new map.
+std::string blank_matched( const std::string& workDir, const std::string& name, const std::string& mapFile,
+	const std::string& model )
+{
+	std::string const newMap = workDir + "/map_new_" + name + ".mrc";
+	DensityScore ds;
+	ds.quiet = true;
+	ds.RemoveMatchedRegion( mapFile, newMap, model, 4.0 );
+	return newMap;
+}
+
+// What the last matching attempt of a chain left: reused when the chain is
+// matched again on the same map, since the programs would only repeat it.
+struct Attempt {
+	std::string map;
+	std::vector< std::string > fitList;
+	std::vector< double > scores;
+	bool newResult = false;
+	bool fftRan = false;
+};
+
+struct IterativeSettings {
+	std::string workDir, binDir;
+	double reso;
+	int processes, fftPositions, lbfgsPositions;
+	bool removeMatched, reuse, domainOpt, domainMatching, iterate;
+	double gridWidth, threshold, cutoff;
+	std::string atomType;
+	bool rna;
+};
+
+// Steps of one chain: FFT search, LBFGS fitting, then domain optimisation
+// or domain-based matching while the best score stays below the threshold.
+Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFile, std::string const& mapFile,
+	FastDensityScore const& map, int mark, int domainCount, int domainSimilar, double cut, int& lbfgsStarted )
+{
+	Attempt a;
+	a.map = mapFile;
+	std::string const name = chainNameOf( chainFile );
+	std::string const& work = s.workDir;
+	std::string const copy = work + "/" + name + ".pdb";
+	std::vector< std::string > fullList;
+
+	copyfile( chainFile, copy );
+	changedir( work );
+
+	// FFT search.
+	auto fftPath = [ & ]( int k ) { return fftResultPath( work, name, k ); };
+	if ( !s.reuse || !checkfile( fftPath( 1 ) ) ) {
+		remove_results( fftPath, s.fftPositions );
+		runCommand( rasterseekCommand( s.binDir, mapFile, copy, name, s.reso, s.fftPositions, s.processes ) );
+		a.fftRan = true;
+	} else {
+		std::cout << "GetInitModel> Using previous FFt matched results!" << std::endl;
+	}
+	a.fitList = collect( fftPath, s.fftPositions );
+	fullList = a.fitList;
+	EvaluateSort( a.fitList, a.scores, map, 1, false );
+	std::cout << "GetInitModel> RSCC of the best FFt model: " << best_of( a.scores ) << std::endl;
+	std::cout << dashes17 << std::endl;
+
+	if ( !( best_of( a.scores ) < cut ) ) {
+		a.newResult = true;
+		return a;
+	}
+
+	// LBFGS fitting.
+	std::cout << "GetInitModel> RSCC <" << cut << ", try to use LBFGS matching" << std::endl;
+	auto fitPath = [ & ]( int k ) { return fitResultPath( work, name, k ); };
+	if ( !s.reuse || !checkfile( fitPath( 1 ) ) ) {
+		lbfgsStarted = 1;
+		remove_results( fitPath, s.lbfgsPositions );
+		if ( s.rna )
+			runCommand( placerRNACommand( s.binDir, mapFile, copy, s.reso, s.gridWidth, s.threshold, s.lbfgsPositions,
+				s.atomType ) );
+		else
+			runCommand( placerCommand( s.binDir, mapFile, copy, s.reso, s.gridWidth, s.threshold, s.lbfgsPositions ) );
+		a.newResult = true;
+	} else {
+		std::cout << "GetInitModel> Using previous matched results!" << std::endl;
+	}
+	for ( std::string const& p : collect( fitPath, s.lbfgsPositions ) ) {
+		a.fitList.push_back( p );
+		fullList.push_back( p );
+	}
+	EvaluateSort( a.fitList, a.scores, map, 1, true );
+	std::cout << "GetInitModel> RSCC of the best FFt+LBFGS model: " << best_of( a.scores ) << std::endl;
+	std::cout << dashes17 << std::endl;
+
+	if ( !( best_of( a.scores ) < cut ) ) return a;
+
+	if ( mark == 1 ) {
+		// Domain optimisation of every usable candidate, best first.
+		if ( !( s.domainOpt && domainCount > 1 && domainSimilar == 0 ) ) return a;
+		std::cout << "GetInitModel> RSCC <" << cut << ", try to perform domain optimize." << std::endl;
+		std::vector< double > fullScores;
+		EvaluateSort( fullList, fullScores, map, s.lbfgsPositions + s.fftPositions, true );
+		for ( std::string const& cand : fullList ) {
+			std::string const base = chainNameOf( cand );
+			std::cout << "GetInitModel> Domain optimize for " << get_name_from_path( cand ) << std::endl;
+			std::string const out = fitResultPath( work, base + "_dom", 1 );
+			removeFiles( { out } );
+			runCommand( lobetuneCommand( s.binDir, mapFile, cand, s.reso, s.gridWidth, s.threshold,
+				base + "_dom.pdb", mark ) );
+			if ( !checkfile( out ) ) continue;
+			a.fitList.push_back( out );
+			double const score = EvaluateModel( out, map, true, false );
+			std::cout << "GetInitModel> RSCC of " << base + "_dom" << "1" << " = " << score << std::endl;
+			if ( score > 0.7 ) break;
+		}
+		EvaluateSort( a.fitList, a.scores, map, 1, true );
+		std::cout << "GetInitModel> RSCC of the best model after domain optimize: " << best_of( a.scores )
+		          << std::endl;
+		std::cout << dashes17 << std::endl;
+	} else if ( s.domainMatching && domainCount > 1 ) {
+		std::cout << "GetInitModel> RSCC <" << cut << ", try to use domain-based matching" << std::endl;
+		copyfile( chainFile, work + "/" + name + "_mi" + "1.pdb" );
+		std::string const outName = name + "_mo.pdb";
+		std::string const out = work + "/" + name + "_mo" + "1.pdb";
+		removeFiles( { out } );
+		runCommand( lobeplaceCommand( s.binDir, work, mapFile, s.reso, name + "_mi", s.gridWidth, s.threshold,
+			outName, s.iterate ? 1 : 0, s.processes ) );
+		if ( checkfile( out ) ) {
+			a.fitList.push_back( out );
+			double const score = EvaluateModel( out, map, true, false );
+			std::cout << "GetInitModel> RSCC of " << name + "_mo" << "1" << " = " << score << std::endl;
+		}
+		EvaluateSort( a.fitList, a.scores, map, 1, true );
+		std::cout << "GetInitModel> RSCC of the best model after domain matching: " << best_of( a.scores )
+		          << std::endl;
+		std::cout << dashes17 << std::endl;
+	}
+	return a;
+}
+
+void iterative_matching( IterativeSettings const& s, std::vector< std::string > const& chains, std::string mapFile,
+	FastDensityScore const& map, std::vector< std::vector< std::string > >& fitchainpath,
+	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted )
+{
+	int const n = static_cast< int >( chains.size() );
+	std::vector< int > matched( n, 0 ), domainCount( n, 0 ), domainSimilar( n, 0 );
+	std::vector< Attempt > last( n );
+
+	double cut = initialRsccCut( s.cutoff, s.reso );
+	std::cout << "GetInitModel> " << "Initial RSCC_cut=" << cut << std::endl;
+	lbfgsStarted = 0;
+
+	for ( int i = 0; i < n; ++i ) {
+		int d = 0;
+		int const similar = CheckSimilarChainofDomain( i, s.binDir, chains, d );
+		if ( d > 1 && similar ) {
+			domainSimilar[ i ] = 1;
+			std::cout << "domain " << i << "has similar chains" << std::endl;
+		}
+		domainCount[ i ] = d;
+	}
+	if ( s.rna ) std::cout << "*****************CC type:" << s.atomType << std::endl;
+
+	int matchedCount = 0, pass = 0;
+	bool lastChance = false;
+	while ( matchedCount < n ) {
+		++pass;
+		std::cout << "*************" << pass << "-th iteration*************" << std::endl;
+		std::cout << "GetInitModel> " << "RSCC_cut=" << cut << std::endl;
+		std::cout << n - matchedCount << " chains unmatched" << std::endl;
+		int const startCount = matchedCount;
+		double bestUnmatched = 0.0;
+
+		for ( int i = 0; i < n; ++i ) {
+			if ( matched[ i ] == 1 ) continue;
+			std::string const name = chainNameOf( chains[ i ] );
+			std::cout << "GetInitModel> Fit '" << name << "' into density map ..." << std::endl;
+			Attempt a;
+			if ( !s.reuse && last[ i ].map == mapFile && pass > 1 ) {
+				// Same chain, same map: the programs would only repeat what
+				// they left last time.
+				std::cout << "GetInitModel> Using previous matched results!" << std::endl;
+				a = last[ i ];
+			} else {
+				a = match_one_chain( s, chains[ i ], mapFile, map, marks ? marks[ i ] : 0, domainCount[ i ],
+					domainSimilar[ i ], cut, lbfgsStarted );
+				last[ i ] = a;
+			}
+			double const score = best_of( a.scores );
+			bool const accepted = lastChance || n - matchedCount < 2 || !s.iterate || domainSimilar[ i ] == 1 ||
+			                      score >= cut;
+			if ( !accepted ) {
+				bestUnmatched = std::max( bestUnmatched, score );
+				continue;
+			}
+			++matchedCount;
+			matched[ i ] = 1;
+			if ( a.fitList.empty() ) {
+				std::cout << "Warning! No placement was found for chain '" << name
+				          << "'; it is left out of the assembled model." << std::endl;
+				continue;
+			}
+			if ( n - matchedCount > 0 && s.removeMatched && ( a.newResult || a.fftRan ) ) {
+				std::string const newMap = s.workDir + "/map_new_" + name + ".mrc";
+				std::cout << "density_map_path_new: " << newMap << std::endl;
+				mapFile = blank_matched( s.workDir, name, mapFile, a.fitList.front() );
+			}
+			std::cout << "chain: " << i << std::endl;
+			std::cout << "fitpath.size():" << a.fitList.size() << std::endl;
+			Nchainpos.push_back( static_cast< int >( a.fitList.size() ) );
+			fitchainpath.push_back( a.fitList );
+			std::cout << std::string( 36, '~' ) << std::endl;
+		}
+
+		if ( matchedCount < n )
+			std::cout << "GetInitModel> Best unmatched RSCC of " << pass << "-th iteration: " << bestUnmatched
+			          << std::endl;
+		if ( matchedCount == startCount && !lowerRsccCut( cut, bestUnmatched ) ) lastChance = true;
+	}
+}
+
+IterativeSettings make_settings( std::string const& workDir, std::string const& binDir, double reso, int processes,
+	int fftPositions, int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching,
+	bool iterate, double gridWidth, double threshold, double cutoff, std::string const& atomType, bool rna )
+{
+	return IterativeSettings{ workDir, binDir, reso, processes, fftPositions, lbfgsPositions, removeMatched, reuse,
+		domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, rna };
+}
+
+// One pass of one program over every chain, keeping every result.
+template< class Start, class PathOf >
+void single_pass( std::string const& workDir, std::vector< std::string > const& chains, std::string mapFile,
+	std::vector< std::vector< std::string > >& fitchainpath, std::vector< int >& Nchainpos, bool removeMatched,
+	bool reuse, const char* suffix, int results, Start start, PathOf pathOf )
+{
+	std::size_t const n = chains.size();
+	for ( std::size_t i = 0; i < n; ++i ) {
+		std::string const name = chainNameOf( chains[ i ] );
+		std::cout << "GetInitModel> Fit '" << name << "' into density map ..." << std::endl;
+		std::string const tag = name + suffix;
+		std::string const copy = workDir + "/" + tag + ".pdb";
+		copyfile( chains[ i ], copy );
+		changedir( workDir );
+		auto path_k = [ & ]( int k ) { return pathOf( workDir, tag, k ); };
+		bool ran = false;
+		if ( !reuse || !checkfile( path_k( 1 ) ) ) {
+			remove_results( path_k, results );
+			runCommand( start( mapFile, copy, tag ) );
+			ran = true;
+		} else {
+			std::cout << "GetInitModel> Using previous matched results!" << std::endl;
+		}
+		std::vector< std::string > const found = collect( path_k, results );
+		if ( found.empty() ) {
+			std::cout << "Warning! No placement was found for chain '" << name
+			          << "'; it is left out of the assembled model." << std::endl;
+		} else {
+			if ( i + 1 < n && removeMatched && ran ) mapFile = blank_matched( workDir, name, mapFile, found.front() );
+			Nchainpos.push_back( static_cast< int >( found.size() ) );
+			fitchainpath.push_back( found );
+		}
+		std::cout << std::string( 31, '-' ) << std::endl;
+	}
+}
+
+} // namespace
+
+void UnitMatching_lb_ft( std::string workDir, std::vector< std::string > chains, std::string binDir,
+	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
+	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
+	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
+	double gridWidth, double threshold, double cutoff, std::string atomType )
+{
+	IterativeSettings const s = make_settings( workDir, binDir, reso, processes, fftPositions, lbfgsPositions,
+		removeMatched, reuse, domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, false );
+	iterative_matching( s, chains, mapFile, map, fitchainpath, Nchainpos, marks, lbfgsStarted );
+}
+
+void UnitMatching_lb_ftRNA( std::string workDir, std::vector< std::string > chains, std::string binDir,
+	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
+	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
+	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
+	double gridWidth, double threshold, double cutoff, std::string atomType )
+{
+	IterativeSettings const s = make_settings( workDir, binDir, reso, processes, fftPositions, lbfgsPositions,
+		removeMatched, reuse, domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, true );
+	iterative_matching( s, chains, mapFile, map, fitchainpath, Nchainpos, marks, lbfgsStarted );
+}
+
+void UnitMatching_ft( std::string workDir, std::vector< std::string > chains, std::string binDir,
+	std::string mapFile, double reso, std::vector< std::vector< std::string > >& fitchainpath,
+	std::vector< int >& Nchainpos, bool removeMatched, bool reuse, int processes )
+{
+	int const count = removeMatched ? 1 : 5;
+	single_pass( workDir, chains, mapFile, fitchainpath, Nchainpos, removeMatched, reuse, "_ft", count,
+		[ & ]( std::string const& map, std::string const& copy, std::string const& tag ) {
+			return rasterseekCommand( binDir, map, copy, tag, reso, count, processes );
+		},
+		fftResultPath );
+}
+
+void UnitMatching_lb( std::string workDir, std::vector< std::string > chains, std::string binDir,
+	std::string mapFile, double reso, std::vector< std::vector< std::string > >& fitchainpath,
+	std::vector< int >& Nchainpos, bool removeMatched, bool reuse, double gridWidth, double threshold )
+{
+	single_pass( workDir, chains, mapFile, fitchainpath, Nchainpos, removeMatched, reuse, "_lb", 50,
+		[ & ]( std::string const& map, std::string const& copy, std::string const& tag ) {
+			return placerOnlyCommand( binDir, map, copy, reso, gridWidth, threshold, 50 );
+		},
+		fitResultPath );
+}

@@ -1,0 +1,58 @@
+// Unit matching: every chain is placed into the map by the started programs
+// (FFT search, LBFGS fitting, domain optimisation or domain-based matching),
+// the result files are judged against the loaded map, and each chain's
+// candidate model files go into the candidate lists that the combination
+// search consumes:
+//   fitchainpath[c]  paths of the candidate files of matched chain c
+//   Nchainpos[c]     their number
+// Nothing in the lists says which input chain an entry came from.  A chain
+// for which no program left a result gets a warning and no entry.
+#ifndef QUILT_QUILTER_UNITMATCHING_HH
+#define QUILT_QUILTER_UNITMATCHING_HH
+
+#include "density/FastDensityScore.hh"
+
+#include <string>
+#include <vector>
+
+// The acceptance threshold: the cutoff, or 0.6125 (1 - resolution / 98)
+// when the cutoff is 0.
+double initialRsccCut( double cutoff, double resolution );
+
+// Lowers the threshold after a pass that accepted no chain: in steps of 0.01
+// while it is above the best unmatched score and above 0.5, when that score
+// is above 0.5.  Returns false (and leaves the threshold) when the score is
+// 0.5 or less: the next pass then accepts every chain.
+bool lowerRsccCut( double& cut, double bestUnmatched );
+
+// Iterative matching of protein chains (FFT search, then Placer, then the
+// domain programs) in passes with an acceptance threshold; accepted chains
+// have their density blanked in a new map for the later chains.
+void UnitMatching_lb_ft( std::string workDir, std::vector< std::string > chains, std::string binDir,
+	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
+	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
+	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
+	double gridWidth, double threshold, double cutoff, std::string atomType );
+
+// The same for nucleic-acid chains, with PlacerRNA and the atom type.
+void UnitMatching_lb_ftRNA( std::string workDir, std::vector< std::string > chains, std::string binDir,
+	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
+	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
+	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
+	double gridWidth, double threshold, double cutoff, std::string atomType );
+
+// One pass of FFT search for every chain, keeping every result (one per
+// chain with removal on, else up to five).
+void UnitMatching_ft( std::string workDir, std::vector< std::string > chains, std::string binDir,
+	std::string mapFile, double reso, std::vector< std::vector< std::string > >& fitchainpath,
+	std::vector< int >& Nchainpos, bool removeMatched, bool reuse, int processes );
+
+// One pass of Placer (50 positions) for every chain, keeping every result.
+void UnitMatching_lb( std::string workDir, std::vector< std::string > chains, std::string binDir,
+	std::string mapFile, double reso, std::vector< std::vector< std::string > >& fitchainpath,
+	std::vector< int >& Nchainpos, bool removeMatched, bool reuse, double gridWidth, double threshold );
+
+// Chain name of a chain file: its file name less the last four characters.
+std::string chainNameOf( const std::string& path );
+
+#endif

@@ -1,0 +1,191 @@
+// The assembly program's command line: positional arguments, the option
+// scan with its checks, the resolution as a number or a file, the usage text.
+#include "apps/quilter/CommandLine.hh"
+#include "testsupport/test_data.hh"
+
+#include <cstring>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+// argv built from words; argv[0] is the program.
+struct Args {
+	std::vector< std::string > words;
+	std::vector< char* > ptrs;
+	explicit Args( std::vector< std::string > w ) : words( std::move( w ) )
+	{
+		for ( auto& s : words ) ptrs.push_back( &s[ 0 ] );
+		ptrs.push_back( nullptr );
+	}
+	int argc() const { return static_cast< int >( words.size() ); }
+	char** argv() { return ptrs.data(); }
+};
+
+QuilterSettings scan( std::vector< std::string > options )
+{
+	std::vector< std::string > w = { "Quilter", "data", "map.mrc", "5" };
+	w.insert( w.end(), options.begin(), options.end() );
+	Args a( w );
+	QuilterSettings s;
+	scanOptions( a.argc(), a.argv(), s );
+	return s;
+}
+
+void write_file( const std::string& path, const std::string& text )
+{
+	std::ofstream( path ) << text;
+}
+
+} // namespace
+
+TEST( QuilterCommandLine, DefaultsWhenNoOptionIsGiven )
+{
+	QuilterSettings const s = scan( {} );
+	EXPECT_EQ( s.inputPrefix, "chain" );
+	EXPECT_EQ( s.gridWidth, 0.0 );
+	EXPECT_EQ( s.threshold, 0.0 );
+	EXPECT_EQ( s.fastPositions, 5 );
+	EXPECT_EQ( s.lbfgsPositions, 20 );
+	EXPECT_EQ( s.processCount, 10 );
+	EXPECT_EQ( s.outputName, "segCmodel.pdb" );
+	EXPECT_FALSE( s.silent );
+	EXPECT_EQ( s.fullFitting, 1 );
+	EXPECT_TRUE( s.removeMatched );
+	EXPECT_TRUE( s.iteration );
+	EXPECT_TRUE( s.globalDomainOpt );
+	EXPECT_TRUE( s.localDomainOpt );
+	EXPECT_TRUE( s.domainMatching );
+	EXPECT_DOUBLE_EQ( s.corrCutoff, 0.6 );
+	EXPECT_FALSE( s.segmentation );
+}
+
+TEST( QuilterCommandLine, EveryOptionIsRead )
+{
+	QuilterSettings const s = scan( { "-ipn", "mol", "-gw", "2.5", "-dc", "0.01", "-nft", "7", "-nlb", "30", "-nco",
+		"4", "-opn", "out.model.pdb", "-sl", "1", "-rm", "0", "-it", "0", "-glo", "0", "-lco", "0", "-dmm", "0",
+		"-rsc", "0.45", "-seg", "1", "-stm", "1", "-rps", "3", "-msc", "2", "-py3", "python3" } );
+	EXPECT_EQ( s.inputPrefix, "mol" );
+	EXPECT_DOUBLE_EQ( s.gridWidth, 2.5 );
+	EXPECT_DOUBLE_EQ( s.threshold, 0.01 );
+	EXPECT_EQ( s.fastPositions, 7 );
+	EXPECT_EQ( s.lbfgsPositions, 30 );
+	EXPECT_EQ( s.processCount, 4 );
+	EXPECT_EQ( s.outputName, "out.model.pdb" );  // two dots, ends in .pdb: accepted
+	EXPECT_FALSE( s.silent );
+	EXPECT_FALSE( s.removeMatched );
+	EXPECT_FALSE( s.iteration );
+	EXPECT_FALSE( s.globalDomainOpt );
+	EXPECT_FALSE( s.localDomainOpt );
+	EXPECT_FALSE( s.domainMatching );
+	EXPECT_DOUBLE_EQ( s.corrCutoff, 0.45 );
+	EXPECT_TRUE( s.segmentation );
+}
+
+TEST( QuilterCommandLine, ScanRulesFirstOccurrenceValuesNotConsumedLastPositionIgnored )
+{
+	EXPECT_EQ( scan( { "-nco", "4", "-nco", "8" } ).processCount, 4 );
+	EXPECT_EQ( scan( { "-gw" } ).gridWidth, 0.0 );  // no value after it
+	QuilterSettings const s = scan( { "-ipn", "-gw", "2" } );
+	EXPECT_EQ( s.inputPrefix, "-gw" );
+	EXPECT_DOUBLE_EQ( s.gridWidth, 2.0 );
+	EXPECT_TRUE( scan( { "-sl", "0" } ).silent );
+	EXPECT_FALSE( scan( { "-seg", "2" } ).segmentation );
+	EXPECT_TRUE( scan( { "-rm", "2" } ).removeMatched );
+	EXPECT_FALSE( scan( { "-rm", "x" } ).removeMatched );  // not a number counts as 0
+	EXPECT_EQ( scan( { "-ft", "2" } ).fullFitting, 1 );
+	testing::internal::CaptureStdout();
+	EXPECT_EQ( scan( { "-ft", "1" } ).fullFitting, 0 );
+	EXPECT_EQ( testing::internal::GetCapturedStdout(), "Run Fast Fitting only.\n" );
+}
+
+TEST( QuilterCommandLine, RangeChecksAcceptTheirBounds )
+{
+	EXPECT_DOUBLE_EQ( scan( { "-gw", "0" } ).gridWidth, 0.0 );
+	EXPECT_DOUBLE_EQ( scan( { "-gw", "5" } ).gridWidth, 5.0 );
+	EXPECT_DOUBLE_EQ( scan( { "-rsc", "0" } ).corrCutoff, 0.0 );
+}
+
+TEST( QuilterCommandLineDeathTest, OutOfRangeValuesAndBadOutputNamesStopWithTheirMessage )
+{
+	EXPECT_EXIT( scan( { "-gw", "5.01" } ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( scan( { "-gw", "nan" } ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( scan( { "-rsc", "1" } ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( scan( { "-opn", "model.PDB" } ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( scan( { "-opn", "model" } ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( scan( { "-opn", "../elsewhere.pdb" } ), testing::ExitedWithCode( 1 ), "" );
+	testing::internal::CaptureStdout();
+	EXPECT_EXIT(
+		{
+			scan( { "-gw", "7" } );
+		},
+		testing::ExitedWithCode( 1 ), "" );
+	testing::internal::GetCapturedStdout();
+}
+
+TEST( QuilterCommandLine, ResolutionIsANumberOrTheFirstNumberOfAFile )
+{
+	EXPECT_TRUE( isFloat( "3.5" ) );
+	EXPECT_TRUE( isFloat( " 1e1" ) );
+	EXPECT_TRUE( isFloat( "inf" ) );
+	EXPECT_FALSE( isFloat( "3.5A" ) );
+	EXPECT_FALSE( isFloat( "" ) );
+	quilt_test::ScratchDir dir;
+	write_file( dir.file( "res.txt" ), "   4.2 Angstrom\n7\n" );
+	EXPECT_DOUBLE_EQ( getReso( dir.file( "res.txt" ) ), 4.2 );
+	write_file( dir.file( "word.txt" ), "resolution 4.2\n" );
+	EXPECT_DOUBLE_EQ( getReso( dir.file( "word.txt" ) ), 0.0 );
+	EXPECT_DOUBLE_EQ( getReso( dir.file( "missing.txt" ) ), 0.0 );
+}
+
+namespace {
+
+QuilterSettings positional( std::string data, std::string map, std::string reso )
+{
+	Args a( { "Quilter", data, map, reso } );
+	QuilterSettings s;
+	readPositionalArguments( a.argc(), a.argv(), s );
+	return s;
+}
+
+} // namespace
+
+TEST( QuilterCommandLine, PositionalArgumentsAreMadeAbsoluteAndTheResolutionCapped )
+{
+	quilt_test::ScratchDir dir( "quilt cmd" );  // a blank in the path
+	write_file( dir.file( "map.mrc" ), "x" );
+	write_file( dir.file( "res.txt" ), "25\n" );
+	QuilterSettings const s = positional( dir.path() + "/.", dir.file( "map.mrc" ), dir.file( "res.txt" ) );
+	EXPECT_EQ( s.dataPath, dir.path() );
+	EXPECT_EQ( s.mapPath, dir.file( "map.mrc" ) );
+	EXPECT_DOUBLE_EQ( s.resolution, 20.0 );
+	EXPECT_DOUBLE_EQ( positional( dir.path(), dir.file( "map.mrc" ), "6.5" ).resolution, 6.5 );
+}
+
+TEST( QuilterCommandLineDeathTest, BadPositionalArgumentsStopBeforeAnythingIsMade )
+{
+	quilt_test::ScratchDir dir;
+	write_file( dir.file( "map.mrc" ), "x" );
+	write_file( dir.file( "zero.txt" ), "0\n" );
+	std::string const d = dir.path(), m = dir.file( "map.mrc" );
+	EXPECT_EXIT( positional( d, m, "abc" ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( positional( d, m, "nan" ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( positional( d, m, "inf" ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( positional( d, m, "0" ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( positional( d, m, "-3" ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( positional( d, m, dir.file( "zero.txt" ) ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( positional( d + "/nowhere", m, "5" ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( positional( m, m, "5" ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( positional( d, dir.file( "none.mrc" ), "5" ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( positional( d, d, "5" ), testing::ExitedWithCode( 1 ), "" );
+}
+
+TEST( QuilterCommandLineDeathTest, TooFewArgumentsPrintTheUsageText )
+{
+	std::strcpy( version, "20250312" );
+	Args a( { "./Quilter", "only", "two" } );
+	QuilterSettings s;
+	EXPECT_EXIT( readPositionalArguments( a.argc(), a.argv(), s ), testing::ExitedWithCode( 0 ), "" );
+}
