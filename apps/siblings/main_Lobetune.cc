@@ -29,24 +29,14 @@ int main( int argc, char** argv )
 		return argc < 2 ? 0 : 1;
 	}
 	FitRequest req;
-	bool ok = true;
 	req.mapPath = argv[1];
 	req.modelPath = argv[2];
-	req.resolution = number_argument( argv[3], "The resolution", 0.1, 100.0, ok );
-	req.threshold = number_option( argc, argv, "-dc", 0.0, -1e30, 1e30, ok );
-	number_option( argc, argv, "-gw", 0.0, 0.0, 1e6, ok );
+	req.prefix = "Lobetune> ";
+	bool ok = read_fit_options( argc, argv, argv[3], req );
 	integer_option( argc, argv, "-nm", 1, 1, 1000, ok );
 	integer_option( argc, argv, "-sch", 0, -1000000, 1000000, ok );
-	req.quiet = integer_option( argc, argv, "-sl", 1, -1000000, 1000000, ok ) == 0;
-	req.prefix = "Lobetune> ";
-	char const* on = option_value( argc, argv, "-on" );
-	std::string name = on ? on : model_name( req.modelPath ) + "_dom.pdb";
-	if ( name.size() > 4 && name.compare( name.size() - 4, 4, ".pdb" ) == 0 ) name.resize( name.size() - 4 );
-	if ( name.empty() || name.find( '/' ) != std::string::npos ) {
-		std::cout << "Error! The output name (-on) must be a file name; got '" << ( on ? on : "" ) << "'." << std::endl;
-		ok = false;
-	}
-	if ( !ok ) return 1;
+	std::string const name = output_base( option_value( argc, argv, "-on" ), model_name( req.modelPath ) + "_dom.pdb" );
+	if ( !ok || name.empty() ) return 1;
 	std::string const output = model_directory( req.modelPath ) + "/" + name + "_1.pdb";
 	if ( get_Full_Path( output ) == get_Full_Path( req.modelPath ) ) {
 		std::cout << "Error! The result " << output << " would replace the input model." << std::endl;

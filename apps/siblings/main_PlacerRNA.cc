@@ -24,14 +24,10 @@ int main( int argc, char** argv )
 		return argc < 2 ? 0 : 1;
 	}
 	FitRequest req;
-	bool ok = true;
 	req.mapPath = argv[1];
 	req.modelPath = argv[2];
-	req.resolution = number_argument( argv[3], "The resolution", 0.1, 100.0, ok );
-	req.threshold = number_option( argc, argv, "-dc", 0.0, -1e30, 1e30, ok );
-	number_option( argc, argv, "-gw", 0.0, 0.0, 1e6, ok );
+	bool ok = read_fit_options( argc, argv, argv[3], req );
 	long const nm = integer_option( argc, argv, "-nm", 1, 1, 1000, ok );
-	req.quiet = integer_option( argc, argv, "-sl", 1, -1000000, 1000000, ok ) == 0;
 	bool const report = integer_option( argc, argv, "-rc", 1, -1000000, 1000000, ok ) != 0;
 	char const* tp = option_value( argc, argv, "-tp" );
 	req.atomType = tp ? tp : "all";

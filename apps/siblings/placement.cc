@@ -8,6 +8,27 @@
 
 namespace siblings {
 
+bool read_fit_options( int argc, char** argv, char const* resolution, FitRequest& request )
+{
+	bool ok = true;
+	request.resolution = number_argument( resolution, "The resolution", 0.1, 100.0, ok );
+	request.threshold = number_option( argc, argv, "-dc", 0.0, -1e30, 1e30, ok );
+	number_option( argc, argv, "-gw", 0.0, 0.0, 1e6, ok );
+	request.quiet = integer_option( argc, argv, "-sl", 1, -1000000, 1000000, ok ) == 0;
+	return ok;
+}
+
+std::string output_base( char const* on, std::string const& fallback )
+{
+	std::string name = on ? on : fallback;
+	if ( name.size() > 4 && name.compare( name.size() - 4, 4, ".pdb" ) == 0 ) name.resize( name.size() - 4 );
+	if ( name.empty() || name.find( '/' ) != std::string::npos ) {
+		std::cout << "Error! The output name (-on) must be a file name; got '" << ( on ? on : "" ) << "'." << std::endl;
+		return std::string();
+	}
+	return name;
+}
+
 bool FitSession::load( FitRequest const& request )
 {
 	request_ = request;

@@ -29,6 +29,15 @@ struct Placement {
 	double correlation = 0.0;
 };
 
+// Reads what the fitting programs share: the resolution (positional text),
+// "-dc", "-gw" (checked; the map keeps its grid) and "-sl" (0: quiet).
+// False after a message when a value is unusable.
+bool read_fit_options( int argc, char** argv, char const* resolution, FitRequest& request );
+
+// The "-on" name (or the fallback when it is absent) without ".pdb"; empty
+// after a message when it is no plain file name.
+std::string output_base( char const* on, std::string const& fallback );
+
 class FitSession {
 public:
 	// Checks and loads the map and the model; prints an "Error! ..." line and

@@ -2,6 +2,8 @@
 // xxxx.pdb, the tag "xxxx" + chain, standard output redirected into a log
 // whose path holds a blank) on real chains; and the failure paths of every
 // sibling program: bad input ends with a non-zero status and no file.
+#include "apps/quilter/DomainParsing.hh"
+#include "apps/quilter/StartedPrograms.hh"
 #include "apps/siblings/tests/sibling_cases.hh"
 
 #include <gtest/gtest.h>
@@ -23,7 +25,7 @@ std::string lobecut_log( std::string const& pdb, char chain, int& status, std::s
 	std::string const id = chain == ' ' ? std::string() : std::string( 1, chain );
 	// The command exactly as the domain parser composes it, run in the
 	// temporary directory.
-	std::string const cmd = program_dir() + "lobecut " + "xxxx" + id + " >" + q( log );
+	std::string const cmd = lobecutCommand( program_dir(), "xxxx" + id, log );
 	std::string const out = run( "cd " + q( tmp ) + " && " + cmd, status );
 	std::vector<std::string> const lines = read_lines( log );
 	if ( all ) *all = out;
@@ -75,6 +77,33 @@ TEST( LobecutRealData, ActinWithTerRecordsAtItsChainBreaksGivesFourSubdomains )
 	EXPECT_EQ( w[2], "4" ) << line;
 }
 
+// Catches: a log the assembly program's domain parser cannot read back: the
+// parser starts lobecut itself and must get the two lobes of 1ggg as domain
+// files holding every residue once.
+TEST( LobecutRealData, AssemblyDomainParserReadsTheTwoLobesBack )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	BlankDir dir;
+	std::vector<std::string> const lines = chain_lines( quilt_test::shared_file( "single/1ggg.pdb" ), 'B' );
+	std::string const chain = dir.file( "chain1.pdb" );
+	write_lines( chain, lines, nullptr );
+	int count = 0;
+	std::vector<int*> bounds;
+	std::vector<int> segDomains, residueCounts;
+	std::vector<std::string> files;
+	char cwd[4096];
+	ASSERT_NE( ::getcwd( cwd, sizeof cwd ), nullptr );
+	DomSplit( program_dir(), chain, count, bounds, segDomains, files, residueCounts, true );
+	ASSERT_EQ( ::chdir( cwd ), 0 );
+	EXPECT_EQ( count, 2 );
+	ASSERT_EQ( files.size(), 2u );
+	ASSERT_EQ( residueCounts.size(), 2u );
+	EXPECT_EQ( residueCounts[0] + residueCounts[1], 220 );
+	EXPECT_GE( std::min( residueCounts[0], residueCounts[1] ), 40 );
+	EXPECT_EQ( bounds.size(), 3u ); // one lobe is discontinuous
+	for ( int* b : bounds ) delete[] b;
+}
+
 // Catches: small chains split; a blank chain identifier not found.
 TEST( LobecutRealData, SmallChainIsOneDomain )
 {
@@ -95,7 +124,7 @@ TEST( LobecutRealData, MissingFileOrChainLeavesAnEmptyLogAndFails )
 	BlankDir dir;
 	int status = 0;
 	std::string const log = dir.file( "x_dom.log" );
-	run( "cd " + q( dir.path() ) + " && " + program_dir() + "lobecut xxxxA >" + q( log ), status );
+	run( "cd " + q( dir.path() ) + " && " + lobecutCommand( program_dir(), "xxxxA", log ), status );
 	EXPECT_NE( status, 0 );
 	EXPECT_TRUE( read_lines( log ).empty() );
 	std::string line = lobecut_log( quilt_test::shared_file( "single/1ggg.pdb" ), 'Q', status );
@@ -126,14 +155,11 @@ TEST_P( SiblingFailures, BadInputExitsNonZeroAndWritesNothing )
 	int st = 0;
 	run( "cp " + q( model ) + " " + q( dir.file( "chainA_mi1.pdb" ) ), st );
 	std::vector<std::string> const before = listing( dir.path() );
-	std::string const b = q( program_dir() );
 	std::vector<std::string> const cmds = {
-		format( "%s/PlacerRNA %s %s %f -gw %f -dc %f -nm %d -sl %d -tp %s -rc 0", b.c_str(), q( map ).c_str(),
-			q( model ).c_str(), 10.0, 0.0, 0.0, 3, 0, "all" ),
-		format( "%s/Lobetune %s %s %f -gw %f -dc %f -nm %d \t\t\t\t\t\t-sl %d -on %s -sch %d", b.c_str(), q( map ).c_str(),
-			q( model ).c_str(), 10.0, 0.0, 0.0, 1, 0, "chainA_dom.pdb", 1 ),
-		format( "%s/Lobetune %s %s %f -gw %f -dc %f -nm 1 \t\t\t\t-sl 0 -on %s -sch %d", b.c_str(), q( map ).c_str(),
-			q( model ).c_str(), 10.0, 0.0, 0.0, "segCmodel_dom.pdb", 0 ),
+		placerRNACommand( program_dir(), map, model, 10.0, 0.0, 0.0, 3, "all" ),
+		lobetuneCommand( program_dir(), map, model, 10.0, 0.0, 0.0, "chainA_dom.pdb", 1 ),
+		lobetuneGlobalCommand( program_dir(), map, model, 10.0, 0.0, 0.0, "segCmodel_dom.pdb", 0 ),
+		lobeplaceCommand( program_dir(), dir.path(), map, 10.0, "chainA_mi", 0.0, 0.0, "chainA_mo.pdb", 0, 1 ),
 	};
 	for ( std::string const& cmd : cmds ) {
 		int status = 0;
@@ -151,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P( Inputs, SiblingFailures,
 // Catches: a program that does something (or crashes) when called bare.
 TEST( SiblingUsage, EveryProgramPrintsItsUsageWithoutArguments )
 {
-	for ( char const* p : { "lobecut", "PlacerRNA", "Lobetune" } ) {
+	for ( char const* p : { "lobecut", "PlacerRNA", "Lobetune", "Lobeplace" } ) {
 		int status = -1;
 		std::string const out = run( q( program_dir() + p ), status );
 		EXPECT_EQ( status, 0 ) << p;

@@ -3,6 +3,7 @@
 // (and the whole chain nudged) comes back towards the truth; a whole complex
 // of slightly displaced chains is refined as one model and every chain is
 // kept in the result; a model that cannot be improved comes back unchanged.
+#include "apps/quilter/StartedPrograms.hh"
 #include "apps/siblings/tests/sibling_cases.hh"
 
 #include <gtest/gtest.h>
@@ -13,8 +14,7 @@ namespace {
 
 std::string per_candidate_command( std::string const& map, std::string const& candidate, double res, std::string const& on )
 {
-	return format( "%s/Lobetune %s %s %f -gw %f -dc %f -nm %d \t\t\t\t\t\t-sl %d -on %s -sch %d", q( program_dir() ).c_str(),
-		q( map ).c_str(), q( candidate ).c_str(), res, 0.0, 0.0, 1, 0, on.c_str(), 1 );
+	return lobetuneCommand( program_dir(), map, candidate, res, 0.0, 0.0, on, 1 );
 }
 
 // Catches: domains not refined, refinement that drifts away from the truth,
@@ -66,9 +66,8 @@ TEST( LobetuneRealData, WholeComplexIsRefinedAsOneModelWithAllChains )
 	write_lines( dir.file( "true.pdb" ), truth, nullptr );
 	write_lines( dir.file( "segCmodel1.pdb" ), start, nullptr, "END\n" );
 	std::string const map = quilt_test::shared_file( "complexes/1z5s/1z5s_10.mrc" );
-	std::string const cmd = format( "%s/Lobetune %s %s %f -gw %f -dc %f -nm 1 \t\t\t\t-sl 0 -on %s -sch %d",
-		q( program_dir() ).c_str(), q( map ).c_str(), q( dir.file( "segCmodel1.pdb" ) ).c_str(), 10.0, 0.0, 0.0,
-		"segCmodel_dom.pdb", 0 );
+	std::string const cmd =
+		lobetuneGlobalCommand( program_dir(), map, dir.file( "segCmodel1.pdb" ), 10.0, 0.0, 0.0, "segCmodel_dom.pdb", 0 );
 	int status = -1;
 	std::string const out = run( "cd " + q( dir.path() ) + " && " + cmd, status );
 	ASSERT_EQ( status, 0 ) << out;

@@ -2,6 +2,7 @@
 // masks nucleic-acid chains and moved by a random rigid motion, is fitted
 // back into the DNA-only map with the command line the assembly program
 // builds; the best model must lie within 3 A of the true strand (P atoms).
+#include "apps/quilter/StartedPrograms.hh"
 #include "apps/siblings/tests/sibling_cases.hh"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@ struct StrandCase {
 	char const* name;
 	char chain;
 	unsigned seed;
+	bool masked = true;        // as the assembly program hands strands over
+	char const* atomType = "all";
 };
 
 void PrintTo( StrandCase const& c, std::ostream* os ) { *os << c.name; }
@@ -31,14 +34,14 @@ TEST_P( PlacerRNAStrands, MaskedStrandIsFittedBackWithinThreeAngstrom )
 	BlankDir dir;
 	std::vector<std::string> lines = chain_lines( pdb, c.chain );
 	ASSERT_GT( lines.size(), 200u );
-	for ( auto& l : lines ) l = mask_na( l );
+	if ( c.masked )
+		for ( auto& l : lines ) l = mask_na( l );
 	Motion const m = random_motion( lines, c.seed );
 	std::string const chain = dir.file( std::string( "chain" ) + c.chain + ".pdb" );
 	write_lines( chain, lines, &m, "" );
 	write_lines( dir.file( "true.pdb" ), lines, nullptr, "" );
 
-	std::string const cmd = format( "%s/PlacerRNA %s %s %f -gw %f -dc %f -nm %d -sl %d -tp %s -rc 0", q( program_dir() ).c_str(),
-		q( map ).c_str(), q( chain ).c_str(), 6.0, 0.0, 0.0, 3, 0, "all" );
+	std::string const cmd = placerRNACommand( program_dir(), map, chain, 6.0, 0.0, 0.0, 3, c.atomType );
 	int status = -1;
 	std::string const out = run( "cd " + q( dir.path() ) + " && " + cmd, status );
 	ASSERT_EQ( status, 0 ) << out;
@@ -56,7 +59,9 @@ TEST_P( PlacerRNAStrands, MaskedStrandIsFittedBackWithinThreeAngstrom )
 
 INSTANTIATE_TEST_SUITE_P( DnaOf3mht, PlacerRNAStrands,
 	testing::Values( StrandCase{ "strand_C", 'C', 31 }, StrandCase{ "strand_D", 'D', 32 },
-		StrandCase{ "strand_C_again", 'C', 33 }, StrandCase{ "strand_D_again", 'D', 34 } ),
+		StrandCase{ "strand_C_again", 'C', 33 }, StrandCase{ "strand_D_again", 'D', 34 },
+		// An unmasked strand has no CA: "-tp CA" falls back to its P atoms.
+		StrandCase{ "unmasked_strand_C_by_P_atoms", 'C', 35, false, "CA" } ),
 	[]( testing::TestParamInfo<StrandCase> const& info ) { return std::string( info.param.name ); } );
 
 } // namespace

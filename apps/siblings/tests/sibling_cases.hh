@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -175,16 +174,6 @@ inline std::string run( std::string const& cmd, int& status )
 	int const st = ::pclose( p );
 	status = WIFEXITED( st ) ? WEXITSTATUS( st ) : -1;
 	return out;
-}
-
-inline std::string format( char const* fmt, ... )
-{
-	char buf[4096];
-	va_list ap;
-	va_start( ap, fmt );
-	std::vsnprintf( buf, sizeof buf, fmt, ap );
-	va_end( ap );
-	return buf;
 }
 
 // The program directory as the assembly program holds it (ending in "/").
