@@ -169,19 +169,23 @@ bool place_by_domains( FastDensityScore& map, ChainModel const& model, LobePlace
 		*options.log << "Lobeplace> " << chainResidues.size() << " residues in " << domains.size() << " domain(s)"
 		             << std::endl;
 
+	// The rigid chain: placed by the search as one body when it is one
+	// domain, else moved with each placement found for one of its domains.
 	std::vector<ChainPlacement> pool;
-	// The whole chain as one body.
-	std::vector<DomainCandidate> const whole = fft_candidates( map, model, residue_rows( model, chainResidues ), options, error );
-	if ( whole.empty() ) return false;
-	for ( auto const& c : whole ) {
-		ChainPlacement p;
-		p.xyz = moved_rows( model.xyz, all, c.move );
-		p.correlation = trace_correlation( map, p.xyz, trace );
-		pool.push_back( p );
-	}
-
-	// Each domain on its own, then the best combinations.
-	if ( domains.size() > 1 ) {
+	auto add_rigid = [&]( std::vector<DomainCandidate> const& found ) {
+		for ( auto const& c : found ) {
+			ChainPlacement p;
+			p.xyz = moved_rows( model.xyz, all, c.move );
+			p.correlation = trace_correlation( map, p.xyz, trace );
+			pool.push_back( p );
+		}
+	};
+	if ( domains.size() == 1 ) {
+		std::vector<DomainCandidate> const whole = fft_candidates( map, model, residue_rows( model, chainResidues ), options, error );
+		if ( whole.empty() ) return false;
+		add_rigid( whole );
+	} else {
+		// Each domain on its own, then the best combinations.
 		std::vector<std::vector<DomainCandidate> > candidates;
 		for ( auto const& d : domains ) {
 			std::string why;
@@ -190,7 +194,10 @@ bool place_by_domains( FastDensityScore& map, ChainModel const& model, LobePlace
 				*options.log << "Lobeplace> domain of " << d.size() << " residues: " << candidates.back().size()
 				             << " placements" << ( candidates.back().empty() ? " (" + why + ")" : std::string() )
 				             << std::endl;
+			if ( candidates.back().empty() ) error = why;
+			add_rigid( candidates.back() );
 		}
+		if ( pool.empty() ) return false;
 		// Rows outside the chain go with its largest domain.
 		size_t largest = 0;
 		for ( size_t d = 1; d < domains.size(); ++d )

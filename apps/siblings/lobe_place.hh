@@ -2,8 +2,9 @@
 // the FFT search (Rasterseek's library), the domain placements are combined
 // into whole chains that stay joined and free of clashes, and the best
 // combinations are refined as rigid chains and domains.  The whole chain
-// placed as one body competes with the combinations, so a chain whose
-// domains do not help is placed as a rigid chain.
+// moved rigidly with each domain placement (or, for a one-domain chain,
+// placed by the search as one body) competes with the combinations, so a
+// chain whose domains do not help is placed as a rigid chain.
 #ifndef QUILT_SIBLINGS_LOBE_PLACE_HH
 #define QUILT_SIBLINGS_LOBE_PLACE_HH
 
