@@ -46,6 +46,8 @@ std::string chain_of( const std::string& padded )
 	return c == "  " ? " A" : c;
 }
 
+bool is_atom_record( const std::string& line ) { return line.size() >= 4 && line.compare( 0, 4, "ATOM" ) == 0; }
+
 // Residue name of a stored line (columns 18-20).
 std::string residue_name( const std::string& line )
 {
@@ -54,6 +56,29 @@ std::string residue_name( const std::string& line )
 }
 
 } // namespace
+
+std::string pdb_chain_id( std::string const& line )
+{
+	std::string padded = line;
+	if ( padded.size() < 22 ) padded.resize( 22, ' ' );
+	return chain_of( padded );
+}
+
+bool pdb_is_end_record( std::string const& line )
+{
+	if ( line.compare( 0, 3, "END" ) != 0 ) return false;
+	std::string const rest = line.substr( 3, 3 );
+	return rest.find_first_not_of( ' ' ) == std::string::npos || rest == "MDL";
+}
+
+bool pdb_ter_ends_chain( std::vector< std::string > const& lines, std::size_t ter, std::string const& chain )
+{
+	for ( std::size_t i = ter + 1; i < lines.size(); ++i ) {
+		if ( pdb_is_end_record( lines[ i ] ) ) return true;
+		if ( is_atom_record( lines[ i ] ) ) return chain.empty() || pdb_chain_id( lines[ i ] ) != chain;
+	}
+	return true;
+}
 
 Protein::Protein( std::string path, bool multiChain_ ) : pdbPath( std::move( path ) ), multiChain( multiChain_ )
 {
@@ -120,11 +145,20 @@ void Protein::readPDB()
 		++pos;
 	};
 
-	std::string line;
-	while ( std::getline( in, line ) ) {
+	// The whole file first: whether a "TER" ends the chain depends on the
+	// records after it.
+	std::vector< std::string > fileLines;
+	for ( std::string l; std::getline( in, l ); ) fileLines.push_back( l );
+	std::string lastAtomChain;  // chain of the last "ATOM" record read
+
+	for ( std::size_t li = 0; li < fileLines.size(); ++li ) {
+		std::string const& line = fileLines[ li ];
 		if ( line.size() < 3 ) continue;
-		if ( line.compare( 0, 3, "TER" ) == 0 && !multiChain ) break;
-		if ( line.size() < 4 || line.compare( 0, 4, "ATOM" ) != 0 ) {
+		if ( !multiChain ) {
+			if ( line.compare( 0, 3, "TER" ) == 0 && pdb_ter_ends_chain( fileLines, li, lastAtomChain ) ) break;
+			if ( pdb_is_end_record( line ) ) break;
+		}
+		if ( !is_atom_record( line ) ) {
 			lastKept = line;
 			continue;
 		}
@@ -133,6 +167,7 @@ void Protein::readPDB()
 		std::string padded = line;
 		if ( padded.size() < 54 ) padded.resize( 54, ' ' );
 		std::string const chain = chain_of( padded );
+		lastAtomChain = chain;
 		if ( prevResNum == kNoPreviousResidue ) openChain = chain;
 		double const x = field_double( column( padded, 30, 8 ) );
 		double const y = field_double( column( padded, 38, 8 ) );

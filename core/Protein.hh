@@ -14,13 +14,17 @@ public:
 	std::string pdbPath;
 	std::vector< Residue > residues;  // file order
 	int atomCount = 0;                // "ATOM" records read; rows of getAllAtomXYZs
-	bool multiChain = false;          // false: reading stops at the first "TER"
+	bool multiChain = false;          // false: one chain (see pdb_ter_ends_chain)
 
 	Protein() = default;
 	// Stores path and flag and reads the file (a missing file gives an empty model).
 	Protein( std::string path, bool multiChain );
 	~Protein() = default;
 
+	// Reads the "ATOM" records of pdbPath.  With multiChain false the model is
+	// one chain: reading stops at an "END" or "ENDMDL" record, or at a "TER"
+	// record that pdb_ter_ends_chain says ends the chain; a "TER" at a chain
+	// break (the same chain goes on after it) is read through.
 	void readPDB();
 
 	// New atomCount x 3 array of all stored atoms in order; rows beyond the
@@ -42,5 +46,18 @@ public:
 	static void save( std::vector< Residue > residues, std::vector< std::string > chainIds,
 		std::string outPath );
 };
+
+// Chain identifier of a PDB line as the model keeps it: columns 21-22,
+// two blanks read as " A" (a line shorter than 22 characters is padded).
+std::string pdb_chain_id( std::string const& line );
+
+// True for the "END" and "ENDMDL" records.
+bool pdb_is_end_record( std::string const& line );
+
+// Whether the "TER" record lines[ter] ends the chain `chain` (the chain
+// identifier of the "ATOM" records before it): it does unless the next
+// "ATOM" record after it, before any "END" or "ENDMDL" record, has the same
+// chain identifier.  Deposited files put "TER" records at chain breaks too.
+bool pdb_ter_ends_chain( std::vector< std::string > const& lines, std::size_t ter, std::string const& chain );
 
 #endif

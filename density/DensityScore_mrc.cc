@@ -508,12 +508,6 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	*widthy = static_cast<double>( h.ylen ) / h.my;
 	*widthz = static_cast<double>( h.zlen ) / h.mz;
 
-	// A non-finite MRC2000 origin cannot place the map; the start indices do.
-	if ( !std::isfinite( *xorigin ) || !std::isfinite( *yorigin ) || !std::isfinite( *zorigin ) ) {
-		std::printf( "ReadMrc_st> Warning: ORIGIN of %s is not a finite number; the start indices place the map.\n", file );
-		*xorigin = *yorigin = *zorigin = 0.0;
-	}
-
 	if ( std::floor( 100 * *alpha + 0.5 ) != 9000 || std::floor( 100 * *beta + 0.5 ) != 9000
 		|| std::floor( 100 * *gamma + 0.5 ) != 9000 ) {
 		*orthogonal = 0;
@@ -541,6 +535,35 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	*ncstart = h.ncstart;
 	*nrstart = h.nrstart;
 	*nsstart = h.nsstart;
+
+	// A non-finite MRC2000 origin word cannot place the map along its axis;
+	// it is left out on its own and the start index of that axis places the
+	// map there, the other words keep their values.  When the finite words
+	// are all zero, the start indices place the whole map as for an ORIGIN of
+	// zeros.  (ORIGIN is in x, y, z order; the start indices follow the axis
+	// map.)
+	double* const words[3] = { xorigin, yorigin, zorigin };
+	bool bad[3];
+	bool any_bad = false, finite_zero = true;
+	for ( int a = 0; a < 3; ++a ) {
+		bad[a] = !std::isfinite( *words[a] );
+		any_bad = any_bad || bad[a];
+		if ( !bad[a] && std::fabs( *words[a] ) >= 1e-4 ) finite_zero = false;
+	}
+	if ( any_bad ) {
+		int const axis_of[3] = { c, r, s };
+		int const start_of[3] = { h.ncstart, h.nrstart, h.nsstart };
+		double const width[3] = { *widthx, *widthy, *widthz };
+		for ( int a = 0; a < 3; ++a ) {
+			if ( !bad[a] ) continue;
+			int start = 0;
+			for ( int k = 0; k < 3; ++k )
+				if ( axis_of[k] == a + 1 ) start = start_of[k];
+			std::printf( "ReadMrc_st> Warning: ORIGIN word %c of %s is not a finite number; the start index places the map along %c.\n",
+				"XYZ"[a], file, "xyz"[a] );
+			*words[a] = finite_zero ? 0.0 : start * width[a];
+		}
+	}
 }
 
 // ---------------------------------------------------------------------------

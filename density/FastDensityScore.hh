@@ -171,6 +171,58 @@ public:
 	double getFastDensScoreAndGrad_6D( Model const& model, AtomNames const& names, double* x,
 		double* grad, double* centre, std::string selection );
 
+	// ---- fast density score of other inputs (higher is better) --------------
+	// The atom term of the pose score without a pose: the element is the
+	// first character of the atom name; a B factor > 0 is used as given, one
+	// <= 0 (and every atom of the forms without B) takes the map's effB.
+	// Selection rule of get_mode: "backbone", "centroid", else CA only.
+	double getFastDensScore_model( Model const& xyz, AtomNames const& names, std::string selection );
+	// B: one B factor per atom, the shape of xyz (else an error and 0).
+	double getFastDensScore_model( Model const& xyz, AtomNames const& names,
+		std::vector< std::vector< double > > const& B, std::string selection );
+	double getFastDensScore_Atom( double* xyz, std::string atomName, double B );
+	// Side-chain atoms (none of N, CA, C, O) weighted by get_sc_scale(residue).
+	double getFastDensScore_Atom( double* xyz, std::string atomName, std::string residue, double B );
+	// Rows N, CA, C, O, CB (GLY: the first four); CB weighted by get_sc_scale.
+	double getFastDensScore_Res( double** xyz, std::string residue, double B );
+	// Every entry but the last, named by names; side-chain atoms weighted.
+	double getFastDensScore_Res( std::vector< double* > xyz, std::vector< std::string > names, std::string residue,
+		double B );
+	// One carbon atom.
+	double getFastDensScore_CA( double* xyz, double B );
+
+	// ---- derivatives of the fast score and of the correlation ---------------
+	// Cartesian gradient of one atom's term (B = effB).
+	void dCCdx_fastRes( double* xyz, std::string atomName, double* grad );
+	// d(atom term)/dB through the B-bin coordinate; 0 with one bin, for B
+	// outside [0, 600] and where the bin lies outside [1, nFastBins].
+	double dCCdB_fastRes( double* xyz, double B, std::string atomName );
+	// Gradient over the 6-D pose x of the fast score of a CA trace (carbon,
+	// effB); movedCA: the trace CA already moved by x about centre.
+	void dCCdx_fastRes_6D_CA( double** CA, double** movedCA, double* centre, int n, double* x, double* grad );
+	// d(correlation)/dB of every selected atom, the correlation being the
+	// weighted Pearson correlation (weights: the map's extents) between the
+	// map and the density calculated from the selected atoms.  dCCdB gets one
+	// value per selected atom; all 0 when either variance vanishes.
+	void dCCdBs( Model const& xyz, AtomNames const& names, std::vector< std::vector< double > > const& B,
+		double* dCCdB, farray::FArray3D< double > const& weights, std::string selection );
+
+	// ---- B-bin rescaling diagnostic -----------------------------------------
+	// Rescales each B bin of the fast-score cache so that the bins' scores of
+	// the model follow the correlations of its calculated density with the
+	// map (the bin with the best correlation is the reference); prints the
+	// bins' figures unless quiet.  Nothing to do with one bin.  B: per atom,
+	// the shape of xyz; not read when noB.
+	void rescale_fastscoring_temp_bins( Model const& xyz, AtomNames const& names,
+		std::vector< std::vector< double > > const& B, bool noB );
+
+	// ---- map resizing ---------------------------------------------------------
+	// Fourier-resamples a map covering the whole unit cell onto the
+	// FFT-friendly grid (multiples of resizeMultiple, prime factors <= 19)
+	// nearest to voxels of apix A.  Density values and the map's position are
+	// kept; the cell, its matrices and gridWidth are not changed.
+	void resize( double apix );
+
 	// ---- calculated density -------------------------------------------------
 	// Density of the atoms on the grid of the map (extents of density()) and
 	// a 0/1 mask of the voxels within the atoms' cut-off radii; atoms outside
@@ -277,6 +329,14 @@ private:
 	static int binTaps( double bin, FastDensityCache const& c, long* off, double* w );
 	double binCoordinate( OneGaussianScattering const& g, FastDensityCache const& c ) const;
 	bool preparePoseAtoms( Model const& model, AtomNames const& names, std::string const& selection );
+	// Bin coordinate of an atom of element g with B factor B, clamped to the bins.
+	double binCoordinateOfB( OneGaussianScattering const& g, double B, FastDensityCache const& c ) const;
+	// Spline value of the cache at a Cartesian point and bin; optionally its
+	// Cartesian gradient and its derivative with respect to the bin.
+	double fastLookup( FastDensityCache const& c, double const* xyz, double bin, double* dxyz, double* dbin ) const;
+	// Weight times value of one atom (name's first character the element).
+	double fastAtomTerm( FastDensityCache const& c, double const* xyz, std::string const& name, double B,
+		double scale ) const;
 	double poseScore( Model const& model, double const* x, double const* centre, double* grad );
 	double rsccCore( double** xyz, int n, double** grad, bool gradientWanted, double radius );
 

@@ -2,11 +2,12 @@
 // model's calculated density with the map ("iFSC.txt").
 #include "density/FastDensityScore.hh"
 
+#include "density/ReportFile.hh"
 #include "numerics/fft3d.hh"
 
 #include <cmath>
-#include <fstream>
 #include <iostream>
+#include <sstream>
 
 namespace {
 
@@ -101,12 +102,13 @@ void FastDensityScore::getFSC( farray::FArray3D< std::complex< double > > const&
 			}
 		}
 	}
-	std::ofstream out( "iFSC.txt" );
+	std::ostringstream out;
 	for ( int i = 0; i < nb; ++i ) {
 		double const den = std::sqrt( P[ i ] ) * std::sqrt( Q[ i ] );
 		fsc[ i ] = ( den != 0.0 ) ? N[ i ] / den : 0.0;
-		if ( out ) out << L.lo + i * L.step << " " << fsc[ i ] << "\n";
+		out << L.lo + i * L.step << " " << fsc[ i ] << "\n";
 	}
+	write_report_file( "iFSC.txt", out.str() );
 }
 
 double FastDensityScore::ReportFSC( Model const& xyz, AtomNames const& names, double resolution )

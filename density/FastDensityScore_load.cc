@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <new>
 
 using farray::DynamicIndexRange;
 using farray::FArray3D;
@@ -139,12 +140,23 @@ bool FastDensityScore::readDensityMap( std::string file, double reso, double api
 	// Load into a copy (cheap: the big arrays are shared) and take it over
 	// only on success, so that a failed reload keeps the earlier map.
 	FastDensityScore loaded( *this );
-	if ( !loaded.loadMapFile( file, reso, apix, thr, q ) ) return false;
+	try {
+		if ( !loaded.loadMapFile( file, reso, apix, thr, q ) ) return false;
+	} catch ( std::bad_alloc const& ) {
+		std::cout << "Error! Not enough memory to load the map " << file << ".  Not loading map." << std::endl;
+		return false;
+	}
 	*this = std::move( loaded );
 	return true;
 }
 
 namespace {
+
+// Bound of the unit-cell expansion: the cell grid may hold at most this many
+// times the voxels of the map data, or kMinCellBound voxels (512 MB of
+// doubles, a 400^3 grid) where that is more.
+int64_t const kMaxCellMultiple = 8;
+int64_t const kMinCellBound = int64_t( 1 ) << 26;
 
 void print3( char const* label, double a, double b, double c )
 {
@@ -274,9 +286,11 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 
 	// A zero sampling takes the extent minus one, but never 0.
 	char const* axisName[ 3 ] = { "X", "Y", "Z" };
+	bool fixedSampling[ 3 ] = { false, false, false };
 	for ( int i = 0; i < 3; ++i ) {
 		if ( samp[ i ] == 0 && ext[ i ] > 0 ) {
 			samp[ i ] = std::max( ext[ i ] - 1, 1 );
+			fixedSampling[ i ] = true;
 			std::cout << "Warning! Fixed " << axisName[ i ] << " interval count.  Continuing." << std::endl;
 		}
 	}
@@ -308,6 +322,50 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		std::cout << "Error! Axis map " << crs2xyz[ 0 ] << ", " << crs2xyz[ 1 ] << ", " << crs2xyz[ 2 ]
 		          << " is not a permutation of 1, 2, 3.  Not loading map." << std::endl;
 		return false;
+	}
+
+	// Data that reach beyond the unit-cell grid along an axis (a sampling
+	// MX, MY or MZ below the extent along it) would be cut off by the
+	// expansion to the cell: the data extent becomes the grid there, so that
+	// every voxel is kept and the cell edge spans the data.  (The interval
+	// count fixed from a zero sampling keeps its own rule.)
+	{
+		int64_t const extXyz[ 3 ] = { ext[ xyz2crs[ 0 ] ], ext[ xyz2crs[ 1 ] ], ext[ xyz2crs[ 2 ] ] };
+		bool widened = false;
+		int32_t const before[ 3 ] = { samp[ 0 ], samp[ 1 ], samp[ 2 ] };
+		for ( int a = 0; a < 3; ++a ) {
+			if ( !fixedSampling[ a ] && samp[ a ] < extXyz[ a ] ) {
+				samp[ a ] = int32_t( extXyz[ a ] );
+				widened = true;
+			}
+		}
+		if ( widened ) {
+			std::cout << "Warning! Map data (" << extXyz[ 0 ] << " x " << extXyz[ 1 ] << " x " << extXyz[ 2 ]
+			          << " along x, y, z) extend beyond the unit-cell grid (" << before[ 0 ] << " x " << before[ 1 ]
+			          << " x " << before[ 2 ] << "); using " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ]
+			          << " as the grid.  Continuing." << std::endl;
+		}
+	}
+
+	// The map is placed on its whole unit-cell grid (expandToUnitCell).  A
+	// cell grid far larger than the data would take memory out of all
+	// proportion to the file: refused above a bound (kMaxCellMultiple times
+	// the data, and never less than kMinCellBound voxels).
+	{
+		int64_t const cellVoxels = int64_t( samp[ 0 ] ) * samp[ 1 ] * samp[ 2 ];
+		int64_t const bound = std::max( kMaxCellMultiple * nvox, kMinCellBound );
+		if ( cellVoxels > bound ) {
+			std::cout << "Error! The unit-cell grid " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ] << " ("
+			          << cellVoxels << " voxels, " << ( cellVoxels * 8 + ( 1 << 20 ) - 1 ) / ( 1 << 20 )
+			          << " MB to expand) is more than " << kMaxCellMultiple << " times the " << nvox
+			          << " voxels of the map data.  Not loading map." << std::endl;
+			return false;
+		}
+		if ( cellVoxels > INT_MAX ) {
+			std::cout << "Error! Unit-cell sampling " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ]
+			          << " is not usable.  Not loading map." << std::endl;
+			return false;
+		}
 	}
 
 	// Data: sections, rows, columns; each value goes to its x, y, z place.
@@ -376,13 +434,37 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 	gridWidth = std::cbrt( cellVolume / ngrid );
 	if ( !quiet ) std::cout << "ReadMrc> grid width: " << gridWidth << std::endl;
 
-	// ORIGIN words: used when set and sane, else the start indices place the map.
+	// ORIGIN words: x, y, z of the first voxel in Cartesian order (MRC2000;
+	// unlike the start indices they do not follow the axis map).  Used when
+	// set and sane, else the start indices place the map.  A word that is not
+	// a finite number is left out on its own (with a warning): that axis
+	// takes its place from the start indices, the other words still count.
 	for ( int a = 0; a < 3; ++a ) altorigin[ a ] = orig[ a ];
-	bool const originSet = !( orig[ 0 ] == 0.0f && orig[ 1 ] == 0.0f && orig[ 2 ] == 0.0f );
-	bool const originSane = std::fabs( orig[ 0 ] ) < 10000.0f && std::fabs( orig[ 1 ] ) < 10000.0f
-	                        && std::fabs( orig[ 2 ] ) < 10000.0f;
+	bool finiteWord[ 3 ];
+	for ( int a = 0; a < 3; ++a ) finiteWord[ a ] = std::isfinite( orig[ a ] );
+	if ( !finiteWord[ 0 ] || !finiteWord[ 1 ] || !finiteWord[ 2 ] ) {
+		std::cout << "Warning! ORIGIN word";
+		for ( int a = 0; a < 3; ++a )
+			if ( !finiteWord[ a ] ) std::cout << " " << axisName[ a ];
+		std::cout << " is not a finite number; the start indices place the map along that axis.  Continuing."
+		          << std::endl;
+	}
+	bool originSet = false, originSane = true;
+	for ( int a = 0; a < 3; ++a ) {
+		if ( !finiteWord[ a ] ) continue;
+		if ( orig[ a ] != 0.0f ) originSet = true;
+		if ( !( std::fabs( orig[ a ] ) < 10000.0f ) ) originSane = false;
+	}
 	if ( originSet && originSane ) {
-		double v[ 3 ] = { orig[ xyz2crs[ 0 ] ], orig[ xyz2crs[ 1 ] ], orig[ xyz2crs[ 2 ] ] };
+		// Cartesian place of the start indices, for the words left out.
+		double startCart[ 3 ];
+		{
+			double f[ 3 ] = { double( origin[ 0 ] ) / grid[ 0 ], double( origin[ 1 ] ) / grid[ 1 ],
+				double( origin[ 2 ] ) / grid[ 2 ] };
+			fracToCart( f, startCart );
+		}
+		double v[ 3 ];
+		for ( int a = 0; a < 3; ++a ) v[ a ] = finiteWord[ a ] ? double( orig[ a ] ) : startCart[ a ];
 		double f[ 3 ];
 		cartToFrac( v, f );
 		for ( int a = 0; a < 3; ++a ) {
@@ -391,7 +473,7 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		}
 		useAltOrigin = true;
 		if ( !quiet ) {
-			print3( "ReadMrc> Real for check: ", orig[ 0 ] / gridWidth, orig[ 1 ] / gridWidth, orig[ 2 ] / gridWidth );
+			print3( "ReadMrc> Real for check: ", v[ 0 ] / gridWidth, v[ 1 ] / gridWidth, v[ 2 ] / gridWidth );
 			print3( "ReadMrc> Using ALTERNATE origin: ", origin[ 0 ], origin[ 1 ], origin[ 2 ] );
 		}
 	} else {

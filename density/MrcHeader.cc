@@ -66,7 +66,11 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	// not positive is an unusable cell, error 70650 (get_grid_width warns and
 	// returns 0); the probe counts each above 5000 or below 0.  Loader: 0
 	// becomes the extent minus one (at least 1) with a warning; negative, or a
-	// product above 2^31 - 1, is an error.
+	// product above 2^31 - 1, is an error; a positive value below the data
+	// extent along that axis is raised to the extent (one warning) so that no
+	// voxel is cut off; a cell grid of more than 8 times the data voxels and
+	// more than 2^26 voxels is an error (its expansion would take memory out
+	// of proportion to the file).
 	h.mx = i32( MX );
 	h.my = i32( MY );
 	h.mz = i32( MZ );
@@ -110,9 +114,13 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	for ( int i = 0; i < 3; ++i ) h.skw_trn[ i ] = f32( SKEW_TRANSLATION + i );
 	// 38-49: extra words, not used.
 	// 50-52 XORIGIN YORIGIN ZORIGIN (MRC2000): Cartesian position (A) of the
-	// stored block.  Plain reader: not finite is replaced by 0 with a warning
-	// (the start indices place the map).  Loader: used when not all zero and
-	// each lies strictly within +-10000, else the start indices place the map.
+	// stored block, in x, y, z order whatever the axis map (only the start
+	// indices follow MAPC/MAPR/MAPS).  Both readers: a word that is not a
+	// finite number is left out on its own with a warning, its axis placed by
+	// the start index.  Plain reader: an ORIGIN of all zeros (below 1e-4)
+	// leaves the start indices to place the map.  Loader: used when its finite
+	// words are not all zero and each lies strictly within +-10000, else the
+	// start indices place the map.
 	h.xorig = f32( XORIGIN );
 	h.yorig = f32( YORIGIN );
 	h.zorig = f32( ZORIGIN );

@@ -5,12 +5,16 @@
 #include "fitting/Placer.hh"
 #include "transforms/ModelOutput.hh"
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
-#include <algorithm>
 #include <iostream>
 #include <memory>
+#include <unistd.h>
 
 void translate_to_densCenter( std::vector<std::vector<double*> >& model, double* centre )
 {
@@ -42,7 +46,7 @@ struct ModelParts {
 	double** atoms = nullptr;                 // every atom read, m rows (owned)
 	int m = 0;
 	int skipped = 0;                          // residues without "CA"
-	int beforeTer = 0;                        // atom rows before the first "TER"
+	int firstChain = 0;                       // atom rows of the first chain (the fitted one)
 
 	~ModelParts()
 	{
@@ -80,13 +84,13 @@ void extract_model( Protein& protein, ModelParts& parts )
 	}
 	// Every atom line of the file, read by the rule the writer uses, so that
 	// row k is written back into the line it came from whatever the residue
-	// reader kept or dropped.  The residue reader stops at the first "TER";
-	// the atom lines after it are moved by the same rigid transform as the
+	// reader kept or dropped.  The residue reader reads the first chain; the
+	// atom lines of later chains are moved by the same rigid transform as the
 	// fitted part, so that a written model is never half moved.
-	parts.atoms = read_model_atom_rows( protein.pdbPath, parts.m, parts.beforeTer );
+	parts.atoms = read_model_atom_rows( protein.pdbPath, parts.m, parts.firstChain );
 	if ( !parts.atoms ) {
 		parts.atoms = new2DArr( 0, 3 );
-		parts.m = parts.beforeTer = 0;
+		parts.m = parts.firstChain = 0;
 	}
 }
 
@@ -110,20 +114,81 @@ void free_results( std::vector<std::pair<double, double*> >& results )
 
 bool usable_pose_count( double nm )
 {
-	if ( !( nm >= 1.0 ) || nm > 1e6 ) {
-		std::cout << "Error! The number of poses (-nm) must be at least 1; got " << nm << "." << std::endl;
+	if ( !( nm >= 1.0 ) || nm > kMaxPoseCount || nm != std::floor( nm ) ) {
+		std::cout << "Error! The number of poses (-nm) must be a whole number from 1 to " << kMaxPoseCount << "; got "
+		          << nm << "." << std::endl;
 		return false;
 	}
 	return true;
 }
 
-// Model name (file name without its last four characters) and directory.
+bool ends_with_ci( std::string const& s, char const* suffix )
+{
+	size_t const n = std::strlen( suffix );
+	if ( s.size() < n ) return false;
+	for ( size_t i = 0; i < n; ++i )
+		if ( std::tolower( (unsigned char)s[s.size() - n + i] ) != suffix[i] ) return false;
+	return true;
+}
+
+// Model name (the file name without a final ".pdb" or ".ent", in any case;
+// other names stay whole) and directory.
 void name_and_dir( std::string const& modelPath, std::string& name, std::string& dir )
 {
 	name = get_name_from_path( modelPath );
-	if ( name.size() > 4 ) name = name.substr( 0, name.size() - 4 );
+	if ( name.size() > 4 && ( ends_with_ci( name, ".pdb" ) || ends_with_ci( name, ".ent" ) ) )
+		name = name.substr( 0, name.size() - 4 );
 	dir = get_directory( modelPath );
 	if ( dir.empty() && modelPath.find( '/' ) == std::string::npos ) dir = ".";
+}
+
+// Whether a file can be made in dir: tried with a temporary file, removed
+// at once (permissions alone do not tell of read-only file systems).
+bool directory_writable( std::string const& dir )
+{
+	std::string templ = ( dir.empty() ? std::string( "/" ) : dir + "/" ) + ".placer_write_testXXXXXX";
+	int const fd = ::mkstemp( &templ[0] );
+	if ( fd < 0 ) {
+		std::cout << "Error! Cannot write in the model's directory " << ( dir.empty() ? "/" : dir ) << ": "
+		          << std::strerror( errno ) << "; no model written." << std::endl;
+		return false;
+	}
+	::close( fd );
+	::unlink( templ.c_str() );
+	return true;
+}
+
+// Every ATOM line of the model must take moved coordinates: a line too
+// short to hold them, or one whose coordinates are not finite numbers, would
+// be written back unmoved or as "nan".
+bool model_lines_usable( std::string const& modelPath )
+{
+	std::string problem;
+	if ( check_model_atom_lines( modelPath, problem ) ) return true;
+	std::cout << "Error! The model file " << modelPath << " cannot be fitted: " << problem << "; no model written."
+	          << std::endl;
+	return false;
+}
+
+// The map must hold density to fit into: some voxel above zero, and some
+// above the threshold (the search points and the map centre come from them).
+bool map_has_density( FastDensityScore const& map, std::string const& mapPath, double threshold )
+{
+	farray::FArray3D<double> const& d = map.density();
+	long const n = (long)d.size();
+	bool positive = false;
+	for ( long l = 0; l < n && !positive; ++l ) positive = d[l] > 0.0;
+	if ( !positive ) {
+		std::cout << "Error! The density map " << mapPath << " has no positive density; nothing to fit into, no model"
+		          << " written." << std::endl;
+		return false;
+	}
+	if ( map.nDensPoints == 0 ) {
+		std::cout << "Error! No voxel of the density map " << mapPath << " lies above the threshold " << threshold
+		          << " (-dc); no model written." << std::endl;
+		return false;
+	}
+	return true;
 }
 
 // Reads the model and checks it has something to fit.
@@ -145,10 +210,10 @@ bool load_model( std::string const& modelPath, ModelParts& parts )
 		std::cout << "Error! No residue of the model file " << modelPath << " has a CA atom." << std::endl;
 		return false;
 	}
-	if ( parts.beforeTer < parts.m ) {
-		std::cout << "Placer> Note: only the " << parts.beforeTer << " atoms before the first TER record of "
-		          << modelPath << " (" << protein.residues.size() << " residues) are fitted; the other "
-		          << ( parts.m - parts.beforeTer ) << " ATOM lines after it are moved with them as one rigid body."
+	if ( parts.firstChain < parts.m ) {
+		std::cout << "Placer> Note: only the " << parts.firstChain << " atoms of the first chain of " << modelPath
+		          << " (" << protein.residues.size() << " residues) are fitted; the other "
+		          << ( parts.m - parts.firstChain ) << " ATOM lines after it are moved with them as one rigid body."
 		          << std::endl;
 	}
 	return true;
@@ -196,7 +261,8 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	name_and_dir( modelPath, name, dir );
 
 	if ( !usable_pose_count( nm ) ) return FIT_BAD_POSE_COUNT;
-	// Check both inputs before any work so that a bad path fails at once.
+	// Check the inputs and the output directory before any work, so that a
+	// bad path fails at once and never after a whole search.
 	if ( !checkfile( modelPath ) ) {
 		std::cout << "Error! Cannot read the model file " << modelPath << std::endl;
 		return FIT_NO_MODEL;
@@ -205,12 +271,15 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 		std::cout << "Error! Cannot read the density map " << mapPath << std::endl;
 		return FIT_NO_MAP;
 	}
+	if ( !model_lines_usable( modelPath ) ) return FIT_NO_MODEL;
+	if ( !directory_writable( dir ) ) return FIT_WRITE_FAILED;
 
 	FastDensityScore map;
 	if ( !map.readDensityMap( mapPath, resolution, gridWidth, threshold, quiet ) || !map.isLoaded ) {
 		std::cout << "Error! The density map " << mapPath << " could not be loaded; no model written." << std::endl;
 		return FIT_NO_MAP;
 	}
+	if ( !map_has_density( map, mapPath, threshold ) ) return FIT_NO_MAP;
 
 	std::cout << "Placer> Fit '" << name << "' into the density map" << std::endl;
 
@@ -226,24 +295,23 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	}
 
 	// Candidates: the kept poses (best objective first), then every other
-	// refined pose by objective.  Poses within 1.5 A CA RMSD of an earlier
-	// candidate are passed over (refinements often meet in one minimum), and
-	// the distinct ones, at most nm + 30, are ranked by real-space
-	// correlation, so that a pose the objective placed below the kept ones
-	// can still win.  Should fewer distinct poses than nm remain, the ranked
-	// list is filled up with the passed-over kept poses.
+	// refined pose that scores anything (objective below 0), by objective.
+	// Poses within 1.5 A CA RMSD of an earlier candidate are passed over
+	// (refinements often meet in one minimum), and the distinct ones, at most
+	// nm + 30, are ranked by real-space correlation, so that a pose the
+	// objective placed below the kept ones can still win.  Should fewer
+	// distinct poses than nm remain, fewer files are written: neither copies
+	// of a pose nor poses that were not searched fill the list up.
 	std::stable_sort( pool.begin(), pool.end(),
 		[]( std::pair<double, double*> const& a, std::pair<double, double*> const& b ) { return a.first < b.first; } );
 	std::vector<double*> poses;
 	for ( auto const& r : results ) poses.push_back( r.second );
-	for ( auto const& r : pool ) poses.push_back( r.second );
-	size_t const K = results.size();
-	size_t const cap = K + 30;
+	for ( auto const& r : pool )
+		if ( r.first < 0.0 ) poses.push_back( r.second );
+	size_t const wanted = (size_t)nm;
+	size_t const cap = wanted + 30;
 	std::vector<double**> cand_ca;
-	std::vector<double> rscc;
-	std::vector<double**> spare; // kept poses too close to an earlier candidate
-	for ( size_t j = 0; j < poses.size(); ++j ) {
-		if ( cand_ca.size() >= cap && j >= K ) break;
+	for ( size_t j = 0; j < poses.size() && cand_ca.size() < cap; ++j ) {
 		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, poses[j], centre );
 		double** ca = moved_ca( moved, parts.names );
 		releaseVecVecT1D( moved );
@@ -253,42 +321,65 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 				distinct = false;
 				break;
 			}
-		if ( distinct && cand_ca.size() < cap ) cand_ca.push_back( ca );
-		else if ( j < K ) spare.push_back( ca );
+		if ( distinct ) cand_ca.push_back( ca );
 		else release2DArr( parts.nCA, ca );
 	}
-	size_t const distinct_count = cand_ca.size();
-	for ( double** ca : spare ) cand_ca.push_back( ca );
 	size_t const C = cand_ca.size();
-	rscc.assign( C, 0.0 );
-	std::vector<double> negated( C, 0.0 );
+	std::vector<double> rscc( C, 0.0 ), negated( C, 0.0 );
 	for ( size_t j = 0; j < C; ++j ) {
 		rscc[j] = map.getRSCC( cand_ca[j], parts.nCA, 4.0 );
-		// Spare poses rank after every distinct one.
-		negated[j] = ( j < distinct_count ? 0.0 : 10.0 ) - rscc[j];
+		negated[j] = -rscc[j];
 	}
-	int* order = quickSortAscendingInd( negated );
 	std::vector<int> picked;
-	for ( size_t o = 0; o < C && picked.size() < K; ++o ) picked.push_back( order[o] );
-	delete[] order;
+	if ( C > 0 ) {
+		int* order = quickSortAscendingInd( negated );
+		for ( size_t o = 0; o < C && picked.size() < wanted; ++o ) picked.push_back( order[o] );
+		delete[] order;
+	}
+	free_results( results );
+	free_results( pool );
 
 	int status = FIT_OK;
-	for ( size_t k = 1; k <= picked.size(); ++k ) {
-		int const j = picked[k - 1];
-		double** atoms = rotate_allatom( parts.atoms, parts.ca, cand_ca[j], parts.nCA, parts.m );
+	if ( picked.empty() ) {
+		std::cout << "Error! No searched pose of the model overlaps the density of " << mapPath
+		          << "; no model written." << std::endl;
+		status = FIT_NO_POSE;
+	}
+
+	// Every pose is carried to all atoms and checked against the PDB columns
+	// before the first file is written, so that a refused pose leaves no
+	// partial set of files behind (the move is made again for writing rather
+	// than kept, so that memory does not grow with the number of poses).
+	for ( size_t k = 0; k < picked.size() && status == FIT_OK; ++k ) {
+		double** atoms = rotate_allatom( parts.atoms, parts.ca, cand_ca[picked[k]], parts.nCA, parts.m );
+		int row = -1;
+		if ( !coordinates_fit_pdb_columns( atoms, parts.m, &row ) ) {
+			std::cout << "Error! Pose " << ( k + 1 ) << " moves atom line " << ( row + 1 ) << " of " << modelPath
+			          << " to " << atoms[row][0] << " " << atoms[row][1] << " " << atoms[row][2]
+			          << ", which does not fit the PDB coordinate columns (-999.999 to 9999.999); no model written."
+			          << std::endl;
+			status = FIT_WRITE_FAILED;
+		}
+		release2DArr( parts.m, atoms );
+	}
+	for ( size_t k = 1; k <= picked.size() && status == FIT_OK; ++k ) {
 		std::string const name_k = name + "_" + intToString( (int)k );
 		std::string const path = dir + "/" + name_k + ".pdb";
+		double** atoms = rotate_allatom( parts.atoms, parts.ca, cand_ca[picked[k - 1]], parts.nCA, parts.m );
 		bool const saved = SaveModel( modelPath, path, atoms, parts.m );
 		release2DArr( parts.m, atoms );
 		if ( !saved ) {
 			status = FIT_WRITE_FAILED;
 			break;
 		}
-		if ( report ) std::cout << "Placer> RSCC of " << name_k << ": " << rscc[j] << std::endl;
+		if ( report ) std::cout << "Placer> RSCC of " << name_k << ": " << rscc[picked[k - 1]] << std::endl;
+	}
+	if ( status == FIT_OK && picked.size() < wanted ) {
+		std::cout << "Placer> Note: the search found " << picked.size() << " distinct pose"
+		          << ( picked.size() == 1 ? "" : "s" ) << "; " << picked.size() << " of the " << wanted
+		          << " models asked for written." << std::endl;
 	}
 	for ( size_t j = 0; j < C; ++j ) release2DArr( parts.nCA, cand_ca[j] );
-	free_results( results );
-	free_results( pool );
 
 	std::cout << "Placer> time: " << ( std::clock() - t0 ) * 1e-6 << std::endl;
 	return status;
@@ -304,6 +395,12 @@ int FitModelIntoDensity( FastDensityScore const& map, std::string modelPath, dou
 		std::cout << "Error! No density map is loaded; no model written." << std::endl;
 		return FIT_NO_MAP;
 	}
+	if ( !checkfile( modelPath ) ) {
+		std::cout << "Error! Cannot read the model file " << modelPath << std::endl;
+		return FIT_NO_MODEL;
+	}
+	if ( !model_lines_usable( modelPath ) ) return FIT_NO_MODEL;
+	if ( !directory_writable( dir ) ) return FIT_WRITE_FAILED;
 	std::cout << "Placer> Fit '" << name << "' into the density map" << std::endl;
 	ModelParts parts;
 	if ( !load_model( modelPath, parts ) ) return FIT_NO_MODEL;
@@ -316,17 +413,24 @@ int FitModelIntoDensity( FastDensityScore const& map, std::string modelPath, dou
 	}
 	FastDensityScore scorer( map );
 	int status = FIT_OK;
-	for ( size_t k = 0; k < results.size(); ++k ) {
+	if ( results.empty() ) {
+		std::cout << "Error! No searched pose of the model overlaps the density; no model written." << std::endl;
+		status = FIT_NO_POSE;
+	}
+	for ( size_t k = 0; k < results.size() && status == FIT_OK; ++k ) {
 		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, results[k].second, centre );
 		double** newCA = moved_ca( moved, parts.names );
 		double** atoms = rotate_allatom( parts.atoms, parts.ca, newCA, parts.nCA, parts.m );
 		std::string const path = dir + "/" + name + "_" + intToString( (int)k + 1 ) + ".pdb";
 		if ( !SaveModel( modelPath, path, atoms, parts.m ) ) status = FIT_WRITE_FAILED;
-		if ( report ) std::cout << "Placer> RSCC = " << scorer.getRSCC( newCA, parts.nCA, 4.0 ) << std::endl;
+		else if ( report ) std::cout << "Placer> RSCC = " << scorer.getRSCC( newCA, parts.nCA, 4.0 ) << std::endl;
 		release2DArr( parts.m, atoms );
 		release2DArr( parts.nCA, newCA );
 		releaseVecVecT1D( moved );
-		if ( status != FIT_OK ) break;
+	}
+	if ( status == FIT_OK && results.size() < (size_t)nm ) {
+		std::cout << "Placer> Note: " << results.size() << " of the " << (size_t)nm << " models asked for written."
+		          << std::endl;
 	}
 	free_results( results );
 	std::cout << "Placer> time: " << ( std::clock() - t0 ) * 1e-6 << std::endl;

@@ -2,8 +2,9 @@
 // the map, search its pose (Placer), carry every kept pose to all atoms,
 // rank by real-space correlation and write the ranked models beside the
 // input model as <name>_1.pdb, <name>_2.pdb, ... (best first).  The search
-// uses the model's first chain up to its first "TER"; every "ATOM" line of
-// the file, after that "TER" as well, is moved by the fitted rigid motion.
+// uses the model's first chain (Protein::readPDB reads through "TER" records
+// at chain breaks); every "ATOM" line of the file, of later chains as well,
+// is moved by the fitted rigid motion.
 #ifndef QUILT_FITTING_FITMODELINTODENSITY_HH
 #define QUILT_FITTING_FITMODELINTODENSITY_HH
 
@@ -18,14 +19,25 @@
 enum FitStatus {
 	FIT_OK = 0,
 	FIT_BAD_POSE_COUNT = 2,
-	FIT_NO_MODEL = 3,
-	FIT_NO_MAP = 4,
-	FIT_WRITE_FAILED = 5
+	FIT_NO_MODEL = 3,      // missing, empty or malformed model
+	FIT_NO_MAP = 4,        // missing or unloadable map, or a map without positive density
+	FIT_WRITE_FAILED = 5,  // output directory not writable, coordinates that do not fit the PDB columns
+	FIT_NO_POSE = 6        // no searched pose overlaps the density
 };
 
-// File road of the fitting program.  nm: number of poses kept and files
-// written (a whole number, at least 1); gridWidth does not change the loaded
-// map; threshold is the density cut-off of the map's voxel list.
+// Largest number of poses a fit may be asked for.
+int const kMaxPoseCount = 1000000;
+
+// File road of the fitting program.  nm: the most poses kept and files
+// written (a whole number from 1 to kMaxPoseCount); only distinct searched
+// poses that score are written, numbered from 1 without gaps, so fewer files
+// than nm when the search finds fewer (with a note).  The output name is the
+// model file name without a final ".pdb" or ".ent".  gridWidth does not
+// change the loaded map; threshold is the density cut-off of the map's voxel
+// list.  Refused before any search, with no file written: a model whose ATOM
+// lines cannot take coordinates (check_model_atom_lines), a model directory
+// that cannot be written, a map without positive density or without a voxel
+// above the threshold.
 int FitModelIntoDensity( std::string mapPath, std::string modelPath, double resolution, double nm,
 	double gridWidth, double threshold, bool quiet, bool report, std::string selection );
 

@@ -206,17 +206,26 @@ bool Placer::search( std::vector<std::pair<double, double*> >& results, int nm, 
 		return false;
 	}
 	size_t const first = results.size();
-	for ( int k = 0; k < nm; ++k ) results.push_back( std::make_pair( 0.0, new double[6]{ 0, 0, 0, 0, 0, 0 } ) );
-
 	select_start_vector( f );
+
+	// Slots for the kept poses: an empty slot holds 0.0 and the zero pose,
+	// and a refined pose takes the worst slot when it is better by more than
+	// 0.1.  No refinement fills more than one slot, so there are never more
+	// slots than refinements, however large nm is.
+	double const S = (double)starts_.size();
+	int refinements = 0;
+	while ( refinements < 0.55 * S ) ++refinements;
+	int const slots = std::min( nm, refinements );
+	std::vector<bool> filled( slots, false );
+	for ( int k = 0; k < slots; ++k ) results.push_back( std::make_pair( 0.0, new double[6]{ 0, 0, 0, 0, 0, 0 } ) );
 
 	Minimizer minimizer( f );
 	double best = 99999.0;
-	double const S = (double)starts_.size();
-	for ( int i = 0; i < 0.55 * S; ++i ) {
+	for ( int i = 0; i < refinements; ++i ) {
 		double* x = starts_[i];
 		double const s = minimizer.run( x, 6, 1000, "fractional" );
 		refined_.push_back( std::make_pair( s, x ) );
+		if ( slots == 0 ) continue;
 
 		size_t w = first;
 		for ( size_t r = first + 1; r < results.size(); ++r )
@@ -225,6 +234,7 @@ bool Placer::search( std::vector<std::pair<double, double*> >& results, int nm, 
 		if ( worst >= s && std::fabs( worst - s ) > 0.1 ) {
 			results[w].first = s;
 			std::copy( x, x + 6, results[w].second );
+			filled[w - first] = true;
 		}
 		if ( best > s ) {
 			if ( std::fabs( s - best ) > 0.1 ) generation = i;
@@ -234,6 +244,13 @@ bool Placer::search( std::vector<std::pair<double, double*> >& results, int nm, 
 	if ( !quiet_ )
 		std::cout << "Placer> The final best density score " << best << " is detected in " << generation
 		          << "-th generation." << std::endl;
+	// Slots no refinement filled hold no searched pose: dropped.
+	size_t kept = first;
+	for ( size_t r = first; r < results.size(); ++r ) {
+		if ( filled[r - first] ) results[kept++] = results[r];
+		else delete[] results[r].second;
+	}
+	results.resize( kept );
 	std::stable_sort( results.begin() + first, results.end(),
 		[]( std::pair<double, double*> const& a, std::pair<double, double*> const& b ) { return a.first < b.first; } );
 	return true;

@@ -27,11 +27,14 @@ public:
 		std::string modelName, std::string modelDir, bool useEulerGrid, bool quiet );
 	virtual ~Placer();
 
-	// The whole search.  results receives nm entries (objective value, new
-	// double[6] pose owned by the caller), best first; entries no refinement
-	// filled keep 0.0 and the zero pose.  generation is set to the index of
-	// the start pose that gave the best score.  Refuses nm < 1 (returns false
-	// with a message, results untouched).
+	// The whole search.  results receives at most nm entries (objective
+	// value, new double[6] pose owned by the caller), best first: the kept
+	// refined poses, each better than the empty slot (objective 0) by more
+	// than 0.1, so fewer than nm when fewer refinements scored anything.  No
+	// more slots are set up than there are refinements, so the work does not
+	// grow with nm.  generation is set to the index of the start pose that
+	// gave the best score.  Refuses nm < 1 (returns false with a message,
+	// results untouched).
 	bool run( std::vector<std::pair<double, double*> >& results, double* centre, int nm, int& generation );
 	// The same search with a given objective (the density objective in run).
 	bool search( std::vector<std::pair<double, double*> >& results, int nm, int& generation, Multifunc& f );

@@ -1,9 +1,12 @@
 #include "transforms/ModelOutput.hh"
 
 #include "alignment/Kabsch.hh"
+#include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "transforms/TextFormat.hh"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +14,7 @@
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 bool is_model_atom_line( std::string const& line )
@@ -20,22 +24,34 @@ bool is_model_atom_line( std::string const& line )
 
 namespace {
 
-double** read_rows( std::string const& path, int& n, int& beforeTer, bool stopAtTer )
+bool read_lines( std::string const& path, std::vector<std::string>& lines )
+{
+	std::ifstream in( path.c_str(), std::ios::binary );
+	if ( !in ) return false;
+	for ( std::string line; std::getline( in, line ); ) lines.push_back( line );
+	return true;
+}
+
+double** read_rows( std::string const& path, int& n, int& firstChain, bool stopAtChainEnd )
 {
 	n = 0;
-	beforeTer = 0;
-	bool terSeen = false;
-	std::ifstream in( path.c_str(), std::ios::binary );
-	if ( !in ) return nullptr;
+	firstChain = 0;
+	std::vector<std::string> lines;
+	if ( !read_lines( path, lines ) ) return nullptr;
+	bool chainEnded = false;
+	std::string chain; // of the last model atom line of the first chain
 	std::vector<double> xyz;
-	std::string line;
-	while ( std::getline( in, line ) ) {
-		if ( line.compare( 0, 3, "TER" ) == 0 ) {
-			if ( stopAtTer ) break;
-			if ( !terSeen ) beforeTer = (int)( xyz.size() / 3 );
-			terSeen = true;
+	for ( size_t i = 0; i < lines.size() && !( chainEnded && stopAtChainEnd ); ++i ) {
+		std::string const& line = lines[i];
+		// The first chain ends where the model reader stops reading one chain.
+		if ( !chainEnded && ( pdb_is_end_record( line )
+		                      || ( line.compare( 0, 3, "TER" ) == 0 && pdb_ter_ends_chain( lines, i, chain ) ) ) ) {
+			chainEnded = true;
+			firstChain = (int)( xyz.size() / 3 );
+			continue;
 		}
 		if ( !is_model_atom_line( line ) ) continue;
+		if ( !chainEnded ) chain = pdb_chain_id( line );
 		for ( int c = 0; c < 3; ++c ) {
 			size_t const at = 30 + 8 * c;
 			std::string const field = line.size() > at ? line.substr( at, 8 ) : std::string();
@@ -43,24 +59,79 @@ double** read_rows( std::string const& path, int& n, int& beforeTer, bool stopAt
 		}
 	}
 	n = (int)( xyz.size() / 3 );
-	if ( !terSeen ) beforeTer = n;
+	if ( !chainEnded ) firstChain = n;
 	double** rows = new2DArr( n, 3 );
 	for ( int i = 0; i < n; ++i )
 		for ( int c = 0; c < 3; ++c ) rows[i][c] = xyz[3 * i + c];
 	return rows;
 }
 
+// A coordinate field (8 columns) that holds one finite number, blanks around it allowed.
+bool finite_number_field( std::string const& field )
+{
+	char const* s = field.c_str();
+	char* end = nullptr;
+	double const v = std::strtod( s, &end );
+	if ( end == s || !std::isfinite( v ) ) return false;
+	for ( ; *end; ++end )
+		if ( *end != ' ' ) return false;
+	return true;
+}
+
 } // namespace
 
 double** read_model_atom_rows( std::string const& path, int& n, bool stopAtTer )
 {
-	int beforeTer = 0;
-	return read_rows( path, n, beforeTer, stopAtTer );
+	int firstChain = 0;
+	return read_rows( path, n, firstChain, stopAtTer );
 }
 
 double** read_model_atom_rows( std::string const& path, int& n, int& beforeTer )
 {
 	return read_rows( path, n, beforeTer, false );
+}
+
+bool check_model_atom_lines( std::string const& path, std::string& problem )
+{
+	problem.clear();
+	std::vector<std::string> lines;
+	if ( !read_lines( path, lines ) ) {
+		problem = "the file cannot be read";
+		return false;
+	}
+	for ( size_t i = 0; i < lines.size(); ++i ) {
+		std::string const& line = lines[i];
+		if ( !is_model_atom_line( line ) ) continue;
+		std::string const where = "line " + std::to_string( i + 1 ) + " (\"" + line + "\")";
+		if ( line.size() < 54 ) {
+			problem = where + " is too short to hold coordinates (" + std::to_string( line.size() )
+			          + " characters; x, y and z take columns 31-54)";
+			return false;
+		}
+		for ( int c = 0; c < 3; ++c ) {
+			if ( !finite_number_field( line.substr( 30 + 8 * c, 8 ) ) ) {
+				problem = where + " has a " + std::string( 1, "xyz"[c] ) + " coordinate (columns "
+				          + std::to_string( 31 + 8 * c ) + "-" + std::to_string( 38 + 8 * c )
+				          + ") that is not a finite number";
+				return false;
+			}
+		}
+	}
+	return true;
+}
+
+bool coordinates_fit_pdb_columns( double** xyz, int n, int* badRow )
+{
+	char field[64];
+	for ( int i = 0; i < n; ++i ) {
+		for ( int r = 0; r < 3; ++r ) {
+			if ( !std::isfinite( xyz[i][r] ) || std::snprintf( field, sizeof field, "%8.3f", xyz[i][r] ) != 8 ) {
+				if ( badRow ) *badRow = i;
+				return false;
+			}
+		}
+	}
+	return true;
 }
 
 double** rotate_allatom( double** atoms, double** oldCA, double** newCA, int nCA, int nAtoms )
@@ -89,6 +160,82 @@ bool same_file( std::string const& a, std::string const& b )
 
 } // namespace
 
+ReplacingFile::ReplacingFile( std::string target ) : target_( std::move( target ) )
+{
+	// The temporary file lies in the target's directory, so that rename()
+	// stays on one file system and replaces the target in one step.
+	temp_ = target_ + ".tmpXXXXXX";
+	int fd = ::mkstemp( &temp_[0] );
+	if ( fd < 0 ) {
+		temp_.clear();
+		return;
+	}
+	file_ = ::fdopen( fd, "w" );
+	if ( !file_ ) {
+		::close( fd );
+		::unlink( temp_.c_str() );
+		temp_.clear();
+	}
+}
+
+ReplacingFile::~ReplacingFile()
+{
+	if ( file_ ) std::fclose( file_ );
+	if ( !temp_.empty() ) ::unlink( temp_.c_str() );
+}
+
+bool ReplacingFile::commit( bool ok )
+{
+	if ( !file_ ) return false;
+	if ( std::fflush( file_ ) != 0 ) ok = false;
+	if ( std::fclose( file_ ) != 0 ) ok = false;
+	file_ = nullptr;
+	if ( ok ) {
+		// mkstemp creates the file mode 0600; give it the usual permissions.
+		mode_t mask = ::umask( 0 );
+		::umask( mask );
+		::chmod( temp_.c_str(), 0666 & ~mask );
+		ok = std::rename( temp_.c_str(), target_.c_str() ) == 0;
+	}
+	if ( !ok ) ::unlink( temp_.c_str() );
+	temp_.clear();
+	return ok;
+}
+
+bool copy_moved_lines( std::istream& in, std::FILE* out, double* const* xyz, int nRows, int& unmoved,
+	int* tooWideRow )
+{
+	int k = 0;
+	bool ok = true;
+	std::string line;
+	while ( std::getline( in, line ) ) {
+		if ( is_model_atom_line( line ) ) {
+			if ( k < nRows && line.size() < 54 ) {
+				++k; // takes its row (blank fields read as zero), copied as it is
+			} else if ( k < nRows ) {
+				// "%8.3f" would widen a coordinate out of its range (or write
+				// "nan") and push the columns after it out of place.
+				if ( !coordinates_fit_pdb_columns( const_cast<double**>( xyz + k ), 1 ) ) {
+					if ( tooWideRow ) *tooWideRow = k;
+					return false;
+				}
+				std::string const coords = formatted( "%8.3f%8.3f%8.3f", xyz[k][0], xyz[k][1], xyz[k][2] );
+				++k;
+				ok = ok && std::fwrite( line.data(), 1, 30, out ) == 30;
+				ok = ok && std::fwrite( coords.data(), 1, coords.size(), out ) == coords.size();
+				ok = ok && std::fwrite( line.data() + 54, 1, line.size() - 54, out ) == line.size() - 54;
+				ok = ok && std::fputc( '\n', out ) != EOF;
+				continue;
+			} else {
+				++unmoved;
+			}
+		}
+		ok = ok && std::fwrite( line.data(), 1, line.size(), out ) == line.size();
+		ok = ok && std::fputc( '\n', out ) != EOF;
+	}
+	return ok && !in.bad();
+}
+
 bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows )
 {
 	std::ifstream in( inPath.c_str(), std::ios::binary );
@@ -101,60 +248,23 @@ bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows
 		          << "; nothing written." << std::endl;
 		return false;
 	}
-
-	// Temporary file in the output's directory, so that rename() stays on one
-	// file system and replaces the target in one step.
-	std::string templ = outPath + ".tmpXXXXXX";
-	int fd = ::mkstemp( &templ[0] );
-	if ( fd < 0 ) {
+	ReplacingFile out( outPath );
+	if ( !out.file() ) {
 		std::cout << "Error! Cannot write the model file " << outPath << ": " << std::strerror( errno )
 		          << std::endl;
 		return false;
 	}
-	FILE* out = ::fdopen( fd, "w" );
-	if ( !out ) {
-		::close( fd );
-		::unlink( templ.c_str() );
-		std::cout << "Error! Cannot write the model file " << outPath << std::endl;
+	int skipped = 0;
+	int tooWide = -1;
+	bool const ok = copy_moved_lines( in, out.file(), xyz, nRows, skipped, &tooWide );
+	if ( tooWide >= 0 ) {
+		out.commit( false );
+		std::cout << "Error! Coordinates " << xyz[tooWide][0] << " " << xyz[tooWide][1] << " " << xyz[tooWide][2]
+		          << " of atom line " << ( tooWide + 1 ) << " do not fit the PDB coordinate columns"
+		          << " (-999.999 to 9999.999); " << outPath << " not written." << std::endl;
 		return false;
 	}
-
-	int k = 0;
-	int skipped = 0;
-	bool ok = true;
-	std::string line;
-	char coords[128];
-	while ( std::getline( in, line ) ) {
-		if ( is_model_atom_line( line ) ) {
-			if ( k < nRows && line.size() < 54 ) {
-				++k; // takes its row (blank fields read as zero), copied as it is
-			} else if ( k < nRows ) {
-				// "%8.3f" widens rather than truncates coordinates out of its range.
-				std::snprintf( coords, sizeof coords, "%8.3f%8.3f%8.3f", xyz[k][0], xyz[k][1], xyz[k][2] );
-				++k;
-				ok = ok && std::fwrite( line.data(), 1, 30, out ) == 30;
-				ok = ok && std::fputs( coords, out ) >= 0;
-				ok = ok && std::fwrite( line.data() + 54, 1, line.size() - 54, out ) == line.size() - 54;
-				ok = ok && std::fputc( '\n', out ) != EOF;
-				continue;
-			} else {
-				++skipped;
-			}
-		}
-		ok = ok && std::fwrite( line.data(), 1, line.size(), out ) == line.size();
-		ok = ok && std::fputc( '\n', out ) != EOF;
-	}
-	if ( in.bad() ) ok = false;
-	if ( std::fflush( out ) != 0 ) ok = false;
-	if ( std::fclose( out ) != 0 ) ok = false;
-	if ( ok ) {
-		// mkstemp creates the file mode 0600; give it the usual permissions.
-		mode_t mask = ::umask( 0 );
-		::umask( mask );
-		::chmod( templ.c_str(), 0666 & ~mask );
-	}
-	if ( !ok || std::rename( templ.c_str(), outPath.c_str() ) != 0 ) {
-		::unlink( templ.c_str() );
+	if ( !out.commit( ok ) ) {
 		std::cout << "Error! Cannot write the model file " << outPath << std::endl;
 		return false;
 	}

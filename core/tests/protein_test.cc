@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -95,6 +96,61 @@ TEST( ProteinRead, AllChainsReadPastTerAndJoinEqualNumbers )
 	EXPECT_EQ( val.chainId, " A" );
 	EXPECT_EQ( val.seqNum, 4 );
 	EXPECT_EQ( val.resNum, 6 );
+}
+
+TEST( ProteinRead, OneChainReadsThroughTerAtAChainBreak )
+{
+	// Deposited files put "TER" at chain breaks inside one chain.  Stopping
+	// there fits a fragment and carries the rest along unfitted.  The chain
+	// ends at a "TER" followed by another chain (HETATM records in between
+	// do not count), at "END"/"ENDMDL", or at the end of the file.
+	quilt_test::ScratchDir dir( "core_pdb" );
+	auto atom = []( int serial, char const* name, int res, char chain, double x ) {
+		char line[ 96 ];
+		std::snprintf( line, sizeof line, "ATOM  %5d  %-3s ALA %c%4d    %8.3f%8.3f%8.3f  1.00  0.00           C\n",
+			serial, name, chain, res, x, 0.0, 0.0 );
+		return std::string( line );
+	};
+	std::string const a1 = atom( 1, "N", 1, 'A', 1.0 ) + atom( 2, "CA", 1, 'A', 2.0 );
+	std::string const a2 = atom( 3, "N", 5, 'A', 5.0 ) + atom( 4, "CA", 5, 'A', 6.0 );
+	std::string const a3 = atom( 5, "N", 9, 'A', 9.0 ) + atom( 6, "CA", 9, 'A', 10.0 );
+	std::string const b1 = atom( 7, "N", 1, 'B', 20.0 ) + atom( 8, "CA", 1, 'B', 21.0 );
+	std::string const het = "HETATM   99  O   HOH A 501       0.000   0.000   0.000  1.00  0.00           O\n";
+	struct Case {
+		char const* what;
+		std::string text;
+		size_t residues;
+		double lastCaX;
+	} const cases[] = {
+		{ "two breaks, then another chain", a1 + "TER\n" + a2 + "TER       5      ALA A   5\n" + het + a3 + "TER\n" + b1 + "END\n", 3, 10.0 },
+		{ "break at the end of the file", a1 + "TER\n" + a2 + "TER\n", 2, 6.0 },
+		{ "END before more atoms", a1 + "TER\n" + a2 + "END\n" + a3, 2, 6.0 },
+		{ "ENDMDL ends the first model", a1 + "ENDMDL\nMODEL        2\n" + a2, 1, 2.0 },
+		{ "TER then ENDMDL", a1 + "TER\nENDMDL\nMODEL        2\n" + a2, 1, 2.0 },
+		{ "TER then another chain", a1 + "TER\n" + b1, 1, 2.0 },
+	};
+	for ( Case const& c : cases ) {
+		write_text( dir.file( "chain.pdb" ), c.text );
+		Protein p( dir.file( "chain.pdb" ), false );
+		ASSERT_EQ( p.residues.size(), c.residues ) << c.what;
+		EXPECT_EQ( p.atomCount, int( 2 * c.residues ) ) << c.what;
+		EXPECT_DOUBLE_EQ( p.residues.back().xyz[ p.residues.back().caIdx ][ 0 ], c.lastCaX ) << c.what;
+		for ( Residue const& r : p.residues ) EXPECT_EQ( r.chainId, " A" ) << c.what;
+	}
+	// The multi-chain read is unchanged: everything.
+	write_text( dir.file( "chain.pdb" ), cases[ 0 ].text );
+	Protein all( dir.file( "chain.pdb" ), true );
+	EXPECT_EQ( all.atomCount, 8 );
+	// The rule itself: a "TER" at a chain break does not end the chain.
+	std::vector< std::string > const lines = { "ATOM      1  CA  ALA A   1", "TER", "HETATM    2  O   HOH B   2",
+		"ATOM      3  CA  ALA A   2", "TER", "END" };
+	EXPECT_FALSE( pdb_ter_ends_chain( lines, 1, " A" ) );
+	EXPECT_TRUE( pdb_ter_ends_chain( lines, 1, " B" ) );
+	EXPECT_TRUE( pdb_ter_ends_chain( lines, 4, " A" ) );
+	EXPECT_TRUE( pdb_is_end_record( "END" ) );
+	EXPECT_TRUE( pdb_is_end_record( "ENDMDL" ) );
+	EXPECT_FALSE( pdb_is_end_record( "ENDX" ) );
+	EXPECT_EQ( pdb_chain_id( "ATOM      1  CA  ALA" ), " A" );
 }
 
 TEST( ProteinRead, AllAtomRowsInFileOrderWithZeroForDiscardedRecords )

@@ -30,17 +30,23 @@ void count_records( const std::string& path, bool all, int& atoms, int& residues
 
 } // namespace
 
-TEST( RealDataProtein, ActinFirstSegmentAndWholeFile )
+TEST( RealDataProtein, ActinChainReadThroughItsChainBreaksAndWholeFile )
 {
 	QUILT_REQUIRE_SHARED_DATA();
 	std::string const path = quilt_test::shared_file( "single/3MFP.pdb" );
 	int atoms = 0, residues = 0;
+	// 3MFP is one chain (A) with "TER" records at its three chain breaks,
+	// each followed by more of chain A: the one-chain read goes through them
+	// (stopping at the first one would keep 129 of the 369 residues).
 	count_records( path, false, atoms, residues );
-	Protein first( path, false );
-	EXPECT_EQ( first.atomCount, atoms );
-	EXPECT_EQ( static_cast< int >( first.residues.size() ), residues );
-
+	int const firstSegment = atoms;
 	count_records( path, true, atoms, residues );
+	Protein first( path, false );
+	EXPECT_LT( firstSegment, atoms );
+	EXPECT_EQ( first.atomCount, atoms );
+	EXPECT_EQ( static_cast< int >( first.residues.size() ), 369 );
+	EXPECT_EQ( first.residues.back().resNum, 375 );
+
 	Protein all( path, true );
 	EXPECT_EQ( all.atomCount, atoms );
 	EXPECT_GE( static_cast< int >( all.residues.size() ), residues - 3 );  // gaps may join equal numbers
@@ -86,4 +92,6 @@ TEST( RealDataProtein, ComplexChainsAreReadAsOneModel )
 	EXPECT_LT( first.atomCount, all.atomCount );
 	EXPECT_EQ( first.residues.front().chainId, all.residues.front().chainId );
 	EXPECT_NE( all.residues.back().chainId, all.residues.front().chainId );
+	// The one-chain read keeps to one chain.
+	for ( Residue const& r : first.residues ) EXPECT_EQ( r.chainId, first.residues.front().chainId );
 }

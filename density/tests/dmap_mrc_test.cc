@@ -316,6 +316,26 @@ TEST( DmapMrc, NonFiniteOriginFallsBackToStartIndices )
 	read_vol( dir.file( "o.mrc" ), g );
 	EXPECT_DOUBLE_EQ( g.ox, 14.0 );
 	EXPECT_DOUBLE_EQ( g.oy, 0.0 );
+
+	// Each word on its own: a NaN x word takes the x start index while the
+	// finite y word still places y.  With rows along x (axis map 2, 1, 3) the
+	// x start index is NRSTART.
+	m.xorig = std::numeric_limits<float>::quiet_NaN();
+	m.yorig = 5.0f;
+	m.nrstart = 3;
+	for ( int rowsAlongX = 0; rowsAlongX < 2; ++rowsAlongX ) {
+		m.mapc = rowsAlongX ? 2 : 1;
+		m.mapr = rowsAlongX ? 1 : 2;
+		m.write( dir.file( "o2.mrc" ) );
+		Grid g2;
+		testing::internal::CaptureStdout();
+		read_vol( dir.file( "o2.mrc" ), g2 );
+		std::fflush( stdout );
+		std::string const out = testing::internal::GetCapturedStdout();
+		EXPECT_NE( out.find( "ORIGIN word X of" ), std::string::npos ) << out;
+		EXPECT_DOUBLE_EQ( g2.ox, rowsAlongX ? 6.0 : 14.0 );
+		EXPECT_DOUBLE_EQ( g2.oy, 5.0 );
+	}
 }
 
 TEST( DmapMrc, QuietReaderPrintsNothingOnCleanFile )

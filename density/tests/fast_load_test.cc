@@ -192,6 +192,128 @@ TEST( FastLoad, OriginRules )
 	EXPECT_NEAR( m.voxelOrigin[ 2 ], 7.5, 1e-6 );
 }
 
+TEST( FastLoad, SixAxisOrdersWithOriginOrStartIndicesPlaceTheSameMap )
+{
+	// One map of 5 x 6 x 7 voxels (x, y, z) stored in each of the six axis
+	// orders, placed once by its start indices and once by ORIGIN.  ORIGIN is
+	// x, y, z in Cartesian order whatever the axis map (only the start
+	// indices follow it): every file must give the same values at the same
+	// places.  Permuting ORIGIN by the axis map moved maps stored as 3, 2, 1
+	// by up to 100 A.
+	quilt_test::ScratchDir dir( "fds_load" );
+	int const n[ 3 ] = { 5, 6, 7 };
+	int const startXyz[ 3 ] = { -3, 2, 11 };
+	double const w = 1.5;
+	auto value = []( int const* x ) { return 1.0 + 100 * x[ 0 ] + 10 * x[ 1 ] + x[ 2 ]; };
+	int const orders[ 6 ][ 3 ] = { { 1, 2, 3 }, { 1, 3, 2 }, { 2, 1, 3 }, { 2, 3, 1 }, { 3, 1, 2 }, { 3, 2, 1 } };
+	for ( auto const& axes : orders ) {
+		for ( bool byOrigin : { false, true } ) {
+			MrcSpec s;
+			for ( int k = 0; k < 3; ++k ) {
+				s.axes[ k ] = axes[ k ];
+				s.ext[ k ] = n[ axes[ k ] - 1 ];
+				s.start[ k ] = byOrigin ? 0 : startXyz[ axes[ k ] - 1 ];
+			}
+			for ( int a = 0; a < 3; ++a ) {
+				s.samp[ a ] = n[ a ];
+				s.cell[ a ] = float( n[ a ] * w );
+				s.origin[ a ] = byOrigin ? float( startXyz[ a ] * w ) : 0.f;
+			}
+			for ( int sec = 0; sec < s.ext[ 2 ]; ++sec )
+				for ( int r = 0; r < s.ext[ 1 ]; ++r )
+					for ( int c = 0; c < s.ext[ 0 ]; ++c ) {
+						int x[ 3 ];
+						x[ axes[ 0 ] - 1 ] = c;
+						x[ axes[ 1 ] - 1 ] = r;
+						x[ axes[ 2 ] - 1 ] = sec;
+						s.data.push_back( float( value( x ) ) );
+					}
+			std::string const what = std::to_string( axes[ 0 ] ) + std::to_string( axes[ 1 ] )
+			                         + std::to_string( axes[ 2 ] ) + ( byOrigin ? " ORIGIN" : " start indices" );
+			ASSERT_TRUE( write_mrc( dir.file( "p.mrc" ), s ) );
+			FastDensityScore m;
+			ASSERT_TRUE( load( m, dir.file( "p.mrc" ) ) ) << what;
+			farray::FArray3D< double > const& d = m.density();
+			ASSERT_EQ( d.u1(), n[ 0 ] ) << what;
+			ASSERT_EQ( d.u2(), n[ 1 ] ) << what;
+			ASSERT_EQ( d.u3(), n[ 2 ] ) << what;
+			for ( int a = 0; a < 3; ++a ) {
+				EXPECT_EQ( m.origin[ a ], startXyz[ a ] ) << what << " axis " << a;
+				EXPECT_NEAR( m.voxelOrigin[ a ], startXyz[ a ] * w, 1e-5 ) << what << " axis " << a;
+			}
+			int x[ 3 ];
+			for ( x[ 2 ] = 0; x[ 2 ] < n[ 2 ]; ++x[ 2 ] )
+				for ( x[ 1 ] = 0; x[ 1 ] < n[ 1 ]; ++x[ 1 ] )
+					for ( x[ 0 ] = 0; x[ 0 ] < n[ 0 ]; ++x[ 0 ] )
+						ASSERT_DOUBLE_EQ( d( x[ 0 ] + 1, x[ 1 ] + 1, x[ 2 ] + 1 ), value( x ) ) << what;
+			// The map centre (from the voxel list) is the same place too.
+			EXPECT_NEAR( m.densCenter[ 0 ], ( startXyz[ 0 ] + 2.0 ) * w, 0.5 ) << what;
+		}
+	}
+}
+
+TEST( FastLoad, NonFiniteOriginWordIsLeftOutOnItsOwn )
+{
+	// One ORIGIN word that is not a number used to drop all three without a
+	// word; now only that axis falls back to its start index, with a warning.
+	quilt_test::ScratchDir dir( "fds_load" );
+	MrcSpec s = fast_test::cubic_map( 10, 1.5, []( int x, int, int ) { return x; } );
+	s.start[ 0 ] = -3;
+	s.start[ 1 ] = 2;
+	s.start[ 2 ] = 7;
+	s.origin[ 0 ] = std::nanf( "" );
+	s.origin[ 1 ] = 7.5f;
+	s.origin[ 2 ] = 0.f;
+	ASSERT_TRUE( write_mrc( dir.file( "o.mrc" ), s ) );
+	FastDensityScore m;
+	std::string text;
+	ASSERT_TRUE( load( m, dir.file( "o.mrc" ), &text ) );
+	EXPECT_NE( text.find( "Warning! ORIGIN word X is not a finite number" ), std::string::npos ) << text;
+	EXPECT_TRUE( m.useAltOrigin );
+	EXPECT_EQ( m.origin[ 0 ], -3 );  // start index
+	EXPECT_EQ( m.origin[ 1 ], 5 );   // 7.5 A / 1.5 A
+	EXPECT_EQ( m.origin[ 2 ], 0 );   // ORIGIN z = 0 is a value once ORIGIN is set
+	EXPECT_NEAR( m.voxelOrigin[ 0 ], -4.5, 1e-5 );
+	EXPECT_NEAR( m.voxelOrigin[ 1 ], 7.5, 1e-5 );
+	// The other finite words all zero: no ORIGIN, the start indices place the map.
+	s.origin[ 0 ] = INFINITY;
+	s.origin[ 1 ] = 0.f;
+	s.origin[ 2 ] = -INFINITY;
+	ASSERT_TRUE( write_mrc( dir.file( "o2.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "o2.mrc" ), &text ) );
+	EXPECT_NE( text.find( "Warning! ORIGIN word X Z is not a finite number" ), std::string::npos ) << text;
+	EXPECT_FALSE( m.useAltOrigin );
+	EXPECT_EQ( m.origin[ 0 ], -3 );
+	EXPECT_EQ( m.origin[ 1 ], 2 );
+	EXPECT_EQ( m.origin[ 2 ], 7 );
+}
+
+TEST( FastLoad, DataBeyondTheCellGridAreKept )
+{
+	// MX below the data extent: expanding to the cell used to drop the
+	// voxels beyond MX without a word.  The data extent becomes the grid
+	// (one warning line), every voxel stays, and the cell edge spans the data.
+	quilt_test::ScratchDir dir( "fds_load" );
+	MrcSpec s = ramp( 4, 4, 4 );
+	s.samp[ 0 ] = 2;
+	s.samp[ 2 ] = 3;
+	ASSERT_TRUE( write_mrc( dir.file( "w.mrc" ), s ) );
+	FastDensityScore m;
+	std::string text;
+	ASSERT_TRUE( load( m, dir.file( "w.mrc" ), &text ) );
+	size_t const at = text.find( "Warning! Map data (4 x 4 x 4 along x, y, z) extend beyond the unit-cell grid (2 x 4 x 3)" );
+	EXPECT_NE( at, std::string::npos ) << text;
+	EXPECT_EQ( text.find( "extend beyond", text.find( "extend beyond" ) + 1 ), std::string::npos ) << text;
+	EXPECT_EQ( m.grid[ 0 ], 4 );
+	EXPECT_EQ( m.grid[ 2 ], 4 );
+	ASSERT_EQ( m.density().u1(), 4 );
+	ASSERT_EQ( m.density().u3(), 4 );
+	EXPECT_DOUBLE_EQ( m.density()( 4, 4, 4 ), 63.0 );
+	EXPECT_DOUBLE_EQ( m.density()( 4, 1, 1 ), 3.0 );
+	EXPECT_NEAR( m.gridWidth, 1.0, 1e-12 );
+	EXPECT_EQ( m.nDensPoints, 63 );
+}
+
 TEST( FastLoad, PartialBlockIsPaddedToTheCell )
 {
 	quilt_test::ScratchDir dir( "fds_load" );
@@ -406,6 +528,37 @@ TEST( FastLoad, FailuresKeepThePreviousMap )
 	s.cell[ 2 ] = std::nanf( "" );
 	ASSERT_TRUE( write_mrc( dir.file( "nan.mrc" ), s ) );
 	expect_rejected( dir.file( "nan.mrc" ), "Not loading map." );
+}
+
+TEST( FastLoad, CellGridFarLargerThanTheDataIsRefused )
+{
+	// A 4^3 map claiming a 1000^3 cell would be expanded to 8 GB before any
+	// check (a larger one ended in std::bad_alloc): refused with a message,
+	// nothing allocated, the earlier map kept.
+	quilt_test::ScratchDir dir( "fds_big" );
+	MrcSpec s = ramp( 4, 4, 4 );
+	for ( int a = 0; a < 3; ++a ) {
+		s.samp[ a ] = 1000;
+		s.cell[ a ] = 1000.f;
+	}
+	ASSERT_TRUE( write_mrc( dir.file( "big.mrc" ), s ) );
+	expect_rejected( dir.file( "big.mrc" ), "Error! The unit-cell grid 1000 x 1000 x 1000 (1000000000 voxels" );
+	// One axis huge, the product beyond 32 bits: refused as well.
+	s.samp[ 0 ] = 2000000000;
+	s.samp[ 1 ] = s.samp[ 2 ] = 4;
+	ASSERT_TRUE( write_mrc( dir.file( "huge.mrc" ), s ) );
+	expect_rejected( dir.file( "huge.mrc" ), "Error! " );
+	// A cell a few times the data is still placed on its whole grid.
+	s = ramp( 4, 4, 4 );
+	for ( int a = 0; a < 3; ++a ) {
+		s.samp[ a ] = 8;
+		s.cell[ a ] = 8.f;
+	}
+	ASSERT_TRUE( write_mrc( dir.file( "ok.mrc" ), s ) );
+	FastDensityScore m;
+	ASSERT_TRUE( load( m, dir.file( "ok.mrc" ) ) );
+	EXPECT_EQ( m.density().u1(), 8 );
+	EXPECT_DOUBLE_EQ( m.density()( 4, 4, 4 ), 63.0 );
 }
 
 TEST( FastLoad, NonFiniteValuesBecomeZero )

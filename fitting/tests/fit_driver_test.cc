@@ -3,6 +3,7 @@
 #include "fitting/FitModelIntoDensity.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "density/tests/fast_test_util.hh"
 #include "fitting/tests/synthetic_model.hh"
 #include "testsupport/test_data.hh"
 #include "tools/SimulatedMap.hh"
@@ -131,13 +132,12 @@ double distance( std::vector<double> const& a, std::vector<double> const& b )
 	return std::sqrt( std::pow( a[0] - b[0], 2 ) + std::pow( a[1] - b[1], 2 ) + std::pow( a[2] - b[2], 2 ) );
 }
 
-TEST_F( FitDriver, AtomsAfterAnInnerTerMoveRigidlyWithTheFittedPart )
+TEST_F( FitDriver, AtomsOfALaterChainMoveRigidlyWithTheFittedChain )
 {
-	// Truth: the synthetic chain, then TER, then a second segment (its first
-	// ten residues 25 A along x) and a HETATM; the map holds the first part
-	// only.  The whole file is moved by one rigid motion.  Only the part
-	// before the TER is fitted, but every ATOM line must come back by the
-	// same transform.
+	// Truth: the synthetic chain A, then TER, a HETATM and a chain B (the
+	// first ten residues of A, 25 A along x); the map holds chain A only.
+	// The whole file is moved by one rigid motion.  Only chain A is fitted,
+	// but every ATOM line must come back by the same transform.
 	std::vector<synth::Atom> all = truth_;
 	size_t const n1 = truth_.size();
 	for ( synth::Atom a : truth_ ) {
@@ -151,14 +151,16 @@ TEST_F( FitDriver, AtomsAfterAnInnerTerMoveRigidlyWithTheFittedPart )
 	std::string text = synth::pdb_text( std::vector<synth::Atom>( mv.begin(), mv.begin() + n1 ) );
 	text = text.substr( 0, text.size() - 4 ); // drop the END: the file goes on
 	std::string const het = "HETATM 9999  O   HOH A 900      1.000   2.000   3.000  1.00 20.00           O";
-	text += het + "\n" + synth::pdb_text( std::vector<synth::Atom>( mv.begin() + n1, mv.end() ) );
+	std::string chainB = synth::pdb_text( std::vector<synth::Atom>( mv.begin() + n1, mv.end() ) );
+	for ( size_t at = chainB.find( "ALA A" ); at != std::string::npos; at = chainB.find( "ALA A", at ) ) chainB[at + 4] = 'B';
+	text += het + "\n" + chainB;
 	{
 		std::ofstream f( dir_.file( "segments.pdb" ).c_str() );
 		f << text;
 	}
 	std::string out;
 	ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "segments.pdb" ), 1, &out, false ), FIT_OK ) << out;
-	EXPECT_NE( out.find( "before the first TER record" ), std::string::npos ) << out;
+	EXPECT_NE( out.find( "atoms of the first chain" ), std::string::npos ) << out;
 	EXPECT_EQ( out.find( "Warning!" ), std::string::npos ) << out;
 
 	std::vector<std::vector<double> > const in = atom_rows( dir_.file( "segments.pdb" ) );
@@ -256,6 +258,150 @@ TEST_F( FitDriver, LoadedMapRoadWritesPosesInSearchOrder )
 	testing::internal::CaptureStdout();
 	EXPECT_EQ( FitModelIntoDensity( empty, dir_.file( "moved.pdb" ), 1, true, true ), FIT_NO_MAP );
 	testing::internal::GetCapturedStdout();
+}
+
+// The simulated map written with axis map `axes` (MAPC, MAPR, MAPS), placed
+// by its start indices or, with start indices 0, by ORIGIN (x, y, z in
+// Cartesian order whatever the axis map).
+bool write_in_axis_order( std::string const& path, SimulatedMap const& m, int const* axes, bool byOrigin )
+{
+	fast_test::MrcSpec s;
+	for ( int k = 0; k < 3; ++k ) {
+		s.axes[k] = axes[k];
+		s.ext[k] = m.n[axes[k] - 1];
+		s.start[k] = byOrigin ? 0 : m.start[axes[k] - 1];
+	}
+	for ( int a = 0; a < 3; ++a ) {
+		s.samp[a] = m.n[a];
+		s.cell[a] = (float)( m.n[a] * m.voxel );
+		s.origin[a] = byOrigin ? (float)( m.start[a] * m.voxel ) : 0.f;
+	}
+	for ( int sec = 0; sec < s.ext[2]; ++sec )
+		for ( int r = 0; r < s.ext[1]; ++r )
+			for ( int c = 0; c < s.ext[0]; ++c ) {
+				int x[3];
+				x[axes[0] - 1] = c;
+				x[axes[1] - 1] = r;
+				x[axes[2] - 1] = sec;
+				s.data.push_back( m.data[( (size_t)x[2] * m.n[1] + x[1] ) * m.n[0] + x[0]] );
+			}
+	return fast_test::write_mrc( path, s );
+}
+
+SimulatedMap simulated( std::vector<synth::Atom> const& atoms )
+{
+	std::vector<SimAtom> sim;
+	for ( synth::Atom const& a : atoms ) sim.push_back( { a.p[0], a.p[1], a.p[2], element_weight( a.name.substr( 0, 1 ) ) } );
+	return simulate_density( sim, 6.0, 1.5, 16.0 );
+}
+
+double max_distance( std::vector<std::vector<double> > const& a, std::vector<std::vector<double> > const& b )
+{
+	if ( a.size() != b.size() || a.empty() ) return 1e9;
+	double worst = 0.0;
+	for ( size_t i = 0; i < a.size(); ++i ) worst = std::max( worst, distance( a[i], b[i] ) );
+	return worst;
+}
+
+TEST_F( FitDriver, SixAxisOrdersWithOriginOrStartIndicesGiveTheSameFit )
+{
+	// One map stored in all six axis orders, placed by its start indices or
+	// by ORIGIN: the same density, so the same fit to 0.01 A.  An ORIGIN
+	// permuted by the axis map put the model 12-100 A away with a good-looking
+	// correlation.
+	SimulatedMap m = simulated( truth_ );
+	// The density moved by a different number of voxels along each axis, so
+	// that a permuted ORIGIN or start index shows.
+	int const shift[3] = { 11, 23, 37 };
+	std::vector<std::vector<double> > want = true_ca();
+	for ( int a = 0; a < 3; ++a ) {
+		m.start[a] += shift[a];
+		for ( auto& p : want ) p[a] += shift[a] * m.voxel;
+	}
+	int const orders[6][3] = { { 1, 2, 3 }, { 1, 3, 2 }, { 2, 1, 3 }, { 2, 3, 1 }, { 3, 1, 2 }, { 3, 2, 1 } };
+	std::vector<std::vector<double> > first;
+	for ( auto const& axes : orders ) {
+		for ( bool byOrigin : { false, true } ) {
+			std::string const what = std::to_string( axes[0] ) + std::to_string( axes[1] ) + std::to_string( axes[2] )
+			                         + ( byOrigin ? " ORIGIN" : " start indices" );
+			ASSERT_TRUE( write_in_axis_order( dir_.file( "perm.mrc" ), m, axes, byOrigin ) );
+			std::string out;
+			ASSERT_EQ( fit( dir_.file( "perm.mrc" ), dir_.file( "moved.pdb" ), 1, &out, false ), FIT_OK ) << what << out;
+			std::vector<std::vector<double> > const ca = synth::read_ca( dir_.file( "moved_1.pdb" ) );
+			if ( first.empty() ) {
+				first = ca;
+				EXPECT_LT( synth::ca_rmsd( ca, want ), 1.0 ) << what;
+			}
+			EXPECT_LT( max_distance( ca, first ), 0.01 ) << what;
+		}
+	}
+}
+
+TEST_F( FitDriver, DataBeyondTheCellGridAreFittedWhole )
+{
+	// The same map with MX, MY, MZ at half the data extents: all voxels must
+	// be kept (the data extent becomes the grid) and the fit land on the
+	// truth; cutting the map to the cell grid put it 30 A off.
+	SimulatedMap const m = simulated( truth_ );
+	fast_test::MrcSpec s;
+	int const axes[3] = { 1, 2, 3 };
+	ASSERT_TRUE( write_in_axis_order( dir_.file( "half.mrc" ), m, axes, false ) );
+	for ( int a = 0; a < 3; ++a ) {
+		// MX, MY, MZ at half the extent; the cell edges unchanged.
+		std::fstream f( dir_.file( "half.mrc" ).c_str(), std::ios::in | std::ios::out | std::ios::binary );
+		int32_t const half = m.n[a] / 2;
+		f.seekp( 28 + 4 * a );
+		f.write( reinterpret_cast<char const*>( &half ), 4 );
+	}
+	FastDensityScore loaded;
+	testing::internal::CaptureStdout();
+	ASSERT_TRUE( loaded.readDensityMap( dir_.file( "half.mrc" ), 6.0, 0.0, 0.0, true ) );
+	std::string const text = testing::internal::GetCapturedStdout();
+	EXPECT_NE( text.find( "extend beyond the unit-cell grid" ), std::string::npos ) << text;
+	for ( int a = 0; a < 3; ++a ) EXPECT_EQ( loaded.grid[a], m.n[a] );
+	EXPECT_NEAR( loaded.gridWidth, m.voxel, 1e-4 );
+	std::string out;
+	ASSERT_EQ( fit( dir_.file( "half.mrc" ), dir_.file( "moved.pdb" ), 1, &out, false ), FIT_OK ) << out;
+	EXPECT_LT( synth::ca_rmsd( synth::read_ca( dir_.file( "moved_1.pdb" ) ), true_ca() ), 1.0 ) << out;
+}
+
+TEST_F( FitDriver, OutputNamesCutOnlyAFinalPdbOrEnt )
+{
+	// The last four characters used to go whatever they were: "structure"
+	// gave struc_1.pdb, "m.pdb.gz" m.pd_1.pdb.
+	std::string const text = synth::pdb_text( synth::moved( truth_, 1.1, 2.0, -0.6, std::vector<double>{ 7, -8, 5.5 }.data() ) );
+	struct Case {
+		char const* model;
+		char const* written;
+	} const cases[] = { { "structure", "structure_1.pdb" }, { "m.pdb.gz", "m.pdb.gz_1.pdb" }, { "x.ENT", "x_1.pdb" },
+		{ "chainA.pdb", "chainA_1.pdb" }, { "p.ent", "p_1.pdb" } };
+	for ( Case const& c : cases ) {
+		{
+			std::ofstream f( dir_.file( c.model ).c_str() );
+			f << text;
+		}
+		std::string out;
+		ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( c.model ), 1, &out, true ), FIT_OK ) << c.model << out;
+		EXPECT_TRUE( quilt_test::path_exists( dir_.file( c.written ) ) ) << c.model << "\n" << out;
+		EXPECT_LT( synth::ca_rmsd( synth::read_ca( dir_.file( c.written ) ), true_ca() ), 1.0 ) << c.model;
+	}
+	EXPECT_FALSE( quilt_test::path_exists( dir_.file( "struc_1.pdb" ) ) );
+	EXPECT_FALSE( quilt_test::path_exists( dir_.file( "m.pd_1.pdb" ) ) );
+}
+
+TEST_F( FitDriver, CoordinatesBeyondThePdbColumnsAreRefused )
+{
+	// Start indices of 8000 voxels put the density 12000 A out: the fitted
+	// coordinates need more than the eight columns of "%8.3f" and would run
+	// into each other.  Refused with a message, and no file written.
+	SimulatedMap m = simulated( truth_ );
+	for ( int a = 0; a < 3; ++a ) m.start[a] += 8000;
+	ASSERT_TRUE( write_mrc( dir_.file( "far.mrc" ), m ) );
+	std::string out;
+	EXPECT_EQ( fit( dir_.file( "far.mrc" ), dir_.file( "moved.pdb" ), 2, &out ), FIT_WRITE_FAILED ) << out;
+	EXPECT_NE( out.find( "does not fit the PDB coordinate columns" ), std::string::npos ) << out;
+	EXPECT_FALSE( quilt_test::path_exists( dir_.file( "moved_1.pdb" ) ) );
+	EXPECT_FALSE( quilt_test::path_exists( dir_.file( "moved_2.pdb" ) ) );
 }
 
 TEST( TranslateToDensCenter, MovesTheMeanOfAllAtoms )

@@ -4,38 +4,26 @@
 
 #include "core/basic_fun_Quilt.hh"
 #include "testsupport/test_data.hh"
+#include "transforms/tests/transforms_test_util.hh"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 namespace {
 
-std::string golden( std::string const& name )
-{
-	return std::string( QUILT_SOURCE_DIR ) + "/transforms/tests/golden/" + name;
-}
-
-std::string slurp( std::string const& path )
-{
-	std::ifstream in( path.c_str(), std::ios::binary );
-	std::stringstream ss;
-	ss << in.rdbuf();
-	return ss.str();
-}
-
-void spit( std::string const& path, std::string const& text )
-{
-	std::ofstream out( path.c_str(), std::ios::binary );
-	out << text;
-}
+using transforms_test::golden;
+using transforms_test::slurp;
+using transforms_test::spit;
 
 // Rows of the golden input's model atom lines: plain values, rounding
-// cases, a coordinate too wide for "%8.3f" and a negative zero.  Row 3
-// belongs to the 53-character line, which keeps its text.
-double const kRows[7][3] = { { 1.0, 2.0, 3.0 }, { -1.2345, 0.0005, 1e3 }, { -1234.5678, 99999.1, 0.1 },
+// cases, the widest coordinates "%8.3f" writes in eight columns and a
+// negative zero.  Row 3 belongs to the 53-character line, which keeps its
+// text.
+double const kRows[7][3] = { { 1.0, 2.0, 3.0 }, { -1.2345, 0.0005, 1e3 }, { -999.9994, 9999.9994, 0.1 },
 	{ 4.0, 5.0, 6.0 }, { 7.0, 8.0, 9.0 }, { -0.0004, 10.0, 11.0 }, { 12.0, 13.0, 14.0 } };
 
 struct Rows {
@@ -75,6 +63,32 @@ TEST( SaveModel, NeverReadsPastTheGivenRows )
 	EXPECT_NE( text.find( "ATOM      7  CG  MET A   1      25.353  24.860   5.134" ), std::string::npos );
 	EXPECT_NE( text.find( "ATOM      9  CA  GLY B   1       1.000   2.000   3.000" ), std::string::npos );
 	EXPECT_NE( text.find( "ATOM      6  CB  MET A   1       7.000   8.000   9.000" ), std::string::npos );
+}
+
+TEST( SaveModel, RefusesCoordinatesTooWideForTheColumns )
+{
+	// A coordinate beyond -999.999 .. 9999.999 (or not finite) would widen
+	// its field and shift every column after it: refused, no file left,
+	// an existing file of that name kept.
+	quilt_test::ScratchDir dir( "saveModel" );
+	std::string const out = dir.file( "moved.pdb" );
+	spit( out, "earlier result\n" );
+	double const bad[][3] = { { -1000.0, 0.0, 0.0 }, { 0.0, 10000.0, 0.0 }, { 0.0, 0.0, -999.9996 },
+		{ 0.0, 0.0, std::nan( "" ) }, { INFINITY, 0.0, 0.0 } };
+	for ( auto const& b : bad ) {
+		Rows rows( 7 );
+		for ( int r = 0; r < 3; ++r ) rows.p[4][r] = b[r];
+		testing::internal::CaptureStdout();
+		EXPECT_FALSE( SaveModel( golden( "model_in.pdb" ), out, rows.p, rows.n ) ) << b[0] << " " << b[1] << " " << b[2];
+		std::string const msg = testing::internal::GetCapturedStdout();
+		EXPECT_NE( msg.find( "do not fit the PDB coordinate columns" ), std::string::npos ) << msg;
+		EXPECT_EQ( slurp( out ), "earlier result\n" );
+		int row = -1;
+		EXPECT_FALSE( coordinates_fit_pdb_columns( rows.p, rows.n, &row ) );
+		EXPECT_EQ( row, 4 );
+	}
+	Rows fine( 7 );
+	EXPECT_TRUE( coordinates_fit_pdb_columns( fine.p, fine.n ) );
 }
 
 TEST( SaveModel, RefusesToWriteOntoItsOwnInput )
@@ -144,7 +158,7 @@ TEST( ModelAtomRows, ReadBackWhatTheWriterWrote )
 	rows = read_model_atom_rows( golden( "model_expected.pdb" ), n, false );
 	ASSERT_EQ( n, 7 );
 	for ( int i = 0; i < 7; ++i ) {
-		if ( i == 2 || i == 3 ) continue; // widened field; short line
+		if ( i == 3 ) continue; // short line
 		for ( int r = 0; r < 3; ++r ) EXPECT_NEAR( rows[i][r], kRows[i][r], 5e-4 ) << i << " " << r;
 	}
 	release2DArr( n, rows );
@@ -176,6 +190,25 @@ TEST( ModelAtomRows, FileWithoutTerCountsEveryRowBeforeIt )
 	EXPECT_EQ( n, 2 );
 	EXPECT_EQ( before, 2 );
 	EXPECT_DOUBLE_EQ( rows[1][2], 6.0 );
+	release2DArr( n, rows );
+}
+
+TEST( ModelAtomRows, FirstChainEndsWhereTheModelReaderStops )
+{
+	// The rows of the first chain are those Protein::readPDB reads: through
+	// a "TER" at a chain break, up to a "TER" before another chain.
+	quilt_test::ScratchDir dir( "atomrows" );
+	spit( dir.file( "a.pdb" ), "ATOM      1  CA  ALA A   1       1.000   2.000   3.000  1.00  0.00\nTER\n"
+	                           "ATOM      2  CA  ALA A   3       4.000   5.000   6.000  1.00  0.00\nTER\n"
+	                           "ATOM      3  CA  ALA B   1       7.000   8.000   9.000  1.00  0.00\nEND\n" );
+	int n = 0, first = 0;
+	double** rows = read_model_atom_rows( dir.file( "a.pdb" ), n, first );
+	EXPECT_EQ( n, 3 );
+	EXPECT_EQ( first, 2 );
+	release2DArr( n, rows );
+	rows = read_model_atom_rows( dir.file( "a.pdb" ), n, true );
+	EXPECT_EQ( n, 2 );
+	EXPECT_DOUBLE_EQ( rows[1][0], 4.0 );
 	release2DArr( n, rows );
 }
 

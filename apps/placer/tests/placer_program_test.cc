@@ -6,8 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -16,10 +21,12 @@ struct RunResult {
 	std::string out;
 };
 
-// Runs build/bin/Placer with the given argument text (already quoted) in dir.
-RunResult run_placer( std::string const& dir, std::string const& args, std::string const& program = "Placer" )
+// Runs build/bin/Placer with the given argument text (already quoted) in
+// dir, behind the command prefix `as` (another user) when given.
+RunResult run_placer( std::string const& dir, std::string const& args, std::string const& program = "Placer",
+	std::string const& as = "" )
 {
-	std::string const cmd = "cd '" + dir + "' && '" + quilt_test::bin_dir() + "/" + program + "' " + args + " 2>&1";
+	std::string const cmd = "cd '" + dir + "' && " + as + "'" + quilt_test::bin_dir() + "/" + program + "' " + args + " 2>&1";
 	RunResult r;
 	FILE* p = ::popen( cmd.c_str(), "r" );
 	if ( !p ) return r;
@@ -134,6 +141,226 @@ TEST_F( PlacerProgram, BadInputsFailWithAMessageAndNoFiles )
 		EXPECT_NE( r.out.find( c.message ), std::string::npos ) << c.args << "\n" << r.out;
 		EXPECT_EQ( result_files(), 0 ) << c.args;
 	}
+}
+
+// The model file's lines, with line `index` (0-based, an ATOM line) changed by `edit`.
+std::string edited_model( std::string const& path, int index, std::string ( *edit )( std::string const& ) )
+{
+	std::ifstream in( path.c_str() );
+	std::string text, line;
+	for ( int i = 0; std::getline( in, line ); ++i ) text += ( i == index ? edit( line ) : line ) + "\n";
+	return text;
+}
+
+void write_text( std::string const& path, std::string const& text )
+{
+	std::ofstream out( path.c_str() );
+	out << text;
+}
+
+TEST_F( PlacerProgram, AtomLineTooShortForCoordinatesIsRefused )
+{
+	// A 50-character ATOM line read as 0, 0, 0 and was written back unmoved
+	// while the rest of the model moved.  Refused, naming the line.
+	write_text( dir_->file( "short.pdb" ), edited_model( dir_->file( "model.pdb" ), 40,
+		[]( std::string const& l ) { return l.substr( 0, 50 ); } ) );
+	RunResult r = run_placer( dir_->path(), "map.mrc short.pdb 6" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "line 41 (" ), std::string::npos ) << r.out;
+	EXPECT_NE( r.out.find( "too short to hold coordinates" ), std::string::npos ) << r.out;
+	EXPECT_FALSE( quilt_test::path_exists( dir_->file( "short_1.pdb" ) ) );
+}
+
+TEST_F( PlacerProgram, NonFiniteCoordinatesAreRefused )
+{
+	// "nan" or "inf" in a coordinate reached the score (undefined behaviour)
+	// and every output coordinate came out "nan" with status 0.
+	struct Case {
+		char const* name;
+		std::string ( *edit )( std::string const& );
+	} const cases[] = {
+		{ "nan", []( std::string const& l ) { return l.substr( 0, 38 ) + "     nan" + l.substr( 46 ); } },
+		{ "inf", []( std::string const& l ) { return l.substr( 0, 46 ) + "    -inf" + l.substr( 54 ); } },
+		{ "blank", []( std::string const& l ) { return l.substr( 0, 30 ) + "        " + l.substr( 38 ); } },
+	};
+	for ( Case const& c : cases ) {
+		write_text( dir_->file( "bad.pdb" ), edited_model( dir_->file( "model.pdb" ), 7, c.edit ) );
+		RunResult r = run_placer( dir_->path(), "map.mrc bad.pdb 6" );
+		EXPECT_EQ( r.status, 1 ) << c.name << "\n" << r.out;
+		EXPECT_NE( r.out.find( "line 8 (" ), std::string::npos ) << c.name << "\n" << r.out;
+		EXPECT_NE( r.out.find( "that is not a finite number" ), std::string::npos ) << c.name << "\n" << r.out;
+		EXPECT_FALSE( quilt_test::path_exists( dir_->file( "bad_1.pdb" ) ) ) << c.name;
+	}
+}
+
+TEST_F( PlacerProgram, MapWithoutPositiveDensityIsRefused )
+{
+	// All zero, all NaN or negated: nothing to fit into.  The unsearched
+	// placeholder pose used to be written with RSCC 0 and status 0.
+	SimulatedMap base;
+	for ( int a = 0; a < 3; ++a ) base.n[a] = 20;
+	base.voxel = 2.0;
+	base.data.assign( 8000, 0.0f );
+	std::vector<SimAtom> sim;
+	for ( synth::Atom const& a : truth_ ) sim.push_back( { a.p[0], a.p[1], a.p[2], element_weight( a.name.substr( 0, 1 ) ) } );
+	SimulatedMap negated = simulate_density( sim, 6.0, 2.0, 14.0 );
+	for ( float& v : negated.data ) v = -v;
+	SimulatedMap nan = base;
+	for ( float& v : nan.data ) v = std::nanf( "" );
+	write_mrc( dir_->file( "zero.mrc" ), base );
+	write_mrc( dir_->file( "nan.mrc" ), nan );
+	write_mrc( dir_->file( "negated.mrc" ), negated );
+	for ( char const* map : { "zero.mrc", "nan.mrc", "negated.mrc" } ) {
+		RunResult r = run_placer( dir_->path(), std::string( map ) + " model.pdb 6 -sl 0" );
+		EXPECT_EQ( r.status, 1 ) << map << "\n" << r.out;
+		EXPECT_NE( r.out.find( "has no positive density" ), std::string::npos ) << map << "\n" << r.out;
+		EXPECT_EQ( result_files(), 0 ) << map;
+	}
+	// A threshold above every value: no voxel to search from.
+	RunResult r = run_placer( dir_->path(), "map.mrc model.pdb 6 -sl 0 -dc 1e6" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "lies above the threshold" ), std::string::npos ) << r.out;
+	EXPECT_EQ( result_files(), 0 );
+}
+
+TEST_F( PlacerProgram, PoseCountBeyondTheSearchWritesOnlySearchedPoses )
+{
+	// -nm far beyond the poses the search makes: only searched poses are
+	// written, numbered from 1 without a gap, with a note saying how many;
+	// the run does not grow with -nm (it used to write 100000 files, most of
+	// them copies of the unsearched placeholder pose).
+	RunResult r = run_placer( dir_->path(), "map.mrc model.pdb 6 -sl 0 -nm 100000" );
+	ASSERT_EQ( r.status, 0 ) << r.out;
+	int k = 0;
+	while ( quilt_test::path_exists( dir_->file( "model_" + std::to_string( k + 1 ) + ".pdb" ) ) ) ++k;
+	EXPECT_GE( k, 1 );
+	EXPECT_LT( k, 1000 );
+	EXPECT_NE( r.out.find( "Placer> Note: the search found " + std::to_string( k ) + " distinct pose" ), std::string::npos )
+		<< r.out;
+	EXPECT_NE( r.out.find( "; " + std::to_string( k ) + " of the 100000 models asked for written." ), std::string::npos )
+		<< r.out;
+	// One correlation line per file, each pose overlapping the density.
+	size_t at = 0;
+	int lines = 0;
+	while ( ( at = r.out.find( "Placer> RSCC of model_", at ) ) != std::string::npos ) {
+		size_t const colon = r.out.find( ": ", at );
+		EXPECT_GT( std::atof( r.out.c_str() + colon + 2 ), 0.0 ) << r.out.substr( at, 60 );
+		++lines;
+		++at;
+	}
+	EXPECT_EQ( lines, k );
+	EXPECT_LT( synth::ca_rmsd( synth::read_ca( dir_->file( "model_1.pdb" ) ), true_ca() ), 1.0 );
+	// Distinct poses: no file repeats another.
+	for ( int i = 1; i <= k; ++i )
+		for ( int j = i + 1; j <= k; ++j )
+			EXPECT_GT( synth::ca_rmsd( synth::read_ca( dir_->file( "model_" + std::to_string( i ) + ".pdb" ) ),
+				           synth::read_ca( dir_->file( "model_" + std::to_string( j ) + ".pdb" ) ) ), 1.0 ) << i << " " << j;
+	for ( int i = 1; i <= k + 1; ++i ) std::remove( dir_->file( "model_" + std::to_string( i ) + ".pdb" ).c_str() );
+}
+
+TEST_F( PlacerProgram, ResolutionMustBeAFinitePositiveNumber )
+{
+	// Text, NaN, infinity, zero and negative numbers were taken (NaN ran 35-50
+	// times slower, infinity fitted 15 A off).  Refused; above 50 A a warning.
+	for ( char const* reso : { "abc", "6x", "nan", "inf", "-inf", "0", "-6", "" } ) {
+		RunResult r = run_placer( dir_->path(), std::string( "map.mrc model.pdb '" ) + reso + "' -sl 0" );
+		EXPECT_EQ( r.status, 1 ) << reso << "\n" << r.out;
+		EXPECT_NE( r.out.find( "Error! The resolution must be a " ), std::string::npos ) << reso << "\n" << r.out;
+		EXPECT_EQ( result_files(), 0 ) << reso;
+	}
+	RunResult r = run_placer( dir_->path(), "map.mrc model.pdb 60 -sl 0" );
+	EXPECT_EQ( r.status, 0 ) << r.out;
+	EXPECT_NE( r.out.find( "Warning! A resolution of 60 A is very low (above 50 A)." ), std::string::npos ) << r.out;
+	EXPECT_EQ( result_files(), 1 );
+}
+
+TEST_F( PlacerProgram, ModelGivenThroughASymbolicLinkIsWrittenBesideTheLink )
+{
+	// Results went beside the link's target under the target's name.
+	quilt_test::ScratchDir other( "placerlink" );
+	std::ifstream in( dir_->file( "model.pdb" ).c_str() );
+	std::stringstream text;
+	text << in.rdbuf();
+	write_text( other.file( "target.pdb" ), text.str() );
+	std::remove( dir_->file( "link.pdb" ).c_str() );
+	ASSERT_EQ( ::symlink( other.file( "target.pdb" ).c_str(), dir_->file( "link.pdb" ).c_str() ), 0 );
+	RunResult r = run_placer( dir_->path(), "map.mrc link.pdb 6 -sl 0" );
+	ASSERT_EQ( r.status, 0 ) << r.out;
+	EXPECT_TRUE( quilt_test::path_exists( dir_->file( "link_1.pdb" ) ) ) << r.out;
+	EXPECT_FALSE( quilt_test::path_exists( other.file( "target_1.pdb" ) ) );
+	EXPECT_FALSE( quilt_test::path_exists( dir_->file( "target_1.pdb" ) ) );
+	EXPECT_NE( r.out.find( "Placer> Fit 'link' into the density map" ), std::string::npos ) << r.out;
+	// The same through an absolute path to the link.
+	std::remove( dir_->file( "link_1.pdb" ).c_str() );
+	r = run_placer( other.path(), "'" + dir_->file( "map.mrc" ) + "' '" + dir_->file( "link.pdb" ) + "' 6 -sl 0" );
+	ASSERT_EQ( r.status, 0 ) << r.out;
+	EXPECT_TRUE( quilt_test::path_exists( dir_->file( "link_1.pdb" ) ) ) << r.out;
+	EXPECT_FALSE( quilt_test::path_exists( other.file( "target_1.pdb" ) ) );
+	std::remove( dir_->file( "link_1.pdb" ).c_str() );
+	std::remove( dir_->file( "link.pdb" ).c_str() );
+}
+
+TEST_F( PlacerProgram, UnwritableModelDirectoryIsReportedBeforeTheSearch )
+{
+	// The model's directory cannot be written: said at once, before the map
+	// is loaded or searched (it used to come after the whole fit).  Run as
+	// an unprivileged user, since root writes anywhere.
+	quilt_test::ScratchDir ro( "placerro" );
+	ASSERT_EQ( ::chmod( ro.path().c_str(), 0755 ), 0 );
+	std::ifstream in( dir_->file( "model.pdb" ).c_str() );
+	std::stringstream text;
+	text << in.rdbuf();
+	write_text( ro.file( "model.pdb" ), text.str() );
+	std::ifstream m( dir_->file( "map.mrc" ).c_str(), std::ios::binary );
+	std::ofstream mo( ro.file( "map.mrc" ).c_str(), std::ios::binary );
+	mo << m.rdbuf();
+	mo.close();
+	std::string prefix;
+	if ( ::geteuid() == 0 ) {
+		if ( !quilt_test::path_exists( "/usr/bin/setpriv" ) ) GTEST_SKIP() << "running as root without setpriv";
+		prefix = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ";
+	}
+	ASSERT_EQ( ::chmod( ro.path().c_str(), 0555 ), 0 );
+	RunResult r = run_placer( ro.path(), "map.mrc model.pdb 6", "Placer", prefix );
+	::chmod( ro.path().c_str(), 0755 );
+	if ( r.out.find( "Permission denied" ) != std::string::npos && r.out.find( "Error! Cannot write" ) == std::string::npos )
+		GTEST_SKIP() << "the unprivileged user cannot run the program here: " << r.out;
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "Error! Cannot write in the model's directory " + ro.path() ), std::string::npos ) << r.out;
+	EXPECT_EQ( r.out.find( "ReadMrc>" ), std::string::npos ) << r.out;
+	EXPECT_EQ( r.out.find( "Placer> Fit '" ), std::string::npos ) << r.out;
+	EXPECT_FALSE( quilt_test::path_exists( ro.file( "model_1.pdb" ) ) );
+}
+
+TEST_F( PlacerProgram, OptionValuesMustBeWholeNumbersInRange )
+{
+	// "-nm 3x" was taken as 3, "-nm 2.9" as 2, "-nm 1e6" as 1; a value beyond
+	// the range said "must be at least 1".
+	struct Case {
+		char const* args;
+		char const* message;
+	} const cases[] = {
+		{ "-nm 3x", "Error! -nm must be a whole number (got '3x')" },
+		{ "-nm 2.9", "Error! -nm must be a whole number (got '2.9')" },
+		{ "-nm 1e6", "Error! -nm must be a whole number (got '1e6')" },
+		{ "-nm ''", "Error! -nm must be a whole number (got '')" },
+		{ "-nm 99999999999", "Error! -nm must be at least 1 and at most 1000000 (got 99999999999)" },
+		{ "-nm 99999999999999999999999", "Error! -nm must be at least 1 and at most 1000000" },
+		{ "-sl 1.5", "Error! -sl must be a whole number (got '1.5')" },
+		{ "-rc yes", "Error! -rc must be a whole number (got 'yes')" },
+		{ "-dc 0.05x", "Error! -dc must be a finite number (got '0.05x')" },
+		{ "-gw nan", "Error! -gw must be a finite number (got 'nan')" },
+	};
+	for ( Case const& c : cases ) {
+		RunResult r = run_placer( dir_->path(), std::string( "map.mrc model.pdb 6 " ) + c.args );
+		EXPECT_EQ( r.status, 1 ) << c.args << "\n" << r.out;
+		EXPECT_NE( r.out.find( c.message ), std::string::npos ) << c.args << "\n" << r.out;
+		EXPECT_EQ( result_files(), 0 ) << c.args;
+	}
+	// Whole numbers with a sign are fine.
+	RunResult r = run_placer( dir_->path(), "map.mrc model.pdb 6 -nm +2 -sl -0 -dc 0.0" );
+	EXPECT_EQ( r.status, 0 ) << r.out;
+	EXPECT_EQ( result_files(), 2 );
 }
 
 } // namespace
