@@ -107,14 +107,19 @@ void blankModelDensity( FastDensityScore& map, const std::string& model, double 
 
 namespace {
 
-// Blanks the density within 4 A of the model's atoms into a new map.
+// Blanks the density within 4 A of the model's atoms into a new map.  The
+// blanked voxels become 0, density that is simply gone: a strongly negative
+// mark, in a map whose values lie in [0, 1], would also drive the later
+// chains away from every voxel within 4 A of this one, and so away from
+// their own places at the interface (a DNA strand from its partner's
+// blanked bases, for instance).
 std::string blank_matched( const std::string& workDir, const std::string& name, const std::string& mapFile,
 	const std::string& model )
 {
 	std::string const newMap = workDir + "/map_new_" + name + ".mrc";
 	DensityScore ds;
 	ds.quiet = true;
-	ds.RemoveMatchedRegion( mapFile, newMap, model, 4.0 );
+	ds.RemoveMatchedRegion( mapFile, newMap, model, 4.0, 0.0 );
 	return newMap;
 }
 
