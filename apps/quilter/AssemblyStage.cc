@@ -112,7 +112,7 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 		removeFiles( { optimised } );
 		runCommand( lobetuneGlobalCommand( o.binDir, o.mapPath, finalModel, o.reso, o.gridWidth, o.threshold,
 			base + "_dom.pdb", anySimilar ? 1 : 0 ) );
-		if ( checkfile( optimised ) ) {
+		if ( checkfile( optimised ) && usableResult( optimised ) ) {
 			double const score = EvaluateModel( optimised, map, true, true );
 			double const gain = score - best;
 			// The optimised model replaces the final model only when it fits
