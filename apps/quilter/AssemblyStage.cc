@@ -144,7 +144,7 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 	if ( !fit2.empty() ) SearhBestCombination( fit2, n2, map, second );
 
 	int written = 0;
-	double const best = SaveFinalModel( o.nModels, o.outName, o.dataDir, first.fileSets, second.fileSets, first.rscc,
+	SaveFinalModel( o.nModels, o.outName, o.dataDir, first.fileSets, second.fileSets, first.rscc,
 		second.rscc, written );
 
 	std::string const base = o.outName.size() >= 4 ? o.outName.substr( 0, o.outName.size() - 4 ) : o.outName;
@@ -156,15 +156,17 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 		runCommand( lobetuneGlobalCommand( o.binDir, o.mapPath, finalModel, o.reso, o.gridWidth, o.threshold,
 			base + "_dom.pdb", anySimilar ? 1 : 0 ) );
 		if ( checkfile( optimised ) && usableResult( optimised ) ) {
+			// Both models judged alike (every chain, inside the model's
+			// footprint); the optimised one replaces the final model only
+			// when it fits the map better.
+			double const before = EvaluateModel( finalModel, map, true, true );
 			double const score = EvaluateModel( optimised, map, true, true );
-			double const gain = score - best;
-			// The optimised model replaces the final model only when it fits
-			// the map better.
+			double const gain = score - before;
 			if ( gain > 0.0 ) {
 				std::error_code ec;
 				fs::copy_file( optimised, finalModel, fs::copy_options::overwrite_existing, ec );
 				if ( gain > 0.002 )
-					std::cout << "GetInitModel> RSCC is improvded from " << best << " to " << score
+					std::cout << "GetInitModel> RSCC is improvded from " << before << " to " << score
 					          << " after global domain optimize." << std::endl;
 			}
 			removeFiles( { optimised } );
