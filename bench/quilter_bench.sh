@@ -45,7 +45,7 @@ run_case() {
   local scores
   if [ -f "$dir/segCmodel1.pdb" ]; then
     scores="$("$py" "$tools/assembly_scores.py" "$dir/segCmodel1.pdb" 3 "$dir"/true_*.pdb | \
-      awk '/rmsd=/{sub("rmsd=","",$3); printf "%s ", $3} /placed=/{s=$0} END{printf "| %s", s}')"
+      awk '/^true_/{sub("rmsd=","",$3); printf "%s ", $3} /^placed=/{s=$0} END{printf "| %s", s}')"
   else
     scores="no model written"
   fi

@@ -134,14 +134,16 @@ public:
 		double* values, double threshold );
 
 	// --- removal of fitted density ----------------------------------------
+	// Voxels strictly within radius of an atom of the model's first chain
+	// are set to fill.
 	void RemoveMatchedRegion( std::string mapIn, std::string mapOut,
-		std::string pdbFile, double radius );
+		std::string pdbFile, double radius, double fill = -10.0 );
 	void modifyDensityValue( unsigned extx, unsigned exty, unsigned extz,
 		double origx, double origy, double origz, double width,
-		double* values, double** atoms, int atomCount, double radius );
+		double* values, double** atoms, int atomCount, double radius, double fill = -10.0 );
 	void modifyDensityValue( unsigned extx, unsigned exty, unsigned extz,
 		double origx, double origy, double origz, double width,
-		double* values, std::vector<double*> atoms, double radius );
+		double* values, std::vector<double*> atoms, double radius, double fill = -10.0 );
 
 	// --- CA correlation over the voxel list -------------------------------
 	// Misfit (1 - CC) * 100 of the CA trace against the voxel list.

@@ -1,6 +1,7 @@
 // Removal of fitted density: every voxel whose centre lies strictly within a
-// radius of an atom of a placed model is set to -10.0 (below every density
-// of a processed work map, which lie in [0, 1]).
+// radius of an atom of a placed model is set to a fill value, -10.0 unless
+// the caller asks for another (below every density of a processed work map,
+// which lie in [0, 1]; 0 marks the density as simply gone).
 #include "density/DensityScore.hh"
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
@@ -28,7 +29,7 @@ bool axis_range( double a, double r, double orig, double w, unsigned ext, unsign
 
 void DensityScore::modifyDensityValue( unsigned extx, unsigned exty, unsigned extz,
 	double origx, double origy, double origz, double width,
-	double* values, double** atoms, int atomCount, double radius_ )
+	double* values, double** atoms, int atomCount, double radius_, double fill )
 {
 	// Each atom visits only the voxels of its bounding box; a voxel is
 	// marked (and counted) once however many atoms lie near it.
@@ -62,7 +63,7 @@ void DensityScore::modifyDensityValue( unsigned extx, unsigned exty, unsigned ex
 						double const dx = x * width + origx - ax;
 						if ( std::sqrt( dx * dx + dy * dy + dz * dz ) < radius_ ) {
 							marked[row + x] = 1;
-							values[row + x] = -10.0;
+							values[row + x] = fill;
 							++count;
 						}
 					}
@@ -75,7 +76,7 @@ void DensityScore::modifyDensityValue( unsigned extx, unsigned exty, unsigned ex
 
 void DensityScore::modifyDensityValue( unsigned extx, unsigned exty, unsigned extz,
 	double origx, double origy, double origz, double width,
-	double* values, std::vector<double*> atoms, double radius_ )
+	double* values, std::vector<double*> atoms, double radius_, double fill )
 {
 	int const n = static_cast<int>( atoms.size() );
 	double** copy = new2DArr( n, 3 );
@@ -84,12 +85,12 @@ void DensityScore::modifyDensityValue( unsigned extx, unsigned exty, unsigned ex
 		copy[i][1] = atoms[i][1];
 		copy[i][2] = atoms[i][2];
 	}
-	modifyDensityValue( extx, exty, extz, origx, origy, origz, width, values, copy, n, radius_ );
+	modifyDensityValue( extx, exty, extz, origx, origy, origz, width, values, copy, n, radius_, fill );
 	release2DArr( n, copy );
 }
 
 void DensityScore::RemoveMatchedRegion( std::string mapIn, std::string mapOut,
-	std::string pdbFile, double radius_ )
+	std::string pdbFile, double radius_, double fill )
 {
 	// First chain only: reading stops at the first "TER".
 	Protein model( pdbFile, false );
@@ -111,7 +112,7 @@ void DensityScore::RemoveMatchedRegion( std::string mapIn, std::string mapOut,
 	unsigned ex, ey, ez;
 	double* phi = nullptr;
 	read_vol( mapIn.c_str(), &width, &ox, &oy, &oz, &ex, &ey, &ez, &phi );
-	modifyDensityValue( ex, ey, ez, ox, oy, oz, width, phi, atoms, n, radius_ );
+	modifyDensityValue( ex, ey, ez, ox, oy, oz, width, phi, atoms, n, radius_, fill );
 	WriteMrc( 1, mapOut.c_str(), width, ox, oy, oz, ex, ey, ez, phi );
 	release2DArr( n, atoms );
 	std::free( phi );

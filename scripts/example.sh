@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Example run on a real structure: one chain of HIV-1 protease (PDB 1HPV, as
-# shipped by Debian's pymol-data) is moved by a random rigid-body motion and
-# fitted back by Placer into a 6 A map simulated from its true position.
-# Prints the CA RMSD of the fitted chain to the true one.  Works in
-# build/example (recreated on every run); the user's files are not touched.
+# Example run on a real complex: the heat-labile enterotoxin IIb of E. coli
+# (PDB 1TII, as shipped by Debian's pymol-data): an A subunit, its A2 helix
+# (chain C) and five identical B subunits (D-H).  Every chain is moved by its
+# own random rigid-body motion, a 7 A map of the true complex is simulated,
+# and Quilter assembles the complex from the moved chains.  Prints the CA
+# RMSD of every assembled chain to its true place (copies of one sequence
+# are interchangeable).  Works in build/example (recreated on every run);
+# the user's files are not touched.
 #   usage: bash scripts/example.sh [seed]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -12,7 +15,7 @@ seed="${1:-$RANDOM}"
 
 bash scripts/build.sh
 
-pdb=/usr/share/pymol/data/tut/1hpv.pdb
+pdb=/usr/share/pymol/data/demo/1tii.pdb
 if [ ! -f "$pdb" ]; then
   if [ "$(id -u)" = 0 ]; then
     echo "example.sh: installing pymol-data (for $pdb)"
@@ -26,48 +29,80 @@ fi
 
 work="$here/build/example"
 rm -rf "$work"
-mkdir -p "$work"
+mkdir -p "$work/data"
 
-# Chain A in its true place, and moved: a random rotation (unit quaternion
-# from four normal deviates) about its centroid and a shift of 10-20 A.
-awk '/^ATOM/ && substr($0,22,1)=="A"' "$pdb" > "$work/true_A.pdb"
-printf 'TER\nEND\n' >> "$work/true_A.pdb"
-awk -v seed="$seed" '
+# The true complex (ATOM records, one TER after each chain).
+awk '/^ATOM/ { c = substr($0,22,1); if (prev != "" && c != prev) print "TER"; print; prev = c }
+     END { print "TER" }' "$pdb" > "$work/true.pdb"
+
+# Every chain moved by a random rotation (unit quaternion from four normal
+# deviates) about its centroid and a shift of 10-25 A: chain1.pdb ...
+awk -v seed="$seed" -v dir="$work/data" '
   function gauss() { return sqrt(-2 * log(1 - rand())) * cos(6.283185307179586 * rand()) }
-  BEGIN { srand(seed) }
-  /^ATOM/ { n++; line[n] = $0; x[n] = substr($0,31,8); y[n] = substr($0,39,8); z[n] = substr($0,47,8)
-            cx += x[n]; cy += y[n]; cz += z[n]; next }
-  { tail = tail $0 "\n" }
-  END {
+  function flush_chain(   i, cx, cy, cz, a, b, c, d, q, u, v, w, s, px, py, pz, f) {
+    if (n == 0) return
+    k++; f = dir "/chain" k ".pdb"
+    for (i = 1; i <= n; i++) { cx += x[i]; cy += y[i]; cz += z[i] }
     cx /= n; cy /= n; cz /= n
     a = gauss(); b = gauss(); c = gauss(); d = gauss(); q = sqrt(a*a + b*b + c*c + d*d)
     a /= q; b /= q; c /= q; d /= q
-    r11 = a*a+b*b-c*c-d*d; r12 = 2*(b*c-a*d);     r13 = 2*(b*d+a*c)
-    r21 = 2*(b*c+a*d);     r22 = a*a-b*b+c*c-d*d; r23 = 2*(c*d-a*b)
-    r31 = 2*(b*d-a*c);     r32 = 2*(c*d+a*b);     r33 = a*a-b*b-c*c+d*d
-    u = gauss(); v = gauss(); w = gauss(); s = (10 + 10 * rand()) / sqrt(u*u + v*v + w*w)
-    tx = u * s; ty = v * s; tz = w * s
+    u = gauss(); v = gauss(); w = gauss(); s = (10 + 15 * rand()) / sqrt(u*u + v*v + w*w)
     for (i = 1; i <= n; i++) {
       px = x[i] - cx; py = y[i] - cy; pz = z[i] - cz
       printf "%s%8.3f%8.3f%8.3f%s\n", substr(line[i],1,30),
-        cx + tx + r11*px + r12*py + r13*pz, cy + ty + r21*px + r22*py + r23*pz,
-        cz + tz + r31*px + r32*py + r33*pz, substr(line[i],55)
+        cx + u*s + (a*a+b*b-c*c-d*d)*px + 2*(b*c-a*d)*py + 2*(b*d+a*c)*pz,
+        cy + v*s + 2*(b*c+a*d)*px + (a*a-b*b+c*c-d*d)*py + 2*(c*d-a*b)*pz,
+        cz + w*s + 2*(b*d-a*c)*px + 2*(c*d+a*b)*py + (a*a-b*b-c*c+d*d)*pz, substr(line[i],55) > f
     }
-    printf "%s", tail
-  }' "$work/true_A.pdb" > "$work/chainA.pdb"
+    print "TER" > f
+    close(f); n = 0
+  }
+  BEGIN { srand(seed) }
+  /^ATOM/ { n++; line[n] = $0; x[n] = substr($0,31,8); y[n] = substr($0,39,8); z[n] = substr($0,47,8); next }
+  /^TER/ { flush_chain() }
+  END { flush_chain() }' "$work/true.pdb"
 
-build/bin/simulate_map "$work/true_A.pdb" "$work/map_6A.mrc" 6 1.5
-build/bin/Placer "$work/map_6A.mrc" "$work/chainA.pdb" 6
+build/bin/simulate_map "$work/true.pdb" "$work/data/map.mrc" 7 1.5
+echo 7 > "$work/data/resolution.txt"
 
-ca_rmsd() {
-  awk '/^ATOM/ && substr($0,13,4)==" CA " { k = FILENAME == ARGV[1] ? "a" : "b"; n[k]++
-         X[k, n[k]] = substr($0,31,8); Y[k, n[k]] = substr($0,39,8); Z[k, n[k]] = substr($0,47,8) }
-       END { if (n["a"] != n["b"] || n["a"] == 0) { print "n/a"; exit }
-             for (i = 1; i <= n["a"]; i++) s += (X["a",i]-X["b",i])^2 + (Y["a",i]-Y["b",i])^2 + (Z["a",i]-Z["b",i])^2
-             printf "%.2f\n", sqrt(s / n["a"]) }' "$1" "$2"
+nco="$(nproc)"
+start=$(date +%s)
+build/bin/Quilter "$work/data" "$work/data/map.mrc" "$work/data/resolution.txt" -nco "$nco" | tee "$work/quilter.log" | \
+  grep -E "Input information|Models:|GetInitModel> (Fit|RSCC of the best model|segCmodel)|ASSEMBLY|ERROR|Warning" || true
+end=$(date +%s)
+
+# CA RMSD of every true chain to the assembled chain of the same sequence
+# that lies closest (chains split at TER records).
+chain_rmsd() {
+  awk '
+    FNR == 1 { file++; ch = 0; open = 0 }
+    /^TER/ { open = 0; next }
+    /^ATOM/ && substr($0,13,4) == " CA " {
+      if (!open) { ch++; open = 1; nch[file] = ch; id[file, ch] = substr($0,22,1) }
+      m = ++len[file, ch]; seq[file, ch] = seq[file, ch] substr($0,18,3)
+      X[file, ch, m] = substr($0,31,8); Y[file, ch, m] = substr($0,39,8); Z[file, ch, m] = substr($0,47,8) }
+    END {
+      for (t = 1; t <= nch[1]; t++) {
+        best = -1
+        for (c = 1; c <= nch[2]; c++) {
+          if (seq[2, c] != seq[1, t]) continue
+          s = 0
+          for (i = 1; i <= len[1, t]; i++)
+            s += (X[1,t,i]-X[2,c,i])^2 + (Y[1,t,i]-Y[2,c,i])^2 + (Z[1,t,i]-Z[2,c,i])^2
+          r = sqrt(s / len[1, t]); if (best < 0 || r < best) best = r
+        }
+        printf "  chain %s (%3d residues): %s\n", id[1, t], len[1, t], best < 0 ? "not placed" : sprintf("%.2f A", best)
+      }
+    }' "$1" "$2"
 }
+
 echo
-echo "example (seed $seed): CA RMSD to the true position"
-echo "  moved input chainA.pdb:   $(ca_rmsd "$work/chainA.pdb" "$work/true_A.pdb") A"
-echo "  fitted model chainA_1.pdb: $(ca_rmsd "$work/chainA_1.pdb" "$work/true_A.pdb") A"
-echo "  files in $work"
+echo "example (seed $seed): 1TII, 7 chains, 7 A simulated map, $((end - start)) s with -nco $nco"
+if [ -f "$work/data/segCmodel1.pdb" ]; then
+  echo "CA RMSD of the assembled chains to their true places:"
+  chain_rmsd "$work/true.pdb" "$work/data/segCmodel1.pdb"
+  echo "  model: $work/data/segCmodel1.pdb"
+else
+  echo "no model was written; see $work/quilter.log"
+  exit 1
+fi

@@ -68,6 +68,49 @@ struct StageOptions {
 	double gridWidth, threshold, cutoff;
 };
 
+// Orders the chains largest first (when asked) and returns their
+// similarity marks in the new order, so that a mark stays with its chain.
+std::vector< int > order_chains( std::vector< std::string >& list, std::vector< int > const& counts, int const* marks,
+	bool sortChains )
+{
+	std::vector< int > marksOut( list.size(), 0 );
+	for ( std::size_t i = 0; i < list.size() && marks; ++i ) marksOut[ i ] = marks[ i ];
+	if ( !sortChains ) return marksOut;
+	std::vector< std::string > const sorted = SortChainDescending( counts, list );
+	std::vector< int > out;
+	for ( std::string const& s : sorted )
+		out.push_back( marksOut[ std::find( list.begin(), list.end(), s ) - list.begin() ] );
+	list = sorted;
+	return out;
+}
+
+std::string stage_directory( const std::string& dataDir )
+{
+	std::string const work = makeWorkDirectory( dataDir, "match_rmv_" );
+	if ( work.empty() ) std::cout << "Error! Cannot make a work directory in " << dataDir << std::endl;
+	return work;
+}
+
+// The roads of one program over the whole chain list (FFT search alone, or
+// LBFGS fitting alone); false when the LBFGS-and-FFT road is asked for.
+bool single_program_road( StageOptions const& o, std::string const& work, std::vector< std::string > const& chains,
+	std::vector< std::vector< std::string > >& fit, std::vector< int >& counts )
+{
+	if ( !o.fullFitting ) {
+		std::cout << "GetInitModel> Use FFt unit-map matching" << std::endl;
+		UnitMatching_ft( work, chains, o.binDir, o.mapPath, o.reso, fit, counts, o.removeMatched, false, o.processes );
+		return true;
+	}
+	if ( !o.lbfgsAndFft ) {
+		std::cout << "GetInitModel> Use LBFGS unit-map matching" << std::endl;
+		UnitMatching_lb( work, chains, o.binDir, o.mapPath, o.reso, fit, counts, o.removeMatched, false, o.gridWidth,
+			o.threshold );
+		return true;
+	}
+	std::cout << "GetInitModel> Use LBFGS and FFt unit-map matching" << std::endl;
+	return false;
+}
+
 double max_of( const std::vector< double >& v )
 {
 	// No result at all counts as a poor fit.
@@ -101,7 +144,7 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 	if ( !fit2.empty() ) SearhBestCombination( fit2, n2, map, second );
 
 	int written = 0;
-	double const best = SaveFinalModel( o.nModels, o.outName, o.dataDir, first.fileSets, second.fileSets, first.rscc,
+	SaveFinalModel( o.nModels, o.outName, o.dataDir, first.fileSets, second.fileSets, first.rscc,
 		second.rscc, written );
 
 	std::string const base = o.outName.size() >= 4 ? o.outName.substr( 0, o.outName.size() - 4 ) : o.outName;
@@ -112,16 +155,18 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 		removeFiles( { optimised } );
 		runCommand( lobetuneGlobalCommand( o.binDir, o.mapPath, finalModel, o.reso, o.gridWidth, o.threshold,
 			base + "_dom.pdb", anySimilar ? 1 : 0 ) );
-		if ( checkfile( optimised ) ) {
+		if ( checkfile( optimised ) && usableResult( optimised ) ) {
+			// Both models judged alike (every chain, inside the model's
+			// footprint); the optimised one replaces the final model only
+			// when it fits the map better.
+			double const before = EvaluateModel( finalModel, map, true, true );
 			double const score = EvaluateModel( optimised, map, true, true );
-			double const gain = score - best;
-			// The optimised model replaces the final model only when it fits
-			// the map better.
+			double const gain = score - before;
 			if ( gain > 0.0 ) {
 				std::error_code ec;
 				fs::copy_file( optimised, finalModel, fs::copy_options::overwrite_existing, ec );
 				if ( gain > 0.002 )
-					std::cout << "GetInitModel> RSCC is improvded from " << best << " to " << score
+					std::cout << "GetInitModel> RSCC is improvded from " << before << " to " << score
 					          << " after global domain optimize." << std::endl;
 			}
 			removeFiles( { optimised } );
@@ -146,43 +191,20 @@ bool GetInitModel( int nModels, std::string dataDir, std::string outName, std::v
 	StageOptions const o{ nModels, dataDir, outName, binDir, mapPath, reso, processes, lbfgsAndFft, fullFitting,
 		localDomainOpt, domainMatching, removeMatched, iterate, globalDomainOpt, fftPositions, lbfgsPositions,
 		gridWidth, threshold, cutoff };
-	std::size_t const n = chains.size();
 	bool anySimilar = false;
-	for ( std::size_t i = 0; i < n && marks; ++i ) anySimilar = anySimilar || marks[ i ] == 1;
+	for ( std::size_t i = 0; i < chains.size() && marks; ++i ) anySimilar = anySimilar || marks[ i ] == 1;
+	std::vector< int > sortedMarks = order_chains( chains, residueCounts, marks, sortChains );
 
-	// Marks follow the chains when they are reordered.
-	std::vector< int > sortedMarks( marks ? marks : nullptr, marks ? marks + n : nullptr );
-	if ( sortChains ) {
-		std::vector< std::string > const sorted = SortChainDescending( residueCounts, chains );
-		std::vector< int > m;
-		for ( std::string const& s : sorted )
-			m.push_back( marks ? marks[ std::find( chains.begin(), chains.end(), s ) - chains.begin() ] : 0 );
-		chains = sorted;
-		sortedMarks = m;
-	}
-	if ( sortedMarks.size() < n ) sortedMarks.resize( n, 0 );
-
-	std::string const work = makeWorkDirectory( dataDir, "match_rmv_" );
-	if ( work.empty() ) {
-		std::cout << "Error! Cannot make a work directory in " << dataDir << std::endl;
-		return false;
-	}
+	std::string const work = stage_directory( dataDir );
+	if ( work.empty() ) return false;
 
 	std::vector< std::vector< std::string > > fit1;
 	std::vector< int > n1;
 	int lbfgsStarted = 0;
-	if ( !fullFitting ) {
-		std::cout << "GetInitModel> Use FFt unit-map matching" << std::endl;
-		UnitMatching_ft( work, chains, binDir, mapPath, reso, fit1, n1, removeMatched, false, processes );
-	} else if ( !lbfgsAndFft ) {
-		std::cout << "GetInitModel> Use LBFGS unit-map matching" << std::endl;
-		UnitMatching_lb( work, chains, binDir, mapPath, reso, fit1, n1, removeMatched, false, gridWidth, threshold );
-	} else {
-		std::cout << "GetInitModel> Use LBFGS and FFt unit-map matching" << std::endl;
+	if ( !single_program_road( o, work, chains, fit1, n1 ) )
 		UnitMatching_lb_ft( work, chains, binDir, mapPath, reso, map, fit1, n1, sortedMarks.data(), lbfgsStarted,
 			processes, fftPositions, lbfgsPositions, removeMatched, false, localDomainOpt, domainMatching, iterate,
 			gridWidth, threshold, cutoff, "CA" );
-	}
 	return finish_stage( o, work, chains, map, fit1, n1, lbfgsStarted, anySimilar );
 }
 
@@ -201,39 +223,17 @@ bool GetInitNA_ProModel( int nModels, std::string dataDir, std::string outName, 
 	bool anySimilar = false;
 	for ( std::size_t i = 0; i < chains.size() && marks; ++i ) anySimilar = anySimilar || marks[ i ] == 1;
 
-	auto reorder = [ sortChains ]( std::vector< std::string >& list, std::vector< int > const& counts,
-		               int const* m ) {
-		std::vector< int > marksOut( list.size(), 0 );
-		for ( std::size_t i = 0; i < list.size() && m; ++i ) marksOut[ i ] = m[ i ];
-		if ( !sortChains ) return marksOut;
-		std::vector< std::string > const sorted = SortChainDescending( counts, list );
-		std::vector< int > out;
-		for ( std::string const& s : sorted )
-			out.push_back( marksOut[ std::find( list.begin(), list.end(), s ) - list.begin() ] );
-		list = sorted;
-		return out;
-	};
-	reorder( chains, residueCounts, marks );
-	std::vector< int > proMarksSorted = reorder( proChains, proResidueCounts, proMarks );
-	std::vector< int > naMarksSorted = reorder( naChains, naResidueCounts, naMarks );
+	order_chains( chains, residueCounts, marks, sortChains );
+	std::vector< int > proMarksSorted = order_chains( proChains, proResidueCounts, proMarks, sortChains );
+	std::vector< int > naMarksSorted = order_chains( naChains, naResidueCounts, naMarks, sortChains );
 
-	std::string const work = makeWorkDirectory( dataDir, "match_rmv_" );
-	if ( work.empty() ) {
-		std::cout << "Error! Cannot make a work directory in " << dataDir << std::endl;
-		return false;
-	}
+	std::string const work = stage_directory( dataDir );
+	if ( work.empty() ) return false;
 
 	std::vector< std::vector< std::string > > fit1;
 	std::vector< int > n1;
 	int lbfgsStarted = 0;
-	if ( !fullFitting ) {
-		std::cout << "GetInitModel> Use FFt unit-map matching" << std::endl;
-		UnitMatching_ft( work, chains, binDir, mapPath, reso, fit1, n1, removeMatched, false, processes );
-	} else if ( !lbfgsAndFft ) {
-		std::cout << "GetInitModel> Use LBFGS unit-map matching" << std::endl;
-		UnitMatching_lb( work, chains, binDir, mapPath, reso, fit1, n1, removeMatched, false, gridWidth, threshold );
-	} else {
-		std::cout << "GetInitModel> Use LBFGS and FFt unit-map matching" << std::endl;
+	if ( !single_program_road( o, work, chains, fit1, n1 ) ) {
 		std::cout << "GetInitModel> matching NA chain into NA.map******************" << std::endl;
 		std::vector< std::vector< std::string > > naFit;
 		std::vector< int > naN;

@@ -1,9 +1,17 @@
 #include "apps/quilter/StartedPrograms.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "transforms/ModelOutput.hh"
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 bool silent_GM = true;
@@ -97,10 +105,68 @@ std::string fitResultPath( const std::string& dir, const std::string& name, int 
 	return dir + "/" + name + "_" + std::to_string( k ) + ".pdb";
 }
 
+double programTimeLimit()
+{
+	if ( const char* v = std::getenv( "QUILT_PROGRAM_TIME_LIMIT" ) ) {
+		char* end = nullptr;
+		double const t = std::strtod( v, &end );
+		if ( end != v && t > 0.0 ) return t;
+	}
+	return 6.0 * 3600.0;
+}
+
 int runCommand( const std::string& command )
 {
+	std::cout.flush();
 	std::fflush( stdout );
-	return std::system( command.c_str() );
+	pid_t const pid = ::fork();
+	if ( pid < 0 ) {
+		std::cout << "Warning! Cannot start: " << command << std::endl;
+		return -1;
+	}
+	if ( pid == 0 ) {
+		// A process group of its own, so that a program that has to be
+		// stopped is stopped with everything it started.
+		::setpgid( 0, 0 );
+		::execl( "/bin/sh", "sh", "-c", command.c_str(), static_cast< char* >( nullptr ) );
+		::_exit( 127 );
+	}
+	::setpgid( pid, pid );
+	auto const start = std::chrono::steady_clock::now();
+	double const limit = programTimeLimit();
+	auto pause = std::chrono::milliseconds( 1 );
+	while ( true ) {
+		int status = 0;
+		pid_t const r = ::waitpid( pid, &status, WNOHANG );
+		if ( r == pid ) return status;
+		if ( r < 0 && errno != EINTR ) return -1;
+		double const elapsed =
+			std::chrono::duration< double >( std::chrono::steady_clock::now() - start ).count();
+		if ( elapsed > limit ) {
+			::kill( -pid, SIGKILL );
+			::waitpid( pid, &status, 0 );
+			std::cout << "Warning! A started program ran longer than " << limit << " s and was stopped: " << command
+			          << std::endl;
+			return -1;
+		}
+		std::this_thread::sleep_for( pause );
+		if ( pause < std::chrono::milliseconds( 100 ) ) pause *= 2;
+	}
+}
+
+bool usableResult( const std::string& path )
+{
+	std::string problem;
+	bool ok = check_model_atom_lines( path, problem );
+	if ( ok ) {
+		std::ifstream in( path );
+		std::string line;
+		ok = false;
+		while ( !ok && std::getline( in, line ) ) ok = line.compare( 0, 4, "ATOM" ) == 0;
+		if ( !ok ) problem = "it holds no \"ATOM\" record";
+	}
+	if ( !ok ) std::cout << "Warning! The result file " << path << " cannot be used: " << problem << std::endl;
+	return ok;
 }
 
 void removeFiles( const std::vector< std::string >& paths )

@@ -44,8 +44,20 @@ std::string fftResultPath( const std::string& dir, const std::string& name, int 
 std::string fitResultPath( const std::string& dir, const std::string& name, int k );
 
 // Runs a command through the shell and waits for it (standard output is
-// flushed first so that messages keep their order).  Returns the status.
+// flushed first so that messages keep their order).  A command that runs
+// longer than programTimeLimit() seconds is stopped (its whole process
+// group) with a warning.  Returns the wait status, or -1 when it could not be
+// started or was stopped.
 int runCommand( const std::string& command );
+
+// Seconds a started program may run: the environment variable
+// QUILT_PROGRAM_TIME_LIMIT when it holds a positive number, else six hours.
+double programTimeLimit();
+
+// Whether a result file left by a started program can be used: it holds at
+// least one "ATOM" record and every one of them has finite coordinates in
+// its columns.  An unusable file is reported with a warning.
+bool usableResult( const std::string& path );
 
 // Removes each path that exists as a file (results of an earlier start that
 // must not be collected again).

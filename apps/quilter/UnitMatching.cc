@@ -34,14 +34,15 @@ namespace {
 
 const std::string dashes17( 17, '-' );
 
-// Result files k = 1, 2, ... up to max, as long as they exist.
+// Result files k = 1, 2, ... up to max, as long as they exist and can be
+// used (an empty or broken file ends the collection like a missing one).
 template< class PathOf >
 std::vector< std::string > collect( PathOf pathOf, int max )
 {
 	std::vector< std::string > found;
 	for ( int k = 1; k <= max; ++k ) {
 		std::string const p = pathOf( k );
-		if ( !checkfile( p ) ) break;
+		if ( !checkfile( p ) || !usableResult( p ) ) break;
 		found.push_back( p );
 	}
 	return found;
@@ -106,14 +107,19 @@ void blankModelDensity( FastDensityScore& map, const std::string& model, double 
 
 namespace {
 
-// Blanks the density within 4 A of the model's atoms into a new map.
+// Blanks the density within 4 A of the model's atoms into a new map.  The
+// blanked voxels become 0, density that is simply gone: a strongly negative
+// mark, in a map whose values lie in [0, 1], would also drive the later
+// chains away from every voxel within 4 A of this one, and so away from
+// their own places at the interface (a DNA strand from its partner's
+// blanked bases, for instance).
 std::string blank_matched( const std::string& workDir, const std::string& name, const std::string& mapFile,
 	const std::string& model )
 {
 	std::string const newMap = workDir + "/map_new_" + name + ".mrc";
 	DensityScore ds;
 	ds.quiet = true;
-	ds.RemoveMatchedRegion( mapFile, newMap, model, 4.0 );
+	ds.RemoveMatchedRegion( mapFile, newMap, model, 4.0, 0.0 );
 	return newMap;
 }
 
@@ -210,7 +216,7 @@ Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFil
 			removeFiles( { out } );
 			runCommand( lobetuneCommand( s.binDir, mapFile, cand, s.reso, s.gridWidth, s.threshold,
 				base + "_dom.pdb", mark ) );
-			if ( !checkfile( out ) ) continue;
+			if ( !checkfile( out ) || !usableResult( out ) ) continue;
 			a.fitList.push_back( out );
 			double const score = EvaluateModel( out, map, true, false );
 			std::cout << "GetInitModel> RSCC of " << base + "_dom" << "1" << " = " << score << std::endl;
@@ -228,7 +234,7 @@ Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFil
 		removeFiles( { out } );
 		runCommand( lobeplaceCommand( s.binDir, work, mapFile, s.reso, name + "_mi", s.gridWidth, s.threshold,
 			outName, s.iterate ? 1 : 0, s.processes ) );
-		if ( checkfile( out ) ) {
+		if ( checkfile( out ) && usableResult( out ) ) {
 			a.fitList.push_back( out );
 			double const score = EvaluateModel( out, map, true, false );
 			std::cout << "GetInitModel> RSCC of " << name + "_mo" << "1" << " = " << score << std::endl;

@@ -205,4 +205,15 @@ TEST( DmapRemove, RemovesFirstChainOnlyAndStrictRadius )
 	EXPECT_DOUBLE_EQ( at( 4, 4, 4 ), -10.0 );
 	EXPECT_DOUBLE_EQ( at( 12, 12, 12 ), -10.0 );
 	std::free( phi );
+	// A fill value of the caller's: the same voxels, set to it.
+	testing::internal::CaptureStdout();
+	ds.RemoveMatchedRegion( dir.file( "in.mrc" ), dir.file( "zero.mrc" ), dir.file( "m.pdb" ), 4.0, 0.0 );
+	std::fflush( stdout );
+	testing::internal::GetCapturedStdout();
+	ds.read_vol( dir.file( "zero.mrc" ).c_str(), &w, &ox, &oy, &oz, &ex, &ey, &ez, &phi );
+	EXPECT_DOUBLE_EQ( at( 4, 4, 4 ), 0.0 );
+	EXPECT_DOUBLE_EQ( at( 7, 4, 4 ), 0.0 );
+	EXPECT_DOUBLE_EQ( at( 0, 0, 0 ), 0.0 );  // was negative: marked all the same
+	EXPECT_DOUBLE_EQ( at( 8, 4, 4 ), 0.5 );
+	std::free( phi );
 }

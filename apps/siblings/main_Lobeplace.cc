@@ -1,0 +1,77 @@
+// Lobeplace: places a chain into a density map by its domains.  The chain
+// is read from <workdir>/<in>1.pdb; each domain is placed by the FFT search
+// and refined, and the chain is written with every domain moved by its own
+// fit as <workdir>/<on without .pdb>1.pdb (then 2, 3, ... up to "-nm"),
+// best first, each a line copy of the input.
+#include "apps/siblings/lobe_place.hh"
+#include "apps/siblings/placement.hh"
+#include "apps/siblings/sibling_cli.hh"
+#include "core/basic_fun_Quilt.hh"
+
+#include <iostream>
+
+using namespace siblings;
+
+int main( int argc, char** argv )
+{
+	if ( argc < 4 ) {
+		print_usage( { "", " Lobeplace: place a chain into a density map domain by domain", "",
+			" Usage: Lobeplace workdir map resolution -in <prefix> -on <name.pdb> [Options]", "",
+			"   the chain is read from workdir/<prefix>1.pdb; the results are written to",
+			"   workdir/<name without .pdb>1.pdb, 2, ... best first", "", " Options:",
+			"       -gw   grid width (accepted; the map keeps its own grid)",
+			"       -dc   threshold for density value, default: 0",
+			"       -nm   number of models written, default: 1",
+			"       -sl   print intermediate information? 0:no, 1:yes, default: 1",
+			"       -st   accepted, no effect",
+			"       -it   1: one more refinement pass over the chain and its domains, default: 0",
+			"       -nco  threads of the FFT search, default: 1" } );
+		return argc < 2 ? 0 : 1;
+	}
+	std::string const workdir = argv[1];
+	FitRequest req;
+	req.mapPath = argv[2];
+	bool ok = read_fit_options( argc, argv, argv[3], req );
+	integer_option( argc, argv, "-st", 1, -1000000, 1000000, ok );
+	long const nm = integer_option( argc, argv, "-nm", 1, 1, 100, ok );
+	bool const iterate = integer_option( argc, argv, "-it", 0, -1000000, 1000000, ok ) != 0;
+	long const threads = integer_option( argc, argv, "-nco", 1, 1, 256, ok );
+	req.prefix = "Lobeplace> ";
+	char const* in = option_value( argc, argv, "-in" );
+	std::string const outBase = output_base( option_value( argc, argv, "-on" ), "" );
+	if ( !in || !*in || std::string( in ).find( '/' ) != std::string::npos ) {
+		std::cout << "Error! -in must give the input prefix (a file name)." << std::endl;
+		ok = false;
+	}
+	if ( !ok || outBase.empty() ) return 1;
+	req.modelPath = workdir + "/" + in + "1.pdb";
+	std::vector<std::string> outputs;
+	for ( long k = 1; k <= nm; ++k ) {
+		outputs.push_back( workdir + "/" + outBase + std::to_string( k ) + ".pdb" );
+		if ( get_Full_Path( outputs.back() ) == get_Full_Path( req.modelPath ) ) {
+			std::cout << "Error! The result " << outputs.back() << " would replace the input chain." << std::endl;
+			return 1;
+		}
+	}
+
+	FitSession session;
+	if ( !session.load( req ) ) return 1;
+	LobePlaceOptions options;
+	options.resolution = req.resolution;
+	options.threads = (int)threads;
+	options.rounds = iterate ? 3 : 2;
+	options.log = req.quiet ? nullptr : &std::cout;
+	std::vector<ChainPlacement> models;
+	std::string error;
+	if ( !place_by_domains( session.map(), session.model(), options, (int)nm, models, error ) ) {
+		std::cout << "Error! " << error << "; no model written." << std::endl;
+		return 1;
+	}
+	ResultWriter writer;
+	for ( size_t k = 0; k < outputs.size(); ++k )
+		if ( !writer.add_moved( session.model(), outputs[k], models[k].xyz ) ) return 1;
+	if ( !writer.commit() ) return 1;
+	for ( size_t k = 0; k < outputs.size(); ++k )
+		std::cout << req.prefix << "RSCC of " << outBase << k + 1 << ": " << models[k].correlation << std::endl;
+	return 0;
+}

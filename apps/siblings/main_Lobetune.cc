@@ -1,0 +1,65 @@
+// Lobetune: refines a placed model (one chain or a whole complex) by rigid
+// moves of its chains and of their domains in the density map, and writes
+// the result beside the model as <on>_1.pdb (<on>: the "-on" name without
+// ".pdb").  When no move raises the correlation of the whole model with the
+// map, the result is a copy of the input.
+#include "apps/siblings/domain_refine.hh"
+#include "apps/siblings/placement.hh"
+#include "apps/siblings/sibling_cli.hh"
+#include "core/basic_fun_Quilt.hh"
+
+#include <iostream>
+
+using namespace siblings;
+
+int main( int argc, char** argv )
+{
+	if ( argc < 4 ) {
+		print_usage( { "", " Lobetune: refine the domains of a placed model in a density map", "",
+			" Usage: Lobetune map model resolution [Options]", "", " Options:",
+			"       -gw   grid width (accepted; the map keeps its own grid)",
+			"       -dc   threshold for density value, default: 0",
+			"       -nm   number of models (accepted; one refined model is written), default: 1",
+			"       -sl   print intermediate information? 0:no, 1:yes, default: 1",
+			"       -on   output name; the result is <name without .pdb>_1.pdb beside the model,",
+			"             default: <model>_dom.pdb",
+			"       -sch  similar-chain mark of the model (accepted), default: 0", "",
+			" Every chain, and every domain of a chain of two or more domains, is refined as a",
+			" rigid body; the input is returned unchanged when its correlation would not improve." } );
+		return argc < 2 ? 0 : 1;
+	}
+	FitRequest req;
+	req.mapPath = argv[1];
+	req.modelPath = argv[2];
+	req.prefix = "Lobetune> ";
+	bool ok = read_fit_options( argc, argv, argv[3], req );
+	integer_option( argc, argv, "-nm", 1, 1, 1000, ok );
+	integer_option( argc, argv, "-sch", 0, -1000000, 1000000, ok );
+	std::string const name = output_base( option_value( argc, argv, "-on" ), model_name( req.modelPath ) + "_dom.pdb" );
+	if ( !ok || name.empty() ) return 1;
+	std::string const output = model_directory( req.modelPath ) + "/" + name + "_1.pdb";
+	if ( get_Full_Path( output ) == get_Full_Path( req.modelPath ) ) {
+		std::cout << "Error! The result " << output << " would replace the input model." << std::endl;
+		return 1;
+	}
+
+	FitSession session;
+	if ( !session.load( req ) ) return 1;
+	ChainModel const& model = session.model();
+	std::vector<Body> const bodies = chain_and_domain_bodies( model );
+	if ( bodies.empty() ) {
+		std::cout << "Error! No chain of " << req.modelPath << " has a CA or P atom; no model written." << std::endl;
+		return 1;
+	}
+	if ( !req.quiet )
+		std::cout << req.prefix << model.chains.size() << " chain(s), " << bodies.size() << " rigid bodies" << std::endl;
+	RefineOutcome const result = refine_bodies( session.map(), model, model.xyz, bodies );
+	bool const improved = result.after > result.before;
+	std::cout << req.prefix << "RSCC " << result.before << " -> " << result.after << " (" << result.movesKept
+	          << " moves kept)" << ( improved ? "" : "; the input is returned unchanged" ) << std::endl;
+
+	ResultWriter writer;
+	if ( !( improved ? writer.add_moved( model, output, result.xyz ) : writer.add_copy( req.modelPath, output ) ) )
+		return 1;
+	return writer.commit() ? 0 : 1;
+}

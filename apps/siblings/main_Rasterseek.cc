@@ -1,0 +1,134 @@
+// Rasterseek: exhaustive FFT placement of one model in a density map.
+// Writes the best poses into the working directory as <name>_001.pdb,
+// <name>_002.pdb, ... (best first), each a line copy of the model with moved
+// coordinates.
+#include "apps/siblings/rasterseek_model.hh"
+#include "apps/siblings/rasterseek_search.hh"
+#include "core/basic_fun_Quilt.hh"
+#include "density/FastDensityScore.hh"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+void print_usage( char const* program )
+{
+	std::cout << std::endl;
+	std::cout << " Rasterseek: exhaustive FFT search of a model's place in a density map" << std::endl;
+	std::cout << std::endl;
+	std::cout << " Usage: " << program << " map model.pdb name -res R -deg D -explor N [-nprocs P]" << std::endl;
+	std::cout << std::endl;
+	std::cout << "   map        density map (MRC/CCP4, 32-bit floats, orthogonal cell)" << std::endl;
+	std::cout << "   model.pdb  model to place (its ATOM records)" << std::endl;
+	std::cout << "   name       name of the results, written to the working directory as" << std::endl;
+	std::cout << "              name_001.pdb, name_002.pdb, ... best first" << std::endl;
+	std::cout << "   -res R     map resolution in Angstrom (required)" << std::endl;
+	std::cout << "   -deg D     orientation step in degrees, in (0, 180]; default 20" << std::endl;
+	std::cout << "   -explor N  number of poses to write, 1 to 999; default 1" << std::endl;
+	std::cout << "   -nprocs P  worker threads, 1 to 256; default 1" << std::endl;
+	std::cout << std::endl;
+	std::cout << " Each pose is scored by the local correlation of the model's density with the" << std::endl;
+	std::cout << " map under the model's own footprint, refined, and ranked by the real-space" << std::endl;
+	std::cout << " correlation of the refined pose." << std::endl;
+	std::cout << " Example: " << program << " map.mrc chainA.pdb A -res 10 -deg 20 -explor 5 -nprocs 4" << std::endl;
+	std::cout << std::endl;
+}
+
+int fail( std::string const& message )
+{
+	std::cout << "Error! " << message << std::endl;
+	return 1;
+}
+
+bool parse_number( char const* text, double& value )
+{
+	char* end = nullptr;
+	errno = 0;
+	value = std::strtod( text, &end );
+	return end != text && *end == '\0' && errno == 0 && std::isfinite( value );
+}
+
+bool parse_count( char const* text, long lo, long hi, long& value )
+{
+	char* end = nullptr;
+	errno = 0;
+	value = std::strtol( text, &end, 10 );
+	return end != text && *end == '\0' && errno == 0 && value >= lo && value <= hi;
+}
+
+} // namespace
+
+int main( int argc, char** argv )
+{
+	if ( argc < 2 ) {
+		print_usage( argv[ 0 ] );
+		return 0;
+	}
+	if ( argc < 4 ) {
+		print_usage( argv[ 0 ] );
+		return fail( "a map, a model and a result name are required." );
+	}
+	std::string const mapPath = argv[ 1 ];
+	std::string const modelPath = argv[ 2 ];
+	std::string const name = argv[ 3 ];
+	if ( name.empty() || name.find( '/' ) != std::string::npos )
+		return fail( "the result name '" + name + "' must be a plain file name (results go to the working directory)." );
+
+	rasterseek::SearchOptions options;
+	options.log = &std::cout;
+	bool haveResolution = false;
+	for ( int i = 4; i < argc; i += 2 ) {
+		std::string const opt = argv[ i ];
+		if ( opt != "-res" && opt != "-deg" && opt != "-explor" && opt != "-nprocs" )
+			return fail( "unknown option '" + opt + "' (see the usage: run without arguments)." );
+		if ( i + 1 >= argc ) return fail( "option " + opt + " needs a value." );
+		char const* v = argv[ i + 1 ];
+		long count = 0;
+		if ( opt == "-res" ) {
+			if ( !parse_number( v, options.resolution ) || !( options.resolution > 0.0 ) )
+				return fail( std::string( "-res must be a positive number of Angstrom; got '" ) + v + "'." );
+			haveResolution = true;
+		} else if ( opt == "-deg" ) {
+			if ( !parse_number( v, options.angleStep ) || !( options.angleStep > 0.0 && options.angleStep <= 180.0 ) )
+				return fail( std::string( "-deg must be a number of degrees in (0, 180]; got '" ) + v + "'." );
+		} else if ( opt == "-explor" ) {
+			if ( !parse_count( v, 1, 999, count ) )
+				return fail( std::string( "-explor must be a whole number from 1 to 999; got '" ) + v + "'." );
+			options.count = int( count );
+		} else {
+			if ( !parse_count( v, 1, 256, count ) )
+				return fail( std::string( "-nprocs must be a whole number from 1 to 256; got '" ) + v + "'." );
+			options.threads = int( count );
+		}
+	}
+	if ( !haveResolution ) return fail( "the resolution (-res) is required." );
+
+	auto const t0 = std::chrono::steady_clock::now();
+	std::string error;
+	rasterseek::ModelFile model;
+	if ( !rasterseek::read_model_file( modelPath, model, error ) ) return fail( error + "; no result written." );
+	if ( !checkfile( mapPath ) ) return fail( "cannot read the density map " + mapPath + "; no result written." );
+
+	std::cout << "Rasterseek> place '" << modelPath << "' into '" << mapPath << "'" << std::endl;
+	FastDensityScore map;
+	if ( !map.readDensityMap( mapPath, options.resolution, 0.0, 0.0, false ) || !map.isLoaded )
+		return fail( "the density map " + mapPath + " could not be loaded; no result written." );
+
+	std::vector< rasterseek::Placement > const poses = rasterseek::search_placements( map, model.atoms, options, error );
+	if ( poses.empty() ) return fail( error + "; no result written." );
+	if ( !rasterseek::write_results( model, poses, name, options.count, error ) )
+		return fail( error + "; no result written." );
+	for ( std::size_t k = 0; k < poses.size(); ++k )
+		std::cout << "Rasterseek> " << rasterseek::result_file_name( name, int( k ) + 1 ) << "  correlation "
+		          << poses[ k ].score << std::endl;
+	std::cout << "Rasterseek> time: "
+	          << std::chrono::duration< double >( std::chrono::steady_clock::now() - t0 ).count() << " s" << std::endl;
+	return 0;
+}

@@ -1,0 +1,144 @@
+// Rasterseek's files: model atoms in, ranked line copies out.
+#include "apps/siblings/rasterseek_model.hh"
+
+#include "core/basic_fun_Quilt.hh"
+#include "transforms/ModelOutput.hh"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rasterseek {
+
+namespace {
+
+// A coordinate field (8 columns from `at`) that holds a number.
+bool coordinate( std::string const& line, std::size_t at, double& value )
+{
+	if ( line.size() < at + 8 ) return false;
+	std::string const field = line.substr( at, 8 );
+	char* end = nullptr;
+	value = std::strtod( field.c_str(), &end );
+	if ( end == field.c_str() ) return false;
+	while ( *end == ' ' ) ++end;
+	return *end == '\0' && std::isfinite( value );
+}
+
+bool same_file( std::string const& a, std::string const& b )
+{
+	struct stat sa, sb;
+	if ( ::stat( a.c_str(), &sa ) != 0 || ::stat( b.c_str(), &sb ) != 0 ) return false;
+	return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+} // namespace
+
+bool read_model_file( std::string const& path, ModelFile& model, std::string& error )
+{
+	model = ModelFile();
+	model.path = path;
+	struct stat st;
+	if ( ::stat( path.c_str(), &st ) != 0 || !S_ISREG( st.st_mode ) ) {
+		error = "cannot read the model file " + path;
+		return false;
+	}
+	std::ifstream in( path.c_str(), std::ios::binary );
+	if ( !in ) {
+		error = "cannot read the model file " + path;
+		return false;
+	}
+	std::string line;
+	while ( std::getline( in, line ) ) {
+		if ( !is_model_atom_line( line ) ) continue;
+		// The writer's rule for a row: blank or unreadable fields count as 0.
+		double xyz[ 3 ] = { 0.0, 0.0, 0.0 };
+		bool complete = true;
+		for ( int c = 0; c < 3; ++c ) {
+			if ( !coordinate( line, 30 + 8 * c, xyz[ c ] ) ) {
+				complete = false;
+				std::string const field = line.size() > std::size_t( 30 + 8 * c ) ? line.substr( 30 + 8 * c, 8 ) : "";
+				xyz[ c ] = std::strtod( field.c_str(), nullptr );
+			}
+		}
+		model.rows.insert( model.rows.end(), xyz, xyz + 3 );
+		// Lines without three coordinates are copied, not placed.
+		if ( !complete ) continue;
+		poseCoord a;
+		a.x = xyz[ 0 ];
+		a.y = xyz[ 1 ];
+		a.z = xyz[ 2 ];
+		a.elt = line.size() > 12 ? trim( line.substr( 12, 4 ) ) : "";
+		// Names such as "1HB": the element is the first letter.
+		while ( !a.elt.empty() && std::isdigit( static_cast< unsigned char >( a.elt[ 0 ] ) ) ) a.elt.erase( 0, 1 );
+		model.atoms.push_back( a );
+	}
+	if ( in.bad() ) {
+		error = "cannot read the model file " + path;
+		return false;
+	}
+	if ( model.atoms.empty() ) {
+		error = "the model file " + path + " has no ATOM records with coordinates";
+		return false;
+	}
+	return true;
+}
+
+std::string result_file_name( std::string const& name, int k )
+{
+	return name + "_00" + std::to_string( k ) + ".pdb";
+}
+
+bool write_results( ModelFile const& model, std::vector< Placement > const& placements, std::string const& name,
+	int asked, std::string& error )
+{
+	int const rows = int( model.rows.size() / 3 );
+	std::vector< std::string > staged;
+	auto discard = [ & ]() {
+		for ( std::string const& s : staged ) ::unlink( s.c_str() );
+	};
+	for ( std::size_t k = 0; k < placements.size(); ++k ) {
+		std::string const final = result_file_name( name, int( k ) + 1 );
+		if ( same_file( model.path, final ) ) {
+			discard();
+			error = "result " + final + " would overwrite the input model";
+			return false;
+		}
+		// A unique name beside the result; the writer replaces it in one step.
+		std::string temp = final + ".partXXXXXX";
+		int const fd = ::mkstemp( &temp[ 0 ] );
+		if ( fd < 0 ) {
+			discard();
+			error = "cannot write " + final + ": " + std::strerror( errno );
+			return false;
+		}
+		::close( fd );
+		staged.push_back( temp );
+		double** xyz = new2DArr( rows, 3 );
+		for ( int i = 0; i < rows; ++i ) apply_placement( placements[ k ], &model.rows[ 3 * i ], xyz[ i ] );
+		bool const saved = SaveModel( model.path, temp, xyz, rows );
+		release2DArr( rows, xyz );
+		if ( !saved ) {
+			discard();
+			error = "cannot write " + final;
+			return false;
+		}
+	}
+	for ( std::size_t k = 0; k < staged.size(); ++k ) {
+		std::string const final = result_file_name( name, int( k ) + 1 );
+		if ( std::rename( staged[ k ].c_str(), final.c_str() ) != 0 ) {
+			error = "cannot write " + final + ": " + std::strerror( errno );
+			// Results renamed already go too: none of a failed run may stay.
+			for ( std::size_t j = 0; j < k; ++j ) ::unlink( result_file_name( name, int( j ) + 1 ).c_str() );
+			for ( std::size_t j = k; j < staged.size(); ++j ) ::unlink( staged[ j ].c_str() );
+			return false;
+		}
+	}
+	for ( int k = int( placements.size() ) + 1; k <= asked; ++k ) ::unlink( result_file_name( name, k ).c_str() );
+	return true;
+}
+
+} // namespace rasterseek

@@ -1,0 +1,136 @@
+#include "apps/siblings/sibling_cli.hh"
+
+#include "core/basic_fun_Quilt.hh"
+#include "transforms/ModelOutput.hh"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <unistd.h>
+
+namespace siblings {
+
+char const* option_value( int argc, char** argv, char const* name )
+{
+	for ( int i = 1; i < argc - 1; ++i )
+		if ( std::strcmp( argv[i], name ) == 0 ) return argv[i + 1];
+	return nullptr;
+}
+
+double number_argument( char const* text, char const* what, double lo, double hi, bool& ok )
+{
+	char* end = nullptr;
+	double const v = std::strtod( text, &end );
+	if ( end == text || *end != '\0' || !std::isfinite( v ) || v < lo || v > hi ) {
+		std::cout << "Error! " << what << " must be a number from " << lo << " to " << hi << "; got '" << text << "'."
+		          << std::endl;
+		ok = false;
+		return lo;
+	}
+	return v;
+}
+
+double number_option( int argc, char** argv, char const* name, double fallback, double lo, double hi, bool& ok )
+{
+	char const* v = option_value( argc, argv, name );
+	if ( !v ) return fallback;
+	return number_argument( v, ( std::string( "The value of " ) + name ).c_str(), lo, hi, ok );
+}
+
+long integer_option( int argc, char** argv, char const* name, long fallback, long lo, long hi, bool& ok )
+{
+	char const* v = option_value( argc, argv, name );
+	if ( !v ) return fallback;
+	char* end = nullptr;
+	long const n = std::strtol( v, &end, 10 );
+	if ( end == v || *end != '\0' || n < lo || n > hi ) {
+		std::cout << "Error! The value of " << name << " must be a whole number from " << lo << " to " << hi
+		          << "; got '" << v << "'." << std::endl;
+		ok = false;
+		return fallback;
+	}
+	return n;
+}
+
+void print_usage( std::vector<std::string> const& lines )
+{
+	for ( std::string const& l : lines ) std::cout << l << "\n";
+	std::cout.flush();
+}
+
+ResultWriter::~ResultWriter()
+{
+	for ( auto const& p : pending_ ) std::remove( p.first.c_str() );
+}
+
+std::string ResultWriter::temporary_for( std::string const& output ) const
+{
+	return output + ".part" + std::to_string( (long)::getpid() );
+}
+
+bool ResultWriter::add_moved( ChainModel const& model, std::string const& output, std::vector<Vec3> const& xyz )
+{
+	std::string const tmp = temporary_for( output );
+	int const n = (int)xyz.size();
+	double** rows = new2DArr( n, 3 );
+	for ( int i = 0; i < n; ++i )
+		for ( int c = 0; c < 3; ++c ) rows[i][c] = xyz[i][c];
+	bool const ok = SaveModel( model.path, tmp, rows, n );
+	release2DArr( n, rows );
+	if ( !ok ) {
+		std::remove( tmp.c_str() );
+		return false;
+	}
+	pending_.push_back( std::make_pair( tmp, output ) );
+	return true;
+}
+
+bool ResultWriter::add_copy( std::string const& input, std::string const& output )
+{
+	std::string const tmp = temporary_for( output );
+	std::ifstream in( input.c_str(), std::ios::binary );
+	std::ofstream out( tmp.c_str(), std::ios::binary | std::ios::trunc );
+	if ( in && out ) out << in.rdbuf();
+	out.close();
+	if ( !in || !out ) {
+		std::cout << "Error! Cannot copy " << input << " to " << output << std::endl;
+		std::remove( tmp.c_str() );
+		return false;
+	}
+	pending_.push_back( std::make_pair( tmp, output ) );
+	return true;
+}
+
+bool ResultWriter::commit()
+{
+	for ( size_t k = 0; k < pending_.size(); ++k ) {
+		if ( std::rename( pending_[k].first.c_str(), pending_[k].second.c_str() ) != 0 ) {
+			std::cout << "Error! Cannot write " << pending_[k].second << std::endl;
+			for ( size_t j = 0; j < k; ++j ) std::remove( pending_[j].second.c_str() );
+			return false; // the destructor removes the remaining temporaries
+		}
+		pending_[k].first.clear();
+	}
+	pending_.clear();
+	return true;
+}
+
+std::string model_name( std::string const& path )
+{
+	std::string name = get_name_from_path( path );
+	if ( name.size() > 4 ) name = name.substr( 0, name.size() - 4 );
+	return name;
+}
+
+std::string model_directory( std::string const& path )
+{
+	size_t const slash = path.find_last_of( '/' );
+	if ( slash == std::string::npos ) return ".";
+	if ( slash == 0 ) return "/";
+	return path.substr( 0, slash );
+}
+
+} // namespace siblings

@@ -1,0 +1,58 @@
+// Command-line and result-file helpers shared by the sibling programs.
+#ifndef QUILT_SIBLINGS_SIBLING_CLI_HH
+#define QUILT_SIBLINGS_SIBLING_CLI_HH
+
+#include "apps/siblings/chain_model.hh"
+
+#include <string>
+#include <vector>
+
+namespace siblings {
+
+// Value of the first occurrence of option `name` (exact match) that has an
+// argument after it; null when there is none.
+char const* option_value( int argc, char** argv, char const* name );
+
+// Numeric option values; `ok` turns false (with a message naming the
+// option) when the text is no number or lies outside [lo, hi].
+double number_option( int argc, char** argv, char const* name, double fallback, double lo, double hi, bool& ok );
+long integer_option( int argc, char** argv, char const* name, long fallback, long lo, long hi, bool& ok );
+// A positional number, checked in the same way.
+double number_argument( char const* text, char const* what, double lo, double hi, bool& ok );
+
+// Prints the lines of a usage text on standard output.
+void print_usage( std::vector<std::string> const& lines );
+
+// Result models written all or none: each goes to a temporary name beside
+// its final name first, and only when every one is written are they renamed
+// into place.  Temporaries that were not committed are removed when the
+// writer goes away.
+class ResultWriter {
+public:
+	ResultWriter() = default;
+	ResultWriter( ResultWriter const& ) = delete;
+	ResultWriter& operator=( ResultWriter const& ) = delete;
+	~ResultWriter();
+
+	// A line copy of the model's file with its atom rows replaced by xyz.
+	bool add_moved( ChainModel const& model, std::string const& output, std::vector<Vec3> const& xyz );
+	// A byte copy of the input file.
+	bool add_copy( std::string const& input, std::string const& output );
+	// Renames every temporary into place; on failure the results already
+	// renamed are removed again and false is returned.
+	bool commit();
+
+private:
+	std::string temporary_for( std::string const& output ) const;
+	std::vector<std::pair<std::string, std::string> > pending_; // temporary, final
+};
+
+// Model name of a path: the file name without its last four characters
+// (".pdb"); a name of four characters or fewer stays whole.
+std::string model_name( std::string const& path );
+// Directory of a path without the trailing "/"; "." for a bare file name.
+std::string model_directory( std::string const& path );
+
+} // namespace siblings
+
+#endif
