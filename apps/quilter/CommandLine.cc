@@ -64,9 +64,12 @@ bool isFloat( const std::string& text )
 
 double getReso( std::string file )
 {
+	// The number stands at the start of the first line: a bounded read, so
+	// that a file without line ends cannot fill the memory.
 	std::ifstream in( file );
 	std::string line;
-	if ( in ) std::getline( in, line );
+	char c;
+	while ( line.size() < 4096 && in.get( c ) && c != '\n' ) line += c;
 	return std::strtod( line.c_str(), nullptr );
 }
 
@@ -115,7 +118,9 @@ void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 	if ( isFloat( resArg ) ) {
 		reso = std::strtod( resArg.c_str(), nullptr );
 	} else {
-		if ( checkfile( resArg ) == 0 || is_directory( resArg ) )
+		// A regular file only: a FIFO or a device would block or never end.
+		struct stat st;
+		if ( ::stat( resArg.c_str(), &st ) != 0 || !S_ISREG( st.st_mode ) || checkfile( resArg ) == 0 )
 			stop_with_error( "Resolution '" + resArg + "' is neither a number nor a readable file." );
 		reso = getReso( resArg );
 	}

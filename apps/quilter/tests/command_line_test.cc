@@ -138,6 +138,9 @@ TEST( QuilterCommandLine, ResolutionIsANumberOrTheFirstNumberOfAFile )
 	write_file( dir.file( "word.txt" ), "resolution 4.2\n" );
 	EXPECT_DOUBLE_EQ( getReso( dir.file( "word.txt" ) ), 0.0 );
 	EXPECT_DOUBLE_EQ( getReso( dir.file( "missing.txt" ) ), 0.0 );
+	// Only the start of the first line is read.
+	write_file( dir.file( "long.txt" ), "3.25" + std::string( 100000, ' ' ) + "x\n9\n" );
+	EXPECT_DOUBLE_EQ( getReso( dir.file( "long.txt" ) ), 3.25 );
 }
 
 namespace {
@@ -180,6 +183,9 @@ TEST( QuilterCommandLineDeathTest, BadPositionalArgumentsStopBeforeAnythingIsMad
 	EXPECT_EXIT( positional( m, m, "5" ), testing::ExitedWithCode( 1 ), "" );
 	EXPECT_EXIT( positional( d, dir.file( "none.mrc" ), "5" ), testing::ExitedWithCode( 1 ), "" );
 	EXPECT_EXIT( positional( d, d, "5" ), testing::ExitedWithCode( 1 ), "" );
+	// Not regular files: a directory and a device that never ends.
+	EXPECT_EXIT( positional( d, m, d ), testing::ExitedWithCode( 1 ), "" );
+	EXPECT_EXIT( positional( d, m, "/dev/zero" ), testing::ExitedWithCode( 1 ), "" );
 }
 
 TEST( QuilterCommandLineDeathTest, TooFewArgumentsPrintTheUsageText )
