@@ -1,6 +1,7 @@
 #include "apps/quilter/ChainSplitting.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "transforms/ModelOutput.hh"
 
 #include <cctype>
 #include <cstdio>
@@ -8,7 +9,6 @@
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <unistd.h>
 #include <unordered_map>
 
 namespace {
@@ -156,21 +156,12 @@ void Reorder_Allchains_ID( const std::string& path, int& k )
 
 bool writeLinesReplacing( const std::string& path, const std::vector< std::string >& lines )
 {
-	std::string const tmp = path + ".tmp" + std::to_string( ::getpid() );
-	{
-		std::ofstream out( tmp, std::ios::trunc );
-		if ( !out ) return false;
-		for ( std::string const& l : lines ) out << l << '\n';
-		out.flush();
-		if ( !out ) {
-			out.close();
-			std::remove( tmp.c_str() );
-			return false;
-		}
+	ReplacingFile out( path );
+	if ( !out.file() ) return false;
+	bool ok = true;
+	for ( std::string const& l : lines ) {
+		ok = ok && std::fwrite( l.data(), 1, l.size(), out.file() ) == l.size();
+		ok = ok && std::fputc( '\n', out.file() ) != EOF;
 	}
-	if ( std::rename( tmp.c_str(), path.c_str() ) != 0 ) {
-		std::remove( tmp.c_str() );
-		return false;
-	}
-	return true;
+	return out.commit( ok );
 }

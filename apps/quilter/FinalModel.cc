@@ -1,39 +1,29 @@
 #include "apps/quilter/FinalModel.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "transforms/ModelOutput.hh"
 
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <unistd.h>
 
 bool writeAssembledModel( const std::string& path, const std::vector< std::string >& chainFiles )
 {
-	std::string const tmp = path + ".tmp" + std::to_string( ::getpid() );
-	{
-		std::ofstream out( tmp, std::ios::trunc );
-		if ( !out ) return false;
-		for ( std::string const& chain : chainFiles ) {
-			std::ifstream in( chain );
-			std::string line;
-			while ( in && std::getline( in, line ) ) {
-				if ( !line.empty() && line.back() == '\r' ) line.pop_back();
-				if ( line.compare( 0, 4, "ATOM" ) == 0 && line.size() >= 54 ) out << line << "\n";
-			}
-			out << "TER\n";
+	ReplacingFile out( path );
+	if ( !out.file() ) return false;
+	bool ok = true;
+	for ( std::string const& chain : chainFiles ) {
+		std::ifstream in( chain );
+		std::string line;
+		while ( in && std::getline( in, line ) ) {
+			if ( !line.empty() && line.back() == '\r' ) line.pop_back();
+			if ( line.compare( 0, 4, "ATOM" ) != 0 || line.size() < 54 ) continue;
+			ok = ok && std::fwrite( line.data(), 1, line.size(), out.file() ) == line.size();
+			ok = ok && std::fputc( '\n', out.file() ) != EOF;
 		}
-		out.flush();
-		if ( !out ) {
-			out.close();
-			std::remove( tmp.c_str() );
-			return false;
-		}
+		ok = ok && std::fputs( "TER\n", out.file() ) != EOF;
 	}
-	if ( std::rename( tmp.c_str(), path.c_str() ) != 0 ) {
-		std::remove( tmp.c_str() );
-		return false;
-	}
-	return true;
+	return out.commit( ok );
 }
 
 double SaveFinalModel( int nModels, std::string outName, std::string outDir,
