@@ -23,8 +23,8 @@
 # Every case is assembled twice, with the default correlation threshold and
 # with -rsc 0 (threshold derived from the resolution), and printed as one
 # markdown table row: chains, wall time, per-chain RMSD, chains within 3 A,
-# largest RMSD, Quilter's exit status and whether it printed ASSEMBLY
-# FINISHED, with the threshold it reported.
+# largest RMSD, Quilter's exit status, whether it printed ASSEMBLY FINISHED
+# and how many warnings it printed, with the threshold it reported.
 #   usage: bash bench/quilter_bench.sh --resolutions "6 10 15 20" [seed] [processes]
 #          (QUILT_BENCH_COMPLEXES="2dqj 1z5s 3mht 1tii" to choose complexes;
 #           QUILT_BENCH_KEEP=1 keeps the cases and Quilter's logs)
@@ -107,6 +107,9 @@ run_resolution() {
     read -r secs kb < <(tail -n 1 "$dir/time.txt")
     cut="$(sed -n 's/.*Initial RSCC_cut=\([0-9.]*\).*/\1/p' "$dir/log.txt" | head -n 1)"
     grep -q "ASSEMBLY FINISHED" "$dir/log.txt" && finished=yes
+    # Warnings of the run (the closing "Check these chains" line not counted).
+    local warnings
+    warnings="$(grep '^Warning!' "$dir/log.txt" | grep -vc '^Warning! Check these chains' || true)"
     if [ -f "$dir/segCmodel1.pdb" ]; then
       scores="$({ "$py" "$tools/assembly_scores.py" "$dir/segCmodel1.pdb" 3 "$dir"/true_*.pdb || true; } | \
         awk '/^true_/ { sub("rmsd=", "", $3); list = list (list == "" ? "" : " ") $3 }
@@ -115,8 +118,9 @@ run_resolution() {
     else
       scores="no model written | 0 | -"
     fi
-    printf '| %s | %d | %s | %s | %s | %s (%s) | %.0f | %s | %d | %s |\n' "$name" "$#" "$res" "$voxel" "$seed" \
-      "$([ "$mode" = rsc0 ] && echo "-rsc 0" || echo default)" "${cut:-?}" "$secs" "$scores" "$status" "$finished"
+    printf '| %s | %d | %s | %s | %s | %s (%s) | %.0f | %s | %d | %s | %s |\n' "$name" "$#" "$res" "$voxel" "$seed" \
+      "$([ "$mode" = rsc0 ] && echo "-rsc 0" || echo default)" "${cut:-?}" "$secs" "$scores" "$status" "$finished" \
+      "$warnings"
   done
 }
 
@@ -136,8 +140,8 @@ if [ -n "$resolutions" ]; then
   grep '^ATOM' "$c/3mht/3mht.pdb" > "$work/3mht.pdb"
   if [ -f "$tii" ]; then grep '^ATOM' "$tii" > "$work/1tii.pdb"; fi
   echo "Quilter by resolution: seed $seed, -nco $nco, $(git -C "$here" rev-parse --short HEAD 2>/dev/null || echo '?')"
-  echo "| complex | chains | res (A) | voxel (A) | seed | threshold (cut) | time (s) | per-chain RMSD (A) | within 3 A | max RMSD (A) | status | finished |"
-  echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
+  echo "| complex | chains | res (A) | voxel (A) | seed | threshold (cut) | time (s) | per-chain RMSD (A) | within 3 A | max RMSD (A) | status | finished | warnings |"
+  echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
   for res in $resolutions; do
     for name in $complexes; do
       case "$name" in
