@@ -4,6 +4,7 @@
 // NMR-style ensemble, and a chain file with damaged lines.  The light chain
 // and lysozyme go in as they are.  Each assembled chain is compared in place
 // with its true position by CA atoms, the HETATM residues included.
+#include "apps/quilter/ChainSplitting.hh"
 #include "testsupport/test_data.hh"
 
 #include <array>
@@ -271,5 +272,31 @@ TEST( RealdataInputRecords, DamagedLinesAreReportedAndMakeNoChain )
 	for ( char id : { 'H', 'L', 'Y' } ) {
 		ASSERT_TRUE( a.model.count( id ) ) << id;
 		EXPECT_LT( rmsd( a.model[ id ], truth.at( id ) ), 3.0 ) << id << "\n" << a.out;
+	}
+}
+
+// Catches the ligand and waters of a deposited protein-DNA complex made into
+// chains or residues, or warned about line by line: its 26 SAH and 70 HOH
+// lines after the chains are left out with one warning, the three chains
+// keep all their atom lines.
+TEST( RealdataInputRecords, DepositedLigandAndWatersAreLeftOutWithOneWarning )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	quilt_test::ScratchDir dir( "quilt input records" );
+	std::vector< std::string > paths, keys;
+	testing::internal::CaptureStdout();
+	Split_PDB_chains( quilt_test::shared_file( "complexes/3mht/3mht.pdb" ), true, paths, keys, dir.path() );
+	std::string const out = testing::internal::GetCapturedStdout();
+	EXPECT_EQ( out, "Warning! 96 HETATM lines of 3mht.pdb (waters, ligands, ions) belong to no chain and are left out.\n" );
+	EXPECT_EQ( keys, ( std::vector< std::string >{ " C", " D", " A" } ) );
+	ASSERT_EQ( paths.size(), 3u );
+	for ( std::size_t k = 0; k < 3; ++k ) {
+		std::ifstream in( paths[ k ] );
+		std::size_t n = 0;
+		for ( std::string l; std::getline( in, l ); ) {
+			EXPECT_EQ( l.compare( 0, 4, "ATOM" ), 0 ) << l;
+			++n;
+		}
+		EXPECT_EQ( n, chain_lines( quilt_test::shared_file( "complexes/3mht/3mht.pdb" ), keys[ k ][ 1 ] ).size() );
 	}
 }
