@@ -60,6 +60,7 @@ DomainCandidate shifted( double dx, double score )
 //      apart:                            0.27 - 5 x 0.005         = 0.245
 //   3: moved 0.6 A, 4.4 A junction:      0.2505 (no penalty yet)  = 0.2505
 //   4: moved 12 A, 15.8 A junction: ruled out, however good its score.
+//   5: as 3 with a lower score:          0.24975 (and no bonus)   = 0.24975
 TEST( LobeplaceCombination, JunctionAndClashPenaltiesOutweighSlightlyBetterScores )
 {
 	ChainModel const model = straight_trace( 10 );
@@ -74,8 +75,9 @@ TEST( LobeplaceCombination, JunctionAndClashPenaltiesOutweighSlightlyBetterScore
 	fold.score = 0.54;
 	std::vector<std::vector<DomainCandidate> > const candidates = {
 		{ shifted( 0.0, 0.50 ) },
-		{ shifted( 8.2, 0.56 ), shifted( 0.0, 0.50 ), fold, shifted( 0.6, 0.501 ), shifted( 12.0, 0.95 ) } };
-	std::vector<std::vector<int> > const expected = { { 0, 3 }, { 0, 1 }, { 0, 2 }, { 0, 0 } };
+		{ shifted( 8.2, 0.56 ), shifted( 0.0, 0.50 ), fold, shifted( 0.6, 0.501 ), shifted( 12.0, 0.95 ),
+		  shifted( 0.6, 0.4995 ) } };
+	std::vector<std::vector<int> > const expected = { { 0, 3 }, { 0, 1 }, { 0, 5 }, { 0, 2 }, { 0, 0 } };
 	EXPECT_EQ( combine_domains( model, domains, candidates, 10 ), expected );
 	// Fewer kept: the best ones, in order.
 	std::vector<std::vector<int> > const two = { { 0, 3 }, { 0, 1 } };
@@ -104,6 +106,22 @@ TEST( LobeplaceCombination, DomainScoresCountByDomainSize )
 	std::vector<std::vector<DomainCandidate> > const candidates = { { shifted( 0.0, 0.5 ), shifted( -6.2, 0.6 ) },
 		{ shifted( 0.0, 0.5 ), shifted( 6.2, 0.6 ) } };
 	std::vector<std::vector<int> > const expected = { { 1, 0 }, { 0, 0 }, { 0, 1 } };
+	EXPECT_EQ( combine_domains( model, domains, candidates, 10 ), expected );
+}
+
+// Catches a chain break taken for a junction: where the residue between two
+// domains has no trace atom, the traced neighbours are not bonded and their
+// distance costs nothing; the better scored placement wins however far it
+// moves the second domain (short of 15 A).
+TEST( LobeplaceCombination, ResiduesAcrossAChainBreakAreNoJunction )
+{
+	ChainModel model = straight_trace( 11 );
+	model.names[5] = "N";
+	model.residues[5].ca = -1;
+	std::vector<std::vector<int> > const domains = { range( 0, 5 ), range( 5, 11 ) };
+	std::vector<std::vector<DomainCandidate> > const candidates = { { shifted( 0.0, 0.5 ) },
+		{ shifted( 0.0, 0.5 ), shifted( 4.0, 0.51 ) } };
+	std::vector<std::vector<int> > const expected = { { 0, 1 }, { 0, 0 } };
 	EXPECT_EQ( combine_domains( model, domains, candidates, 10 ), expected );
 }
 
