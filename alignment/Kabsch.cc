@@ -1,5 +1,7 @@
-// Closed-form Kabsch superposition.  The tolerances and the fallbacks for
-// degenerate eigenvectors are part of the behaviour callers rely on.
+// Closed-form Kabsch superposition.  The tolerances are part of the
+// behaviour callers rely on.  Where the points leave eigenvectors undecided
+// (collinear, round or nearly coincident point sets) the fallbacks give the
+// rotation the points do fix and no turn that they do not.
 #include "alignment/Kabsch.hh"
 
 #include "core/basic_fun_Quilt.hh"
