@@ -133,8 +133,10 @@ void print_review( const std::string& model, const StageReport& report )
 		lines.push_back( "Chain '" + name + "' is left out of the model: no placement was found for it." );
 	for ( std::string const& note : report.belowThreshold ) {
 		bool leftOut = false;
-		for ( std::string const& name : report.leftOut )
-			leftOut = leftOut || note.compare( 0, name.size() + 7, "Chain '" + name + "'" ) == 0;
+		for ( std::string const& name : report.leftOut ) {
+			std::string const head = "Chain '" + name + "'";
+			leftOut = leftOut || note.compare( 0, head.size(), head ) == 0;
+		}
 		if ( !leftOut ) lines.push_back( note );
 	}
 	lines.insert( lines.end(), report.clashes.begin(), report.clashes.end() );

@@ -149,10 +149,10 @@ void drop_placements_without_density( std::vector< std::vector< std::string > >&
 	for ( auto const& list : fit ) {
 		std::vector< std::string > kept;
 		PlacementOverlap best;
-		for ( std::string const& cand : list ) {
-			PlacementOverlap const o = placementOverlap( cand, map );
-			if ( o.overlaps() ) kept.push_back( cand );
-			if ( o.correlation > best.correlation ) best = o;
+		for ( std::size_t k = 0; k < list.size(); ++k ) {
+			PlacementOverlap const o = placementOverlap( list[ k ], map );
+			if ( o.overlaps() ) kept.push_back( list[ k ] );
+			if ( k == 0 || o.correlation > best.correlation ) best = o;
 		}
 		if ( kept.empty() && !list.empty() ) {
 			std::string const name = chain_of_candidate( list.front(), chains );

@@ -195,14 +195,15 @@ int runCommand( const std::string& command, const std::string& chain )
 	setInterruptChild( 0 );
 	// The programs answer only through their result files; a failure must
 	// still be said, or a refused option reads like a poor fit.
-	if ( WIFEXITED( status ) && WEXITSTATUS( status ) == 127 )
+	// The shell reports a program that a signal ended as 128 + the signal.
+	int const code = WIFEXITED( status ) ? WEXITSTATUS( status ) : 0;
+	int const signal = WIFSIGNALED( status ) ? WTERMSIG( status ) : ( code > 128 && code < 128 + 65 ? code - 128 : 0 );
+	if ( signal != 0 )
+		std::cout << "Warning! " << program << " was ended by signal " << signal << onChain << "." << std::endl;
+	else if ( code == 127 )
 		std::cout << "Warning! " << program << " could not be started" << onChain << " (status 127)." << std::endl;
-	else if ( WIFEXITED( status ) && WEXITSTATUS( status ) != 0 )
-		std::cout << "Warning! " << program << " ended with status " << WEXITSTATUS( status ) << onChain << "."
-		          << std::endl;
-	else if ( WIFSIGNALED( status ) )
-		std::cout << "Warning! " << program << " was ended by signal " << WTERMSIG( status ) << onChain << "."
-		          << std::endl;
+	else if ( code != 0 )
+		std::cout << "Warning! " << program << " ended with status " << code << onChain << "." << std::endl;
 	return status;
 }
 

@@ -1,0 +1,362 @@
+// Quilter run as a hostile user would: output names that would replace an
+// input, two runs racing for one final name, counts far beyond what the
+// started programs accept, programs that fail, interrupts, FIFOs given as
+// inputs, placements below the threshold or off the map, duplicated chains,
+// input files the numbering skips, and the small refusals of the command
+// line.  Each run either refuses with an "ERROR!" line and status 1 before it
+// makes anything, or finishes and says what the user has to check; inputs
+// stay as they were and nothing is left in the data directory.
+#include "quilter_run_case.hh"
+
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+using namespace quilter_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Copies of every input file, to show that a run leaves them as they were.
+std::vector< std::string > input_texts( RunCase const& c )
+{
+	std::vector< std::string > t;
+	for ( int i = 1; i <= 3; ++i ) t.push_back( file_text( c.data + "/chain" + std::to_string( i ) + ".pdb" ) );
+	t.push_back( file_text( c.map ) );
+	return t;
+}
+
+// A stand-in body that writes "$2" moved by dx along x to the file "$3"
+// (columns 31-38 rewritten, everything else kept).
+std::string moved_copy( const std::string& from, const std::string& to, double dx )
+{
+	return "awk -v dx=" + std::to_string( dx ) +
+	       " '{ if (substr($0,1,4)==\"ATOM\") printf \"%s%8.3f%s\\n\", substr($0,1,30), substr($0,31,8)+dx, "
+	       "substr($0,39); else print }' \"" +
+	       from + "\" > \"" + to + "\"\n";
+}
+
+// Search and fitting stand-ins that place the chains whose file name begins
+// with `which` moved by dx and every other chain where it stands.
+void place_moved( RunCase& c, const std::string& which, double dx )
+{
+	c.script( "Rasterseek", "case \"$3\" in " + which + "*) " + moved_copy( "$2", "$3_001.pdb", dx ) +
+	                            ";; *) cp \"$2\" \"$3_001.pdb\";; esac\n" );
+	c.script( "Placer", "c=\"$2\"; case \"${c##*/}\" in " + which + "*) " +
+	                        moved_copy( "$c", "${c%.pdb}_1.pdb", dx ) + ";; *) cp \"$c\" \"${c%.pdb}_1.pdb\";; esac\n" );
+}
+
+} // namespace
+
+TEST( HostileRuns, OutputNameThatWouldReplaceAnInputIsRefused )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	std::vector< std::string > const before = input_texts( c );
+	std::string out;
+	// chain.pdb gives chain1.pdb, chain2.pdb gives chain21.pdb: both names of
+	// input models (of this run or, for chain21, of any later one).
+	for ( std::string const name : { "chain.pdb", "chain2.pdb" } ) {
+		EXPECT_EQ( c.quilter( out, "", "-nco 1 -opn " + name ), 1 ) << out;
+		EXPECT_TRUE( says( out, kError + "The output name " + name + " would write the final model as " ) ) << out;
+		EXPECT_TRUE( c.leftovers().empty() );
+	}
+	// Another prefix makes "chain1.pdb" an output name like any other, but
+	// "x1.pdb" an input.
+	fs::copy_file( c.data + "/chain1.pdb", c.data + "/x1.pdb" );
+	EXPECT_EQ( c.quilter( out, "", "-nco 1 -ipn x -opn x.pdb" ), 1 ) << out;
+	fs::remove( c.data + "/x1.pdb" );
+	// The map itself.
+	fs::copy_file( c.map, c.data + "/m1.pdb" );
+	std::string const map = c.data + "/m1.pdb";
+	EXPECT_EQ( run_shell( shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( map ) + " 6 -opn m.pdb", out ),
+		1 ) << out;
+	EXPECT_TRUE( says( out, "would write the final model over the map" ) ) << out;
+	EXPECT_EQ( file_text( map ), file_text( c.map ) );
+	fs::remove( map );
+	EXPECT_EQ( input_texts( c ), before );
+	// A name that is no input is taken.
+	EXPECT_EQ( c.quilter( out, "", "-nco 1 -opn chainX.pdb" ), 0 ) << out;
+	EXPECT_EQ( c.chain_sizes( "chainX1.pdb" ), ( std::vector< int >{ 30, 24, 18 } ) );
+	EXPECT_EQ( input_texts( c ), before );
+}
+
+TEST( HostileRuns, EveryStepReadsOnlyItsOwnRunsFiles )
+{
+	// Run A (three chains) and run B (one chain, -ipn solo) share the output
+	// name.  B finishes while A is still matching; A's global domain step
+	// must improve A's model, not the file of that name that B wrote.
+	RunCase c;
+	fs::copy_file( c.data + "/chain3.pdb", c.data + "/solo1.pdb" );
+	c.script( "Rasterseek", "case \"$3\" in chain*) sleep 0.6;; esac\ncp \"$2\" \"$3_001.pdb\"\n" );
+	// The global step's stand-in notes how many chains the model it is given
+	// holds, after waiting long enough for B to have written its model.
+	std::string const log = c.root.path() + "/lobetune.log";
+	c.script( "Lobetune", "sleep 1.5\ngrep -c '^TER' \"$2\" >> '" + log + "'\n" );
+	std::string const a = shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( c.map ) + " 6 -nco 1 -opn out.pdb";
+	std::string out;
+	int const status = run_shell( "( " + a + " > " + shq( c.root.path() + "/a.log" ) + " 2>&1; echo A=$? ) & sleep 0.3; " + a +
+	                                  " -ipn solo -glo 0 > " + shq( c.root.path() + "/b.log" ) + " 2>&1; echo B=$?; wait",
+		out );
+	EXPECT_EQ( status, 0 );
+	EXPECT_TRUE( says( out, "A=0" ) && says( out, "B=0" ) ) << out << file_text( c.root.path() + "/a.log" );
+	EXPECT_EQ( file_text( log ), "3\n" );
+	// A finished last: its own three chains hold the name.
+	EXPECT_EQ( c.chain_sizes( "out1.pdb" ), ( std::vector< int >{ 30, 24, 18 } ) );
+	EXPECT_EQ( c.leftovers(), ( std::vector< std::string >{ "out1.pdb", "solo1.pdb" } ) ) << out;
+}
+
+TEST( HostileRuns, CountsBeyondWhatTheProgramsAcceptAreRefused )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	std::string out;
+	for ( std::string const opt : { "-nft 2000000000", "-nft 0", "-nft -7", "-nft 1000", "-nft 5x", "-nft 2.5",
+		      "-nlb 0", "-nlb 1001", "-nlb abc", "-nco 0", "-nco 257", "-nco 100000" } ) {
+		EXPECT_EQ( c.quilter( out, "", opt ), 1 ) << opt << "\n" << out;
+		std::string const name = opt.substr( 0, 4 );
+		EXPECT_TRUE( says( out, kError + name + " should be a whole number from 1 to " ) ) << opt << "\n" << out;
+		EXPECT_TRUE( c.leftovers().empty() ) << opt;
+	}
+	// The ends of the ranges are taken and reach the search as given.
+	std::string const args = c.root.path() + "/args.log";
+	c.script( "Rasterseek", "echo \"$@\" >> '" + args + "'\ncp \"$2\" \"$3_001.pdb\"\n" );
+	EXPECT_EQ( c.quilter( out, "", "-nft 999 -nlb 1000 -nco 256" ), 0 ) << out;
+	EXPECT_TRUE( says( file_text( args ), "-explor 999 -nprocs 256" ) ) << file_text( args );
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
+}
+
+TEST( HostileRuns, ProgramThatFailsIsNamedWithItsChainAndStatus )
+{
+	RunCase c;
+	// The search refuses the middle chain, with its reason in its log.
+	c.script( "Rasterseek", "case \"$3\" in chain2_*) echo 'Error! -explor must be a whole number'; exit 3;; esac\n"
+	                        "cp \"$2\" \"$3_001.pdb\"\n" );
+	c.script( "Placer", kPlacerInPlace );
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	EXPECT_TRUE( says( out, "Warning! Rasterseek ended with status 3 on chain 'chain2_B'." ) ) << out;
+	EXPECT_TRUE( says( out, "Rasterseek said: Error! -explor must be a whole number" ) ) << out;
+	EXPECT_FALSE( says( out, "Rasterseek ended with status 3 on chain 'chain1_A'" ) );
+	// A crash is named by its signal.
+	c.script( "Rasterseek", "case \"$3\" in chain1_*) kill -SEGV $$;; esac\ncp \"$2\" \"$3_001.pdb\"\n" );
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	EXPECT_TRUE( says( out, "Warning! Rasterseek was ended by signal 11 on chain 'chain1_A'." ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
+}
+
+TEST( HostileRuns, InterruptStopsTheStartedProgramAndRemovesTheWorkFiles )
+{
+	struct Signal {
+		const char* name;
+		int status;
+	};
+	for ( Signal const sig : { Signal{ "INT", 130 }, Signal{ "TERM", 143 }, Signal{ "HUP", 129 } } ) {
+		RunCase c;
+		std::string const pidFile = c.root.path() + "/search.pid", late = c.root.path() + "/late";
+		// A search that would go on long after the run and then write into
+		// the data directory.
+		c.script( "Rasterseek", "echo $$ > '" + pidFile + "'\nsleep 4\ncp \"$2\" \"$3_001.pdb\"\ntouch '" + late +
+		                            "' \"" + c.data + "/written_late\"\n" );
+		std::string out;
+		std::string const cmd = shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( c.map ) + " 6 -nco 1 > " +
+		                        shq( c.root.path() + "/run.log" ) + " 2>&1 & q=$!; "
+		                        "for i in $(seq 1 400); do [ -s '" + pidFile + "' ] && break; sleep 0.05; done; "
+		                        "kill -" + sig.name + " $q; wait $q; echo status=$?; "
+		                        "p=$(cat '" + pidFile + "'); "
+		                        "if [ -e /proc/$p ] && ! grep -q '^State:.*Z' /proc/$p/status; then echo search-alive; fi";
+		auto const start = std::chrono::steady_clock::now();
+		run_shell( cmd, out );
+		double const secs = std::chrono::duration< double >( std::chrono::steady_clock::now() - start ).count();
+		std::string const log = file_text( c.root.path() + "/run.log" );
+		EXPECT_TRUE( says( out, "status=" + std::to_string( sig.status ) ) ) << sig.name << "\n" << out << log;
+		EXPECT_FALSE( says( out, "search-alive" ) ) << sig.name;
+		EXPECT_LT( secs, 3.5 ) << sig.name;
+		// Past the time the search would have written its files.
+		std::this_thread::sleep_for( std::chrono::duration< double >( std::max( 0.0, 4.5 - secs ) ) );
+		EXPECT_FALSE( fs::exists( late ) ) << sig.name;
+		EXPECT_TRUE( c.leftovers().empty() ) << sig.name;
+		EXPECT_FALSE( fs::exists( c.model() ) );
+		EXPECT_TRUE( says( log, "Quilter> Interrupted" ) ) << log;
+	}
+}
+
+TEST( HostileRuns, InputsThatAreNotRegularFilesAreRefused )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	std::string const fifo = c.root.path() + "/fifo";
+	ASSERT_EQ( ::mkfifo( fifo.c_str(), 0644 ), 0 );
+	std::string out;
+	// Each run is bounded: a run that waits on the FIFO is a failure, not a
+	// hang of the test.
+	std::string const quilter = "timeout 60 " + shq( c.bin + "/Quilter" ) + " ";
+	EXPECT_EQ( run_shell( quilter + shq( c.data ) + " " + shq( fifo ) + " 6", out ), 1 ) << out;
+	EXPECT_TRUE( says( out, kError + "The density map is not a regular file" ) ) << out;
+	// A chain file that is a FIFO (through a symbolic link too) or a
+	// directory.
+	std::string const chain2 = c.data + "/chain2.pdb";
+	fs::rename( chain2, c.root.path() + "/chain2.pdb" );
+	for ( int kind = 0; kind < 3; ++kind ) {
+		if ( kind == 0 ) fs::create_symlink( fifo, chain2 );
+		if ( kind == 1 ) ASSERT_EQ( ::mkfifo( chain2.c_str(), 0644 ), 0 );
+		if ( kind == 2 ) fs::create_directory( chain2 );
+		EXPECT_EQ( run_shell( quilter + shq( c.data ) + " " + shq( c.map ) + " 6", out ), 1 ) << kind << out;
+		EXPECT_TRUE( says( out, kError + "The input model " + chain2 + " is not a regular file." ) ) << out;
+		fs::remove( chain2 );
+		EXPECT_TRUE( c.leftovers().empty() ) << kind;
+	}
+	// Placer, as the assembly starts it and as a user does.
+	std::string const placer = "timeout 60 " + shq( quilt_test::bin_dir() + "/Placer" ) + " ";
+	EXPECT_EQ( run_shell( placer + shq( c.map ) + " " + shq( fifo ) + " 6", out ), 1 ) << out;
+	EXPECT_TRUE( says( out, "Error! " + fifo + " is not a regular file; no model written." ) ) << out;
+	EXPECT_EQ( run_shell( placer + shq( fifo ) + " " + shq( c.truth[ 0 ] ) + " 6", out ), 1 ) << out;
+	EXPECT_TRUE( says( out, "is not a regular file" ) ) << out;
+}
+
+TEST( HostileRuns, ChainKeptBelowTheThresholdIsNamedTwice )
+{
+	RunCase c;
+	// The smallest chain is placed 7 A beside its density: the best the
+	// programs found, kept as the last chain, but short of the threshold.
+	place_moved( c, "chain3", 3.0 );
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	std::string const note = "Chain 'chain3_C' is kept at RSCC ";
+	std::size_t const first = out.find( "Warning! " + note );
+	ASSERT_NE( first, std::string::npos ) << out;
+	EXPECT_TRUE( says( out.substr( first, 200 ), " below the acceptance threshold 0.600: its placement is uncertain." ) )
+		<< out;
+	// Listed again after the final model is written.
+	std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":" );
+	ASSERT_NE( review, std::string::npos ) << out;
+	EXPECT_GT( review, out.find( "Assembly is done." ) );
+	EXPECT_TRUE( says( out.substr( review ), "    " + note ) ) << out;
+	EXPECT_FALSE( says( out, "Chain 'chain1_A' is kept" ) || says( out, "Chain 'chain2_B' is kept" ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) ) << out;
+}
+
+TEST( HostileRuns, PlacementOffTheMapIsNoPlacement )
+{
+	RunCase c;
+	// The middle chain "placed" 500 A away from the map.
+	place_moved( c, "chain2", 500.0 );
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	EXPECT_TRUE( says( out, "Warning! The placements found for chain 'chain2_B' do not lie on density of the map" ) )
+		<< out;
+	EXPECT_TRUE( says( out, "Warning! No placement was found for chain 'chain2_B'; it is left out of the assembled model." ) );
+	std::size_t const review = out.find( "Warning! Check these chains of " );
+	ASSERT_NE( review, std::string::npos ) << out;
+	EXPECT_TRUE( says( out.substr( review ), "    Chain 'chain2_B' is left out of the model: no placement was found for it." ) )
+		<< out;
+	// Accepted below the threshold in the matching, then left out: listed
+	// once, as left out.
+	EXPECT_TRUE( says( out, "Warning! Chain 'chain2_B' is kept at RSCC " ) ) << out;
+	EXPECT_FALSE( says( out.substr( review ), "    Chain 'chain2_B' is kept" ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 18 } ) );
+	EXPECT_TRUE( finished( out ) );
+
+	// Every chain off the map: nothing to assemble, an error and no model.
+	place_moved( c, "chain", 500.0 );
+	fs::remove( c.model() );
+	EXPECT_EQ( c.quilter( out ), 1 ) << out;
+	EXPECT_FALSE( finished( out ) );
+	EXPECT_TRUE( says( out, kError + "No final model was written: no chain could be placed." ) ) << out;
+	EXPECT_FALSE( fs::exists( c.model() ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+}
+
+TEST( HostileRuns, MapWithoutPositiveDensityIsRefused )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	// The simulated map with every value negated: nothing above zero.
+	std::string out;
+	std::string const inverted = c.root.path() + "/inverted.mrc";
+	std::string bytes = file_text( c.map );
+	// MRC mode 2: 1024-byte header, then 32-bit floats; flip their sign bits.
+	for ( std::size_t i = 1024 + 3; i < bytes.size(); i += 4 ) bytes[ i ] = static_cast< char >( bytes[ i ] ^ 0x80 );
+	std::ofstream( inverted, std::ios::binary ) << bytes;
+	EXPECT_EQ( run_shell( shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( inverted ) + " 6", out ), 1 )
+		<< out;
+	EXPECT_TRUE( says( out, kError + "The density map " + inverted + " holds no positive density" ) ) << out;
+	EXPECT_TRUE( c.leftovers().empty() );
+}
+
+TEST( HostileRuns, DuplicatedChainOnTopOfAnotherIsNamed )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	fs::copy_file( c.data + "/chain1.pdb", c.data + "/chain4.pdb" );
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	// Identifiers are renumbered (both copies are chain A), the names stay.
+	std::string const clash = "Chains 'chain1_A' and 'chain4_A' clash in the final model: 30 CA pairs closer than 3 A";
+	std::string const clash2 = "Chains 'chain4_A' and 'chain1_A' clash in the final model: 30 CA pairs closer than 3 A";
+	EXPECT_TRUE( says( out, "Warning! " + clash ) || says( out, "Warning! " + clash2 ) ) << out;
+	std::size_t const review = out.find( "Warning! Check these chains of " );
+	ASSERT_NE( review, std::string::npos ) << out;
+	EXPECT_TRUE( says( out.substr( review ), "    " + clash ) || says( out.substr( review ), "    " + clash2 ) );
+	// The three distinct chains touch nowhere: one clash, said twice.
+	std::size_t said = 0;
+	for ( std::size_t at = out.find( "clash in the final model" ); at != std::string::npos;
+	      at = out.find( "clash in the final model", at + 1 ) )
+		++said;
+	EXPECT_EQ( said, 2u ) << out;
+}
+
+TEST( HostileRuns, InputFilesTheNumberingSkipsAreNamed )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	fs::rename( c.data + "/chain3.pdb", c.data + "/chain4.pdb" );
+	fs::copy_file( c.data + "/chain4.pdb", c.data + "/chain07.pdb" );
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	EXPECT_TRUE( says( out, "Warning! These files are not read as input models (chain1.pdb, chain2.pdb, ... are "
+	                        "read; the numbering stops at the missing chain3.pdb): chain4.pdb, chain07.pdb" ) )
+		<< out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24 } ) );
+}
+
+TEST( HostileRuns, InputFilesBeyondTheFiftiethAreNamed )
+{
+	RunCase c;
+	for ( int i = 4; i <= 52; ++i )
+		fs::copy_file( c.truth[ 2 ], c.data + "/chain" + std::to_string( i ) + ".pdb" );
+	// Stopped once the inputs are read: the warning comes before any work.
+	std::string out;
+	c.quilter( out, "timeout 3 ", "-nco 1 -ft 1" );
+	EXPECT_TRUE( says( out, "Warning! These files are not read as input models (chain1.pdb, chain2.pdb, ... are "
+	                        "read; at most 50 input models are read): chain51.pdb, chain52.pdb\n" ) )
+		<< out.substr( 0, 3000 );
+	EXPECT_TRUE( c.leftovers().empty() );
+}
+
+TEST( HostileRuns, SmallRefusalsOfTheCommandLine )
+{
+	RunCase c;
+	std::string out;
+	// Hidden or empty stems.
+	for ( std::string const name : { "..pdb", ".x.pdb", ".pdb" } ) {
+		EXPECT_EQ( c.quilter( out, "", "-opn " + name ), 1 ) << name << out;
+		EXPECT_TRUE( says( out, "Output name should be in 'XXXX.pdb' format." ) ) << out;
+	}
+	// The correlation cutoff is named as the option it is.
+	for ( std::string const v : { "nan", "1", "-0.1" } ) {
+		EXPECT_EQ( c.quilter( out, "", "-rsc " + v ), 1 ) << out;
+		EXPECT_TRUE( says( out, "-rsc should be in [0,1), recommended 0.6 " ) ) << out;
+	}
+	// The density threshold must be a finite number.
+	for ( std::string const v : { "nan", "inf", "-inf" } ) {
+		EXPECT_EQ( c.quilter( out, "", "-dc " + v ), 1 ) << out;
+		EXPECT_TRUE( says( out, kError + "-dc should be a finite number (got '" + v + "')." ) ) << out;
+	}
+	EXPECT_TRUE( c.leftovers().empty() );
+	EXPECT_FALSE( fs::exists( c.data + "/.1.pdb" ) );
+}
