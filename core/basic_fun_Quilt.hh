@@ -288,7 +288,13 @@ double get_min( std::vector< double > v );
 std::string get_Full_Path( std::string path );
 std::string get_directory( std::string path );
 std::string get_suffix( std::string path );
+// 1 when the path can be opened for reading (a directory too).  The test
+// never waits: a FIFO without a writer answers at once.
 int checkfile( std::string path );
+// Whether the path names a regular file, after following symbolic links
+// (not a directory, FIFO, socket or device, which a reader would block on or
+// read for ever).
+bool isRegularFile( const std::string& path );
 int changedir( std::string path );
 void deletefile( std::string path );
 void deletedir( std::string path );

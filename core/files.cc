@@ -13,6 +13,7 @@
 #include <fstream>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::string shell_quote( const std::string& path )
@@ -74,10 +75,18 @@ int checkfile( std::string path )
 {
 	// Opening for reading also succeeds on a directory, which makes this the
 	// directory-exists test of makefile.
-	int const fd = ::open( path.c_str(), O_RDONLY );
+	// O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
+	// writer.
+	int const fd = ::open( path.c_str(), O_RDONLY | O_NONBLOCK );
 	if ( fd < 0 ) return 0;
 	::close( fd );
 	return 1;
+}
+
+bool isRegularFile( const std::string& path )
+{
+	struct stat st;
+	return ::stat( path.c_str(), &st ) == 0 && S_ISREG( st.st_mode );
 }
 
 int changedir( std::string path ) { return ::chdir( path.c_str() ); }

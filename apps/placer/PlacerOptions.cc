@@ -85,6 +85,14 @@ PlacerCommand parsePlacerArguments( int argc, char** argv, PlacerArguments& a )
 	// Unresolvable paths are kept as given; the fit reports them.
 	a.map = get_Full_Path( argv[1] );
 	a.model = absolute_keeping_name( argv[2] );
+	// A directory, FIFO or device is no input file: reading a FIFO would
+	// wait for ever.
+	for ( std::string const* p : { &a.map, &a.model } ) {
+		if ( checkfile( *p ) && !isRegularFile( *p ) ) {
+			std::cout << "Error! " << *p << " is not a regular file; no model written." << std::endl;
+			return PlacerCommand::Stop;
+		}
+	}
 
 	// The resolution sets the smoothing and masks of the fit: it must be a
 	// finite positive number of Angstrom.

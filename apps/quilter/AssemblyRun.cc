@@ -5,12 +5,16 @@
 #include "apps/quilter/CommandLine.hh"
 #include "apps/quilter/MapPreparation.hh"
 #include "apps/quilter/NucleicAcidMask.hh"
+#include "apps/quilter/PlacementChecks.hh"
+#include "apps/quilter/RunInterrupts.hh"
 #include "apps/quilter/SimilarChains.hh"
 #include "apps/quilter/StringListHelpers.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "density/DensityScore.hh"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,24 +29,118 @@ namespace {
 // run is through (a map routine that stops the process, an error stop), so
 // that no half-filled work directory is left behind.
 std::string g_workDir, g_dataDir;
+// The map file being read or processed: the map routines end the process
+// with a code of their own on a file they cannot use, which the exit
+// handler turns into the run's error and status 1.
+std::string g_mapInUse;
 
 void remove_work_at_exit()
 {
-	if ( g_workDir.empty() ) return;
-	if ( !g_dataDir.empty() ) changedir( g_dataDir );
-	removeWorkDirectory( g_workDir, g_dataDir, "segtemp" );
+	if ( !g_workDir.empty() ) {
+		if ( !g_dataDir.empty() ) changedir( g_dataDir );
+		removeWorkDirectory( g_workDir, g_dataDir, "segtemp" );
+		setInterruptWorkDirectory( "" );
+	}
+	if ( !g_mapInUse.empty() ) {
+		std::cout << "\033[1mERROR!\033[0m The density map " << g_mapInUse
+		          << " cannot be used (see the message above); no model written." << std::endl;
+		std::cout.flush();
+		std::fflush( stdout );
+		::_exit( 1 );
+	}
 }
 
 [[noreturn]] void fail( const std::string& message )
 {
+	g_mapInUse.clear();
 	std::cout << "\033[1mERROR!\033[0m " << message << std::endl;
 	std::exit( 1 );
+}
+
+// The input models: prefix1.pdb, prefix2.pdb, ... up to the first missing
+// number, at most 50.  An input that exists but is no readable regular file
+// stops the run (a FIFO would block it for ever); files of the same pattern
+// that are not read are named in a warning.
+std::vector< std::string > input_models( const QuilterSettings& s )
+{
+	std::vector< std::string > found;
+	int n = 1;
+	for ( ; n <= kMaxInputModels; ++n ) {
+		std::string const path = s.dataPath + "/" + s.inputPrefix + std::to_string( n ) + ".pdb";
+		std::error_code ec;
+		if ( !fs::exists( fs::status( path, ec ) ) ) break;
+		if ( !isRegularFile( path ) ) fail( "The input model " + path + " is not a regular file." );
+		if ( !checkfile( path ) ) fail( "The input model " + path + " cannot be read." );
+		found.push_back( path );
+	}
+	// Names prefix<digits>.pdb that the rule above leaves out.
+	std::vector< std::pair< long, std::string > > skipped;
+	std::error_code ec;
+	for ( fs::directory_iterator it( s.dataPath, ec ), end; !ec && it != end; it.increment( ec ) ) {
+		std::string const name = it->path().filename().string();
+		std::string const& prefix = s.inputPrefix;
+		if ( name.size() <= prefix.size() + 4 || name.compare( 0, prefix.size(), prefix ) != 0 ||
+		     name.compare( name.size() - 4, 4, ".pdb" ) != 0 )
+			continue;
+		std::string const digits = name.substr( prefix.size(), name.size() - prefix.size() - 4 );
+		if ( digits.size() > 9 || digits.find_first_not_of( "0123456789" ) != std::string::npos ) continue;
+		long const number = std::atol( digits.c_str() );
+		bool const read = prefix + std::to_string( number ) + ".pdb" == name && number >= 1 && number < n;
+		if ( !read ) skipped.push_back( { number, name } );
+	}
+	if ( !skipped.empty() ) {
+		std::sort( skipped.begin(), skipped.end() );
+		std::string names;
+		for ( auto const& e : skipped ) names += ( names.empty() ? "" : ", " ) + e.second;
+		std::string const rule = n <= kMaxInputModels
+		                             ? "the numbering stops at the missing " + s.inputPrefix + std::to_string( n ) + ".pdb"
+		                             : "at most " + std::to_string( kMaxInputModels ) + " input models are read";
+		std::cout << "Warning! These files are not read as input models (" << s.inputPrefix << "1.pdb, "
+		          << s.inputPrefix << "2.pdb, ... are read; " << rule << "): " << names << std::endl;
+	}
+	return found;
+}
+
+// A map supplied beside the whole map (nucleic-acid or protein part), as
+// loaded: it must hold density, and that density must lie on the density of
+// the whole map; a map of another structure or another box would place the
+// chains where the whole map has nothing.
+void check_split_map( const std::string& path, const FastDensityScore& part, const FastDensityScore& whole )
+{
+	if ( !part.isLoaded ) fail( "The map " + path + " could not be loaded." );
+	if ( !hasPositiveDensity( part ) ) fail( "The map " + path + " holds no positive density." );
+	double const onWhole = densityOverlapFraction( part, whole );
+	if ( onWhole < kSplitMapOverlap ) {
+		char pct[ 32 ];
+		std::snprintf( pct, sizeof pct, "%.0f%%", 100.0 * onWhole );
+		fail( "The map " + path + " does not lie on the density map: only " + pct +
+		      " of its density falls where the whole map has density (a map of another structure or box?)." );
+	}
 }
 
 std::string field_trimmed( const std::string& line, std::size_t from, std::size_t n )
 {
 	std::string f = line.size() > from ? line.substr( from, n ) : std::string();
 	return trim( f );
+}
+
+// After the final model is written: every chain the user has to check, once
+// more in one place.
+void print_review( const std::string& model, const StageReport& report )
+{
+	std::vector< std::string > lines;
+	for ( std::string const& name : report.leftOut )
+		lines.push_back( "Chain '" + name + "' is left out of the model: no placement was found for it." );
+	for ( std::string const& note : report.belowThreshold ) {
+		bool leftOut = false;
+		for ( std::string const& name : report.leftOut )
+			leftOut = leftOut || note.compare( 0, name.size() + 7, "Chain '" + name + "'" ) == 0;
+		if ( !leftOut ) lines.push_back( note );
+	}
+	lines.insert( lines.end(), report.clashes.begin(), report.clashes.end() );
+	if ( lines.empty() ) return;
+	std::cout << "Warning! Check these chains of " << model << ":" << std::endl;
+	for ( std::string const& l : lines ) std::cout << "    " << l << std::endl;
 }
 
 } // namespace
@@ -55,6 +153,8 @@ int runAssembly( int argc, char** argv )
 	QuilterSettings s;
 	readPositionalArguments( argc, argv, s );
 	scanOptions( argc, argv, s );
+	checkOutputName( s );
+	installRunInterruptHandlers();
 
 	// Work directories: one of this run's own, so that two runs in one data
 	// directory cannot read or remove each other's files.
@@ -63,17 +163,14 @@ int runAssembly( int argc, char** argv )
 	g_workDir = workDir;
 	g_dataDir = s.dataPath;
 	std::atexit( remove_work_at_exit );
+	setInterruptWorkDirectory( workDir );
 	std::string const chainDir = workDir + "/chains_temp";
 	makefile( chainDir );
 	DensityScore dsWhole, dsNA, dsPro;
 
-	// Input models: prefix1.pdb, prefix2.pdb, ... up to the first gap, at most 50.
 	std::vector< std::string > models;
-	for ( int n = 1; n <= 50; ++n ) {
-		std::string const name = s.inputPrefix + std::to_string( n ) + ".pdb";
-		std::string const path = s.dataPath + "/" + name;
-		if ( !checkfile( path ) ) break;
-		std::string const copy = chainDir + "/" + get_name_from_path( name );
+	for ( std::string const& path : input_models( s ) ) {
+		std::string const copy = chainDir + "/" + get_name_from_path( path );
 		std::error_code ec;
 		fs::copy_file( path, copy, fs::copy_options::overwrite_existing, ec );
 		if ( ec ) fail( "Cannot copy the input model " + path );
@@ -138,13 +235,19 @@ int runAssembly( int argc, char** argv )
 	// The whole map: processed, resampled when finer than 1 A (or than -gw),
 	// loaded.
 	std::string mapPath = workDir + "/segmap.mrc";
+	g_mapInUse = s.mapPath;
 	if ( s.segmentation ) dsWhole.segmap( s.mapPath, mapPath, s.threshold, s.silent );
 	else dsWhole.map_processing( s.mapPath, mapPath, s.threshold, s.silent );
 	double threshold = 0.0;
 	double minGridWidth = 1.0;
 	mapPath = resampleIfFiner( dsWhole, mapPath, s.resolution, s.gridWidth, minGridWidth, threshold );
 	FastDensityScore const wholeMap = getDensityMap( mapPath, s.resolution, s.gridWidth, true, threshold, s.silent );
+	g_mapInUse.clear();
 	if ( !wholeMap.isLoaded ) fail( "The density map " + s.mapPath + " could not be loaded." );
+	if ( !hasPositiveDensity( wholeMap ) )
+		fail( "The density map " + s.mapPath + " holds no positive density (after processing" +
+		      ( s.threshold != 0.0 ? " with -dc " + doubleToString( s.threshold ) : std::string() ) +
+		      "); nothing to place the chains into." );
 
 	std::string const mapDir = get_directory( s.mapPath );
 	std::string naMapPath = mapDir + "/NA.map", proMapPath = mapDir + "/Pro.map";
@@ -152,17 +255,22 @@ int runAssembly( int argc, char** argv )
 	if ( !haveNA ) std::cout << naMapPath << "no NA map" << std::endl;
 	if ( !havePro ) std::cout << proMapPath << "no Pro map" << std::endl;
 
+	// The final model is made, restored and improved in the work directory,
+	// and takes its name in the data directory only when it is complete: no
+	// step reads a file of that name that another run may have written.
 	std::string const base = s.outputName.substr( 0, s.outputName.size() - 4 );
 	std::string const finalModel = s.dataPath + "/" + base + "1.pdb";
+	std::string const workModel = workDir + "/" + base + "1.pdb";
+	StageReport report;
 	bool written = false;
 	if ( naCopies.empty() || naCopies.size() == models.size() ) {
 		std::cout << "***************** Start to assemble ***************" << std::endl;
 		std::vector< int > counts;
 		int* marks = CheckSimilarChain( models, counts );
-		written = GetInitModel( 1, s.dataPath, s.outputName, models, bindir, mapPath, s.resolution, s.processCount,
+		written = GetInitModel( 1, workDir, s.outputName, models, bindir, mapPath, s.resolution, s.processCount,
 			wholeMap, counts, marks, true, s.fullFitting != 0, s.localDomainOpt, s.domainMatching, true,
 			s.removeMatched, s.iteration, s.globalDomainOpt, s.fastPositions, s.lbfgsPositions, s.gridWidth,
-			threshold, s.corrCutoff );
+			threshold, s.corrCutoff, &report );
 		delete[] marks;
 		std::cout << "Assembly is done." << std::endl;
 	} else {
@@ -170,33 +278,47 @@ int runAssembly( int argc, char** argv )
 		if ( !haveNA || !havePro )
 			fail( "Protein and nucleic-acid chains together need \"NA.map\" and \"Pro.map\" beside the map " +
 			      s.mapPath );
+		for ( std::string const& p : { naMapPath, proMapPath } )
+			if ( !isRegularFile( p ) ) fail( "The map " + p + " is not a regular file." );
 		std::string work = workDir;
+		std::string const naGiven = naMapPath, proGiven = proMapPath;
+		g_mapInUse = naGiven;
 		FastDensityScore const naMap = processDensityMap( naMapPath, work, s.gridWidth, minGridWidth, s.resolution,
 			threshold, s.silent, s.segmentation, dsNA, "segNA" );
+		g_mapInUse = proGiven;
 		FastDensityScore const proMap = processDensityMap( proMapPath, work, s.gridWidth, minGridWidth,
 			s.resolution, threshold, s.silent, s.segmentation, dsPro, "segPro" );
+		g_mapInUse.clear();
+		check_split_map( naGiven, naMap, wholeMap );
+		check_split_map( proGiven, proMap, wholeMap );
 		std::cout << "NA_map_path:" << naMapPath << std::endl;
 		std::cout << "Pro_map_path:" << proMapPath << std::endl;
 		std::vector< int > counts, naCounts, proCounts;
 		int* marks = CheckSimilarChain( models, counts );
 		int* naMarks = CheckSimilarChain( naList, naCounts );
 		int* proMarks = CheckSimilarChain( proList, proCounts );
-		written = GetInitNA_ProModel( 1, s.dataPath, s.outputName, models, naList, proList, bindir, mapPath,
+		written = GetInitNA_ProModel( 1, workDir, s.outputName, models, naList, proList, bindir, mapPath,
 			naMapPath, proMapPath, s.resolution, s.processCount, wholeMap, naMap, proMap, counts, naCounts,
 			proCounts, marks, naMarks, proMarks, true, s.fullFitting != 0, s.localDomainOpt, s.domainMatching, true,
 			s.removeMatched, s.iteration, s.globalDomainOpt, s.fastPositions, s.lbfgsPositions, s.gridWidth,
-			threshold, s.corrCutoff );
+			threshold, s.corrCutoff, &report );
 		delete[] marks;
 		delete[] naMarks;
 		delete[] proMarks;
 		std::cout << "Assembly is done." << std::endl;
 	}
-	if ( written && !naCopies.empty() ) Restore_NA_PDB( finalModel, naCopies, naIds );
+	if ( written && !naCopies.empty() ) Restore_NA_PDB( workModel, naCopies, naIds );
+	if ( written && std::rename( workModel.c_str(), finalModel.c_str() ) != 0 ) {
+		std::cout << "Error! Cannot write the model file " << finalModel << std::endl;
+		written = false;
+	}
 
 	changedir( s.dataPath );
+	setInterruptWorkDirectory( "" );
 	removeWorkDirectory( workDir, s.dataPath, "segtemp" );
 	g_workDir.clear();
 	release2DVec( naCopies );
+	if ( written ) print_review( finalModel, report );
 
 	long const seconds = static_cast< long >(
 		std::chrono::duration_cast< std::chrono::seconds >( std::chrono::steady_clock::now() - start ).count() );

@@ -3,6 +3,12 @@
 #ifndef QUILT_QUILTER_ASSEMBLYRUN_HH
 #define QUILT_QUILTER_ASSEMBLYRUN_HH
 
+// At most this many input models are read (prefix1.pdb .. prefix50.pdb).
+constexpr int kMaxInputModels = 50;
+// Share of a supplied nucleic-acid or protein map's density that has to lie
+// on the whole map's density.
+constexpr double kSplitMapOverlap = 0.5;
+
 // Returns the process's exit status: 0 when the final model was written.
 int runAssembly( int argc, char** argv );
 

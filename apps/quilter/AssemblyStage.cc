@@ -3,12 +3,14 @@
 #include "apps/quilter/CandidateEvaluation.hh"
 #include "apps/quilter/CombinationSearch.hh"
 #include "apps/quilter/FinalModel.hh"
+#include "apps/quilter/PlacementChecks.hh"
 #include "apps/quilter/StartedPrograms.hh"
 #include "apps/quilter/UnitMatching.hh"
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -123,23 +125,108 @@ double max_of( const std::vector< double >& v )
 	return m;
 }
 
+// The chain a candidate file belongs to: the longest chain name that its
+// file name begins with, followed by "_" (every result name is built so).
+std::string chain_of_candidate( std::string const& candidate, std::vector< std::string > const& chains )
+{
+	std::string const file = get_name_from_path( candidate );
+	std::string best;
+	for ( std::string const& c : chains ) {
+		std::string const name = chainNameOf( c );
+		if ( name.size() > best.size() && file.compare( 0, name.size() + 1, name + "_" ) == 0 ) best = name;
+	}
+	return best.empty() ? file : best;
+}
+
+// Drops the candidates that overlap no density of the whole map: such a
+// result is no placement.  A chain left without candidates is left out of
+// the model with the warning of a chain without results.
+void drop_placements_without_density( std::vector< std::vector< std::string > >& fit, std::vector< int >& counts,
+	std::vector< std::string > const& chains, FastDensityScore const& map )
+{
+	std::vector< std::vector< std::string > > keptFit;
+	std::vector< int > keptCounts;
+	for ( auto const& list : fit ) {
+		std::vector< std::string > kept;
+		PlacementOverlap best;
+		for ( std::string const& cand : list ) {
+			PlacementOverlap const o = placementOverlap( cand, map );
+			if ( o.overlaps() ) kept.push_back( cand );
+			if ( o.correlation > best.correlation ) best = o;
+		}
+		if ( kept.empty() && !list.empty() ) {
+			std::string const name = chain_of_candidate( list.front(), chains );
+			char what[ 96 ];
+			std::snprintf( what, sizeof what, "best RSCC %.3f, %.0f%% of its atoms inside the map", best.correlation,
+				100.0 * best.insideBox );
+			std::cout << "Warning! The placements found for chain '" << name
+			          << "' do not lie on density of the map (" << what << ")." << std::endl;
+			std::cout << "Warning! No placement was found for chain '" << name
+			          << "'; it is left out of the assembled model." << std::endl;
+			continue;
+		}
+		keptCounts.push_back( static_cast< int >( kept.size() ) );
+		keptFit.push_back( kept );
+	}
+	fit = keptFit;
+	counts = keptCounts;
+}
+
+// What the final model lacks or holds twice: the chains left out of it,
+// and pairs of chains that lie on top of each other.
+void review_final_model( std::string const& model, std::vector< std::string > const& chains, StageReport& report )
+{
+	// Chain identifiers are distinct among the chain files (renamed when they
+	// were not): they tell which chain file each chain of the model came from.
+	std::vector< std::string > fileIds;
+	std::vector< std::string > names;
+	for ( std::string const& c : chains ) {
+		std::vector< std::string > ids;
+		readChainTraces( c, ids );
+		fileIds.push_back( ids.empty() ? std::string() : ids.front() );
+		names.push_back( chainNameOf( c ) );
+	}
+	auto name_of = [ & ]( std::string const& id ) {
+		for ( std::size_t k = 0; k < fileIds.size(); ++k )
+			if ( fileIds[ k ] == id ) return "'" + names[ k ] + "'";
+		return "'" + trim( id ) + "'";
+	};
+	std::vector< std::string > ids;
+	auto const traces = readChainTraces( model, ids );
+	for ( std::size_t k = 0; k < fileIds.size(); ++k )
+		if ( std::find( ids.begin(), ids.end(), fileIds[ k ] ) == ids.end() ) report.leftOut.push_back( names[ k ] );
+	for ( std::size_t i = 0; i < traces.size(); ++i ) {
+		for ( std::size_t j = i + 1; j < traces.size(); ++j ) {
+			int const close = closeTracePairs( traces[ i ], traces[ j ], kClashDistance );
+			if ( close <= kClashPairs ) continue;
+			std::string const note = "Chains " + name_of( ids[ i ] ) + " and " + name_of( ids[ j ] ) +
+			                         " clash in the final model: " + std::to_string( close ) +
+			                         " CA pairs closer than 3 A (one of them is probably misplaced).";
+			std::cout << "Warning! " << note << std::endl;
+			report.clashes.push_back( note );
+		}
+	}
+}
+
 // Everything after the main matching: searches, second matching, final
 // model, global domain optimisation and the removal of the work directory.
 bool finish_stage( StageOptions const& o, std::string const& work, std::vector< std::string > const& chains,
-	FastDensityScore const& map, std::vector< std::vector< std::string > > const& fit1, std::vector< int > const& n1,
-	int lbfgsStarted, bool anySimilar )
+	FastDensityScore const& map, std::vector< std::vector< std::string > > fit1, std::vector< int > n1,
+	int lbfgsStarted, bool anySimilar, StageReport& report )
 {
+	drop_placements_without_density( fit1, n1, chains, map );
 	for ( int c : n1 ) std::cout << "*********** Nchainpos:" << c << std::endl;
 	std::cout << "***********size* fitchainpath:" << fit1.size() << std::endl;
 
 	CombinationResults first, second;
-	SearhBestCombination( fit1, n1, map, first );
+	if ( !fit1.empty() ) SearhBestCombination( fit1, n1, map, first );
 
 	std::vector< std::vector< std::string > > fit2;
 	std::vector< int > n2;
 	if ( lbfgsStarted == 1 && max_of( first.rscc ) < 0.7 ) {
 		std::cout << "Use FFt fit again: " << std::endl;
 		UnitMatching_ft( work, chains, o.binDir, o.mapPath, o.reso, fit2, n2, o.removeMatched, false, o.processes );
+		drop_placements_without_density( fit2, n2, chains, map );
 	}
 	if ( !fit2.empty() ) SearhBestCombination( fit2, n2, map, second );
 
@@ -172,6 +259,7 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 			removeFiles( { optimised } );
 		}
 	}
+	if ( written > 0 ) review_final_model( finalModel, chains, report );
 	std::cout << "GetInitModel> Unit matching completed" << std::endl;
 
 	changedir( o.dataDir );
@@ -186,8 +274,10 @@ bool GetInitModel( int nModels, std::string dataDir, std::string outName, std::v
 	std::string binDir, std::string mapPath, double reso, int processes, FastDensityScore map,
 	std::vector< int > residueCounts, int* marks, bool lbfgsAndFft, bool fullFitting, bool localDomainOpt,
 	bool domainMatching, bool sortChains, bool removeMatched, bool iterate, bool globalDomainOpt, int fftPositions,
-	int lbfgsPositions, double gridWidth, double threshold, double cutoff )
+	int lbfgsPositions, double gridWidth, double threshold, double cutoff, StageReport* report )
 {
+	StageReport local;
+	StageReport& r = report ? *report : local;
 	StageOptions const o{ nModels, dataDir, outName, binDir, mapPath, reso, processes, lbfgsAndFft, fullFitting,
 		localDomainOpt, domainMatching, removeMatched, iterate, globalDomainOpt, fftPositions, lbfgsPositions,
 		gridWidth, threshold, cutoff };
@@ -204,8 +294,8 @@ bool GetInitModel( int nModels, std::string dataDir, std::string outName, std::v
 	if ( !single_program_road( o, work, chains, fit1, n1 ) )
 		UnitMatching_lb_ft( work, chains, binDir, mapPath, reso, map, fit1, n1, sortedMarks.data(), lbfgsStarted,
 			processes, fftPositions, lbfgsPositions, removeMatched, false, localDomainOpt, domainMatching, iterate,
-			gridWidth, threshold, cutoff, "CA" );
-	return finish_stage( o, work, chains, map, fit1, n1, lbfgsStarted, anySimilar );
+			gridWidth, threshold, cutoff, "CA", &r.belowThreshold );
+	return finish_stage( o, work, chains, map, fit1, n1, lbfgsStarted, anySimilar, r );
 }
 
 bool GetInitNA_ProModel( int nModels, std::string dataDir, std::string outName, std::vector< std::string > chains,
@@ -215,8 +305,10 @@ bool GetInitNA_ProModel( int nModels, std::string dataDir, std::string outName, 
 	std::vector< int > naResidueCounts, std::vector< int > proResidueCounts, int* marks, int* naMarks,
 	int* proMarks, bool lbfgsAndFft, bool fullFitting, bool localDomainOpt, bool domainMatching, bool sortChains,
 	bool removeMatched, bool iterate, bool globalDomainOpt, int fftPositions, int lbfgsPositions, double gridWidth,
-	double threshold, double cutoff )
+	double threshold, double cutoff, StageReport* report )
 {
+	StageReport local;
+	StageReport& r = report ? *report : local;
 	StageOptions const o{ nModels, dataDir, outName, binDir, mapPath, reso, processes, lbfgsAndFft, fullFitting,
 		localDomainOpt, domainMatching, removeMatched, iterate, globalDomainOpt, fftPositions, lbfgsPositions,
 		gridWidth, threshold, cutoff };
@@ -239,15 +331,15 @@ bool GetInitNA_ProModel( int nModels, std::string dataDir, std::string outName, 
 		std::vector< int > naN;
 		UnitMatching_lb_ftRNA( work, naChains, binDir, naMapPath, reso, naMap, naFit, naN, naMarksSorted.data(),
 			lbfgsStarted, processes, fftPositions, lbfgsPositions, removeMatched, false, localDomainOpt,
-			domainMatching, iterate, gridWidth, threshold, cutoff, "all" );
+			domainMatching, iterate, gridWidth, threshold, cutoff, "all", &r.belowThreshold );
 		std::cout << "GetInitModel> matching Pro chain into Pro.map******************" << std::endl;
 		UnitMatching_lb_ft( work, proChains, binDir, proMapPath, reso, proMap, fit1, n1, proMarksSorted.data(),
 			lbfgsStarted, processes, fftPositions, lbfgsPositions, removeMatched, false, localDomainOpt,
-			domainMatching, iterate, gridWidth, threshold, cutoff, "CA" );
+			domainMatching, iterate, gridWidth, threshold, cutoff, "CA", &r.belowThreshold );
 		fit1.insert( fit1.end(), naFit.begin(), naFit.end() );
 		n1.insert( n1.end(), naN.begin(), naN.end() );
 		std::cout << "Merged fitchainpath number:" << fit1.size() << std::endl;
 		std::cout << "Merged Nchainpos number:" << n1.size() << std::endl;
 	}
-	return finish_stage( o, work, chains, map, fit1, n1, lbfgsStarted, anySimilar );
+	return finish_stage( o, work, chains, map, fit1, n1, lbfgsStarted, anySimilar, r );
 }

@@ -24,13 +24,23 @@ std::string makeWorkDirectory( const std::string& dataDir, const std::string& pr
 // Removes a work directory made by makeWorkDirectory (refuses any other path).
 void removeWorkDirectory( const std::string& dir, const std::string& dataDir, const std::string& prefix );
 
+// What the user has to check in the final model: chains kept below the
+// acceptance threshold (the warning text of each), chains left out of it
+// (their names: no program left a result, or none that overlaps density),
+// and pairs of chains that clash (the warning text of each).
+struct StageReport {
+	std::vector< std::string > belowThreshold;
+	std::vector< std::string > leftOut;
+	std::vector< std::string > clashes;
+};
+
 // Whole-map road (chains of one kind).  Returns true when the final model
 // dataDir/<outName less ".pdb">1.pdb was written.
 bool GetInitModel( int nModels, std::string dataDir, std::string outName, std::vector< std::string > chains,
 	std::string binDir, std::string mapPath, double reso, int processes, FastDensityScore map,
 	std::vector< int > residueCounts, int* marks, bool lbfgsAndFft, bool fullFitting, bool localDomainOpt,
 	bool domainMatching, bool sortChains, bool removeMatched, bool iterate, bool globalDomainOpt, int fftPositions,
-	int lbfgsPositions, double gridWidth, double threshold, double cutoff );
+	int lbfgsPositions, double gridWidth, double threshold, double cutoff, StageReport* report = nullptr );
 
 // Mixed road: nucleic-acid chains matched into the nucleic-acid map, protein
 // chains into the protein map, their candidates merged (protein first).
@@ -41,6 +51,6 @@ bool GetInitNA_ProModel( int nModels, std::string dataDir, std::string outName, 
 	std::vector< int > naResidueCounts, std::vector< int > proResidueCounts, int* marks, int* naMarks,
 	int* proMarks, bool lbfgsAndFft, bool fullFitting, bool localDomainOpt, bool domainMatching, bool sortChains,
 	bool removeMatched, bool iterate, bool globalDomainOpt, int fftPositions, int lbfgsPositions, double gridWidth,
-	double threshold, double cutoff );
+	double threshold, double cutoff, StageReport* report = nullptr );
 
 #endif

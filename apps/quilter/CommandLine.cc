@@ -2,6 +2,8 @@
 
 #include "core/basic_fun_Quilt.hh"
 
+#include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -103,6 +105,26 @@ int int_value( const char* text )
 	return static_cast< int >( v );
 }
 
+// A count handed to the started programs: a whole decimal number from lo to
+// hi (the range those programs accept).  Anything else stops the run before
+// anything is made: a huge count would otherwise fill the memory with the
+// names of result files to look for, and a count the programs refuse would
+// leave every chain to the other matchers without a word.
+int count_value( const char* option, const char* text, int lo, int hi )
+{
+	const char* p = text;
+	if ( *p == '+' || *p == '-' ) ++p;
+	bool whole = *p != '\0';
+	for ( ; *p; ++p )
+		if ( !std::isdigit( static_cast< unsigned char >( *p ) ) ) whole = false;
+	errno = 0;
+	long const v = whole ? std::strtol( text, nullptr, 10 ) : 0;
+	if ( !whole || errno == ERANGE || v < lo || v > hi )
+		stop_with_error( std::string( option ) + " should be a whole number from " + std::to_string( lo ) + " to " +
+		                 std::to_string( hi ) + " (got '" + text + "')." );
+	return static_cast< int >( v );
+}
+
 } // namespace
 
 void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
@@ -119,8 +141,7 @@ void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 		reso = std::strtod( resArg.c_str(), nullptr );
 	} else {
 		// A regular file only: a FIFO or a device would block or never end.
-		struct stat st;
-		if ( ::stat( resArg.c_str(), &st ) != 0 || !S_ISREG( st.st_mode ) || checkfile( resArg ) == 0 )
+		if ( !isRegularFile( resArg ) || checkfile( resArg ) == 0 )
 			stop_with_error( "Resolution '" + resArg + "' is neither a number nor a readable file." );
 		reso = getReso( resArg );
 	}
@@ -137,8 +158,11 @@ void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 	if ( ::access( s.dataPath.c_str(), W_OK | X_OK ) != 0 )
 		stop_with_error( "Data directory cannot be written: " + dataArg );
 
-	if ( !resolvable( mapArg ) || is_directory( mapArg ) || checkfile( mapArg ) == 0 )
+	if ( !resolvable( mapArg ) || checkfile( mapArg ) == 0 )
 		stop_with_error( "Cannot open the density map: " + mapArg );
+	// A directory, FIFO or device is no map file: reading it would fail or
+	// wait for ever.
+	if ( !isRegularFile( mapArg ) ) stop_with_error( "The density map is not a regular file: " + mapArg );
 	s.mapPath = get_Full_Path( mapArg );
 }
 
@@ -160,15 +184,21 @@ void scanOptions( int argc, char** argv, QuilterSettings& s )
 		if ( !( g >= 0.0 && g <= 5.0 ) ) PrintErrorAndQuitS( "-gw should be in (0,5], recommended 3 " );
 		s.gridWidth = g;
 	}
-	if ( const char* v = value_of( "-dc" ) ) s.threshold = std::strtod( v, nullptr );
-	if ( const char* v = value_of( "-nft" ) ) s.fastPositions = int_value( v );
-	if ( const char* v = value_of( "-nlb" ) ) s.lbfgsPositions = int_value( v );
-	if ( const char* v = value_of( "-nco" ) ) s.processCount = int_value( v );
+	if ( const char* v = value_of( "-dc" ) ) {
+		s.threshold = std::strtod( v, nullptr );
+		if ( !std::isfinite( s.threshold ) )
+			stop_with_error( std::string( "-dc should be a finite number (got '" ) + v + "')." );
+	}
+	if ( const char* v = value_of( "-nft" ) ) s.fastPositions = count_value( "-nft", v, 1, kMaxFastPositions );
+	if ( const char* v = value_of( "-nlb" ) ) s.lbfgsPositions = count_value( "-nlb", v, 1, kMaxLbfgsPositions );
+	if ( const char* v = value_of( "-nco" ) ) s.processCount = count_value( "-nco", v, 1, kMaxProcessCount );
 	if ( const char* v = value_of( "-opn" ) ) {
 		std::string const name = v;
 		// The name becomes a file in the data directory: no directory part,
-		// and a name before the suffix (".pdb" alone would be a hidden file).
-		if ( get_suffix( name ) != "pdb" || name.size() <= 4 || name.find( '/' ) != std::string::npos )
+		// and a visible name before the suffix (".pdb" or "..pdb" would
+		// give a hidden file).
+		if ( get_suffix( name ) != "pdb" || name.size() <= 4 || name[ 0 ] == '.' ||
+		     name.find( '/' ) != std::string::npos )
 			PrintErrorAndQuitS( "Output name should be in 'XXXX.pdb' format." );
 		s.outputName = name;
 	}
@@ -191,9 +221,35 @@ void scanOptions( int argc, char** argv, QuilterSettings& s )
 	if ( const char* v = value_of( "-dmm" ) ) s.domainMatching = ( int_value( v ) != 0 );
 	if ( const char* v = value_of( "-rsc" ) ) {
 		double const c = std::strtod( v, nullptr );
-		if ( !( c >= 0.0 && c < 1.0 ) ) PrintErrorAndQuitS( "-ct should be in (0,1), recommended 0.6 " );
+		if ( !( c >= 0.0 && c < 1.0 ) ) PrintErrorAndQuitS( "-rsc should be in [0,1), recommended 0.6 " );
 		s.corrCutoff = c;
 	}
 	(void)value_of( "-py3" );
 	if ( const char* v = value_of( "-seg" ) ) s.segmentation = ( int_value( v ) == 1 );
+}
+
+void checkOutputName( const QuilterSettings& s )
+{
+	std::string const finalName = s.outputName.substr( 0, s.outputName.size() - 4 ) + "1.pdb";
+	// prefix, a number from 1 to 50 as "%d" writes it, ".pdb": a name the
+	// run (and every later run) reads as an input model.
+	std::string const& prefix = s.inputPrefix;
+	if ( finalName.size() > prefix.size() + 4 && finalName.compare( 0, prefix.size(), prefix ) == 0 &&
+	     finalName.compare( finalName.size() - 4, 4, ".pdb" ) == 0 ) {
+		std::string const number = finalName.substr( prefix.size(), finalName.size() - prefix.size() - 4 );
+		bool digits = !number.empty() && number[ 0 ] != '0' && number.size() <= 2;
+		for ( char c : number ) digits = digits && std::isdigit( static_cast< unsigned char >( c ) );
+		if ( digits && std::atoi( number.c_str() ) <= 50 )
+			stop_with_error( "The output name " + s.outputName + " would write the final model as " + finalName +
+			                 ", which is an input model file name (-ipn " + prefix + "); choose another -opn." );
+	}
+	std::string const finalPath = s.dataPath + "/" + finalName;
+	char* resolved = ::realpath( finalPath.c_str(), nullptr );
+	if ( resolved ) {
+		bool const isMap = s.mapPath == resolved;
+		std::free( resolved );
+		if ( isMap )
+			stop_with_error( "The output name " + s.outputName + " would write the final model over the map " +
+			                 s.mapPath + "; choose another -opn." );
+	}
 }

@@ -33,6 +33,13 @@ struct QuilterSettings {
 	bool segmentation = false;               // -seg 1
 };
 
+// Ranges of the counts handed to the started programs: the FFT search
+// writes at most 999 poses, the LBFGS fitting programs at most 1000 models,
+// and the programs run at most 256 threads.
+constexpr int kMaxFastPositions = 999;   // -nft
+constexpr int kMaxLbfgsPositions = 1000; // -nlb
+constexpr int kMaxProcessCount = 256;    // -nco
+
 // Prints the usage text (program = argv[0]) and ends the process with status 0.
 [[noreturn]] void print_help( char* program );
 
@@ -54,7 +61,15 @@ void readPositionalArguments( int argc, char** argv, QuilterSettings& settings )
 // Scans the options one after another over argv[1..argc-1]: the first
 // occurrence that has a value after it wins.  Out-of-range values of "-gw"
 // and "-rsc" and an output name without the "pdb" suffix end the process
-// with their message and status 1.
+// with their message and status 1, as do "-nft", "-nlb" and "-nco" values
+// that are not whole numbers within the ranges above and a "-dc" that is not
+// a finite number.
 void scanOptions( int argc, char** argv, QuilterSettings& settings );
+
+// Stops the process with an "ERROR!" line and status 1 when the final model
+// (data path + output name less ".pdb" + "1.pdb") would replace one of the
+// run's inputs: a model file the run reads (input prefix + number + ".pdb")
+// or the map.
+void checkOutputName( const QuilterSettings& settings );
 
 #endif

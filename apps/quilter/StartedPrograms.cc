@@ -1,5 +1,7 @@
 #include "apps/quilter/StartedPrograms.hh"
 
+#include "apps/quilter/RunInterrupts.hh"
+
 #include "core/basic_fun_Quilt.hh"
 #include "transforms/ModelOutput.hh"
 
@@ -115,12 +117,40 @@ double programTimeLimit()
 	return 6.0 * 3600.0;
 }
 
-int runCommand( const std::string& command )
+std::string programNameOf( const std::string& command )
+{
+	// The first shell word, unquoted ('...' and the '\'' of shell_quote).
+	std::string word;
+	bool quoted = false;
+	for ( std::size_t i = 0; i < command.size(); ++i ) {
+		char const c = command[ i ];
+		if ( c == '\'' ) {
+			quoted = !quoted;
+		} else if ( c == '\\' && !quoted && i + 1 < command.size() ) {
+			word += command[ ++i ];
+		} else if ( !quoted && ( c == ' ' || c == '\t' ) ) {
+			if ( !word.empty() ) break;
+		} else {
+			word += c;
+		}
+	}
+	std::size_t const slash = word.find_last_of( '/' );
+	return slash == std::string::npos ? word : word.substr( slash + 1 );
+}
+
+int runCommand( const std::string& command, const std::string& chain )
 {
 	std::cout.flush();
 	std::fflush( stdout );
+	// The interrupt handler must know every started program: no signal
+	// between the start and the record of its process id.
+	sigset_t blocked, old;
+	sigemptyset( &blocked );
+	for ( int s : { SIGINT, SIGTERM, SIGHUP } ) sigaddset( &blocked, s );
+	::sigprocmask( SIG_BLOCK, &blocked, &old );
 	pid_t const pid = ::fork();
 	if ( pid < 0 ) {
+		::sigprocmask( SIG_SETMASK, &old, nullptr );
 		std::cout << "Warning! Cannot start: " << command << std::endl;
 		return -1;
 	}
@@ -128,30 +158,52 @@ int runCommand( const std::string& command )
 		// A process group of its own, so that a program that has to be
 		// stopped is stopped with everything it started.
 		::setpgid( 0, 0 );
+		::sigprocmask( SIG_SETMASK, &old, nullptr );
 		::execl( "/bin/sh", "sh", "-c", command.c_str(), static_cast< char* >( nullptr ) );
 		::_exit( 127 );
 	}
 	::setpgid( pid, pid );
+	setInterruptChild( pid );
+	::sigprocmask( SIG_SETMASK, &old, nullptr );
+
+	std::string const program = programNameOf( command );
+	std::string const onChain = chain.empty() ? std::string() : " on chain '" + chain + "'";
 	auto const start = std::chrono::steady_clock::now();
 	double const limit = programTimeLimit();
 	auto pause = std::chrono::milliseconds( 1 );
+	int status = 0;
 	while ( true ) {
-		int status = 0;
 		pid_t const r = ::waitpid( pid, &status, WNOHANG );
-		if ( r == pid ) return status;
-		if ( r < 0 && errno != EINTR ) return -1;
+		if ( r == pid ) break;
+		if ( r < 0 && errno != EINTR ) {
+			setInterruptChild( 0 );
+			return -1;
+		}
 		double const elapsed =
 			std::chrono::duration< double >( std::chrono::steady_clock::now() - start ).count();
 		if ( elapsed > limit ) {
 			::kill( -pid, SIGKILL );
 			::waitpid( pid, &status, 0 );
-			std::cout << "Warning! A started program ran longer than " << limit << " s and was stopped: " << command
-			          << std::endl;
+			setInterruptChild( 0 );
+			std::cout << "Warning! A started program ran longer than " << limit << " s and was stopped: " << program
+			          << onChain << " (" << command << ")" << std::endl;
 			return -1;
 		}
 		std::this_thread::sleep_for( pause );
 		if ( pause < std::chrono::milliseconds( 100 ) ) pause *= 2;
 	}
+	setInterruptChild( 0 );
+	// The programs answer only through their result files; a failure must
+	// still be said, or a refused option reads like a poor fit.
+	if ( WIFEXITED( status ) && WEXITSTATUS( status ) == 127 )
+		std::cout << "Warning! " << program << " could not be started" << onChain << " (status 127)." << std::endl;
+	else if ( WIFEXITED( status ) && WEXITSTATUS( status ) != 0 )
+		std::cout << "Warning! " << program << " ended with status " << WEXITSTATUS( status ) << onChain << "."
+		          << std::endl;
+	else if ( WIFSIGNALED( status ) )
+		std::cout << "Warning! " << program << " was ended by signal " << WTERMSIG( status ) << onChain << "."
+		          << std::endl;
+	return status;
 }
 
 bool usableResult( const std::string& path )

@@ -43,12 +43,18 @@ std::string fftResultPath( const std::string& dir, const std::string& name, int 
 // Result k of the LBFGS fitting (and of the domain programs): dir/name_k.pdb.
 std::string fitResultPath( const std::string& dir, const std::string& name, int k );
 
-// Runs a command through the shell and waits for it (standard output is
-// flushed first so that messages keep their order).  A command that runs
-// longer than programTimeLimit() seconds is stopped (its whole process
-// group) with a warning.  Returns the wait status, or -1 when it could not be
-// started or was stopped.
-int runCommand( const std::string& command );
+// Runs a command through the shell, in a process group of its own, and
+// waits for it (standard output is flushed first so that messages keep their
+// order).  A command that runs longer than programTimeLimit() seconds is
+// stopped (its whole process group) with a warning.  A program that ends
+// with a status other than 0 or by a signal gets a warning naming it, the
+// chain (when given) and the status.  While it runs, an interrupt of the
+// assembly stops it (RunInterrupts.hh).  Returns the wait status, or -1 when
+// it could not be started or was stopped.
+int runCommand( const std::string& command, const std::string& chain = "" );
+
+// File name of the program a command line starts (its first shell word).
+std::string programNameOf( const std::string& command );
 
 // Seconds a started program may run: the environment variable
 // QUILT_PROGRAM_TIME_LIMIT when it holds a positive number, else six hours.

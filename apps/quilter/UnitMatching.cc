@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <iostream>
 
 std::string chainNameOf( const std::string& path )
@@ -58,7 +60,25 @@ void remove_results( PathOf pathOf, int max )
 
 double best_of( const std::vector< double >& scores ) { return scores.empty() ? 0.0 : scores.front(); }
 
+// The last line of a program's log that says something, after the program
+// failed: its own reason (a refused option, say) is written there.
+void reportLogTail( const std::string& log, const std::string& program )
+{
+	std::ifstream in( log );
+	std::string line, last;
+	while ( std::getline( in, line ) && line.size() < 100000 )
+		if ( line.find_first_not_of( " \t\r" ) != std::string::npos ) last = line;
+	if ( !last.empty() ) std::cout << "         " << program << " said: " << last << std::endl;
+}
+
 } // namespace
+
+std::string belowThresholdNote( const std::string& chain, double score, double cut )
+{
+	char buf[ 64 ];
+	std::snprintf( buf, sizeof buf, "%.3f below the acceptance threshold %.3f", score, cut );
+	return "Chain '" + chain + "' is kept at RSCC " + buf + ": its placement is uncertain.";
+}
 
 void blankModelDensity( FastDensityScore& map, const std::string& model, double radius )
 {
@@ -162,7 +182,9 @@ Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFil
 	auto fftPath = [ & ]( int k ) { return fftResultPath( work, name, k ); };
 	if ( !s.reuse || !checkfile( fftPath( 1 ) ) ) {
 		remove_results( fftPath, s.fftPositions );
-		runCommand( rasterseekCommand( s.binDir, mapFile, copy, name, s.reso, s.fftPositions, s.processes ) );
+		int const status =
+			runCommand( rasterseekCommand( s.binDir, mapFile, copy, name, s.reso, s.fftPositions, s.processes ), name );
+		if ( status != 0 ) reportLogTail( work + "/FFTlog.txt", "Rasterseek" );
 		a.fftRan = true;
 	} else {
 		std::cout << "GetInitModel> Using previous FFt matched results!" << std::endl;
@@ -186,9 +208,10 @@ Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFil
 		remove_results( fitPath, s.lbfgsPositions );
 		if ( s.rna )
 			runCommand( placerRNACommand( s.binDir, mapFile, copy, s.reso, s.gridWidth, s.threshold, s.lbfgsPositions,
-				s.atomType ) );
+				s.atomType ), name );
 		else
-			runCommand( placerCommand( s.binDir, mapFile, copy, s.reso, s.gridWidth, s.threshold, s.lbfgsPositions ) );
+			runCommand( placerCommand( s.binDir, mapFile, copy, s.reso, s.gridWidth, s.threshold, s.lbfgsPositions ),
+				name );
 		a.newResult = true;
 	} else {
 		std::cout << "GetInitModel> Using previous matched results!" << std::endl;
@@ -215,7 +238,7 @@ Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFil
 			std::string const out = fitResultPath( work, base + "_dom", 1 );
 			removeFiles( { out } );
 			runCommand( lobetuneCommand( s.binDir, mapFile, cand, s.reso, s.gridWidth, s.threshold,
-				base + "_dom.pdb", mark ) );
+				base + "_dom.pdb", mark ), name );
 			if ( !checkfile( out ) || !usableResult( out ) ) continue;
 			a.fitList.push_back( out );
 			double const score = EvaluateModel( out, map, true, false );
@@ -233,7 +256,7 @@ Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFil
 		std::string const out = work + "/" + name + "_mo" + "1.pdb";
 		removeFiles( { out } );
 		runCommand( lobeplaceCommand( s.binDir, work, mapFile, s.reso, name + "_mi", s.gridWidth, s.threshold,
-			outName, s.iterate ? 1 : 0, s.processes ) );
+			outName, s.iterate ? 1 : 0, s.processes ), name );
 		if ( checkfile( out ) && usableResult( out ) ) {
 			a.fitList.push_back( out );
 			double const score = EvaluateModel( out, map, true, false );
@@ -249,7 +272,7 @@ Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFil
 
 void iterative_matching( IterativeSettings const& s, std::vector< std::string > const& chains, std::string mapFile,
 	FastDensityScore const& map, std::vector< std::vector< std::string > >& fitchainpath,
-	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted )
+	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, std::vector< std::string >* weakChains )
 {
 	int const n = static_cast< int >( chains.size() );
 	std::vector< int > matched( n, 0 ), domainCount( n, 0 ), domainSimilar( n, 0 );
@@ -313,6 +336,13 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 				          << "'; it is left out of the assembled model." << std::endl;
 				continue;
 			}
+			if ( score < cut ) {
+				// Kept as the best there is, but not on the grounds the
+				// threshold asks for: the user has to know.
+				std::string const note = belowThresholdNote( name, score, cut );
+				std::cout << "Warning! " << note << std::endl;
+				if ( weakChains ) weakChains->push_back( note );
+			}
 			if ( n - matchedCount > 0 && s.removeMatched && ( a.newResult || a.fftRan ) ) {
 				std::string const newMap = s.workDir + "/map_new_" + name + ".mrc";
 				std::cout << "density_map_path_new: " << newMap << std::endl;
@@ -359,7 +389,7 @@ void single_pass( std::string const& workDir, std::vector< std::string > const& 
 		bool ran = false;
 		if ( !reuse || !checkfile( path_k( 1 ) ) ) {
 			remove_results( path_k, results );
-			runCommand( start( mapFile, copy, tag ) );
+			runCommand( start( mapFile, copy, tag ), name );
 			ran = true;
 		} else {
 			std::cout << "GetInitModel> Using previous matched results!" << std::endl;
@@ -383,22 +413,22 @@ void UnitMatching_lb_ft( std::string workDir, std::vector< std::string > chains,
 	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
 	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
 	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
-	double gridWidth, double threshold, double cutoff, std::string atomType )
+	double gridWidth, double threshold, double cutoff, std::string atomType, std::vector< std::string >* weakChains )
 {
 	IterativeSettings const s = make_settings( workDir, binDir, reso, processes, fftPositions, lbfgsPositions,
 		removeMatched, reuse, domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, false );
-	iterative_matching( s, chains, mapFile, map, fitchainpath, Nchainpos, marks, lbfgsStarted );
+	iterative_matching( s, chains, mapFile, map, fitchainpath, Nchainpos, marks, lbfgsStarted, weakChains );
 }
 
 void UnitMatching_lb_ftRNA( std::string workDir, std::vector< std::string > chains, std::string binDir,
 	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
 	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
 	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
-	double gridWidth, double threshold, double cutoff, std::string atomType )
+	double gridWidth, double threshold, double cutoff, std::string atomType, std::vector< std::string >* weakChains )
 {
 	IterativeSettings const s = make_settings( workDir, binDir, reso, processes, fftPositions, lbfgsPositions,
 		removeMatched, reuse, domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, true );
-	iterative_matching( s, chains, mapFile, map, fitchainpath, Nchainpos, marks, lbfgsStarted );
+	iterative_matching( s, chains, mapFile, map, fitchainpath, Nchainpos, marks, lbfgsStarted, weakChains );
 }
 
 void UnitMatching_ft( std::string workDir, std::vector< std::string > chains, std::string binDir,

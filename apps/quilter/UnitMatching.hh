@@ -27,19 +27,24 @@ bool lowerRsccCut( double& cut, double bestUnmatched );
 
 // Iterative matching of protein chains (FFT search, then Placer, then the
 // domain programs) in passes with an acceptance threshold; accepted chains
-// have their density blanked in a new map for the later chains.
+// have their density blanked in a new map for the later chains.  A chain
+// accepted with a score below the threshold (the last pass, the last chain,
+// "-it 0", a chain with similar domains) gets a warning, whose text is also
+// appended to weakChains when given.
 void UnitMatching_lb_ft( std::string workDir, std::vector< std::string > chains, std::string binDir,
 	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
 	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
 	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
-	double gridWidth, double threshold, double cutoff, std::string atomType );
+	double gridWidth, double threshold, double cutoff, std::string atomType,
+	std::vector< std::string >* weakChains = nullptr );
 
 // The same for nucleic-acid chains, with PlacerRNA and the atom type.
 void UnitMatching_lb_ftRNA( std::string workDir, std::vector< std::string > chains, std::string binDir,
 	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
 	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
 	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
-	double gridWidth, double threshold, double cutoff, std::string atomType );
+	double gridWidth, double threshold, double cutoff, std::string atomType,
+	std::vector< std::string >* weakChains = nullptr );
 
 // One pass of FFT search for every chain, keeping every result (one per
 // chain with removal on, else up to five).
@@ -56,6 +61,9 @@ void UnitMatching_lb( std::string workDir, std::vector< std::string > chains, st
 // first chain) to 0, in this copy of the map only.
 void blankModelDensity( FastDensityScore& map, const std::string& model, double radius );
 
+// "Chain '<chain>' is kept at RSCC <score> below the acceptance threshold
+// <cut>: its placement is uncertain."
+std::string belowThresholdNote( const std::string& chain, double score, double cut );
 // Chain name of a chain file: its file name less the last four characters.
 std::string chainNameOf( const std::string& path );
 

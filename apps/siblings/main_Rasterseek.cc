@@ -113,6 +113,9 @@ int main( int argc, char** argv )
 	auto const t0 = std::chrono::steady_clock::now();
 	std::string error;
 	rasterseek::ModelFile model;
+	// A FIFO or device would block the reading for ever.
+	for ( std::string const& p : { modelPath, mapPath } )
+		if ( checkfile( p ) && !isRegularFile( p ) ) return fail( p + " is not a regular file; no result written." );
 	if ( !rasterseek::read_model_file( modelPath, model, error ) ) return fail( error + "; no result written." );
 	if ( !checkfile( mapPath ) ) return fail( "cannot read the density map " + mapPath + "; no result written." );
 

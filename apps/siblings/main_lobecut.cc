@@ -8,6 +8,7 @@
 #include "apps/siblings/chain_model.hh"
 #include "apps/siblings/domain_split.hh"
 #include "apps/siblings/sibling_cli.hh"
+#include "core/basic_fun_Quilt.hh"
 
 #include <iostream>
 #include <string>
@@ -63,6 +64,10 @@ int main( int argc, char** argv )
 	std::string const chainId = tag.substr( 4 );
 	ChainModel model;
 	std::string error;
+	if ( checkfile( file ) && !isRegularFile( file ) ) {
+		std::cerr << "Error! " << file << " is not a regular file." << std::endl;
+		return 1;
+	}
 	if ( !read_chain_model( file, model, error ) ) {
 		std::cerr << "Error! " << error << std::endl;
 		return 1;

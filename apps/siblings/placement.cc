@@ -37,6 +37,13 @@ bool FitSession::load( FitRequest const& request )
 		std::cout << "Error! Cannot read the density map " << request.mapPath << std::endl;
 		return false;
 	}
+	// A FIFO or device would block the reading for ever.
+	for ( std::string const& p : { request.mapPath, request.modelPath } ) {
+		if ( checkfile( p ) && !isRegularFile( p ) ) {
+			std::cout << "Error! " << p << " is not a regular file; no model written." << std::endl;
+			return false;
+		}
+	}
 	if ( !read_chain_model( request.modelPath, model_, error ) ) {
 		std::cout << "Error! " << error << std::endl;
 		return false;
@@ -45,6 +52,16 @@ bool FitSession::load( FitRequest const& request )
 	     || !map_.isLoaded ) {
 		std::cout << "Error! The density map " << request.mapPath << " could not be loaded; no model written."
 		          << std::endl;
+		return false;
+	}
+	// Without positive density every pose scores alike: the "fits" would be
+	// arbitrary.
+	farray::FArray3D<double> const& d = map_.density();
+	bool positive = false;
+	for ( long l = 0, n = (long)d.size(); l < n && !positive; ++l ) positive = d[l] > 0.0;
+	if ( !positive ) {
+		std::cout << "Error! The density map " << request.mapPath << " has no positive density; nothing to fit into, no"
+		          << " model written." << std::endl;
 		return false;
 	}
 	return true;

@@ -132,8 +132,8 @@ TEST_F( PlacerProgram, BadInputsFailWithAMessageAndNoFiles )
 		{ "map.mrc model.pdb 6 -nm 0", "Error! -nm must be at least 1" },
 		{ "map.mrc model.pdb 6 -nm -3", "Error! -nm must be at least 1" },
 		{ "map.mrc map.mrc 6", "Error! No residues" },
-		{ "map.mrc . 6", "Error! No residues" },          // a directory as model
-		{ ". model.pdb 6", "could not be loaded" },        // a directory as map
+		{ "map.mrc . 6", "is not a regular file" },        // a directory as model
+		{ ". model.pdb 6", "is not a regular file" },      // a directory as map
 	};
 	for ( Case const& c : cases ) {
 		RunResult r = run_placer( dir_->path(), c.args );

@@ -63,7 +63,7 @@ TEST( QuilterProgram, RefusalsExitNonZeroAndLeaveNoWorkDirectory )
 	EXPECT_NE( out.find( "Please input at least one PDB format model!" ), std::string::npos );
 	// Option out of range.
 	EXPECT_EQ( run( quilter() + " '" + dir.path() + "' '" + map + "' 10 -rsc 1.5", out ), 1 );
-	EXPECT_NE( out.find( "-ct should be in (0,1), recommended 0.6 " ), std::string::npos );
+	EXPECT_NE( out.find( "-rsc should be in [0,1), recommended 0.6 " ), std::string::npos );
 	// A model file without atoms.
 	std::FILE* f = std::fopen( dir.file( "chain1.pdb" ).c_str(), "w" );
 	std::fputs( "HEADER    NOTHING\nEND\n", f );

@@ -1,0 +1,143 @@
+#include "apps/quilter/RunInterrupts.hh"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Read by the handler; written only with the three signals blocked.
+char g_workDir[ 4096 ];
+volatile sig_atomic_t g_child = 0;
+
+int const kSignals[] = { SIGINT, SIGTERM, SIGHUP };
+
+void block_signals( sigset_t& old )
+{
+	sigset_t set;
+	sigemptyset( &set );
+	for ( int s : kSignals ) sigaddset( &set, s );
+	sigprocmask( SIG_BLOCK, &set, &old );
+}
+
+void say( const char* text ) { ssize_t const r = ::write( STDOUT_FILENO, text, std::strlen( text ) ); (void)r; }
+
+void pause_ms( long ms )
+{
+	struct timespec t = { ms / 1000, ( ms % 1000 ) * 1000000L };
+	while ( ::nanosleep( &t, &t ) != 0 && errno == EINTR ) {
+	}
+}
+
+// Waits up to ms milliseconds for the child to end; true when it was reaped.
+bool reap_within( pid_t child, long ms )
+{
+	for ( long waited = 0;; waited += 20 ) {
+		int status = 0;
+		pid_t const r = ::waitpid( child, &status, WNOHANG );
+		if ( r == child || ( r < 0 && errno == ECHILD ) ) return true;
+		if ( waited >= ms ) return false;
+		pause_ms( 20 );
+	}
+}
+
+// The directory entries of Linux's getdents64.
+struct DirEntry64 {
+	unsigned long long ino;
+	long long off;
+	unsigned short reclen;
+	unsigned char type;
+	char name[ 1 ];
+};
+
+// Empties the open directory; entries that cannot be removed are left.
+void remove_contents( int dirfd, int depth )
+{
+	if ( depth > 64 ) return;
+	// Removing entries while reading the directory may make the reader skip
+	// some: read it again from the start until a pass removes nothing.
+	for ( int pass = 0; pass < 64; ++pass ) {
+		bool removed = false;
+		::lseek( dirfd, 0, SEEK_SET );
+		alignas( 8 ) char buf[ 4096 ];
+		while ( true ) {
+			long const n = ::syscall( SYS_getdents64, dirfd, buf, sizeof buf );
+			if ( n <= 0 ) break;
+			for ( long at = 0; at < n; ) {
+				DirEntry64 const* e = reinterpret_cast< DirEntry64 const* >( buf + at );
+				at += e->reclen;
+				char const* name = e->name;
+				if ( std::strcmp( name, "." ) == 0 || std::strcmp( name, ".." ) == 0 ) continue;
+				if ( ::unlinkat( dirfd, name, 0 ) == 0 ) {
+					removed = true;
+					continue;
+				}
+				int const sub = ::openat( dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC );
+				if ( sub < 0 ) continue;
+				remove_contents( sub, depth + 1 );
+				::close( sub );
+				if ( ::unlinkat( dirfd, name, AT_REMOVEDIR ) == 0 ) removed = true;
+			}
+		}
+		if ( !removed ) return;
+	}
+}
+
+void on_interrupt( int sig )
+{
+	say( "\nQuilter> Interrupted: stopping the started program and removing the work files.\n" );
+	pid_t const child = g_child;
+	if ( child > 0 ) {
+		::kill( -child, SIGTERM );
+		::kill( child, SIGTERM );
+		if ( !reap_within( child, 5000 ) ) {
+			::kill( -child, SIGKILL );
+			::kill( child, SIGKILL );
+			int status = 0;
+			while ( ::waitpid( child, &status, 0 ) < 0 && errno == EINTR ) {
+			}
+		}
+		// Whatever the program started itself and left in its group.
+		::kill( -child, SIGKILL );
+	}
+	if ( g_workDir[ 0 ] ) removeTreeSignalSafe( g_workDir );
+	::_exit( 128 + sig );
+}
+
+} // namespace
+
+bool removeTreeSignalSafe( const char* path )
+{
+	int const fd = ::open( path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC );
+	if ( fd < 0 ) return errno == ENOENT;
+	remove_contents( fd, 0 );
+	::close( fd );
+	return ::rmdir( path ) == 0 || errno == ENOENT;
+}
+
+void installRunInterruptHandlers()
+{
+	struct sigaction sa;
+	std::memset( &sa, 0, sizeof sa );
+	sa.sa_handler = on_interrupt;
+	sigemptyset( &sa.sa_mask );
+	for ( int s : kSignals ) sigaddset( &sa.sa_mask, s );
+	for ( int s : kSignals ) ::sigaction( s, &sa, nullptr );
+}
+
+void setInterruptWorkDirectory( const std::string& dir )
+{
+	sigset_t old;
+	block_signals( old );
+	std::size_t const n = dir.size() < sizeof g_workDir ? dir.size() : 0;
+	std::memcpy( g_workDir, dir.data(), n );
+	g_workDir[ n ] = '\0';
+	sigprocmask( SIG_SETMASK, &old, nullptr );
+}
+
+void setInterruptChild( pid_t pid ) { g_child = pid; }
