@@ -122,7 +122,10 @@ TEST( MapPreparation, MapProcessorsProcessWideMaps )
 	DensityScore& again = getDensityMap_st( m.path( "b" ), 6.0, 0.0, false, 0.05 );
 	EXPECT_EQ( &again, &held );
 	EXPECT_EQ( again.voxel_count, na );
-	// Reloaded when asked.
+	// Reloaded when asked.  The held voxel list has no other user here: it
+	// is released first (a reload does not release it, since copies of the
+	// held map share it).
+	held.releaseVoxelList();
 	getDensityMap_st( m.path( "b" ), 6.0, 0.0, true, 0.05 );
 	EXPECT_EQ( held.voxel_count, nb );
 	for ( int k = 0; k < 3; ++k ) EXPECT_NEAR( held.centre[ k ], cb[ k ], 1e-9 ) << k;
@@ -142,6 +145,8 @@ TEST( MapPreparation, MapProcessorsProcessWideMaps )
 	EXPECT_EQ( copyB.voxel_xyz, dsB.voxel_xyz );  // shared, not copied
 	// Apart from the file form's map.
 	EXPECT_NE( &copyB, &held );
+	EXPECT_EQ( held.voxel_count, nb );
+	held.releaseVoxelList();
 	dsA.releaseVoxelList();
 	dsB.releaseVoxelList();
 }
