@@ -19,7 +19,7 @@ void load_blobs( FastDensityScore& m, quilt_test::ScratchDir& dir, int n, double
 {
 	double const box = n * w;
 	double const centres[ 3 ][ 3 ] = { { 0.3, 0.4, 0.5 }, { 0.6, 0.55, 0.45 }, { 0.5, 0.7, 0.3 } };
-	fast_test::MrcSpec const spec = fast_test::cubic_map( n, w, [ & ]( int x, int y, int z ) {
+	fast_test::MrcSpec const blobs = fast_test::cubic_map( n, w, [ & ]( int x, int y, int z ) {
 		double s = 0.0;
 		for ( auto const& c : centres ) {
 			double const d2 = std::pow( x * w - c[ 0 ] * box, 2 ) + std::pow( y * w - c[ 1 ] * box, 2 )
@@ -28,7 +28,7 @@ void load_blobs( FastDensityScore& m, quilt_test::ScratchDir& dir, int n, double
 		}
 		return s;
 	} );
-	ASSERT_TRUE( fast_test::write_mrc( dir.file( "blobs.mrc" ), spec ) );
+	ASSERT_TRUE( fast_test::write_mrc( dir.file( "blobs.mrc" ), blobs ) );
 	testing::internal::CaptureStdout();
 	bool const ok = m.readDensityMap( dir.file( "blobs.mrc" ), 2.0 * w, 0.0, 0.0, true );
 	testing::internal::GetCapturedStdout();
