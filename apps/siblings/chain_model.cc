@@ -112,6 +112,12 @@ bool read_chain_model( std::string const& path, ChainModel& model, std::string& 
 		error = "no atom record of a chain in the model file " + path;
 		return false;
 	}
+	warn_unplaced_records( path, roles );
+	return true;
+}
+
+void warn_unplaced_records( std::string const& path, PdbLineRoles const& roles )
+{
 	if ( roles.laterModels > 0 )
 		std::cout << "Warning! " << path << " holds " << ( roles.laterModels + 1 ) << " models; only the first is"
 		          << " placed, the other " << roles.laterModels << " are moved with it." << std::endl;
@@ -119,7 +125,6 @@ bool read_chain_model( std::string const& path, ChainModel& model, std::string& 
 		std::cout << "Warning! " << roles.unreadable.size() << " lines of " << path << " cannot be read as atom"
 		          << " records and are left out of the search (lines " << pdb_line_numbers( roles.unreadable )
 		          << ")." << std::endl;
-	return true;
 }
 
 std::vector<int> residue_rows( ChainModel const& model, std::vector<int> const& residues )

@@ -9,6 +9,8 @@
 #ifndef QUILT_SIBLINGS_CHAIN_MODEL_HH
 #define QUILT_SIBLINGS_CHAIN_MODEL_HH
 
+#include "core/pdb_atom_records.hh"
+
 #include <array>
 #include <string>
 #include <vector>
@@ -56,6 +58,10 @@ struct ChainModel {
 // to standard output when the file holds several models (the first is
 // placed) or lines that begin like atom records but cannot be read.
 bool read_chain_model( std::string const& path, ChainModel& model, std::string& error );
+
+// The warnings of a reader that places only the first model's chain atoms:
+// later models (moved with it) and unreadable lines (left out), each once.
+void warn_unplaced_records( std::string const& path, PdbLineRoles const& roles );
 
 // Rows of the atoms of the given residues, in residue order.
 std::vector<int> residue_rows( ChainModel const& model, std::vector<int> const& residues );

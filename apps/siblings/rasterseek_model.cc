@@ -1,6 +1,8 @@
 // Rasterseek's files: model atoms in, ranked line copies out.
 #include "apps/siblings/rasterseek_model.hh"
 
+#include "apps/siblings/chain_model.hh"
+
 #include "core/basic_fun_Quilt.hh"
 #include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
@@ -91,13 +93,7 @@ bool read_model_file( std::string const& path, ModelFile& model, std::string& er
 		error = "the model file " + path + " has no atom records of a chain with coordinates";
 		return false;
 	}
-	if ( roles.laterModels > 0 )
-		std::cout << "Warning! " << path << " holds " << ( roles.laterModels + 1 ) << " models; only the first is"
-		          << " placed, the other " << roles.laterModels << " are moved with it." << std::endl;
-	if ( !roles.unreadable.empty() )
-		std::cout << "Warning! " << roles.unreadable.size() << " lines of " << path << " cannot be read as atom"
-		          << " records and are left out of the search (lines " << pdb_line_numbers( roles.unreadable )
-		          << ")." << std::endl;
+	siblings::warn_unplaced_records( path, roles );
 	return true;
 }
 
