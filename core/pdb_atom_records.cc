@@ -25,18 +25,7 @@ std::size_t text_length( std::string const& line )
 	return !line.empty() && line.back() == '\r' ? line.size() - 1 : line.size();
 }
 
-// An 8-column coordinate field that holds one finite number, blanks around it allowed.
-bool finite_field( std::string const& line, std::size_t at )
-{
-	std::string const field = line.substr( at, 8 );
-	char const* s = field.c_str();
-	char* end = nullptr;
-	double const v = std::strtod( s, &end );
-	if ( end == s || !std::isfinite( v ) ) return false;
-	for ( ; *end; ++end )
-		if ( *end != ' ' ) return false;
-	return true;
-}
+bool finite_field( std::string const& line, std::size_t at ) { return pdb_finite_field( line.substr( at, 8 ) ); }
 
 bool stop_record( std::string const& line )
 {
@@ -59,6 +48,17 @@ bool trace_atom( std::string const& line )
 }
 
 } // namespace
+
+bool pdb_finite_field( std::string const& field )
+{
+	char const* s = field.c_str();
+	char* end = nullptr;
+	double const v = std::strtod( s, &end );
+	if ( end == s || !std::isfinite( v ) ) return false;
+	for ( ; *end; ++end )
+		if ( *end != ' ' ) return false;
+	return true;
+}
 
 bool pdb_atom_or_hetatm( std::string const& line )
 {

@@ -31,6 +31,10 @@
 // Record name "ATOM" (first four characters) or "HETATM" (first six).
 bool pdb_atom_or_hetatm( std::string const& line );
 
+// Whether a coordinate field (8 columns) holds one finite number, blanks
+// around it allowed.
+bool pdb_finite_field( std::string const& field );
+
 // Residue name (columns 18-20, trimmed) of a water: HOH, WAT, DOD or H2O.
 bool pdb_water_residue( std::string const& line );
 

@@ -69,18 +69,6 @@ double** read_rows( std::string const& path, int& n, int& firstChain, bool stopA
 	return rows;
 }
 
-// A coordinate field (8 columns) that holds one finite number, blanks around it allowed.
-bool finite_number_field( std::string const& field )
-{
-	char const* s = field.c_str();
-	char* end = nullptr;
-	double const v = std::strtod( s, &end );
-	if ( end == s || !std::isfinite( v ) ) return false;
-	for ( ; *end; ++end )
-		if ( *end != ' ' ) return false;
-	return true;
-}
-
 } // namespace
 
 double** read_model_atom_rows( std::string const& path, int& n, bool stopAtTer )
@@ -112,7 +100,7 @@ bool check_model_atom_lines( std::string const& path, std::string& problem )
 			return false;
 		}
 		for ( int c = 0; c < 3; ++c ) {
-			if ( !finite_number_field( line.substr( 30 + 8 * c, 8 ) ) ) {
+			if ( !pdb_finite_field( line.substr( 30 + 8 * c, 8 ) ) ) {
 				problem = where + " has a " + std::string( 1, "xyz"[c] ) + " coordinate (columns "
 				          + std::to_string( 31 + 8 * c ) + "-" + std::to_string( 38 + 8 * c )
 				          + ") that is not a finite number";
