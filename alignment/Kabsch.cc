@@ -1,5 +1,7 @@
-// Closed-form Kabsch superposition.  The tolerances and the fallbacks for
-// degenerate eigenvectors are part of the behaviour callers rely on.
+// Closed-form Kabsch superposition.  The tolerances are part of the
+// behaviour callers rely on.  Where the points leave eigenvectors undecided
+// (collinear, round or nearly coincident point sets) the fallbacks give the
+// rotation the points do fix and no turn that they do not.
 #include "alignment/Kabsch.hh"
 
 #include "core/basic_fun_Quilt.hh"
@@ -26,6 +28,36 @@ int smallest_component( double m[3][3], int col )
 		}
 	}
 	return k0;
+}
+
+// b column 1 = the image of a column 1 under the smallest rotation that
+// carries a column 0 onto b column 0 (both unit vectors): the rotation about
+// their common normal, by the angle between them.  Opposite columns have no
+// common normal; the half turn about a column 1 (normal to a column 0) is
+// then as small as any.
+void least_turn_image( double const a[3][3], double b[3][3] )
+{
+	double const c = a[ 0 ][ 0 ] * b[ 0 ][ 0 ] + a[ 1 ][ 0 ] * b[ 1 ][ 0 ] + a[ 2 ][ 0 ] * b[ 2 ][ 0 ];
+	double const v[ 3 ] = { a[ 1 ][ 0 ] * b[ 2 ][ 0 ] - a[ 2 ][ 0 ] * b[ 1 ][ 0 ],
+		a[ 2 ][ 0 ] * b[ 0 ][ 0 ] - a[ 0 ][ 0 ] * b[ 2 ][ 0 ], a[ 0 ][ 0 ] * b[ 1 ][ 0 ] - a[ 1 ][ 0 ] * b[ 0 ][ 0 ] };
+	double const w[ 3 ] = { a[ 0 ][ 1 ], a[ 1 ][ 1 ], a[ 2 ][ 1 ] };
+	double img[ 3 ] = { w[ 0 ], w[ 1 ], w[ 2 ] };
+	if ( 1.0 + c > 1e-10 ) {
+		// Rodrigues' formula with the axis unnormalised: R w = c w + v x w + v (v.w) / (1 + c).
+		double const vw = ( v[ 0 ] * w[ 0 ] + v[ 1 ] * w[ 1 ] + v[ 2 ] * w[ 2 ] ) / ( 1.0 + c );
+		img[ 0 ] = c * w[ 0 ] + ( v[ 1 ] * w[ 2 ] - v[ 2 ] * w[ 1 ] ) + vw * v[ 0 ];
+		img[ 1 ] = c * w[ 1 ] + ( v[ 2 ] * w[ 0 ] - v[ 0 ] * w[ 2 ] ) + vw * v[ 1 ];
+		img[ 2 ] = c * w[ 2 ] + ( v[ 0 ] * w[ 1 ] - v[ 1 ] * w[ 0 ] ) + vw * v[ 2 ];
+	}
+	// Exactly normal to b column 0 and of unit length despite rounding.
+	double const d = img[ 0 ] * b[ 0 ][ 0 ] + img[ 1 ] * b[ 1 ][ 0 ] + img[ 2 ] * b[ 2 ][ 0 ];
+	double n = 0.0;
+	for ( int i = 0; i < 3; ++i ) {
+		img[ i ] -= d * b[ i ][ 0 ];
+		n += img[ i ] * img[ i ];
+	}
+	n = 1.0 / std::sqrt( n );
+	for ( int i = 0; i < 3; ++i ) b[ i ][ 1 ] = img[ i ] * n;
 }
 
 } // namespace
@@ -153,9 +185,14 @@ bool Kabsch_from_sums( int n, int mode, double const s1[3], double const s2[3], 
 						a[ k ][ m1 ] = -a[ l2 ][ m ] / w;
 						a[ l2 ][ m1 ] = a[ k ][ m ] / w;
 					} else {
-						// Degenerate eigenvectors: no rotation, no translation.
-						rotation = false;
-						translation = false;
+						// No eigenvector came out: the eigenvalues coincide (a
+						// point set as round as a regular tetrahedron, where every
+						// axis is an eigenvector) or r is too small to resolve.
+						// Any basis then serves; the images of the axes under r
+						// give the rotation, or nothing fixes one and the move is
+						// the centroid shift alone.
+						for ( int i = 0; i < 3; ++i )
+							for ( int j = 0; j < 3; ++j ) a[ i ][ j ] = ( i == j ) ? 1.0 : 0.0;
 					}
 				} else {
 					double const inv = 1.0 / std::sqrt( p );
@@ -196,9 +233,11 @@ bool Kabsch_from_sums( int n, int mode, double const s1[3], double const s2[3], 
 				int const l2 = ip2312[ k0 + 1 ];
 				double const w = std::sqrt( b[ k ][ 0 ] * b[ k ][ 0 ] + b[ l2 ][ 0 ] * b[ l2 ][ 0 ] );
 				if ( w > tol ) {
-					b[ k0 ][ 1 ] = 0.0;
-					b[ k ][ 1 ] = -b[ l2 ][ 0 ] / w;
-					b[ l2 ][ 1 ] = b[ k ][ 0 ] / w;
+					// r has rank one: the points lie on a line (on one side at
+					// least), which fixes where the line goes (a0 onto b0) but no
+					// turn about it.  Take the smallest rotation that carries a0
+					// onto b0, so that a pure translation stays one.
+					least_turn_image( a, b );
 				} else {
 					ok = false;  // u stays identity; t from the centroids
 				}

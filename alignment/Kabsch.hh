@@ -11,7 +11,10 @@
 // mode 1: t and u only (rms = 0); mode 2: t, u and residual.
 // *rms receives the residual sum of squares (not divided by n, not rooted).
 // Returns false for n < 1 (rms 0, t 0, u identity).  Degenerate geometry
-// (collinear or coincident points) never fails; it ends with u = identity.
+// never fails: where the points fix no rotation (one point, coincident
+// points) u = identity and t is the centroid shift; collinear points fix
+// where their line goes but no turn about it, and u is the smallest rotation
+// that takes the line there (the identity for a translated line).
 bool Kabsch( double** x, double** y, int n, int mode, double* rms, double t[3], double u[3][3] );
 
 // The closed-form part alone, from the sums of one pass over n points:

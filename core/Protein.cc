@@ -1,7 +1,8 @@
-// Reading a PDB model from its "ATOM" records, and the coordinate
+// Reading a PDB model from its atom records, and the coordinate
 // extractions of the fitting engine.
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "core/pdb_atom_records.hh"
 
 #include <cstdlib>
 #include <utility>
@@ -153,16 +154,20 @@ void Protein::readPDB()
 	// records after it.
 	std::vector< std::string > fileLines;
 	for ( std::string l; std::getline( in, l ); ) fileLines.push_back( l );
+	PdbLineRoles const roles = pdb_line_roles( fileLines );
 	std::string lastAtomChain;  // chain of the last "ATOM" record read
 
-	for ( std::size_t li = 0; li < fileLines.size(); ++li ) {
+	// Only the first model of an ensemble is read.
+	for ( std::size_t li = 0; li < roles.end; ++li ) {
 		std::string const& line = fileLines[ li ];
 		if ( line.size() < 3 ) continue;
 		if ( !multiChain ) {
 			if ( line.compare( 0, 3, "TER" ) == 0 && pdb_ter_ends_chain( fileLines, li, lastAtomChain ) ) break;
 			if ( pdb_is_end_record( line ) ) break;
 		}
-		if ( !is_atom_record( line ) ) {
+		// Every "ATOM" record, and the "HETATM" records of the chains'
+		// residues (waters, ligands and ions are none of the model).
+		if ( !is_atom_record( line ) && roles.role[ li ] != PdbLineRole::ChainAtom ) {
 			lastKept = line;
 			continue;
 		}

@@ -1,5 +1,7 @@
-// A PDB model read from the "ATOM" records of a file as a list of residues,
-// with the writers that save residue lists back as PDB text.
+// A PDB model read from the atom records of a file as a list of residues,
+// with the writers that save residue lists back as PDB text.  The atoms are
+// the "ATOM" records and the "HETATM" records of the chains' residues
+// (pdb_atom_records.hh); waters, ligands and ions are none of the model.
 #ifndef QUILT_CORE_PROTEIN_HH
 #define QUILT_CORE_PROTEIN_HH
 
@@ -13,7 +15,7 @@ class Protein {
 public:
 	std::string pdbPath;
 	std::vector< Residue > residues;  // file order
-	int atomCount = 0;                // "ATOM" records read; rows of getAllAtomXYZs
+	int atomCount = 0;                // atom records read; rows of getAllAtomXYZs
 	bool multiChain = false;          // false: one chain (see pdb_ter_ends_chain)
 
 	Protein() = default;
@@ -21,7 +23,10 @@ public:
 	Protein( std::string path, bool multiChain );
 	~Protein() = default;
 
-	// Reads the "ATOM" records of pdbPath.  With multiChain false the model is
+	// Reads the atom records of pdbPath: every "ATOM" record and the
+	// "HETATM" records of the chains' residues (a modified residue such as
+	// MSE is a residue of its chain), of the first model only (reading
+	// stops at the first "ENDMDL").  With multiChain false the model is
 	// one chain: reading stops at an "END" or "ENDMDL" record, or at a "TER"
 	// record that pdb_ter_ends_chain says ends the chain; a "TER" at a chain
 	// break (the same chain goes on after it) is read through.
@@ -38,8 +43,9 @@ public:
 	void getIthResidueHeavyAtomXYZ( int i, std::vector< double* >& xyz,
 		std::vector< std::string >& names );
 
-	// PDB writers: one "ATOM" line per stored atom with the residue's
-	// sequential number; they read nothing of the object.
+	// PDB writers: one atom line per stored atom with the residue's
+	// sequential number ("HETATM" where the input line was one, else
+	// "ATOM"); they read nothing of the object.
 	static void save( std::vector< Residue > residues, std::string outPath, std::string chainId );
 	static void save( std::vector< std::vector< Residue > > chains,
 		std::vector< std::string > chainIds, std::string outPath, std::string header );
@@ -55,9 +61,13 @@ std::string pdb_chain_id( std::string const& line );
 bool pdb_is_end_record( std::string const& line );
 
 // Whether the "TER" record lines[ter] ends the chain `chain` (the chain
-// identifier of the "ATOM" records before it): it does unless the next
+// identifier of the atom records before it): it does unless the next
 // "ATOM" record after it, before any "END" or "ENDMDL" record, has the same
 // chain identifier.  Deposited files put "TER" records at chain breaks too.
+// Only "ATOM" records are looked for: the ligands and waters that deposited
+// files list after the last "TER" carry their chain's identifier, and a
+// modified residue after a break is inside the chain only when "ATOM"
+// records of the chain follow it.
 bool pdb_ter_ends_chain( std::vector< std::string > const& lines, std::size_t ter, std::string const& chain );
 
 #endif

@@ -348,6 +348,9 @@ void get_xyz( std::string line, int* serial, char* atom_name, char* res_name, in
 void get_xyz( std::string line, double* x, double* y, double* z, std::string& head );
 int get_PDB_len( const char* path );
 int get_ligand_len( const char* path );
+// The CA atoms (and, full-atom, every atom) of the first chain: reading
+// ends, once a CA has been taken, at "END", "ENDMDL" or a "TER" followed by
+// another chain; a "TER" at a break inside the chain is read through.
 int read_PDB( const char* path, double** xyz, char* seq, int* resno, int** seen );
 int read_PDB_fullatom( const char* path, double** ca_xyz, char* seq, int* ca_resno,
 	int* serial, char** atom_names, char** res_names, int* resno, double** xyz,

@@ -6,12 +6,20 @@
 // Fields missing from a short line read as empty: the scan then reads
 // nothing and leaves its target unchanged.  Residue numbers below zero cannot
 // index the caller's seen tables; such lines are passed over by the readers.
+//
+// The CA readers take the first chain as the model reader does: once a CA
+// has been taken, reading ends at an "END" or "ENDMDL" record or at a "TER"
+// followed by another chain (pdb_ter_ends_chain).  A "TER" that the same
+// chain follows marks a chain break, as deposited files put them, and is
+// read through.
+#include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <vector>
 
 namespace {
 
@@ -52,6 +60,25 @@ bool table_residue( const std::string& line, int& r )
 {
 	std::string const msg = std::string( "Can not open file: " ) + path + "\n";
 	PrintErrorAndQuit( msg.c_str() );
+}
+
+// Every line of the file: whether a "TER" ends the chain depends on the
+// records after it.
+std::vector< std::string > all_lines( const char* path )
+{
+	std::ifstream in( path );
+	if ( !in ) cannot_open( path );
+	std::vector< std::string > lines;
+	for ( std::string line; std::getline( in, line ); ) lines.push_back( line );
+	return lines;
+}
+
+// Whether lines[i] ends the first chain, whose last "ATOM" record so far
+// had the chain identifier `chain`.
+bool ends_first_chain( std::vector< std::string > const& lines, std::size_t i, std::string const& chain )
+{
+	if ( pdb_is_end_record( lines[ i ] ) ) return true;
+	return starts_with( lines[ i ], "TER" ) && pdb_ter_ends_chain( lines, i, chain );
 }
 
 } // namespace
@@ -146,12 +173,15 @@ int get_ligand_len( const char* path )
 
 int read_PDB( const char* path, double** xyz, char* seq, int* resno, int** seen )
 {
-	std::ifstream in( path );
-	if ( !in ) cannot_open( path );
+	std::vector< std::string > const lines = all_lines( path );
+	std::string chain;  // of the last "ATOM" record
 	int n = 0;
-	for ( std::string line; std::getline( in, line ); ) {
-		if ( n > 0 && starts_with( line, "TER" ) ) break;
-		if ( !starts_with( line, "ATOM " ) || !is_ca_field( line ) ) continue;
+	for ( std::size_t li = 0; li < lines.size(); ++li ) {
+		std::string const& line = lines[ li ];
+		if ( n > 0 && ends_first_chain( lines, li, chain ) ) break;
+		if ( !starts_with( line, "ATOM " ) ) continue;
+		chain = pdb_chain_id( line );
+		if ( !is_ca_field( line ) ) continue;
 		unsigned char const icode = static_cast< unsigned char >( column_char( line, 26 ) );
 		int r = 0;
 		if ( !table_residue( line, r ) ) continue;
@@ -168,12 +198,14 @@ int read_PDB_fullatom( const char* path, double** ca_xyz, char* seq, int* ca_res
 	int* serial, char** atom_names, char** res_names, int* resno, double** xyz,
 	int** seen, char*** seen_names, char* icode, char* ca_icode, int& atom_count )
 {
-	std::ifstream in( path );
-	if ( !in ) cannot_open( path );
+	std::vector< std::string > const lines = all_lines( path );
+	std::string chain;  // of the last "ATOM" record
 	int c = 0, m = 0, counted = 0;
-	for ( std::string line; std::getline( in, line ); ) {
-		if ( c > 0 && starts_with( line, "TER" ) ) break;
+	for ( std::size_t li = 0; li < lines.size(); ++li ) {
+		std::string const& line = lines[ li ];
+		if ( c > 0 && ends_first_chain( lines, li, chain ) ) break;
 		if ( !starts_with( line, "ATOM " ) ) continue;
+		chain = pdb_chain_id( line );
 		char const code = column_char( line, 26 );
 		unsigned char const ucode = static_cast< unsigned char >( code );
 		int r = 0;

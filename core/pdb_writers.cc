@@ -5,7 +5,7 @@
 
 namespace {
 
-// One "ATOM" line per stored atom: serial, columns 12-20 of the atom's input
+// One atom line per stored atom: serial, columns 12-20 of the atom's input
 // line (atom name, alternate location, residue name), chain, the residue's
 // sequential number and the coordinates.
 void write_residue( std::FILE* f, const Residue& r, const std::string& chainId, int& serial )
@@ -13,7 +13,11 @@ void write_residue( std::FILE* f, const Residue& r, const std::string& chainId, 
 	for ( std::size_t k = 0; k < r.xyz.size(); ++k ) {
 		const std::string& line = k < r.atomLines.size() ? r.atomLines[ k ] : std::string();
 		std::string const mid = line.size() > 11 ? line.substr( 11, 9 ) : std::string();
-		std::fprintf( f, "ATOM %6d%s%2s%4d    %8.3f%8.3f%8.3f  1.00  0.00\n", serial, mid.c_str(),
+		// A residue read from "HETATM" records (a modified residue of the
+		// chain) keeps its record name.
+		bool const het = line.compare( 0, 6, "HETATM" ) == 0;
+		std::fprintf( f, het ? "HETATM%5d%s%2s%4d    %8.3f%8.3f%8.3f  1.00  0.00\n"
+		                     : "ATOM %6d%s%2s%4d    %8.3f%8.3f%8.3f  1.00  0.00\n", serial, mid.c_str(),
 			chainId.c_str(), r.seqNum, r.xyz[ k ][ 0 ], r.xyz[ k ][ 1 ], r.xyz[ k ][ 2 ] );
 		++serial;
 	}

@@ -55,7 +55,7 @@ double FastDensityScore::dCCdB_fastRes( double* xyz, double B, std::string atomN
 	ensureFastCache();
 	if ( fastCacheEmpty() ) return 0.0;
 	FastDensityCache const& c = *fastCache();
-	if ( c.nBins <= 1 || c.kstep == 0.0 ) return 0.0;
+	if ( c.nBins <= 1 || !( c.kstep > 0.0 ) ) return 0.0; // the bins do not differ
 	OneGaussianScattering const g = get_A( atomName.substr( 0, 1 ) );
 	// The B factor as given: here a value <= 0 is not replaced by effB.
 	double const k = g.k( B, 600.0 );

@@ -48,6 +48,10 @@ void FastDensityScore::get_init_fast_dens( double )
 	double const kCap = 4.0 * kPi2 / minMult;
 	cache->kmin = kPi2 / ( sC + 150.0 );
 	cache->kmax = std::min( std::max( std::max( kPi2 / sC, kPi2 / sN ), std::max( kPi2 / sO, kPi2 / sS ) ), kCap );
+	// Voxels of about 6.3 A or more cap every kernel below kmin (the widest,
+	// B = 600): all bins then hold that one capped map.  The bins stay
+	// ordered with a step of 0, and every bin coordinate is 1.
+	cache->kmax = std::max( cache->kmax, cache->kmin );
 	cache->kstep = ( nb > 1 ) ? ( cache->kmax - cache->kmin ) / ( nb - 1 ) : 0.0;
 
 	FArray4D< double > smoothed;
@@ -200,7 +204,7 @@ bool FastDensityScore::fastCacheEmpty() const
 
 double FastDensityScore::binCoordinate( OneGaussianScattering const& g, FastDensityCache const& c ) const
 {
-	if ( c.nBins <= 1 ) return 1.0;
+	if ( c.nBins <= 1 || !( c.kstep > 0.0 ) ) return 1.0; // one bin, or bins that are all alike
 	double const Bq = soft_quarter_B( effB, 600.0 );
 	double b = std::max( ( kPi2 / ( g.s + Bq ) - c.kmin ) / c.kstep + 1.0, 1.0 );
 	return std::min( double( c.nBins ), b );

@@ -39,7 +39,7 @@ bool is_main_chain( std::string const& name ) { return name == "N" || name == "C
 double FastDensityScore::binCoordinateOfB( OneGaussianScattering const& g, double B, FastDensityCache const& c ) const
 {
 	// The expression of binCoordinate, so that B = effB gives the same bin.
-	if ( c.nBins <= 1 || c.kstep == 0.0 ) return 1.0;
+	if ( c.nBins <= 1 || !( c.kstep > 0.0 ) ) return 1.0;
 	double const Bq = soft_quarter_B( B, 600.0 );
 	double b = std::max( ( kPi2 / ( g.s + Bq ) - c.kmin ) / c.kstep + 1.0, 1.0 );
 	return std::min( double( c.nBins ), b );

@@ -10,6 +10,22 @@
 #include <string>
 #include <vector>
 
+// The process-wide map of the fitting objective: the map that objectives
+// built without a map of their own score against.  Puts (a copy of) map into
+// the slot, replacing whatever it held, and returns the slot; the next
+// evaluation of such an objective scores against this map.  A copy of the map
+// held already brings the same score tables (copies share them, also tables
+// built after the copy was taken), so it costs no table building.  The
+// reference stays valid until the process ends.
+//
+// The programs give every objective its own map (the pose search copies the
+// map it is handed); the slot serves callers that fit into one map through
+// many objectives without handing each a copy, and that switch every such
+// objective to another map with one call.
+FastDensityScore& getDensityMap( FastDensityScore const& map );
+// The slot as it stands: an unloaded map before the first getDensityMap.
+FastDensityScore& objectiveDensityMap();
+
 class DensScoreMultifunc : public Multifunc {
 public:
 	// model and names: atoms per residue (coordinates shared with the caller,
@@ -19,6 +35,11 @@ public:
 	DensScoreMultifunc( int dimension, std::vector<std::vector<double*> > const& model,
 		std::vector<std::vector<std::string> > const& names, FastDensityScore const& map, double weight,
 		double* centre, bool dumpFlag, std::string selection, double h = 0.001 );
+	// The same without a map: every evaluation scores against the
+	// process-wide map (objectiveDensityMap) as it stands at that moment.
+	DensScoreMultifunc( int dimension, std::vector<std::vector<double*> > const& model,
+		std::vector<std::vector<std::string> > const& names, double weight, double* centre, bool dumpFlag,
+		std::string selection, double h = 0.001 );
 	~DensScoreMultifunc() override {}
 
 	// Value; the score's gradient at x is computed in the same pass and kept
@@ -31,8 +52,11 @@ public:
 	// only with the dump flag set.
 	void dump( double* x, double* ) const override;
 
-	// The map this objective scores against.
-	FastDensityScore& map() const { return map_; }
+	// The map this objective scores against (the process-wide one when it
+	// was built without a map).
+	FastDensityScore& map() const { return ownMap_ ? map_ : objectiveDensityMap(); }
+	// Whether the objective scores against a map of its own.
+	bool has_own_map() const { return ownMap_; }
 	double weight() const { return weight_; }
 
 private:
@@ -43,6 +67,7 @@ private:
 	// evaluates against another objective's map.  Mutable because the first
 	// evaluation builds the tables.
 	mutable FastDensityScore map_;
+	bool ownMap_;
 	double weight_;
 	double* centre_;
 	bool dumpFlag_;

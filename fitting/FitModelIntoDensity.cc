@@ -158,9 +158,9 @@ bool directory_writable( std::string const& dir )
 	return true;
 }
 
-// Every ATOM line of the model must take moved coordinates: a line too
-// short to hold them, or one whose coordinates are not finite numbers, would
-// be written back unmoved or as "nan".
+// Every atom line ("ATOM" or "HETATM") of the model must take moved
+// coordinates: a line too short to hold them, or one whose coordinates are
+// not finite numbers, would be written back unmoved or as "nan".
 bool model_lines_usable( std::string const& modelPath )
 {
 	std::string problem;
@@ -213,7 +213,7 @@ bool load_model( std::string const& modelPath, ModelParts& parts )
 	if ( parts.firstChain < parts.m ) {
 		std::cout << "Placer> Note: only the " << parts.firstChain << " atoms of the first chain of " << modelPath
 		          << " (" << protein.residues.size() << " residues) are fitted; the other "
-		          << ( parts.m - parts.firstChain ) << " ATOM lines after it are moved with them as one rigid body."
+		          << ( parts.m - parts.firstChain ) << " atom lines after it are moved with them as one rigid body."
 		          << std::endl;
 	}
 	return true;

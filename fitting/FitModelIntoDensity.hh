@@ -3,8 +3,9 @@
 // rank by real-space correlation and write the ranked models beside the
 // input model as <name>_1.pdb, <name>_2.pdb, ... (best first).  The search
 // uses the model's first chain (Protein::readPDB reads through "TER" records
-// at chain breaks); every "ATOM" line of the file, of later chains as well,
-// is moved by the fitted rigid motion.
+// at chain breaks); every atom line ("ATOM" and "HETATM") of the file, of
+// later chains, ligands, waters and later models as well, is moved by the
+// fitted rigid motion.
 #ifndef QUILT_FITTING_FITMODELINTODENSITY_HH
 #define QUILT_FITTING_FITMODELINTODENSITY_HH
 

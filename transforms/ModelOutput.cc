@@ -3,6 +3,7 @@
 #include "alignment/Kabsch.hh"
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "core/pdb_atom_records.hh"
 #include "transforms/TextFormat.hh"
 
 #include <cerrno>
@@ -19,7 +20,7 @@
 
 bool is_model_atom_line( std::string const& line )
 {
-	return line.compare( 0, 4, "ATOM" ) == 0;
+	return pdb_atom_or_hetatm( line );
 }
 
 namespace {
@@ -38,8 +39,9 @@ double** read_rows( std::string const& path, int& n, int& firstChain, bool stopA
 	firstChain = 0;
 	std::vector<std::string> lines;
 	if ( !read_lines( path, lines ) ) return nullptr;
+	PdbLineRoles const roles = pdb_line_roles( lines );
 	bool chainEnded = false;
-	std::string chain; // of the last model atom line of the first chain
+	std::string chain; // of the last atom of the first chain
 	std::vector<double> xyz;
 	for ( size_t i = 0; i < lines.size() && !( chainEnded && stopAtChainEnd ); ++i ) {
 		std::string const& line = lines[i];
@@ -51,7 +53,8 @@ double** read_rows( std::string const& path, int& n, int& firstChain, bool stopA
 			continue;
 		}
 		if ( !is_model_atom_line( line ) ) continue;
-		if ( !chainEnded ) chain = pdb_chain_id( line );
+		if ( !chainEnded && ( line.compare( 0, 4, "ATOM" ) == 0 || roles.role[i] == PdbLineRole::ChainAtom ) )
+			chain = pdb_chain_id( line );
 		for ( int c = 0; c < 3; ++c ) {
 			size_t const at = 30 + 8 * c;
 			std::string const field = line.size() > at ? line.substr( at, 8 ) : std::string();
@@ -64,18 +67,6 @@ double** read_rows( std::string const& path, int& n, int& firstChain, bool stopA
 	for ( int i = 0; i < n; ++i )
 		for ( int c = 0; c < 3; ++c ) rows[i][c] = xyz[3 * i + c];
 	return rows;
-}
-
-// A coordinate field (8 columns) that holds one finite number, blanks around it allowed.
-bool finite_number_field( std::string const& field )
-{
-	char const* s = field.c_str();
-	char* end = nullptr;
-	double const v = std::strtod( s, &end );
-	if ( end == s || !std::isfinite( v ) ) return false;
-	for ( ; *end; ++end )
-		if ( *end != ' ' ) return false;
-	return true;
 }
 
 } // namespace
@@ -109,7 +100,7 @@ bool check_model_atom_lines( std::string const& path, std::string& problem )
 			return false;
 		}
 		for ( int c = 0; c < 3; ++c ) {
-			if ( !finite_number_field( line.substr( 30 + 8 * c, 8 ) ) ) {
+			if ( !pdb_finite_field( line.substr( 30 + 8 * c, 8 ) ) ) {
 				problem = where + " has a " + std::string( 1, "xyz"[c] ) + " coordinate (columns "
 				          + std::to_string( 31 + 8 * c ) + "-" + std::to_string( 38 + 8 * c )
 				          + ") that is not a finite number";

@@ -9,8 +9,11 @@
 #include <string>
 
 // The rule by which a PDB line is one of the model's coordinate rows: its
-// record name begins with "ATOM" (the model reader's rule as well).  Row k of
-// a model's coordinate array is the k-th such line of its file.
+// record name is "ATOM" (first four characters) or "HETATM".  A moved model
+// moves as one rigid body: its modified residues, ligands and waters with
+// it, and the atoms of every model of an ensemble.  Row k of a model's
+// coordinate array is the k-th such line of its file.  (The model reader
+// takes a subset of these lines as its atoms: see core/pdb_atom_records.hh.)
 bool is_model_atom_line( std::string const& line );
 
 // Coordinates (columns 31-54; blank fields read as 0) of the model atom lines

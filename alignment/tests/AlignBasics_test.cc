@@ -1,5 +1,6 @@
 // Distance parameters, working-set allocation, vector operations and the
 // alignment text routines.
+#include "alignment/DPAlign.hh"
 #include "alignment/StructAlign.hh"
 
 #include <gtest/gtest.h>
@@ -112,14 +113,40 @@ TEST( AlignWorkingSet, AllocatesTheShapesAndReleasesEverything )
 	free_memory();
 }
 
+// Catches tables sized by the chain length instead of length + 1 (an empty
+// chain would get none, and the alignment's row 0 would lie outside them):
+// with an empty x chain the tables keep their row 0, all ylen + 1 columns of
+// it usable, the pair tables are empty, and the alignment over that one row
+// pairs none of y's residues.
 TEST( AlignWorkingSet, EmptyChainStillHasOneTableRow )
 {
 	load_PDB_allocate_memory( 0, 4, 0, 4 );
-	val[ 0 ][ 4 ] = 1.0;
-	path[ 0 ][ 4 ] = false;
-	score[ 0 ][ 0 ] = 0.0;
+	EXPECT_EQ( xlen, 0 );
+	EXPECT_EQ( ylen, 4 );
+	EXPECT_EQ( minlen, 0 );
+	ASSERT_NE( score, nullptr );
+	ASSERT_NE( val, nullptr );
+	ASSERT_NE( path, nullptr );
+	ASSERT_NE( score[ 0 ], nullptr );
+	ASSERT_NE( val[ 0 ], nullptr );
+	ASSERT_NE( path[ 0 ], nullptr );
+	for ( int j = 0; j <= 4; ++j ) {
+		score[ 0 ][ j ] = 0.5 * j;
+		val[ 0 ][ j ] = -1.0 * j;
+		path[ 0 ][ j ] = ( j % 2 ) == 0;
+	}
+	for ( int j = 0; j <= 4; ++j ) {
+		EXPECT_EQ( score[ 0 ][ j ], 0.5 * j );
+		EXPECT_EQ( val[ 0 ][ j ], -1.0 * j );
+		EXPECT_EQ( path[ 0 ][ j ], ( j % 2 ) == 0 );
+	}
+	int j2i[ 5 ] = { 7, 7, 7, 7, 7 };
+	NWDP_TM( 0, 4, -0.6, j2i );
+	for ( int v : j2i ) EXPECT_EQ( v, -1 );
 	free_memory();
-	SUCCEED();
+	EXPECT_EQ( score, nullptr );
+	EXPECT_EQ( val, nullptr );
+	EXPECT_EQ( path, nullptr );
 }
 
 TEST( AlignGeometry, DistancesAndDot )

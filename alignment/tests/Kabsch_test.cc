@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace align_test;
 
 namespace {
@@ -272,4 +274,145 @@ TEST( Kabsch, VectorFormAgreesAndUsesTheFirstNPoints )
 	// n beyond the vectors is cut to their size.
 	EXPECT_TRUE( Kabsch( vx, vy, 1000, 2, &rms_v, t_v, u_v ) );
 	EXPECT_NEAR( rms_v, run( x, y, 2 ).rms, 1e-9 );
+}
+
+namespace {
+
+// Rotation angle of u (radians, 0..pi): cosine from the trace, sine from
+// the antisymmetric part (well conditioned near 0, unlike acos alone).
+double turn_angle( double const u[3][3] )
+{
+	double const c = 0.5 * ( u[ 0 ][ 0 ] + u[ 1 ][ 1 ] + u[ 2 ][ 2 ] - 1.0 );
+	double const s = 0.5 * norm( Vec{ u[ 2 ][ 1 ] - u[ 1 ][ 2 ], u[ 0 ][ 2 ] - u[ 2 ][ 0 ], u[ 1 ][ 0 ] - u[ 0 ][ 1 ] } );
+	return std::atan2( s, c );
+}
+
+Vec times( double const u[3][3], Vec const& p )
+{
+	Vec out;
+	for ( int i = 0; i < 3; ++i ) out[ i ] = u[ i ][ 0 ] * p[ 0 ] + u[ i ][ 1 ] * p[ 1 ] + u[ i ][ 2 ] * p[ 2 ];
+	return out;
+}
+
+// n points spaced along the unit direction d from p0 (spacings uneven, so
+// that no symmetry helps).
+Trace on_a_line( Vec const& p0, Vec const& d, int n )
+{
+	Trace out;
+	double s = 0.0;
+	for ( int k = 0; k < n; ++k ) {
+		out.push_back( { p0[ 0 ] + s * d[ 0 ], p0[ 1 ] + s * d[ 1 ], p0[ 2 ] + s * d[ 2 ] } );
+		s += 3.8 + 0.7 * ( k % 3 );
+	}
+	return out;
+}
+
+} // namespace
+
+// Catches a turn about the axis of two points (or of any collinear set) that
+// were only translated: the points fix no such turn, and a pure translation
+// must come back as the identity and that translation, whatever the line's
+// direction.  (Two-residue domains were turned a quarter round their axis.)
+TEST( Kabsch, TranslatedLineComesBackAsAPureTranslation )
+{
+	Vec const shift{ 5.0, 1.0, -2.0 };
+	Mat const none = axis_rotation( { 0, 0, 1 }, 0.0 );
+	for ( Vec const& d : { Vec{ 1, 0, 0 }, Vec{ 0, 1, 0 }, Vec{ 0, 0, 1 }, unit( Vec{ 1, 1, 1 } ), unit( Vec{ -0.3, 2.0, 0.7 } ) } )
+		for ( int n : { 2, 3, 7 } )
+			for ( int mode : { 1, 2 } ) {
+				Trace const x = on_a_line( { 1.0, 2.0, 3.0 }, d, n );
+				KabschOut const o = run( x, moved( x, none, shift ), mode );
+				SCOPED_TRACE( testing::Message() << d[ 0 ] << " " << d[ 1 ] << " " << d[ 2 ] << " n " << n << " mode " << mode );
+				EXPECT_TRUE( o.ok );
+				expect_identity( o.u, 1e-9 );
+				for ( int i = 0; i < 3; ++i ) EXPECT_NEAR( o.t[ i ], shift[ i ], 1e-8 );
+			}
+}
+
+// Catches a spurious turn about the line when collinear points are rotated:
+// the rotation that carries the line onto its image is fixed only up to a
+// turn about the line, and the one returned is the smallest, about the
+// common normal of the two directions, by the angle between them.  So the
+// points are superposed exactly, the common normal stays where it is, and
+// the rotation angle is the angle between the lines: whatever turn about the
+// line the true move held is not invented.
+TEST( Kabsch, RotatedLineTakesTheSmallestRotation )
+{
+	Vec const dx = unit( Vec{ 0.4, -1.0, 0.3 } );
+	struct Move {
+		Vec axis;
+		double angle;
+	} const moves[] = { { { 0.3, 1.0, -0.4 }, 0.9 }, { { 1.0, 0.2, 0.5 }, 2.6 }, { dx, 1.3 }, { { 0.0, 0.0, 1.0 }, 0.2 } };
+	Vec const shift{ -12.0, 30.5, 7.25 };
+	for ( Move const& mv : moves )
+		for ( int n : { 2, 5 } ) {
+			Mat const R = axis_rotation( mv.axis, mv.angle );
+			Trace const x = on_a_line( { 2.0, -1.0, 4.0 }, dx, n );
+			Trace const y = moved( x, R, shift );
+			KabschOut const o = run( x, y, 2 );
+			SCOPED_TRACE( testing::Message() << "move " << &mv - moves << " n " << n );
+			expect_proper_rotation( o.u );
+			EXPECT_NEAR( residual( x, y, o.t, o.u ), 0.0, 1e-12 );
+			EXPECT_NEAR( o.rms, 0.0, 1e-6 );
+			Vec const dy{ R[ 0 ][ 0 ] * dx[ 0 ] + R[ 0 ][ 1 ] * dx[ 1 ] + R[ 0 ][ 2 ] * dx[ 2 ],
+				R[ 1 ][ 0 ] * dx[ 0 ] + R[ 1 ][ 1 ] * dx[ 1 ] + R[ 1 ][ 2 ] * dx[ 2 ],
+				R[ 2 ][ 0 ] * dx[ 0 ] + R[ 2 ][ 1 ] * dx[ 1 ] + R[ 2 ][ 2 ] * dx[ 2 ] };
+			double const between = std::acos( dx[ 0 ] * dy[ 0 ] + dx[ 1 ] * dy[ 1 ] + dx[ 2 ] * dy[ 2 ] );
+			EXPECT_NEAR( turn_angle( o.u ), between, 1e-9 );
+			if ( between > 1e-6 ) {
+				Vec const normal = unit( cross( dx, dy ) );
+				Vec const image = times( o.u, normal );
+				for ( int i = 0; i < 3; ++i ) EXPECT_NEAR( image[ i ], normal[ i ], 1e-9 );
+			} else {
+				// A turn about the line itself: nothing of it is fixed.
+				expect_identity( o.u, 1e-9 );
+			}
+		}
+}
+
+// Catches a wrong half turn when the line is reversed: the points, taken in
+// reverse order along the same line, need a half turn about some normal of
+// the line (any is as small as another); it must superpose them exactly.
+TEST( Kabsch, ReversedLineTakesAHalfTurn )
+{
+	Vec const d = unit( Vec{ 1.0, 2.0, -0.5 } );
+	Trace const x = on_a_line( { 0.0, 0.0, 0.0 }, d, 4 );
+	Trace y = x;
+	// Inverted through a point: the order along the line reverses, the
+	// spacings stay.
+	for ( std::size_t k = 0; k < x.size(); ++k ) y[ k ] = { 10.0 - x[ k ][ 0 ], 4.0 - x[ k ][ 1 ], 1.0 - x[ k ][ 2 ] };
+	KabschOut const o = run( x, y, 2 );
+	expect_proper_rotation( o.u );
+	EXPECT_NEAR( residual( x, y, o.t, o.u ), 0.0, 1e-12 );
+	EXPECT_NEAR( turn_angle( o.u ), M_PI, 1e-9 );
+	Vec const image = times( o.u, d );
+	for ( int i = 0; i < 3; ++i ) EXPECT_NEAR( image[ i ], -d[ i ], 1e-9 );
+}
+
+// Catches a point set whose eigenvalues coincide (a regular tetrahedron, a
+// cube: every axis is an eigenvector) being given up on as degenerate, with
+// no rotation and no translation at all: such a set fixes its rotation fully.
+// Points too close together to resolve any rotation still get the centroid
+// shift, not a zero move.
+TEST( Kabsch, RoundPointSetsAndTinyOnesAreStillMoved )
+{
+	Trace const tetra{ { 1, 1, 1 }, { 1, -1, -1 }, { -1, 1, -1 }, { -1, -1, 1 } };
+	Trace cube;
+	for ( int k = 0; k < 8; ++k ) cube.push_back( { k & 1 ? 2.0 : -2.0, k & 2 ? 2.0 : -2.0, k & 4 ? 2.0 : -2.0 } );
+	Vec const shift{ 3.0, -2.0, 7.0 };
+	for ( Trace const& x : { tetra, cube } )
+		for ( Mat const& R : { axis_rotation( { 0, 0, 1 }, 1.0 ), axis_rotation( { 1, -2, 0.5 }, 2.2 ) } ) {
+			KabschOut const o = run( x, moved( x, R, shift ), 2 );
+			SCOPED_TRACE( x.size() );
+			for ( int i = 0; i < 3; ++i ) {
+				EXPECT_NEAR( o.t[ i ], shift[ i ], 1e-8 );
+				for ( int j = 0; j < 3; ++j ) EXPECT_NEAR( o.u[ i ][ j ], R[ i ][ j ], 1e-8 );
+			}
+		}
+	Trace const tiny{ { 0.0, 0.0, 0.0 }, { 0.01, 0.0, 0.0 }, { 0.0, 0.004, 0.0 } };
+	for ( int mode : { 1, 2 } ) {
+		KabschOut const o = run( tiny, moved( tiny, axis_rotation( { 0, 0, 1 }, 0.0 ), shift ), mode );
+		expect_identity( o.u, 1e-9 );
+		for ( int i = 0; i < 3; ++i ) EXPECT_NEAR( o.t[ i ], shift[ i ], 1e-9 );
+	}
 }

@@ -1,6 +1,7 @@
 #include "apps/quilter/ChainSplitting.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
 
 #include <cctype>
@@ -45,6 +46,20 @@ std::string chainFileTag( const std::string& key )
 	return tag;
 }
 
+namespace {
+
+std::vector< std::string > read_text_lines( std::ifstream& in )
+{
+	std::vector< std::string > lines;
+	for ( std::string line; std::getline( in, line ); ) {
+		if ( !line.empty() && line.back() == '\r' ) line.pop_back();
+		lines.push_back( line );
+	}
+	return lines;
+}
+
+} // namespace
+
 void Split_PDB_chains( std::string path, bool readPastTER, std::vector< std::string >& chainPaths,
 	std::vector< std::string >& chainIds, std::string outputDir )
 {
@@ -52,21 +67,34 @@ void Split_PDB_chains( std::string path, bool readPastTER, std::vector< std::str
 	std::string const name = get_name_from_path( path );
 	std::string const base = name.size() >= 4 ? name.substr( 0, name.size() - 4 ) : std::string();
 
-	std::ifstream in( path );
+	std::ifstream in( path, std::ios::binary );
 	if ( !in ) return;
+	std::vector< std::string > const lines = read_text_lines( in );
+	in.close();
+	PdbLineRoles const roles = pdb_line_roles( lines );
 
-	// Runs of consecutive atom lines with one key.
+	// Runs of consecutive chain atoms with one key; what is left out is
+	// counted over the lines read.
 	std::vector< std::string > keys;
 	std::vector< std::vector< std::string > > chains;
-	std::string line;
-	while ( std::getline( in, line ) ) {
-		if ( !line.empty() && line.back() == '\r' ) line.pop_back();
-		if ( line.size() < 3 ) continue;
+	std::vector< std::size_t > unreadable;
+	int hetero = 0;
+	for ( std::size_t i = 0; i < roles.end; ++i ) {
+		std::string const& line = lines[ i ];
+		PdbLineRole const role = roles.role[ i ];
+		if ( role == PdbLineRole::Unreadable ) {
+			unreadable.push_back( i );
+			continue;
+		}
+		if ( role == PdbLineRole::Hetero ) {
+			++hetero;
+			continue;
+		}
 		if ( begins_with( line, "TER" ) ) {
 			if ( !readPastTER ) break;
 			continue;
 		}
-		if ( !begins_with( line, "ATOM" ) ) continue;
+		if ( role != PdbLineRole::ChainAtom ) continue;
 		std::string const key = chain_key( line );
 		if ( chains.empty() || key != keys.back() ) {
 			keys.push_back( key );
@@ -74,6 +102,17 @@ void Split_PDB_chains( std::string path, bool readPastTER, std::vector< std::str
 		}
 		chains.back().push_back( line );
 	}
+
+	std::string const file = get_name_from_path( path );
+	if ( roles.laterModels > 0 )
+		std::cout << "Warning! " << file << " holds " << ( roles.laterModels + 1 ) << " models; only the first is"
+		          << " read, the other " << roles.laterModels << " are ignored." << std::endl;
+	if ( !unreadable.empty() )
+		std::cout << "Warning! " << unreadable.size() << " lines of " << file << " cannot be read as atom records"
+		          << " and are left out (lines " << pdb_line_numbers( unreadable ) << ")." << std::endl;
+	if ( hetero > 0 )
+		std::cout << "Warning! " << hetero << " HETATM lines of " << file << " (waters, ligands, ions) belong to no"
+		          << " chain and are left out." << std::endl;
 
 	std::map< std::string, int > seen;
 	for ( std::size_t i = 0; i < chains.size(); ++i ) {
@@ -103,7 +142,7 @@ void Get_All_ChainID( const std::string& path, std::vector< std::string >& ids )
 	while ( std::getline( in, line ) ) {
 		if ( line.size() < 3 ) continue;
 		if ( begins_with( line, "TER" ) ) return;
-		if ( begins_with( line, "ATOM" ) ) {
+		if ( pdb_atom_or_hetatm( line ) ) {
 			ids.push_back( line.size() > 21 ? line.substr( 21, 1 ) : std::string( " " ) );
 			return;
 		}
@@ -138,18 +177,20 @@ void Reorder_Allchains_ID( const std::string& path, int& k )
 		std::cout << "Error, cannot open input chain pdb file: " << path << std::endl;
 		return;
 	}
+	std::vector< std::string > const lines = read_text_lines( in );
+	in.close();
+	PdbLineRoles const roles = pdb_line_roles( lines );
 	std::vector< std::string > kept;
-	std::string line;
-	while ( std::getline( in, line ) ) {
-		if ( !line.empty() && line.back() == '\r' ) line.pop_back();
+	for ( std::size_t i = 0; i < roles.end; ++i ) {
+		std::string line = lines[ i ];
 		if ( line.size() < 3 ) continue;
 		if ( begins_with( line, "TER" ) ) break;
-		if ( !begins_with( line, "ATOM" ) ) continue;
+		// "ATOM" records and the "HETATM" records of the chain's residues.
+		if ( !begins_with( line, "ATOM" ) && roles.role[ i ] != PdbLineRole::ChainAtom ) continue;
 		if ( line.size() < 22 ) line.resize( 22, ' ' );
 		line[ 21 ] = letter[ 0 ];
 		kept.push_back( line );
 	}
-	in.close();
 	if ( !writeLinesReplacing( path, kept ) )
 		std::cout << "Error, cannot modify information to this chain pdb file: " << path << std::endl;
 }

@@ -99,7 +99,7 @@ std::string runDomainParser( std::string programDir, std::string chainFile, int&
 	changedir( tmpDir );
 
 	std::string const log = tmpDir + "/" + chainName + "_dom.log";
-	if ( residueCount > 0 ) runCommand( lobecutCommand( programDir, tag, log ) );
+	if ( residueCount > 0 ) runCommand( lobecutCommand( programDir, tag, log ), chainName );
 	std::string const def = transDomParlog( log, chainName, domainCount, first, last );
 	fs::copy_file( def, result, fs::copy_options::overwrite_existing, ec );
 

@@ -1,6 +1,7 @@
 #include "apps/quilter/FinalModel.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
 
 #include <cstdio>
@@ -13,11 +14,18 @@ bool writeAssembledModel( const std::string& path, const std::vector< std::strin
 	if ( !out.file() ) return false;
 	bool ok = true;
 	for ( std::string const& chain : chainFiles ) {
-		std::ifstream in( chain );
-		std::string line;
-		while ( in && std::getline( in, line ) ) {
+		std::ifstream in( chain, std::ios::binary );
+		std::vector< std::string > lines;
+		for ( std::string line; in && std::getline( in, line ); ) {
 			if ( !line.empty() && line.back() == '\r' ) line.pop_back();
-			if ( line.compare( 0, 4, "ATOM" ) != 0 || line.size() < 54 ) continue;
+			lines.push_back( line );
+		}
+		// The chain's atoms: its "ATOM" records and the "HETATM" records of
+		// its modified residues.
+		PdbLineRoles const roles = pdb_line_roles( lines );
+		for ( std::size_t i = 0; i < lines.size(); ++i ) {
+			std::string const& line = lines[ i ];
+			if ( roles.role[ i ] != PdbLineRole::ChainAtom ) continue;
 			ok = ok && std::fwrite( line.data(), 1, line.size(), out.file() ) == line.size();
 			ok = ok && std::fputc( '\n', out.file() ) != EOF;
 		}

@@ -1,6 +1,7 @@
 // The final model: the best combinations of one or two searches written as
-// assembled complexes, the "ATOM" records of every chosen candidate file
-// chain after chain, each chain closed by a "TER" line.
+// assembled complexes, the chain atoms ("ATOM" and the "HETATM" records of
+// modified residues) of every chosen candidate file chain after chain, each
+// chain closed by a "TER" line.
 #ifndef QUILT_QUILTER_FINALMODEL_HH
 #define QUILT_QUILTER_FINALMODEL_HH
 
@@ -17,9 +18,11 @@ double SaveFinalModel( int nModels, std::string outName, std::string outDir,
 	std::vector< std::vector< std::string > > fileSets1, std::vector< std::vector< std::string > > fileSets2,
 	std::vector< double > rscc1, std::vector< double > rscc2, int& written );
 
-// Writes one assembled model from the chain files (only "ATOM" lines of at
-// least 54 characters, a "TER" line after every chain) to path through a
-// temporary file; false (and path untouched) when it cannot be written.
+// Writes one assembled model from the chain files (only the atoms of their
+// chains, core/pdb_atom_records.hh: readable "ATOM" records and the
+// "HETATM" records of modified residues; a "TER" line after every chain) to
+// path through a temporary file; false (and path untouched) when it cannot
+// be written.
 bool writeAssembledModel( const std::string& path, const std::vector< std::string >& chainFiles );
 
 #endif

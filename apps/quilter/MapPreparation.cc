@@ -68,6 +68,7 @@ DensityScore& getDensityMap_st( std::string file, double reso, double apix, bool
 
 DensityScore& getDensityMap_st( DensityScore map )
 {
-	static DensityScore theDensityMap( map );
+	static DensityScore theDensityMap;
+	theDensityMap = map;
 	return theDensityMap;
 }

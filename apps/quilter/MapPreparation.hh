@@ -6,6 +6,9 @@
 
 #include "density/DensityScore.hh"
 #include "density/FastDensityScore.hh"
+// getDensityMap( FastDensityScore const& ): the fitting objective's
+// process-wide map, declared with the objective.
+#include "fitting/DensScoreMultifunc.hh"
 
 #include <string>
 
@@ -35,8 +38,12 @@ FastDensityScore processDensityMap( std::string& map, std::string& dir, double& 
 std::string resampleIfFiner( DensityScore& ds, const std::string& map, double reso, double gridWidth,
 	double& minGridWidth, double thr );
 
-// The same kind of process-wide map for the map processor.
+// The same kind of process-wide map for the map processor: loaded from file
+// (readDensityMap_st) unless it is loaded already and reload is false.
 DensityScore& getDensityMap_st( std::string file, double reso, double apix, bool reload, double thr );
+// A process-wide map processor of its own, set to a member-wise copy of map
+// at every call (the voxel list is shared with map, not copied): a later
+// call with another map replaces the earlier one.
 DensityScore& getDensityMap_st( DensityScore map );
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "apps/quilter/ChainSplitting.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "core/pdb_atom_records.hh"
 
 #include <cstdio>
 #include <cstdlib>
@@ -70,12 +71,17 @@ void Judge_Modify_NA_PDB( const std::string& path, std::vector< std::string >& s
 	// Detection: the first chain is nucleic acid when one of its residues has
 	// a nucleic-acid name; the shift comes from the last number below 1 seen
 	// up to that residue.
+	PdbLineRoles const roles = pdb_line_roles( lines );
+	auto chainAtom = [ & ]( std::size_t i ) {
+		return begins_with( lines[ i ], "ATOM" ) || roles.role[ i ] == PdbLineRole::ChainAtom;
+	};
 	bool na = false;
 	int shift = 0;
-	for ( std::string const& line : lines ) {
+	for ( std::size_t i = 0; i < roles.end; ++i ) {
+		std::string const& line = lines[ i ];
 		if ( line.size() < 3 ) continue;
 		if ( begins_with( line, "TER" ) ) break;
-		if ( !begins_with( line, "ATOM" ) ) continue;
+		if ( !chainAtom( i ) ) continue;
 		int const num = residue_number( line );
 		if ( num < 1 ) shift = 1 - num;
 		if ( isRNAResidue( trim( field( line, 17, 3 ) ) ) ) {
@@ -86,10 +92,11 @@ void Judge_Modify_NA_PDB( const std::string& path, std::vector< std::string >& s
 	if ( !na ) return;
 
 	std::vector< std::string > saved, masked;
-	for ( std::string const& original : lines ) {
+	for ( std::size_t i = 0; i < roles.end; ++i ) {
+		std::string const& original = lines[ i ];
 		if ( original.size() < 3 ) continue;
 		if ( begins_with( original, "TER" ) ) break;
-		if ( !begins_with( original, "ATOM" ) ) continue;
+		if ( !chainAtom( i ) ) continue;
 		saved.push_back( original );
 		std::string line = original;
 		pad( line, 26 );
@@ -121,7 +128,7 @@ bool judge_is_na_pdb( const std::string& path, std::vector< std::string >& naIds
 	}
 	std::string line;
 	while ( std::getline( in, line ) ) {
-		if ( !begins_with( line, "ATOM" ) ) continue;
+		if ( !pdb_atom_or_hetatm( line ) ) continue;
 		std::string const id = chain_of( line );
 		for ( std::string const& na : naIds ) {
 			if ( na == id ) return true;
@@ -149,7 +156,7 @@ void Restore_NA_PDB( const std::string& modelPath, std::vector< std::vector< std
 		std::vector< std::string > const& saved = naCopies[ i ];
 		std::size_t count = 0;
 		for ( std::string const& line : lines ) {
-			if ( begins_with( line, "ATOM" ) && chain_of( line ) == id ) ++count;
+			if ( pdb_atom_or_hetatm( line ) && chain_of( line ) == id ) ++count;
 		}
 		if ( count != saved.size() ) {
 			std::cout << "Error: Number of lines in target chain (" << count << ") does not match copyRnaChain size ("
@@ -158,7 +165,7 @@ void Restore_NA_PDB( const std::string& modelPath, std::vector< std::vector< std
 		}
 		std::size_t j = 0;
 		for ( std::string& line : lines ) {
-			if ( !begins_with( line, "ATOM" ) || chain_of( line ) != id || j >= saved.size() ) continue;
+			if ( !pdb_atom_or_hetatm( line ) || chain_of( line ) != id || j >= saved.size() ) continue;
 			pad( line, 20 );
 			line.replace( 17, 3, field( saved[ j ], 17, 3 ) );
 			if ( line.compare( 13, 3, "CA " ) == 0 ) line.replace( 13, 3, "C4'" );
@@ -195,7 +202,7 @@ void Restore_Per_Chain_Pdb( const std::string& chainPath, std::vector< std::stri
 	for ( std::string const& line : lines ) {
 		if ( line.size() < 3 ) continue;
 		if ( begins_with( line, "TER" ) ) break;
-		if ( begins_with( line, "ATOM" ) ) {
+		if ( pdb_atom_or_hetatm( line ) ) {
 			id = field( line, 21, 1 );
 			break;
 		}
@@ -209,7 +216,7 @@ void Restore_Per_Chain_Pdb( const std::string& chainPath, std::vector< std::stri
 	for ( std::string line : lines ) {
 		if ( line.size() < 3 ) continue;
 		if ( begins_with( line, "TER" ) || j == saved.size() ) break;
-		if ( begins_with( line, "ATOM" ) ) {
+		if ( pdb_atom_or_hetatm( line ) ) {
 			pad( line, 20 );
 			line.replace( 17, 3, field( saved[ j ], 17, 3 ) );
 			if ( trim( line.substr( 13, 3 ) ) == "CA" ) line.replace( 13, 3, "C4'" );

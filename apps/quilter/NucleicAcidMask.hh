@@ -13,14 +13,15 @@
 bool isRNAResidue( const std::string& name );
 
 // When the first chain of the file is a nucleic-acid chain: rewrites the file
-// masked (its first chain's "ATOM" lines only, residue numbers shifted to
-// start at 1 when they start below 1) and appends the unmasked "ATOM" lines
-// to savedLines.  Otherwise nothing changes.  When the masked file cannot be
+// masked (its first chain's atom lines only: "ATOM" records and the
+// "HETATM" records of its residues, such as modified nucleotides; residue
+// numbers shifted to start at 1 when they start below 1) and appends the
+// unmasked lines to savedLines.  Otherwise nothing changes.  When the masked file cannot be
 // written the file and savedLines are left as they were.
 void Judge_Modify_NA_PDB( const std::string& path, std::vector< std::string >& savedLines );
 
-// True when the trimmed chain identifier of the file's first "ATOM" line is
-// one of naIds.
+// True when the trimmed chain identifier of the file's first "ATOM" or
+// "HETATM" line is one of naIds.
 bool judge_is_na_pdb( const std::string& path, std::vector< std::string >& naIds );
 
 // Writes the saved residue names and the C4' atom names back into the chains

@@ -1,10 +1,12 @@
 #include "apps/siblings/chain_model.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
 
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 
 namespace siblings {
 
@@ -47,11 +49,20 @@ bool read_chain_model( std::string const& path, ChainModel& model, std::string& 
 		error = "cannot read the model file " + path;
 		return false;
 	}
-	std::string line;
-	bool newChain = true;
-	while ( std::getline( in, line ) ) {
+	std::vector<std::string> lines;
+	for ( std::string line; std::getline( in, line ); ) {
 		if ( !line.empty() && line.back() == '\r' ) line.pop_back();
-		if ( line.compare( 0, 3, "TER" ) == 0 ) {
+		lines.push_back( line );
+	}
+	if ( in.bad() ) {
+		error = "cannot read the model file " + path;
+		return false;
+	}
+	PdbLineRoles const roles = pdb_line_roles( lines );
+	bool newChain = true;
+	for ( size_t i = 0; i < lines.size(); ++i ) {
+		std::string const& line = lines[i];
+		if ( i < roles.end && line.compare( 0, 3, "TER" ) == 0 ) {
 			newChain = true;
 			continue;
 		}
@@ -62,6 +73,12 @@ bool read_chain_model( std::string const& path, ChainModel& model, std::string& 
 		model.xyz.push_back( p );
 		std::string const name = trim( field( line, 12, 4 ) );
 		model.names.push_back( name );
+		// Waters, ligands, unreadable lines and later models are rows (they
+		// move with the model) but no residues of it.
+		if ( roles.role[i] != PdbLineRole::ChainAtom ) {
+			model.rowResidue.push_back( -1 );
+			continue;
+		}
 		std::string const chain = trim( field( line, 20, 2 ) );
 		std::string const key = field( line, 22, 5 );
 		int const number = (int)std::strtol( field( line, 22, 4 ).c_str(), nullptr, 10 );
@@ -91,11 +108,23 @@ bool read_chain_model( std::string const& path, ChainModel& model, std::string& 
 		if ( name == "CA" && r.ca < 0 ) r.ca = row;
 		if ( name == "P" && r.p < 0 ) r.p = row;
 	}
-	if ( model.xyz.empty() ) {
-		error = "no ATOM record in the model file " + path;
+	if ( model.residues.empty() ) {
+		error = "no atom record of a chain in the model file " + path;
 		return false;
 	}
+	warn_unplaced_records( path, roles );
 	return true;
+}
+
+void warn_unplaced_records( std::string const& path, PdbLineRoles const& roles )
+{
+	if ( roles.laterModels > 0 )
+		std::cout << "Warning! " << path << " holds " << ( roles.laterModels + 1 ) << " models; only the first is"
+		          << " placed, the other " << roles.laterModels << " are moved with it." << std::endl;
+	if ( !roles.unreadable.empty() )
+		std::cout << "Warning! " << roles.unreadable.size() << " lines of " << path << " cannot be read as atom"
+		          << " records and are left out of the search (lines " << pdb_line_numbers( roles.unreadable )
+		          << ")." << std::endl;
 }
 
 std::vector<int> residue_rows( ChainModel const& model, std::vector<int> const& residues )

@@ -147,6 +147,16 @@ private:
 std::vector< Candidate > refine_candidates( FastDensityScore const& map, Model const& model,
 	std::vector< Candidate > const& starts, Tuning const& tune, double sigma, int threads );
 
+// The search's peaks (best first; orientation indices into `rotations`,
+// places in voxels of `grid`) as refined poses: distinct starts, in the
+// order of the peaks, are refined in batches until `count` distinct refined
+// poses are at hand (two starts may refine into one pose) or the starts run
+// out.  Returns up to `count` poses, the distinct ones best first; should
+// the map offer fewer distinct poses, the best of the others follow them.
+std::vector< Candidate > refine_and_rank( FastDensityScore const& map, Model const& model, SearchGrid const& grid,
+	std::vector< Rotation > const& rotations, std::vector< Peak > const& peaks, Tuning const& tune, double sigma,
+	int count, int threads );
+
 // The footprint correlation of the model at a pose.
 double footprint_correlation( FastDensityScore const& map, Model const& model, Candidate const& pose, double sigma,
 	double maskFraction );

@@ -1,7 +1,10 @@
 // Rasterseek's files: model atoms in, ranked line copies out.
 #include "apps/siblings/rasterseek_model.hh"
 
+#include "apps/siblings/chain_model.hh"
+
 #include "core/basic_fun_Quilt.hh"
+#include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
 
 #include <cerrno>
@@ -9,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,8 +55,11 @@ bool read_model_file( std::string const& path, ModelFile& model, std::string& er
 		error = "cannot read the model file " + path;
 		return false;
 	}
-	std::string line;
-	while ( std::getline( in, line ) ) {
+	std::vector< std::string > lines;
+	for ( std::string line; std::getline( in, line ); ) lines.push_back( line );
+	PdbLineRoles const roles = pdb_line_roles( lines );
+	for ( std::size_t i = 0; i < lines.size(); ++i ) {
+		std::string const& line = lines[ i ];
 		if ( !is_model_atom_line( line ) ) continue;
 		// The writer's rule for a row: blank or unreadable fields count as 0.
 		double xyz[ 3 ] = { 0.0, 0.0, 0.0 };
@@ -65,8 +72,10 @@ bool read_model_file( std::string const& path, ModelFile& model, std::string& er
 			}
 		}
 		model.rows.insert( model.rows.end(), xyz, xyz + 3 );
-		// Lines without three coordinates are copied, not placed.
-		if ( !complete ) continue;
+		// Lines without three coordinates are copied, not placed; waters,
+		// ligands and the atoms of later models are moved with the model
+		// but not placed.
+		if ( !complete || roles.role[ i ] != PdbLineRole::ChainAtom ) continue;
 		poseCoord a;
 		a.x = xyz[ 0 ];
 		a.y = xyz[ 1 ];
@@ -81,9 +90,10 @@ bool read_model_file( std::string const& path, ModelFile& model, std::string& er
 		return false;
 	}
 	if ( model.atoms.empty() ) {
-		error = "the model file " + path + " has no ATOM records with coordinates";
+		error = "the model file " + path + " has no atom records of a chain with coordinates";
 		return false;
 	}
+	siblings::warn_unplaced_records( path, roles );
 	return true;
 }
 

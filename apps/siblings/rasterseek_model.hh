@@ -11,10 +11,12 @@
 
 namespace rasterseek {
 
-// The "ATOM" lines of a PDB file, every one of them (also after "TER"
-// records), in file order: row k of `rows` is the k-th such line, as the
-// model writer counts them.  `atoms` holds the lines that carry all three
-// coordinates, with their atom names; they are what the search places.
+// The atom lines ("ATOM" and "HETATM") of a PDB file, every one of them
+// (also after "TER" records), in file order: row k of `rows` is the k-th
+// such line, as the model writer counts them.  `atoms` holds the atoms of
+// the chains of the first model (core/pdb_atom_records.hh) that carry all
+// three coordinates, with their atom names; they are what the search
+// places.  Waters, ligands and later models are moved with them.
 struct ModelFile {
 	std::string path;
 	std::vector< double > rows;       // 3 per atom line

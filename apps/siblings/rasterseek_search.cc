@@ -238,12 +238,9 @@ std::vector< Peak > fft_search( SearchGrid const& grid, Spectrum const& mapF, Sp
 	return peaks;
 }
 
-// Distinct starting poses, in the order of their search score, are refined
-// in batches until `count` distinct refined poses are at hand (two starts may
-// refine into one pose) or the starts run out.  Should the map offer fewer
-// distinct poses, the list is filled up with the best of the others, after
-// the distinct ones.
-std::vector< Candidate > refine_and_rank( FastDensityScore const& map, Model const& model, SearchGrid const& grid,
+} // namespace
+
+std::vector< Candidate > detail::refine_and_rank( FastDensityScore const& map, Model const& model, SearchGrid const& grid,
 	std::vector< Rotation > const& rotations, std::vector< Peak > const& peaks, Tuning const& tune, double sigma,
 	int count, int threads )
 {
@@ -289,6 +286,8 @@ std::vector< Candidate > refine_and_rank( FastDensityScore const& map, Model con
 	for ( std::size_t i : ranked ) out.push_back( refined[ i ] );
 	return out;
 }
+
+namespace {
 
 // The candidate as a motion of the model's atoms: the model centre goes to
 // c.centre, so t = c.centre - u (model centre).

@@ -306,6 +306,34 @@ TEST( Fstring, Searches )
 	EXPECT_EQ( e.find( ' ' ), 0u );
 }
 
+// Searches whose only match sits at the very first or very last character, or
+// spans the whole string: a scan that starts one place short of the end, or
+// stops one place before the start, misses exactly these
+TEST( Fstring, SearchesReachBothEnds )
+{
+	Fstring const s( "abc" );
+	EXPECT_EQ( s.find_last( 'c' ), 3u );
+	EXPECT_EQ( s.find_last( "c" ), 3u );
+	EXPECT_EQ( s.find_last( std::string( "bc" ) ), 2u );
+	EXPECT_EQ( s.find_last( Fstring( "bc" ) ), 2u );
+	EXPECT_EQ( s.find_last( "abc" ), 1u ); // the whole string
+	EXPECT_EQ( s.find_last( 'a' ), 1u );
+	EXPECT_EQ( s.find_last( "ab" ), 1u );
+	EXPECT_EQ( s.find( 'c' ), 3u );
+	EXPECT_EQ( s.find( "bc" ), 2u );
+	EXPECT_EQ( s.find( 'a' ), 1u );
+	EXPECT_EQ( Fstring( "x" ).find_last( 'x' ), 1u );
+	EXPECT_EQ( Fstring( "x" ).find( 'x' ), 1u );
+	EXPECT_EQ( s.find_last_of( "xc" ), 3u );
+	EXPECT_EQ( s.find_last_of( 'a' ), 1u );
+	EXPECT_EQ( s.find_first_of( 'c' ), 3u );
+	EXPECT_EQ( s.find_last_not_of( "bc" ), 1u );
+	EXPECT_EQ( s.find_first_not_of( "ab" ), 3u );
+	// the last of two matches, one of them at the end
+	EXPECT_EQ( Fstring( "cbc" ).find_last( 'c' ), 3u );
+	EXPECT_EQ( Fstring( "cbc" ).find( 'c' ), 1u );
+}
+
 TEST( Fstring, HasAndPrefix )
 {
 	Fstring const s( "xabx" );

@@ -134,10 +134,11 @@ double distance( std::vector<double> const& a, std::vector<double> const& b )
 
 TEST_F( FitDriver, AtomsOfALaterChainMoveRigidlyWithTheFittedChain )
 {
-	// Truth: the synthetic chain A, then TER, a HETATM and a chain B (the
-	// first ten residues of A, 25 A along x); the map holds chain A only.
-	// The whole file is moved by one rigid motion.  Only chain A is fitted,
-	// but every ATOM line must come back by the same transform.
+	// Truth: the synthetic chain A, then TER, a water (HETATM) and a chain B
+	// (the first ten residues of A, 25 A along x); the map holds chain A
+	// only.  The whole file is moved by one rigid motion.  Only chain A is
+	// fitted, but every atom line, the water's too, must come back by the
+	// same transform.
 	std::vector<synth::Atom> all = truth_;
 	size_t const n1 = truth_.size();
 	for ( synth::Atom a : truth_ ) {
@@ -177,16 +178,24 @@ TEST_F( FitDriver, AtomsOfALaterChainMoveRigidlyWithTheFittedChain )
 	for ( size_t i = 0; i < all.size(); i += 7 )
 		for ( size_t j = n1; j < all.size(); j += 3 )
 			EXPECT_NEAR( distance( fit1[i], fit1[j] ), distance( in[i], in[j] ), 0.005 ) << i << " " << j;
-	// Other records unchanged.
+	// The water moved with them: its distances to both segments kept, its
+	// line changed only in the coordinate columns.
 	std::ifstream f( dir_.file( "segments_1.pdb" ).c_str() );
-	std::string line;
-	int hets = 0, ters = 0;
+	std::string line, water;
+	int ters = 0;
 	while ( std::getline( f, line ) ) {
-		hets += line == het;
+		if ( line.compare( 0, 6, "HETATM" ) == 0 ) water = line;
 		ters += line == "TER";
 	}
-	EXPECT_EQ( hets, 1 );
 	EXPECT_EQ( ters, 2 );
+	ASSERT_EQ( water.size(), het.size() );
+	EXPECT_EQ( water.substr( 0, 30 ), het.substr( 0, 30 ) );
+	EXPECT_EQ( water.substr( 54 ), het.substr( 54 ) );
+	std::vector<double> const w0 = { 1.0, 2.0, 3.0 };
+	std::vector<double> const w1 = { std::atof( water.substr( 30, 8 ).c_str() ), std::atof( water.substr( 38, 8 ).c_str() ),
+		std::atof( water.substr( 46, 8 ).c_str() ) };
+	EXPECT_GT( distance( w0, w1 ), 1.0 );
+	for ( size_t i = 0; i < all.size(); i += 5 ) EXPECT_NEAR( distance( fit1[i], w1 ), distance( in[i], w0 ), 0.005 ) << i;
 }
 
 TEST_F( FitDriver, UnusableInputsWriteNoFiles )

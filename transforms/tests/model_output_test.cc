@@ -22,9 +22,10 @@ using transforms_test::spit;
 // Rows of the golden input's model atom lines: plain values, rounding
 // cases, the widest coordinates "%8.3f" writes in eight columns and a
 // negative zero.  Row 3 belongs to the 53-character line, which keeps its
-// text.
-double const kRows[7][3] = { { 1.0, 2.0, 3.0 }, { -1.2345, 0.0005, 1e3 }, { -999.9994, 9999.9994, 0.1 },
-	{ 4.0, 5.0, 6.0 }, { 7.0, 8.0, 9.0 }, { -0.0004, 10.0, 11.0 }, { 12.0, 13.0, 14.0 } };
+// text; row 4 to the "HETATM" water, which moves with the model.
+int const kRowCount = 8;
+double const kRows[kRowCount][3] = { { 1.0, 2.0, 3.0 }, { -1.2345, 0.0005, 1e3 }, { -999.9994, 9999.9994, 0.1 },
+	{ 4.0, 5.0, 6.0 }, { -5.5, 6.25, 7.125 }, { 7.0, 8.0, 9.0 }, { -0.0004, 10.0, 11.0 }, { 12.0, 13.0, 14.0 } };
 
 struct Rows {
 	explicit Rows( int n ) : n( n ), p( new2DArr( n, 3 ) )
@@ -42,7 +43,7 @@ TEST( SaveModel, RewritesOnlyTheCoordinateColumnsOfAtomLines )
 	// Golden input: 54- and 53-character ATOM lines, HETATM, a CR line end,
 	// an ATOM line after TER and a last line without newline.
 	quilt_test::ScratchDir dir( "saveModel" );
-	Rows rows( 7 );
+	Rows rows( kRowCount );
 	std::string const out = dir.file( "moved.pdb" );
 	ASSERT_TRUE( SaveModel( golden( "model_in.pdb" ), out, rows.p, rows.n ) );
 	EXPECT_EQ( slurp( out ), slurp( golden( "model_expected.pdb" ) ) );
@@ -51,9 +52,9 @@ TEST( SaveModel, RewritesOnlyTheCoordinateColumnsOfAtomLines )
 
 TEST( SaveModel, NeverReadsPastTheGivenRows )
 {
-	// Five rows for seven model atom lines: the last two lines stay as they were.
+	// Six rows for eight model atom lines: the last two lines stay as they were.
 	quilt_test::ScratchDir dir( "saveModel" );
-	Rows rows( 5 );
+	Rows rows( 6 );
 	std::string const out = dir.file( "moved.pdb" );
 	testing::internal::CaptureStdout();
 	ASSERT_TRUE( SaveModel( golden( "model_in.pdb" ), out, rows.p, rows.n ) );
@@ -76,7 +77,7 @@ TEST( SaveModel, RefusesCoordinatesTooWideForTheColumns )
 	double const bad[][3] = { { -1000.0, 0.0, 0.0 }, { 0.0, 10000.0, 0.0 }, { 0.0, 0.0, -999.9996 },
 		{ 0.0, 0.0, std::nan( "" ) }, { INFINITY, 0.0, 0.0 } };
 	for ( auto const& b : bad ) {
-		Rows rows( 7 );
+		Rows rows( kRowCount );
 		for ( int r = 0; r < 3; ++r ) rows.p[4][r] = b[r];
 		testing::internal::CaptureStdout();
 		EXPECT_FALSE( SaveModel( golden( "model_in.pdb" ), out, rows.p, rows.n ) ) << b[0] << " " << b[1] << " " << b[2];
@@ -87,7 +88,7 @@ TEST( SaveModel, RefusesCoordinatesTooWideForTheColumns )
 		EXPECT_FALSE( coordinates_fit_pdb_columns( rows.p, rows.n, &row ) );
 		EXPECT_EQ( row, 4 );
 	}
-	Rows fine( 7 );
+	Rows fine( kRowCount );
 	EXPECT_TRUE( coordinates_fit_pdb_columns( fine.p, fine.n ) );
 }
 
@@ -97,7 +98,7 @@ TEST( SaveModel, RefusesToWriteOntoItsOwnInput )
 	std::string const in = dir.file( "model.pdb" );
 	std::string const original = slurp( golden( "model_in.pdb" ) );
 	spit( in, original );
-	Rows rows( 7 );
+	Rows rows( kRowCount );
 	testing::internal::CaptureStdout();
 	EXPECT_FALSE( SaveModel( in, in, rows.p, rows.n ) );
 	// The same file through another spelling of its path.
@@ -138,7 +139,11 @@ TEST( ModelAtomLine, RecordNameDecides )
 	std::string const full = "ATOM      2  CA  MET A   1      26.266  25.413   2.842  1.00 10.38           C";
 	EXPECT_TRUE( is_model_atom_line( full ) );
 	EXPECT_TRUE( is_model_atom_line( full.substr( 0, 20 ) ) );
-	EXPECT_FALSE( is_model_atom_line( "HETATM" + full.substr( 6 ) ) );
+	// A "HETATM" record (a modified residue, a ligand, a water) moves with
+	// the model too.
+	EXPECT_TRUE( is_model_atom_line( "HETATM" + full.substr( 6 ) ) );
+	EXPECT_FALSE( is_model_atom_line( "HETAT" ) );
+	EXPECT_FALSE( is_model_atom_line( "ANISOU    2  CA  MET A   1     1234   5678" ) );
 	EXPECT_FALSE( is_model_atom_line( "ATO" ) );
 	EXPECT_FALSE( is_model_atom_line( "" ) );
 }
@@ -150,14 +155,15 @@ TEST( ModelAtomRows, ReadBackWhatTheWriterWrote )
 	// at "TER".
 	int n = 0;
 	double** rows = read_model_atom_rows( golden( "model_in.pdb" ), n, true );
-	ASSERT_EQ( n, 6 );
+	ASSERT_EQ( n, 7 );
 	EXPECT_DOUBLE_EQ( rows[0][0], 27.340 );
 	EXPECT_DOUBLE_EQ( rows[3][2], 4.26 ); // 53-character line: the z field is cut short
-	EXPECT_DOUBLE_EQ( rows[5][1], 24.860 );
+	EXPECT_DOUBLE_EQ( rows[4][0], 10.0 ); // the water
+	EXPECT_DOUBLE_EQ( rows[6][1], 24.860 );
 	release2DArr( n, rows );
 	rows = read_model_atom_rows( golden( "model_expected.pdb" ), n, false );
-	ASSERT_EQ( n, 7 );
-	for ( int i = 0; i < 7; ++i ) {
+	ASSERT_EQ( n, kRowCount );
+	for ( int i = 0; i < kRowCount; ++i ) {
 		if ( i == 3 ) continue; // short line
 		for ( int r = 0; r < 3; ++r ) EXPECT_NEAR( rows[i][r], kRows[i][r], 5e-4 ) << i << " " << r;
 	}
@@ -167,11 +173,11 @@ TEST( ModelAtomRows, ReadBackWhatTheWriterWrote )
 	// The whole file with the count of rows before the first "TER".
 	int before = -1;
 	rows = read_model_atom_rows( golden( "model_in.pdb" ), n, before );
-	EXPECT_EQ( n, 7 );
-	EXPECT_EQ( before, 6 );
+	EXPECT_EQ( n, kRowCount );
+	EXPECT_EQ( before, 7 );
 	release2DArr( n, rows );
 	rows = read_model_atom_rows( golden( "model_expected.pdb" ), n, before );
-	EXPECT_EQ( before, 6 );
+	EXPECT_EQ( before, 7 );
 	release2DArr( n, rows );
 	EXPECT_EQ( read_model_atom_rows( golden( "absent.pdb" ), n, before ), nullptr );
 	EXPECT_EQ( before, 0 );

@@ -255,8 +255,8 @@ TEST( ModelWriters, LineCopyOfSeveralFilesRestartsRowsPerFile )
 	// input that stops the copy or adds text.
 	quilt_test::ScratchDir dir( "writers" );
 	std::vector< double* > rows;
-	double const values[ 7 ][ 3 ] = { { 1.0, 2.0, 3.0 }, { -1.2345, 0.0005, 1e3 }, { -999.9994, 9999.9994, 0.1 },
-		{ 4.0, 5.0, 6.0 }, { 7.0, 8.0, 9.0 }, { -0.0004, 10.0, 11.0 }, { 12.0, 13.0, 14.0 } };
+	double const values[ 8 ][ 3 ] = { { 1.0, 2.0, 3.0 }, { -1.2345, 0.0005, 1e3 }, { -999.9994, 9999.9994, 0.1 },
+		{ 4.0, 5.0, 6.0 }, { -5.5, 6.25, 7.125 }, { 7.0, 8.0, 9.0 }, { -0.0004, 10.0, 11.0 }, { 12.0, 13.0, 14.0 } };
 	for ( auto const& v : values ) rows.push_back( const_cast< double* >( v ) );
 	testing::internal::CaptureStdout();
 	SaveModel( { golden( "model_in.pdb" ), dir.file( "absent.pdb" ), golden( "model_in.pdb" ) }, dir.file( "all.pdb" ),

@@ -42,7 +42,9 @@ TEST( ChainModel, ChainsFollowIdentifiersAndTerRecords )
 	ChainModel m;
 	std::string error;
 	ASSERT_TRUE( read_chain_model( dir.file( "m.pdb" ), m, error ) ) << error;
-	ASSERT_EQ( m.atom_count(), 6 );
+	ASSERT_EQ( m.atom_count(), 7 ); // the water is a row (moved with the model) of no residue
+	EXPECT_EQ( m.rowResidue[6], -1 );
+	EXPECT_FALSE( m.is_trace_row( 6 ) );
 	ASSERT_EQ( m.chains.size(), 3u ); // A (over the break), A again (numbering restarts), B
 	EXPECT_EQ( m.chains[0].residues.size(), 3u );
 	EXPECT_EQ( m.chains[1].residues.size(), 1u );
@@ -61,7 +63,12 @@ TEST( ChainModel, FilesWithoutAtomsAreRefused )
 	ChainModel m;
 	std::string error;
 	EXPECT_FALSE( read_chain_model( dir.file( "empty.pdb" ), m, error ) );
-	EXPECT_NE( error.find( "no ATOM" ), std::string::npos );
+	EXPECT_NE( error.find( "no atom record of a chain" ), std::string::npos );
+	// Waters alone are no chain to place.
+	write_text( dir.file( "water.pdb" ),
+		"HETATM    1  O   HOH A   1       1.000   2.000   3.000  1.00  0.00           O\nEND\n" );
+	EXPECT_FALSE( read_chain_model( dir.file( "water.pdb" ), m, error ) );
+	EXPECT_NE( error.find( "no atom record of a chain" ), std::string::npos );
 	EXPECT_FALSE( read_chain_model( dir.file( "missing.pdb" ), m, error ) );
 }
 

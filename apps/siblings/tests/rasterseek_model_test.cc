@@ -68,9 +68,9 @@ Placement quarter_turn()
 
 } // namespace
 
-// Catches atom lines lost or misnumbered: every ATOM line counts as a row
-// (also after TER), HETATM lines do not, and only lines with three
-// coordinates are placed; atom names give the element.
+// Catches atom lines lost or misnumbered: every ATOM and HETATM line counts
+// as a row (also after TER), and only the chain atoms with three
+// coordinates are placed (not the water); atom names give the element.
 TEST( RasterseekModel, ReadsEveryAtomLineInFileOrder )
 {
 	quilt_test::ScratchDir dir( "rsmodel" );
@@ -78,14 +78,15 @@ TEST( RasterseekModel, ReadsEveryAtomLineInFileOrder )
 	ModelFile m;
 	std::string error;
 	ASSERT_TRUE( read_model_file( dir.file( "m.pdb" ), m, error ) ) << error;
-	ASSERT_EQ( m.rows.size(), 12u );
+	ASSERT_EQ( m.rows.size(), 15u );
 	ASSERT_EQ( m.atoms.size(), 3u );
 	EXPECT_EQ( m.atoms[ 0 ].elt, "N" );
 	EXPECT_EQ( m.atoms[ 1 ].elt, "CA" );
 	EXPECT_EQ( m.atoms[ 2 ].elt, "HB" );
 	EXPECT_DOUBLE_EQ( m.atoms[ 2 ].x, -1.5 );
-	EXPECT_DOUBLE_EQ( m.rows[ 6 ], -1.5 );
-	EXPECT_DOUBLE_EQ( m.rows[ 9 ], 2.0 );
+	EXPECT_DOUBLE_EQ( m.rows[ 6 ], 1.0 );  // the water
+	EXPECT_DOUBLE_EQ( m.rows[ 9 ], -1.5 );
+	EXPECT_DOUBLE_EQ( m.rows[ 12 ], 2.0 );
 }
 
 // Catches unusable models being searched: missing, a directory, no atoms.
@@ -99,7 +100,7 @@ TEST( RasterseekModel, UnusableModelsAreRefused )
 	EXPECT_FALSE( read_model_file( dir.path(), m, error ) );
 	write( dir.file( "het.pdb" ), "HETATM    3  O   HOH A   2       1.000   2.000   3.000\nEND\n" );
 	EXPECT_FALSE( read_model_file( dir.file( "het.pdb" ), m, error ) );
-	EXPECT_NE( error.find( "no ATOM records" ), std::string::npos );
+	EXPECT_NE( error.find( "no atom records of a chain" ), std::string::npos );
 }
 
 // Catches a numbering the assembly program would not find: "_00" then the
@@ -112,8 +113,8 @@ TEST( RasterseekModel, ResultNamesFollowTheNumbering )
 }
 
 // Catches results that are not line copies of the model: only the
-// coordinate columns of ATOM lines change, by the placement; other lines,
-// and a line too short for coordinates, stay as they were.
+// coordinate columns of ATOM and HETATM lines change, by the placement;
+// other lines, and a line too short for coordinates, stay as they were.
 TEST( RasterseekModel, ResultsAreLineCopiesWithMovedCoordinates )
 {
 	quilt_test::ScratchDir dir( "rsmodel" );
@@ -131,7 +132,8 @@ TEST( RasterseekModel, ResultsAreLineCopiesWithMovedCoordinates )
 		ASSERT_EQ( out.size(), in.size() ) << name;
 		int row = 0;
 		for ( std::size_t l = 0; l < in.size(); ++l ) {
-			if ( in[ l ].compare( 0, 4, "ATOM" ) != 0 || in[ l ].size() < 54 ) {
+			bool const atomLine = in[ l ].compare( 0, 4, "ATOM" ) == 0 || in[ l ].compare( 0, 6, "HETATM" ) == 0;
+			if ( !atomLine || in[ l ].size() < 54 ) {
 				EXPECT_EQ( out[ l ], in[ l ] );
 				continue;
 			}
@@ -143,7 +145,7 @@ TEST( RasterseekModel, ResultsAreLineCopiesWithMovedCoordinates )
 			for ( int c = 0; c < 3; ++c ) EXPECT_NEAR( std::atof( out[ l ].substr( 30 + 8 * c, 8 ).c_str() ), y[ c ], 6e-4 );
 			++row;
 		}
-		EXPECT_EQ( row, 3 );
+		EXPECT_EQ( row, 4 ); // three chain atoms and the water
 	}
 	// Nothing else is left behind.
 	EXPECT_EQ( entries( dir.path() ), ( std::vector< std::string >{ "A_001.pdb", "A_002.pdb", "m.pdb" } ) );
