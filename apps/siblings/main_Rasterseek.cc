@@ -26,7 +26,7 @@ void print_usage( char const* program )
 	std::cout << " Usage: " << program << " map model.pdb name -res R -deg D -explor N [-nprocs P]" << std::endl;
 	std::cout << std::endl;
 	std::cout << "   map        density map (MRC/CCP4, 32-bit floats, orthogonal cell)" << std::endl;
-	std::cout << "   model.pdb  model to place (its ATOM records)" << std::endl;
+	std::cout << "   model.pdb  model to place (the atoms of its chains, first model)" << std::endl;
 	std::cout << "   name       name of the results, written to the working directory as" << std::endl;
 	std::cout << "              name_001.pdb, name_002.pdb, ... best first" << std::endl;
 	std::cout << "   -res R     map resolution in Angstrom (required)" << std::endl;
