@@ -3,6 +3,7 @@
 // map, and each assembled chain compared in place with its true position
 // (CA atoms, P atoms for nucleic acids; chains matched by sequence).
 #include "testsupport/test_data.hh"
+#include "pdb_text_lines.hh"
 
 #include <array>
 #include <cmath>
@@ -53,40 +54,6 @@ std::vector< Chain > read_chains( const std::string& path, char id = 0 )
 	return chains;
 }
 
-// The chain turned by a random rotation about its centroid and shifted 10-25 A.
-std::vector< std::string > moved( const Chain& c, std::mt19937& rng )
-{
-	std::normal_distribution< double > g;
-	double q[ 4 ], n = 0;
-	for ( double& v : q ) {
-		v = g( rng );
-		n += v * v;
-	}
-	for ( double& v : q ) v /= std::sqrt( n );
-	double const a = q[ 0 ], b = q[ 1 ], cc = q[ 2 ], d = q[ 3 ];
-	double const R[ 3 ][ 3 ] = { { a * a + b * b - cc * cc - d * d, 2 * ( b * cc - a * d ), 2 * ( b * d + a * cc ) },
-		{ 2 * ( b * cc + a * d ), a * a - b * b + cc * cc - d * d, 2 * ( cc * d - a * b ) },
-		{ 2 * ( b * d - a * cc ), 2 * ( cc * d + a * b ), a * a - b * b - cc * cc + d * d } };
-	double t[ 3 ], tn = 0;
-	for ( double& v : t ) {
-		v = g( rng );
-		tn += v * v;
-	}
-	double const len = std::uniform_real_distribution< double >( 10, 25 )( rng ) / std::sqrt( tn );
-	double cen[ 3 ] = { 0, 0, 0 };
-	for ( auto const& l : c.lines )
-		for ( int k = 0; k < 3; ++k ) cen[ k ] += coord( l, k ) / c.lines.size();
-	std::vector< std::string > out;
-	for ( auto const& l : c.lines ) {
-		double p[ 3 ], r[ 3 ];
-		for ( int k = 0; k < 3; ++k ) p[ k ] = coord( l, k ) - cen[ k ];
-		for ( int i = 0; i < 3; ++i ) r[ i ] = cen[ i ] + t[ i ] * len + R[ i ][ 0 ] * p[ 0 ] + R[ i ][ 1 ] * p[ 1 ] + R[ i ][ 2 ] * p[ 2 ];
-		char buf[ 32 ];
-		std::snprintf( buf, sizeof buf, "%8.3f%8.3f%8.3f", r[ 0 ], r[ 1 ], r[ 2 ] );
-		out.push_back( l.substr( 0, 30 ) + buf + l.substr( 54 ) );
-	}
-	return out;
-}
 
 double rmsd( const Chain& a, const Chain& b )
 {
@@ -117,7 +84,7 @@ std::vector< double > assemble( const std::vector< Chain >& truth, const std::st
 	std::mt19937 rng( seed );
 	for ( std::size_t i = 0; i < truth.size(); ++i ) {
 		std::ofstream f( data.file( "chain" + std::to_string( i + 1 ) + ".pdb" ) );
-		for ( auto const& l : moved( truth[ i ], rng ) ) f << l << "\n";
+		for ( auto const& l : quilter_test::randomly_moved( truth[ i ].lines, rng ) ) f << l << "\n";
 		f << "TER\n";
 	}
 	std::string out;

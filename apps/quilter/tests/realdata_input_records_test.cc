@@ -5,6 +5,7 @@
 // and lysozyme go in as they are.  Each assembled chain is compared in place
 // with its true position by CA atoms, the HETATM residues included.
 #include "apps/quilter/ChainSplitting.hh"
+#include "pdb_text_lines.hh"
 #include "testsupport/test_data.hh"
 
 #include <array>
@@ -36,40 +37,7 @@ std::vector< std::string > chain_lines( std::string const& path, char id )
 	return out;
 }
 
-// The chain turned by a random rotation about its centroid and shifted 10-25 A.
-std::vector< std::string > moved( std::vector< std::string > const& lines, std::mt19937& rng )
-{
-	std::normal_distribution< double > g;
-	double q[ 4 ], n = 0;
-	for ( double& v : q ) {
-		v = g( rng );
-		n += v * v;
-	}
-	for ( double& v : q ) v /= std::sqrt( n );
-	double const a = q[ 0 ], b = q[ 1 ], c = q[ 2 ], d = q[ 3 ];
-	double const R[ 3 ][ 3 ] = { { a * a + b * b - c * c - d * d, 2 * ( b * c - a * d ), 2 * ( b * d + a * c ) },
-		{ 2 * ( b * c + a * d ), a * a - b * b + c * c - d * d, 2 * ( c * d - a * b ) },
-		{ 2 * ( b * d - a * c ), 2 * ( c * d + a * b ), a * a - b * b - c * c + d * d } };
-	double t[ 3 ], tn = 0;
-	for ( double& v : t ) {
-		v = g( rng );
-		tn += v * v;
-	}
-	double const len = std::uniform_real_distribution< double >( 10, 25 )( rng ) / std::sqrt( tn );
-	double cen[ 3 ] = { 0, 0, 0 };
-	for ( auto const& l : lines )
-		for ( int k = 0; k < 3; ++k ) cen[ k ] += coord( l, k ) / lines.size();
-	std::vector< std::string > out;
-	for ( auto const& l : lines ) {
-		double p[ 3 ], r[ 3 ];
-		for ( int k = 0; k < 3; ++k ) p[ k ] = coord( l, k ) - cen[ k ];
-		for ( int i = 0; i < 3; ++i ) r[ i ] = cen[ i ] + t[ i ] * len + R[ i ][ 0 ] * p[ 0 ] + R[ i ][ 1 ] * p[ 1 ] + R[ i ][ 2 ] * p[ 2 ];
-		char buf[ 32 ];
-		std::snprintf( buf, sizeof buf, "%8.3f%8.3f%8.3f", r[ 0 ], r[ 1 ], r[ 2 ] );
-		out.push_back( l.substr( 0, 30 ) + buf + l.substr( 54 ) );
-	}
-	return out;
-}
+using quilter_test::randomly_moved;
 
 // MET as HETATM MSE (its SD a selenium), TRP and TYR as HETATM.
 std::vector< std::string > as_hetero( std::vector< std::string > lines )
@@ -156,10 +124,10 @@ void assemble( Assembly& a, Change heavy )
 {
 	std::string const pdb = quilt_test::shared_file( "complexes/2dqj/2DQJ.pdb" );
 	std::mt19937 rng( 7 );
-	std::vector< std::string > const h = moved( chain_lines( pdb, 'H' ), rng );
+	std::vector< std::string > const h = randomly_moved( chain_lines( pdb, 'H' ), rng );
 	write_lines( a.data.file( "chain1.pdb" ), heavy( h ) );
-	write_lines( a.data.file( "chain2.pdb" ), moved( chain_lines( pdb, 'L' ), rng ) );
-	write_lines( a.data.file( "chain3.pdb" ), moved( chain_lines( pdb, 'Y' ), rng ) );
+	write_lines( a.data.file( "chain2.pdb" ), randomly_moved( chain_lines( pdb, 'L' ), rng ) );
+	write_lines( a.data.file( "chain3.pdb" ), randomly_moved( chain_lines( pdb, 'Y' ), rng ) );
 	std::string const cmd = "'" + quilt_test::bin_dir() + "/Quilter' '" + a.data.path() + "' '"
 	                        + quilt_test::shared_file( "complexes/2dqj/2dqj_10A_tempy.mrc" ) + "' 10 -nco 3";
 	a.status = run( cmd, a.out );

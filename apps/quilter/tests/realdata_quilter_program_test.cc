@@ -1,5 +1,6 @@
 // The built Quilter program run as a user would: usage text, refusals that
 // leave nothing behind.
+#include "quilter_run_case.hh"
 #include "testsupport/test_data.hh"
 
 #include <cstdio>
@@ -9,18 +10,7 @@
 
 namespace {
 
-// Runs a shell command, returns its exit status and standard output.
-int run( const std::string& cmd, std::string& out )
-{
-	out.clear();
-	FILE* p = ::popen( ( cmd + " 2>&1" ).c_str(), "r" );
-	if ( !p ) return -1;
-	char buf[ 4096 ];
-	std::size_t n;
-	while ( ( n = std::fread( buf, 1, sizeof buf, p ) ) > 0 ) out.append( buf, n );
-	int const st = ::pclose( p );
-	return WIFEXITED( st ) ? WEXITSTATUS( st ) : -1;
-}
+int run( const std::string& cmd, std::string& out ) { return quilter_test::run_shell( cmd, out ); }
 
 std::string quilter() { return "'" + quilt_test::bin_dir() + "/Quilter'"; }
 
