@@ -158,11 +158,13 @@ ReplacingFile::ReplacingFile( std::string target ) : target_( std::move( target 
 	temp_ = target_ + ".tmpXXXXXX";
 	int fd = ::mkstemp( &temp_[0] );
 	if ( fd < 0 ) {
+		error_ = errno;
 		temp_.clear();
 		return;
 	}
 	file_ = ::fdopen( fd, "w" );
 	if ( !file_ ) {
+		error_ = errno;
 		::close( fd );
 		::unlink( temp_.c_str() );
 		temp_.clear();
@@ -178,15 +180,21 @@ ReplacingFile::~ReplacingFile()
 bool ReplacingFile::commit( bool ok )
 {
 	if ( !file_ ) return false;
-	if ( std::fflush( file_ ) != 0 ) ok = false;
-	if ( std::fclose( file_ ) != 0 ) ok = false;
+	// A failed write of the writer's own leaves its reason in the stream.
+	if ( !ok && std::ferror( file_ ) && errno != 0 ) error_ = errno;
+	auto note = [ this ]( bool failed ) {
+		if ( failed && error_ == 0 ) error_ = errno;
+		return !failed;
+	};
+	if ( !note( std::fflush( file_ ) != 0 ) ) ok = false;
+	if ( !note( std::fclose( file_ ) != 0 ) ) ok = false;
 	file_ = nullptr;
 	if ( ok ) {
 		// mkstemp creates the file mode 0600; give it the usual permissions.
 		mode_t mask = ::umask( 0 );
 		::umask( mask );
 		::chmod( temp_.c_str(), 0666 & ~mask );
-		ok = std::rename( temp_.c_str(), target_.c_str() ) == 0;
+		ok = note( std::rename( temp_.c_str(), target_.c_str() ) != 0 );
 	}
 	if ( !ok ) ::unlink( temp_.c_str() );
 	temp_.clear();

@@ -84,11 +84,15 @@ public:
 	// Flushes, closes and renames; false (and the temporary file removed) on
 	// any error.  `ok` is the writer's own verdict on what it wrote.
 	bool commit( bool ok );
+	// The system's error number of the first step that failed (0: none, or
+	// only the writer's own verdict).
+	int error() const { return error_; }
 
 private:
 	std::string target_;
 	std::string temp_;
 	std::FILE* file_ = nullptr;
+	int error_ = 0;
 };
 
 #endif

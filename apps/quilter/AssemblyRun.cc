@@ -11,14 +11,20 @@
 #include "apps/quilter/StringListHelpers.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "density/DensityScore.hh"
+#include "density/MapFileStop.hh"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -33,29 +39,44 @@ std::string g_workDir, g_dataDir;
 // with a code of their own on a file they cannot use, which the exit
 // handler turns into the run's error and status 1.
 std::string g_mapInUse;
+// True once the run ends by a way of its own (an error it reports itself,
+// or its end); any other exit comes from a routine that stopped the run.
+bool g_endKnown = false;
+
+// Removes the work directory while the interrupt handler still knows it,
+// then forgets it; the signals are held back meanwhile, so that a signal in
+// between neither finds a half-removed directory forgotten nor a removed one
+// still recorded.
+void remove_work_directory_now()
+{
+	RunInterruptBlock const hold;
+	if ( g_workDir.empty() ) return;
+	if ( !g_dataDir.empty() ) changedir( g_dataDir );
+	removeWorkDirectory( g_workDir, g_dataDir, "segtemp" );
+	setInterruptWorkDirectory( "" );
+	g_workDir.clear();
+}
 
 void remove_work_at_exit()
 {
-	if ( !g_workDir.empty() ) {
-		if ( !g_dataDir.empty() ) changedir( g_dataDir );
-		removeWorkDirectory( g_workDir, g_dataDir, "segtemp" );
-		setInterruptWorkDirectory( "" );
-	}
-	if ( !g_mapInUse.empty() ) {
+	bool const stopped = !g_endKnown && !g_workDir.empty();
+	remove_work_directory_now();
+	if ( !stopped ) return;
+	// A routine under the run ended the process with a code of its own.
+	std::string const& reason = mapFileStopReason();
+	if ( !reason.empty() )
+		std::cout << "\033[1mERROR!\033[0m " << reason << "; no model written." << std::endl;
+	else if ( !g_mapInUse.empty() )
 		std::cout << "\033[1mERROR!\033[0m The density map " << g_mapInUse
 		          << " cannot be used (see the message above); no model written." << std::endl;
-		std::cout.flush();
-		std::fflush( stdout );
-		::_exit( 1 );
-	}
+	else
+		std::cout << "\033[1mERROR!\033[0m The run was stopped (see the message above); no model written." << std::endl;
+	std::cout.flush();
+	std::fflush( stdout );
+	::_exit( 1 );
 }
 
-[[noreturn]] void fail( const std::string& message )
-{
-	g_mapInUse.clear();
-	std::cout << "\033[1mERROR!\033[0m " << message << std::endl;
-	std::exit( 1 );
-}
+[[noreturn]] void fail( const std::string& message ) { stopRun( message ); }
 
 // The input models: prefix1.pdb, prefix2.pdb, ... up to the first missing
 // number, at most 50.  An input that exists but is no readable regular file
@@ -118,6 +139,46 @@ void check_split_map( const std::string& path, const FastDensityScore& part, con
 	}
 }
 
+// The final model takes its place by a rename over whatever bears its name.
+// Refused before anything is made: a name that is one of the run's inputs
+// (also through a symbolic or hard link, or a path of another spelling: the
+// files are compared, not their names), a directory, or a file marked
+// immutable or append-only, which the rename could not replace after the
+// whole run.
+void checkFinalModelPlace( const std::string& finalModel,
+	const std::vector< std::pair< std::string, std::string > >& inputs )
+{
+	struct stat entry, target;
+	if ( ::lstat( finalModel.c_str(), &entry ) != 0 ) {
+		if ( errno == ENOENT ) return;
+		fail( "The final model " + finalModel + " cannot be written: " + std::strerror( errno ) + "." );
+	}
+	bool const followed = ::stat( finalModel.c_str(), &target ) == 0;
+	for ( auto const& in : inputs ) {
+		struct stat st;
+		if ( ::stat( in.second.c_str(), &st ) != 0 ) continue;
+		bool const same = ( st.st_dev == entry.st_dev && st.st_ino == entry.st_ino ) ||
+		                  ( followed && st.st_dev == target.st_dev && st.st_ino == target.st_ino );
+		if ( same )
+			fail( "The final model " + finalModel + " would replace " + in.first + " " +
+			      fs::path( in.second ).lexically_normal().string() +
+			      " (the same file); choose another -opn." );
+	}
+	if ( S_ISDIR( entry.st_mode ) )
+		fail( "The final model " + finalModel + " cannot be written: a directory of that name is in the way." );
+	if ( S_ISREG( entry.st_mode ) ) {
+		int const fd = ::open( finalModel.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC );
+		int flags = 0;
+		if ( fd >= 0 && ::ioctl( fd, FS_IOC_GETFLAGS, &flags ) == 0 &&
+		     ( flags & ( FS_IMMUTABLE_FL | FS_APPEND_FL ) ) != 0 ) {
+			::close( fd );
+			fail( "The final model " + finalModel + " cannot be replaced: the file is marked " +
+			      ( ( flags & FS_IMMUTABLE_FL ) ? "immutable" : "append-only" ) + " (chattr); choose another -opn." );
+		}
+		if ( fd >= 0 ) ::close( fd );
+	}
+}
+
 std::string field_trimmed( const std::string& line, std::size_t from, std::size_t n )
 {
 	std::string f = line.size() > from ? line.substr( from, n ) : std::string();
@@ -147,6 +208,14 @@ void print_review( const std::string& model, const StageReport& report )
 
 } // namespace
 
+void stopRun( const std::string& message )
+{
+	g_mapInUse.clear();
+	g_endKnown = true;
+	std::cout << "\033[1mERROR!\033[0m " << message << std::endl;
+	std::exit( 1 );
+}
+
 int runAssembly( int argc, char** argv )
 {
 	auto const start = std::chrono::steady_clock::now();
@@ -158,29 +227,51 @@ int runAssembly( int argc, char** argv )
 	checkOutputName( s );
 	installRunInterruptHandlers();
 
+	// The inputs are known, and the final model's place checked, before
+	// anything is made.
+	std::vector< std::string > const inputs = input_models( s );
+	if ( inputs.empty() )
+		fail( "Please input at least one PDB format model! (" + s.dataPath + "/" + s.inputPrefix +
+		      "1.pdb not found)" );
+	std::string const base = s.outputName.substr( 0, s.outputName.size() - 4 );
+	std::string const finalModel = s.dataPath + "/" + base + "1.pdb";
+	{
+		std::vector< std::pair< std::string, std::string > > named;
+		for ( std::string const& m : inputs ) named.push_back( { "the input model", m } );
+		named.push_back( { "the density map", s.mapPath } );
+		std::string const mapDir = get_directory( s.mapPath );
+		for ( std::string const& split : { mapDir + "/NA.map", mapDir + "/Pro.map" } )
+			named.push_back( { "the map", split } );
+		if ( !isFloat( argv[ 3 ] ) ) named.push_back( { "the resolution file", argv[ 3 ] } );
+		checkFinalModelPlace( finalModel, named );
+	}
+
 	// Work directories: one of this run's own, so that two runs in one data
-	// directory cannot read or remove each other's files.
-	std::string const workDir = makeWorkDirectory( s.dataPath, "segtemp" );
-	if ( workDir.empty() ) fail( "Cannot make a work directory in " + s.dataPath );
-	g_workDir = workDir;
-	g_dataDir = s.dataPath;
+	// directory cannot read or remove each other's files.  It is made and
+	// recorded for the interrupt handler in one step.
+	std::string workDir;
+	{
+		RunInterruptBlock const hold;
+		workDir = makeWorkDirectory( s.dataPath, "segtemp" );
+		if ( !workDir.empty() ) {
+			g_workDir = workDir;
+			g_dataDir = s.dataPath;
+			setInterruptWorkDirectory( workDir );
+		}
+	}
+	if ( workDir.empty() ) fail( "Cannot make a work directory in " + s.dataPath + ": " + std::strerror( errno ) );
 	std::atexit( remove_work_at_exit );
-	setInterruptWorkDirectory( workDir );
 	std::string const chainDir = workDir + "/chains_temp";
 	makefile( chainDir );
 	DensityScore dsWhole, dsNA, dsPro;
 
 	std::vector< std::string > models;
-	for ( std::string const& path : input_models( s ) ) {
+	for ( std::string const& path : inputs ) {
 		std::string const copy = chainDir + "/" + get_name_from_path( path );
 		std::error_code ec;
 		fs::copy_file( path, copy, fs::copy_options::overwrite_existing, ec );
-		if ( ec ) fail( "Cannot copy the input model " + path );
+		if ( ec ) fail( "Cannot copy the input model " + path + ": " + ec.message() );
 		models.push_back( copy );
-	}
-	if ( models.empty() ) {
-		std::cout << "\033[1mERROR!\033[0m Please input at least one PDB format model!" << std::endl;
-		return 1;
 	}
 
 	std::cout << "**************** Input information ***************" << std::endl;
@@ -260,8 +351,6 @@ int runAssembly( int argc, char** argv )
 	// The final model is made, restored and improved in the work directory,
 	// and takes its name in the data directory only when it is complete: no
 	// step reads a file of that name that another run may have written.
-	std::string const base = s.outputName.substr( 0, s.outputName.size() - 4 );
-	std::string const finalModel = s.dataPath + "/" + base + "1.pdb";
 	std::string const workModel = workDir + "/" + base + "1.pdb";
 	StageReport report;
 	bool written = false;
@@ -309,22 +398,31 @@ int runAssembly( int argc, char** argv )
 		delete[] proMarks;
 		std::cout << "Assembly is done." << std::endl;
 	}
-	if ( written && !naCopies.empty() ) Restore_NA_PDB( workModel, naCopies, naIds );
+	// A final model that cannot be written is named with the reason; "no
+	// chain could be placed" is said only when none was.
+	std::string writeFailure = report.writeFailure;
+	if ( written && !naCopies.empty() && !Restore_NA_PDB( workModel, naCopies, naIds ) ) {
+		writeFailure = std::strerror( errno );
+		written = false;
+	}
 	if ( written && std::rename( workModel.c_str(), finalModel.c_str() ) != 0 ) {
-		std::cout << "Error! Cannot write the model file " << finalModel << std::endl;
+		writeFailure = std::strerror( errno );
 		written = false;
 	}
 
-	changedir( s.dataPath );
-	setInterruptWorkDirectory( "" );
-	removeWorkDirectory( workDir, s.dataPath, "segtemp" );
-	g_workDir.clear();
+	remove_work_directory_now();
 	release2DVec( naCopies );
 	if ( written ) print_review( finalModel, report );
 
 	long const seconds = static_cast< long >(
 		std::chrono::duration_cast< std::chrono::seconds >( std::chrono::steady_clock::now() - start ).count() );
 	std::cout << "time: " << static_cast< double >( seconds ) << std::endl << std::endl;
+	g_endKnown = true;
+	if ( !written && !writeFailure.empty() ) {
+		std::cout << "\033[1mERROR!\033[0m The final model " << finalModel << " could not be written: " << writeFailure
+		          << "." << std::endl;
+		return 1;
+	}
 	if ( !written ) {
 		std::cout << "\033[1mERROR!\033[0m No final model was written: no chain could be placed." << std::endl;
 		return 1;

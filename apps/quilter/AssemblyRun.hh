@@ -3,6 +3,8 @@
 #ifndef QUILT_QUILTER_ASSEMBLYRUN_HH
 #define QUILT_QUILTER_ASSEMBLYRUN_HH
 
+#include <string>
+
 // At most this many input models are read (prefix1.pdb .. prefix50.pdb).
 constexpr int kMaxInputModels = 50;
 // Share of a supplied nucleic-acid or protein map's density that has to lie
@@ -11,5 +13,9 @@ constexpr double kSplitMapOverlap = 0.5;
 
 // Returns the process's exit status: 0 when the final model was written.
 int runAssembly( int argc, char** argv );
+
+// Ends the run with an "ERROR!" line and status 1; the run's work directory
+// is removed on the way out.
+[[noreturn]] void stopRun( const std::string& message );
 
 #endif

@@ -232,7 +232,7 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 
 	int written = 0;
 	SaveFinalModel( o.nModels, o.outName, o.dataDir, first.fileSets, second.fileSets, first.rscc,
-		second.rscc, written );
+		second.rscc, written, &report.writeFailure );
 
 	std::string const base = o.outName.size() >= 4 ? o.outName.substr( 0, o.outName.size() - 4 ) : o.outName;
 	std::string const finalModel = o.dataDir + "/" + base + "1.pdb";
@@ -249,9 +249,9 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 			double const before = EvaluateModel( finalModel, map, true, true );
 			double const score = EvaluateModel( optimised, map, true, true );
 			double const gain = score - before;
-			if ( gain > 0.0 ) {
-				std::error_code ec;
-				fs::copy_file( optimised, finalModel, fs::copy_options::overwrite_existing, ec );
+			// One rename in the same directory: the final model is either
+			// the old one or the optimised one, never a part-copied file.
+			if ( gain > 0.0 && std::rename( optimised.c_str(), finalModel.c_str() ) == 0 ) {
 				if ( gain > 0.002 )
 					std::cout << "GetInitModel> RSCC is improvded from " << before << " to " << score
 					          << " after global domain optimize." << std::endl;

@@ -32,6 +32,9 @@ struct StageReport {
 	std::vector< std::string > belowThreshold;
 	std::vector< std::string > leftOut;
 	std::vector< std::string > clashes;
+	// Why the final model could not be written, in the system's words
+	// (empty when it was written or nothing was placed).
+	std::string writeFailure;
 };
 
 // Whole-map road (chains of one kind).  Returns true when the final model

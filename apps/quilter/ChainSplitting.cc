@@ -1,10 +1,14 @@
 #include "apps/quilter/ChainSplitting.hh"
 
+#include "apps/quilter/AssemblyRun.hh"
+
 #include "core/basic_fun_Quilt.hh"
 #include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -122,10 +126,7 @@ void Split_PDB_chains( std::string path, bool readPastTER, std::vector< std::str
 		std::string out = outputDir + "/" + base + "_" + chainFileTag( keys[ i ] );
 		if ( n > 1 ) out += "_" + std::to_string( n );
 		out += ".pdb";
-		if ( !writeLinesReplacing( out, chains[ i ] ) ) {
-			std::cout << "Warning! Cannot write the chain file " << out << std::endl;
-			continue;
-		}
+		if ( !writeLinesReplacing( out, chains[ i ] ) ) stopOnWriteFailure( "the chain file", out );
 		chainIds.push_back( keys[ i ] );
 		chainPaths.push_back( out );
 	}
@@ -191,18 +192,24 @@ void Reorder_Allchains_ID( const std::string& path, int& k )
 		line[ 21 ] = letter[ 0 ];
 		kept.push_back( line );
 	}
-	if ( !writeLinesReplacing( path, kept ) )
-		std::cout << "Error, cannot modify information to this chain pdb file: " << path << std::endl;
+	if ( !writeLinesReplacing( path, kept ) ) stopOnWriteFailure( "the chain file with its new identifier", path );
 }
 
 bool writeLinesReplacing( const std::string& path, const std::vector< std::string >& lines )
 {
 	ReplacingFile out( path );
-	if ( !out.file() ) return false;
-	bool ok = true;
-	for ( std::string const& l : lines ) {
-		ok = ok && std::fwrite( l.data(), 1, l.size(), out.file() ) == l.size();
-		ok = ok && std::fputc( '\n', out.file() ) != EOF;
+	bool ok = out.file() != nullptr;
+	for ( std::size_t i = 0; ok && i < lines.size(); ++i ) {
+		std::string const& l = lines[ i ];
+		ok = std::fwrite( l.data(), 1, l.size(), out.file() ) == l.size() && std::fputc( '\n', out.file() ) != EOF;
 	}
-	return out.commit( ok );
+	if ( ok && out.commit( true ) ) return true;
+	if ( out.file() ) out.commit( false );
+	errno = out.error() != 0 ? out.error() : EIO;
+	return false;
+}
+
+void stopOnWriteFailure( const std::string& what, const std::string& path )
+{
+	stopRun( "Cannot write " + what + " " + path + ": " + std::strerror( errno ) + "." );
 }

@@ -50,6 +50,13 @@ void Reorder_Allchains_ID( const std::string& path, int& k );
 // Writes lines (each followed by a newline) to path through a temporary
 // file beside it, renamed over path only when everything was written; a
 // failure leaves path as it was and returns false.
+// On failure errno holds the system's reason.
 bool writeLinesReplacing( const std::string& path, const std::vector< std::string >& lines );
+
+// Ends the run when one of its own files cannot be written (a full disk, a
+// quota): the "ERROR!" line names the file and the reason in errno, and the
+// status is 1.  Going on would leave a chain out or keep it unprepared
+// without a word.
+[[noreturn]] void stopOnWriteFailure( const std::string& what, const std::string& path );
 
 #endif

@@ -4,14 +4,19 @@
 #include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
 bool writeAssembledModel( const std::string& path, const std::vector< std::string >& chainFiles )
 {
 	ReplacingFile out( path );
-	if ( !out.file() ) return false;
+	if ( !out.file() ) {
+		errno = out.error() != 0 ? out.error() : EIO;
+		return false;
+	}
 	bool ok = true;
 	for ( std::string const& chain : chainFiles ) {
 		std::ifstream in( chain, std::ios::binary );
@@ -31,12 +36,14 @@ bool writeAssembledModel( const std::string& path, const std::vector< std::strin
 		}
 		ok = ok && std::fputs( "TER\n", out.file() ) != EOF;
 	}
-	return out.commit( ok );
+	if ( out.commit( ok ) ) return true;
+	errno = out.error() != 0 ? out.error() : EIO;
+	return false;
 }
 
 double SaveFinalModel( int nModels, std::string outName, std::string outDir,
 	std::vector< std::vector< std::string > > fileSets1, std::vector< std::vector< std::string > > fileSets2,
-	std::vector< double > rscc1, std::vector< double > rscc2, int& written )
+	std::vector< double > rscc1, std::vector< double > rscc2, int& written, std::string* failure )
 {
 	written = 0;
 	std::vector< std::vector< std::string > > sets = fileSets1;
@@ -56,7 +63,9 @@ double SaveFinalModel( int nModels, std::string outName, std::string outDir,
 		std::string const file = prefix + std::to_string( m ) + ".pdb";
 		std::cout << "GetInitModel> " << file << ": " << rscc[ k ] << std::endl;
 		if ( !writeAssembledModel( outDir + "/" + file, sets[ k ] ) ) {
-			std::cout << "Error! Cannot write the model file " << outDir + "/" + file << std::endl;
+			std::string const reason = std::strerror( errno );
+			std::cout << "Error! Cannot write the model file " << outDir + "/" + file << ": " << reason << std::endl;
+			if ( failure && failure->empty() ) *failure = reason;
 			continue;
 		}
 		++written;

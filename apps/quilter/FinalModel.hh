@@ -13,16 +13,17 @@
 // as outDir/<outName less ".pdb"><m>.pdb and returns the largest correlation
 // written (0.0 when it is below 0 or nothing was written).  written receives
 // the number of files actually written; a file is written whole (through a
-// temporary file) or not at all.
+// temporary file) or not at all; for a file that cannot be written,
+// `failure` (when given) receives the system's reason.
 double SaveFinalModel( int nModels, std::string outName, std::string outDir,
 	std::vector< std::vector< std::string > > fileSets1, std::vector< std::vector< std::string > > fileSets2,
-	std::vector< double > rscc1, std::vector< double > rscc2, int& written );
+	std::vector< double > rscc1, std::vector< double > rscc2, int& written, std::string* failure = nullptr );
 
 // Writes one assembled model from the chain files (only the atoms of their
 // chains, core/pdb_atom_records.hh: readable "ATOM" records and the
 // "HETATM" records of modified residues; a "TER" line after every chain) to
-// path through a temporary file; false (and path untouched) when it cannot
-// be written.
+// path through a temporary file; false (path untouched, errno set) when it
+// cannot be written.
 bool writeAssembledModel( const std::string& path, const std::vector< std::string >& chainFiles );
 
 #endif

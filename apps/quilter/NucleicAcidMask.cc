@@ -4,6 +4,7 @@
 #include "core/basic_fun_Quilt.hh"
 #include "core/pdb_atom_records.hh"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -111,11 +112,8 @@ void Judge_Modify_NA_PDB( const std::string& path, std::vector< std::string >& s
 	}
 	if ( saved.empty() ) return;
 	std::cout << "This chain is an NA file:" << path << std::endl;
-	if ( !writeLinesReplacing( path, masked ) ) {
-		// The file is unchanged, so the chain must not be counted as masked.
-		std::cout << "Error, cannot modify information to this Nucleic Acid chain pdb file: " << path << std::endl;
-		return;
-	}
+	// An unmasked nucleic-acid chain would be fitted as the wrong kind.
+	if ( !writeLinesReplacing( path, masked ) ) stopOnWriteFailure( "the masked nucleic-acid chain file", path );
 	savedLines.insert( savedLines.end(), saved.begin(), saved.end() );
 }
 
@@ -138,17 +136,19 @@ bool judge_is_na_pdb( const std::string& path, std::vector< std::string >& naIds
 	return false;
 }
 
-void Restore_NA_PDB( const std::string& modelPath, std::vector< std::vector< std::string > >& naCopies,
+bool Restore_NA_PDB( const std::string& modelPath, std::vector< std::vector< std::string > >& naCopies,
 	std::vector< std::string >& naIds )
 {
 	std::vector< std::string > lines;
 	{
 		std::ifstream in( modelPath );
 		if ( !in ) {
+			int const e = errno;
 			std::cout << "Error: Cannot open Original PDB file: " << modelPath << std::endl;
-			return;
+			errno = e;
+			return false;
 		}
-		if ( naIds.empty() ) return;
+		if ( naIds.empty() ) return true;
 		lines = read_lines( in );
 	}
 	for ( std::size_t i = 0; i < naIds.size() && i < naCopies.size(); ++i ) {
@@ -172,10 +172,13 @@ void Restore_NA_PDB( const std::string& modelPath, std::vector< std::vector< std
 			++j;
 		}
 		if ( !writeLinesReplacing( modelPath, lines ) ) {
+			int const e = errno;
 			std::cout << "Error: Cannot write to the final PDB file: " << modelPath << std::endl;
-			return;
+			errno = e;
+			return false;
 		}
 	}
+	return true;
 }
 
 void Restore_Per_Chain_Pdb( const std::string& chainPath, std::vector< std::string >& ids,

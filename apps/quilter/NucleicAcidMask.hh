@@ -27,7 +27,8 @@ bool judge_is_na_pdb( const std::string& path, std::vector< std::string >& naIds
 // Writes the saved residue names and the C4' atom names back into the chains
 // of the final model whose identifiers are naIds, chain by chain; a chain
 // whose atom count differs from its saved lines stays masked, with a message.
-void Restore_NA_PDB( const std::string& modelPath, std::vector< std::vector< std::string > >& naCopies,
+// False (errno set) when the model cannot be read or written back.
+bool Restore_NA_PDB( const std::string& modelPath, std::vector< std::vector< std::string > >& naCopies,
 	std::vector< std::string >& naIds );
 
 // The same restore for one chain file, its identifier looked up in ids.

@@ -11,17 +11,29 @@
 
 namespace {
 
-// Read by the handler; written only with the three signals blocked.
+// Read by the handler; written only with the handled signals blocked.
 char g_workDir[ 4096 ];
 volatile sig_atomic_t g_child = 0;
 
-int const kSignals[] = { SIGINT, SIGTERM, SIGHUP };
+// The catchable signals whose default action ends the process.  The
+// synchronous faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGSYS, SIGTRAP) are
+// left to their default: they are the program's own bugs, and a crash has to
+// stay visible as one (with its core).
+int const kSignals[] = { SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGXFSZ,
+	SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGSTKFLT, SIGABRT };
+
+template < class F >
+void for_each_signal( F f )
+{
+	for ( int s : kSignals ) f( s );
+	for ( int s = SIGRTMIN; s <= SIGRTMAX; ++s ) f( s );
+}
 
 void block_signals( sigset_t& old )
 {
 	sigset_t set;
 	sigemptyset( &set );
-	for ( int s : kSignals ) sigaddset( &set, s );
+	addRunInterruptSignals( set );
 	sigprocmask( SIG_BLOCK, &set, &old );
 }
 
@@ -106,6 +118,16 @@ void on_interrupt( int sig )
 		::kill( -child, SIGKILL );
 	}
 	if ( g_workDir[ 0 ] ) removeTreeSignalSafe( g_workDir );
+	if ( sig == SIGABRT ) {
+		// An abort (a failed assertion, an uncaught exception) ends the
+		// process as an abort once the work files are gone.
+		::signal( SIGABRT, SIG_DFL );
+		sigset_t set;
+		sigemptyset( &set );
+		sigaddset( &set, SIGABRT );
+		::sigprocmask( SIG_UNBLOCK, &set, nullptr );
+		::raise( SIGABRT );
+	}
 	::_exit( 128 + sig );
 }
 
@@ -120,15 +142,40 @@ bool removeTreeSignalSafe( const char* path )
 	return ::rmdir( path ) == 0 || errno == ENOENT;
 }
 
+void addRunInterruptSignals( sigset_t& set )
+{
+	for_each_signal( [ &set ]( int s ) { sigaddset( &set, s ); } );
+}
+
 void installRunInterruptHandlers()
 {
 	struct sigaction sa;
 	std::memset( &sa, 0, sizeof sa );
 	sa.sa_handler = on_interrupt;
 	sigemptyset( &sa.sa_mask );
-	for ( int s : kSignals ) sigaddset( &sa.sa_mask, s );
-	for ( int s : kSignals ) ::sigaction( s, &sa, nullptr );
+	addRunInterruptSignals( sa.sa_mask );
+	for_each_signal( [ &sa ]( int s ) {
+		// A hangup ignored by the caller (nohup) stays ignored: the run is
+		// meant to outlive its terminal.  The others are handled even where
+		// a shell ignores them for its background jobs, so that a run
+		// stopped by them never leaves its work behind.
+		struct sigaction old;
+		if ( s == SIGHUP && ::sigaction( s, nullptr, &old ) == 0 && old.sa_handler == SIG_IGN ) return;
+		::sigaction( s, &sa, nullptr );
+	} );
 }
+
+void resetRunInterruptHandlers()
+{
+	for_each_signal( []( int s ) {
+		struct sigaction old;
+		if ( ::sigaction( s, nullptr, &old ) == 0 && old.sa_handler == on_interrupt ) ::signal( s, SIG_DFL );
+	} );
+}
+
+RunInterruptBlock::RunInterruptBlock() { block_signals( old_ ); }
+
+RunInterruptBlock::~RunInterruptBlock() { ::sigprocmask( SIG_SETMASK, &old_, nullptr ); }
 
 void setInterruptWorkDirectory( const std::string& dir )
 {

@@ -1,17 +1,43 @@
-// What an assembly run does when it is interrupted (SIGINT, SIGTERM,
-// SIGHUP): the started program that is running is stopped with its whole
-// process group and waited for, the run's own work directory is removed,
-// and the process ends with status 128 + the signal number.  The handler
-// runs on the interrupted thread (the program is single-threaded) and uses
-// only async-signal-safe calls, so it may come at any point of the run.
+// What an assembly run does when a signal would end it (SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1/2, SIGALRM, SIGXCPU, SIGXFSZ and every
+// other signal whose default action ends the process): the started program
+// that is running is stopped with its whole process group and waited for,
+// the run's own work directory is removed, and the process ends with status
+// 128 + the signal number (SIGABRT is raised again after the clean-up, so
+// that an abort stays an abort).  A hangup that the caller ignores (nohup)
+// stays ignored.  The handler runs on the interrupted thread
+// (the program is single-threaded) and uses only async-signal-safe calls, so
+// it may come at any point of the run.
 #ifndef QUILT_QUILTER_RUNINTERRUPTS_HH
 #define QUILT_QUILTER_RUNINTERRUPTS_HH
 
+#include <csignal>
 #include <string>
 #include <sys/types.h>
 
-// Installs the handler for SIGINT, SIGTERM and SIGHUP.
+// Installs the handler for every signal above.
 void installRunInterruptHandlers();
+
+// Adds the handled signals to a signal set.
+void addRunInterruptSignals( sigset_t& set );
+
+// In a started process between fork and exec: the default actions again, so
+// that the run's handler never runs in a copy of the run.
+void resetRunInterruptHandlers();
+
+// Holds the handled signals back while it lives: a step the handler has to
+// see whole (a directory made and recorded, removed and forgotten) is done
+// under it, and a signal that came meanwhile is handled when it ends.
+class RunInterruptBlock {
+public:
+	RunInterruptBlock();
+	~RunInterruptBlock();
+	RunInterruptBlock( RunInterruptBlock const& ) = delete;
+	RunInterruptBlock& operator=( RunInterruptBlock const& ) = delete;
+
+private:
+	sigset_t old_;
+};
 
 // The directory removed on an interrupt (empty: none).  Only the run's own
 // work directory is ever given here.

@@ -146,7 +146,7 @@ int runCommand( const std::string& command, const std::string& chain )
 	// between the start and the record of its process id.
 	sigset_t blocked, old;
 	sigemptyset( &blocked );
-	for ( int s : { SIGINT, SIGTERM, SIGHUP } ) sigaddset( &blocked, s );
+	addRunInterruptSignals( blocked );
 	::sigprocmask( SIG_BLOCK, &blocked, &old );
 	pid_t const pid = ::fork();
 	if ( pid < 0 ) {
@@ -158,6 +158,9 @@ int runCommand( const std::string& command, const std::string& chain )
 		// A process group of its own, so that a program that has to be
 		// stopped is stopped with everything it started.
 		::setpgid( 0, 0 );
+		// A signal before the exec must not run the run's handler in this
+		// copy of the run.
+		resetRunInterruptHandlers();
 		::sigprocmask( SIG_SETMASK, &old, nullptr );
 		::execl( "/bin/sh", "sh", "-c", command.c_str(), static_cast< char* >( nullptr ) );
 		::_exit( 127 );

@@ -8,12 +8,10 @@
 // stay as they were and nothing is left in the data directory.
 #include "quilter_run_case.hh"
 
-#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <vector>
 
 using namespace quilter_test;
@@ -92,15 +90,21 @@ TEST( HostileRuns, EveryStepReadsOnlyItsOwnRunsFiles )
 	// must improve A's model, not the file of that name that B wrote.
 	RunCase c;
 	fs::copy_file( c.data + "/chain3.pdb", c.data + "/solo1.pdb" );
-	c.script( "Rasterseek", "case \"$3\" in chain*) sleep 0.6;; esac\ncp \"$2\" \"$3_001.pdb\"\n" );
-	// The global step's stand-in notes how many chains the model it is given
-	// holds, after waiting long enough for B to have written its model.
+	// B starts once A's first search has begun; A's global step waits until
+	// B has finished (so B's model of that name exists), then notes how many
+	// chains the model it is given holds.  Every wait is for a file, bounded.
+	std::string const aStarted = c.root.path() + "/a-started", bDone = c.root.path() + "/b-done";
+	std::string const await = "await() { i=0; while [ ! -e \"$1\" ] && [ $i -lt 2400 ]; do sleep 0.05; i=$((i+1)); "
+	                          "done; }\n";
+	c.script( "Rasterseek", "case \"$3\" in chain*) echo x > '" + aStarted + "';; esac\ncp \"$2\" \"$3_001.pdb\"\n" );
 	std::string const log = c.root.path() + "/lobetune.log";
-	c.script( "Lobetune", "sleep 1.5\ngrep -c '^TER' \"$2\" >> '" + log + "'\n" );
+	c.script( "Lobetune", await + "await '" + bDone + "'\ngrep -c '^TER' \"$2\" >> '" + log + "'\n" );
 	std::string const a = shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( c.map ) + " 6 -nco 1 -opn out.pdb";
 	std::string out;
-	int const status = run_shell( "( " + a + " > " + shq( c.root.path() + "/a.log" ) + " 2>&1; echo A=$? ) & sleep 0.3; " + a +
-	                                  " -ipn solo -glo 0 > " + shq( c.root.path() + "/b.log" ) + " 2>&1; echo B=$?; wait",
+	int const status = run_shell( await + "( " + a + " > " + shq( c.root.path() + "/a.log" ) + " 2>&1; echo A=$? ) & "
+	                                  "await '" + aStarted + "'; " + a + " -ipn solo -glo 0 > " +
+	                                  shq( c.root.path() + "/b.log" ) + " 2>&1; echo B=$?; echo x > '" + bDone +
+	                                  "'; wait",
 		out );
 	EXPECT_EQ( status, 0 );
 	EXPECT_TRUE( says( out, "A=0" ) && says( out, "B=0" ) ) << out << file_text( c.root.path() + "/a.log" );
@@ -142,47 +146,17 @@ TEST( HostileRuns, ProgramThatFailsIsNamedWithItsChainAndStatus )
 	EXPECT_TRUE( says( out, "Warning! Rasterseek ended with status 3 on chain 'chain2_B'." ) ) << out;
 	EXPECT_TRUE( says( out, "Rasterseek said: Error! -explor must be a whole number" ) ) << out;
 	EXPECT_FALSE( says( out, "Rasterseek ended with status 3 on chain 'chain1_A'" ) );
+	// Status 1, the status most programs end with on a refusal.
+	c.script( "Rasterseek", "case \"$3\" in chain3_*) echo 'Error! cannot read the map'; exit 1;; esac\n"
+	                        "cp \"$2\" \"$3_001.pdb\"\n" );
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	EXPECT_TRUE( says( out, "Warning! Rasterseek ended with status 1 on chain 'chain3_C'." ) ) << out;
+	EXPECT_TRUE( says( out, "Rasterseek said: Error! cannot read the map" ) ) << out;
 	// A crash is named by its signal.
 	c.script( "Rasterseek", "case \"$3\" in chain1_*) kill -SEGV $$;; esac\ncp \"$2\" \"$3_001.pdb\"\n" );
 	EXPECT_EQ( c.quilter( out ), 0 ) << out;
 	EXPECT_TRUE( says( out, "Warning! Rasterseek was ended by signal 11 on chain 'chain1_A'." ) ) << out;
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
-}
-
-TEST( HostileRuns, InterruptStopsTheStartedProgramAndRemovesTheWorkFiles )
-{
-	struct Signal {
-		const char* name;
-		int status;
-	};
-	for ( Signal const sig : { Signal{ "INT", 130 }, Signal{ "TERM", 143 }, Signal{ "HUP", 129 } } ) {
-		RunCase c;
-		std::string const pidFile = c.root.path() + "/search.pid", late = c.root.path() + "/late";
-		// A search that would go on long after the run and then write into
-		// the data directory.
-		c.script( "Rasterseek", "echo $$ > '" + pidFile + "'\nsleep 4\ncp \"$2\" \"$3_001.pdb\"\ntouch '" + late +
-		                            "' \"" + c.data + "/written_late\"\n" );
-		std::string out;
-		std::string const cmd = shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( c.map ) + " 6 -nco 1 > " +
-		                        shq( c.root.path() + "/run.log" ) + " 2>&1 & q=$!; "
-		                        "for i in $(seq 1 400); do [ -s '" + pidFile + "' ] && break; sleep 0.05; done; "
-		                        "kill -" + sig.name + " $q; wait $q; echo status=$?; "
-		                        "p=$(cat '" + pidFile + "'); "
-		                        "if [ -e /proc/$p ] && ! grep -q '^State:.*Z' /proc/$p/status; then echo search-alive; fi";
-		auto const start = std::chrono::steady_clock::now();
-		run_shell( cmd, out );
-		double const secs = std::chrono::duration< double >( std::chrono::steady_clock::now() - start ).count();
-		std::string const log = file_text( c.root.path() + "/run.log" );
-		EXPECT_TRUE( says( out, "status=" + std::to_string( sig.status ) ) ) << sig.name << "\n" << out << log;
-		EXPECT_FALSE( says( out, "search-alive" ) ) << sig.name;
-		EXPECT_LT( secs, 3.5 ) << sig.name;
-		// Past the time the search would have written its files.
-		std::this_thread::sleep_for( std::chrono::duration< double >( std::max( 0.0, 4.5 - secs ) ) );
-		EXPECT_FALSE( fs::exists( late ) ) << sig.name;
-		EXPECT_TRUE( c.leftovers().empty() ) << sig.name;
-		EXPECT_FALSE( fs::exists( c.model() ) );
-		EXPECT_TRUE( says( log, "Quilter> Interrupted" ) ) << log;
-	}
 }
 
 TEST( HostileRuns, InputsThatAreNotRegularFilesAreRefused )
@@ -203,7 +177,9 @@ TEST( HostileRuns, InputsThatAreNotRegularFilesAreRefused )
 	fs::rename( chain2, c.root.path() + "/chain2.pdb" );
 	for ( int kind = 0; kind < 3; ++kind ) {
 		if ( kind == 0 ) fs::create_symlink( fifo, chain2 );
-		if ( kind == 1 ) ASSERT_EQ( ::mkfifo( chain2.c_str(), 0644 ), 0 );
+		if ( kind == 1 ) {
+			ASSERT_EQ( ::mkfifo( chain2.c_str(), 0644 ), 0 );
+		}
 		if ( kind == 2 ) fs::create_directory( chain2 );
 		EXPECT_EQ( run_shell( quilter + shq( c.data ) + " " + shq( c.map ) + " 6", out ), 1 ) << kind << out;
 		EXPECT_TRUE( says( out, kError + "The input model " + chain2 + " is not a regular file." ) ) << out;
@@ -308,6 +284,26 @@ TEST( HostileRuns, DuplicatedChainOnTopOfAnotherIsNamed )
 	      at = out.find( "clash in the final model", at + 1 ) )
 		++said;
 	EXPECT_EQ( said, 2u ) << out;
+
+	// Not only an exact copy: the same chain shifted by 1.5 A still lies on
+	// top of the other (each CA 1.5 A from its copy).
+	std::string shifted;
+	{
+		std::ifstream in( c.data + "/chain1.pdb" );
+		for ( std::string l; std::getline( in, l ); ) {
+			if ( l.rfind( "ATOM", 0 ) == 0 ) {
+				char x[ 16 ];
+				std::snprintf( x, sizeof x, "%8.3f", std::stod( l.substr( 30, 8 ) ) + 1.5 );
+				l.replace( 30, 8, x );
+			}
+			shifted += l + "\n";
+		}
+	}
+	std::ofstream( c.data + "/chain4.pdb" ) << shifted;
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	EXPECT_TRUE( says( out, "Warning! Chains 'chain1_A' and 'chain4_A' clash in the final model: " ) ||
+	             says( out, "Warning! Chains 'chain4_A' and 'chain1_A' clash in the final model: " ) )
+		<< out;
 }
 
 TEST( HostileRuns, InputFilesTheNumberingSkipsAreNamed )
@@ -329,9 +325,11 @@ TEST( HostileRuns, InputFilesBeyondTheFiftiethAreNamed )
 	RunCase c;
 	for ( int i = 4; i <= 52; ++i )
 		fs::copy_file( c.truth[ 2 ], c.data + "/chain" + std::to_string( i ) + ".pdb" );
-	// Stopped once the inputs are read: the warning comes before any work.
+	// The search refuses every chain at once: the run reads its inputs,
+	// warns, places nothing and ends, leaving nothing behind.
+	c.script( "Rasterseek", "exit 1\n" );
 	std::string out;
-	c.quilter( out, "timeout 3 ", "-nco 1 -ft 1" );
+	EXPECT_EQ( c.quilter( out, "", "-nco 1 -ft 1 -it 0" ), 1 ) << out.substr( 0, 3000 );
 	EXPECT_TRUE( says( out, "Warning! These files are not read as input models (chain1.pdb, chain2.pdb, ... are "
 	                        "read; at most 50 input models are read): chain51.pdb, chain52.pdb\n" ) )
 		<< out.substr( 0, 3000 );
