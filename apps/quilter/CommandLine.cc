@@ -15,7 +15,10 @@
 
 char version[ 20 ] = "";
 
-void print_help( char* program )
+namespace {
+
+// The usage text, with program (argv[0]) in three places.
+void print_usage( const char* program )
 {
 	std::cout << std::endl;
 	std::cout << " ******************************************************************************" << std::endl;
@@ -29,16 +32,18 @@ void print_help( char* program )
 	std::cout << "       -ipn  input name, e.g., chain, default: chain " << std::endl;
 	std::cout << "       -opn  output name in 'XXX.pdb' format, default: segCmodel.pdb " << std::endl;
 	std::cout << "       -lco  local domain optimize, 0:no, 1:yes, default: 1 " << std::endl;
-	std::cout << "       -glo  global domain optimize, 0:no, 1:yes, default: 0 " << std::endl;
+	std::cout << "       -glo  global domain optimize, 0:no, 1:yes, default: 1 " << std::endl;
 	std::cout << "       -dmm  domain matching, 0:no, 1:yes, default: 1 " << std::endl;
 	std::cout << "       -nlb  number of positions to explore by LBFGS, default: 20 " << std::endl;
 	std::cout << "       -nft  number of positions to explore by fast fitting, default: 5 " << std::endl;
-	std::cout << "       -rsc  cutoff of correlation score in fraction space, default: 0.6 " << std::endl;
+	std::cout << "       -rsc  cutoff of correlation score in fraction space, in [0,1) (0: from the resolution), "
+	             "default: 0.6 "
+	          << std::endl;
 	std::cout << "       -seg  perform map segmention based on contour (0:no, 1:yes), default: 0" << std::endl;
-	std::cout << "       -stm  segment density map to NA and Protein maps  0:no 1:yes, default:0" << std::endl;
-	std::cout << "       -nco  number of parallel threads, default: 10" << std::endl;
+	std::cout << "       -stm  no effect (read and ignored); for NA and Protein maps see note (5)" << std::endl;
+	std::cout << "       -nco  number of parallel threads given to each started program, default: 10" << std::endl;
 	std::cout << "       -gw   grid width, default: 0 (original value) " << std::endl;
-	std::cout << "       -dc   threshold for density value, default: 0.005 " << std::endl;
+	std::cout << "       -dc   threshold for density value, default: 0 " << std::endl;
 	std::cout << "       -sl   print intermediate information, 0:silent, 1:print" << std::endl;
 	std::cout << "       -rm   remove matched map region, 0:no, 1:yes" << std::endl;
 	std::cout << "       -it   assembly by iteration, 0:no, 1:yes, default: 1" << std::endl;
@@ -48,11 +53,20 @@ void print_help( char* program )
 	std::cout << " Notes: " << std::endl;
 	std::cout << "        " << "*(1)[Should be 'chain1.pdb, chain2.pdb,...' in the data_path.]" << std::endl;
 	std::cout << "        " << "*(2)[Both multi-chain and single-chain models are supported.]" << std::endl;
-	std::cout << "        " << "*(3)[-rsc' should be in (0,1), recommend: 0.6.]" << std::endl;
+	std::cout << "        "
+	          << "*(3)['-rsc' should be in [0,1), recommend: 0.6; 0 derives the cutoff from the resolution.]"
+	          << std::endl;
 	std::cout << "        " << "*(4)[Output models are named as 'segCmodel1.pdb' and saved in 'data_path'.]" << std::endl;
 	std::cout << "        " << "*(5)[If density map segmentation is used," << std::endl;
 	std::cout << "              " << "please ensure that the segmented NA.map and Pro.map, " << std::endl;
 	std::cout << "              " << "are placed in the same directory as the original density map.]" << std::endl;
+}
+
+} // namespace
+
+void print_help( char* program )
+{
+	print_usage( program );
 	std::exit( 0 );
 }
 

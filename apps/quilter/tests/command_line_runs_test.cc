@@ -1,0 +1,63 @@
+// The Quilter command line as a user types it, run on the built program: the
+// usage text, and every refusal of the command line.  A refusal prints one
+// bold "ERROR!" line that says what is accepted, ends with status 1 and
+// makes nothing in the data directory.
+#include "quilter_run_case.hh"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+using namespace quilter_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string quilter_program() { return shq( quilt_test::bin_dir() + "/Quilter" ); }
+
+// The lines of a text.
+std::vector< std::string > lines_of( const std::string& text )
+{
+	std::vector< std::string > lines;
+	std::size_t at = 0;
+	while ( at < text.size() ) {
+		std::size_t const end = text.find( '\n', at );
+		lines.push_back( text.substr( at, end == std::string::npos ? std::string::npos : end - at ) );
+		if ( end == std::string::npos ) break;
+		at = end + 1;
+	}
+	return lines;
+}
+
+bool has_line( const std::string& text, const std::string& line )
+{
+	for ( std::string const& l : lines_of( text ) )
+		if ( l == line ) return true;
+	return false;
+}
+
+} // namespace
+
+TEST( QuilterCommandLineRuns, UsageTextGivesTheDefaultsInForce )
+{
+	std::string out;
+	EXPECT_EQ( run_shell( quilter_program(), out ), 0 ) << out;
+	// -glo is on and -dc is 0 unless given.
+	EXPECT_TRUE( has_line( out, "       -glo  global domain optimize, 0:no, 1:yes, default: 1 " ) ) << out;
+	EXPECT_TRUE( has_line( out, "       -dc   threshold for density value, default: 0 " ) ) << out;
+	// -stm is read and has no effect.
+	EXPECT_TRUE( has_line( out, "       -stm  no effect (read and ignored); for NA and Protein maps see note (5)" ) )
+		<< out;
+	// -rsc takes 0, which derives the cutoff from the resolution.
+	EXPECT_TRUE( has_line( out, "       -rsc  cutoff of correlation score in fraction space, in [0,1) (0: from the "
+	                            "resolution), default: 0.6 " ) )
+		<< out;
+	EXPECT_TRUE( has_line(
+		out, "        *(3)['-rsc' should be in [0,1), recommend: 0.6; 0 derives the cutoff from the resolution.]" ) )
+		<< out;
+	EXPECT_FALSE( says( out, "(0,1)" ) ) << out;
+	EXPECT_TRUE(
+		has_line( out, "       -nco  number of parallel threads given to each started program, default: 10" ) )
+		<< out;
+}
