@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -96,6 +97,27 @@ namespace {
 	PrintErrorAndQuitS( "\033[1mERROR!\033[0m " + message );
 }
 
+// An argument as it is quoted in a message: in single quotes, at most 60
+// characters, bytes that are not printable ASCII as \xNN.
+std::string quoted( const std::string& text )
+{
+	std::size_t const kShown = 60;
+	std::string q = "'";
+	for ( std::size_t i = 0; i < text.size() && i < kShown; ++i ) {
+		unsigned char const c = static_cast< unsigned char >( text[ i ] );
+		if ( c >= 0x20 && c < 0x7f ) {
+			q += static_cast< char >( c );
+		} else {
+			char hex[ 8 ];
+			std::snprintf( hex, sizeof hex, "\\x%02x", c );
+			q += hex;
+		}
+	}
+	q += "'";
+	if ( text.size() > kShown ) q += "...";
+	return q;
+}
+
 bool is_directory( const std::string& path )
 {
 	struct stat st;
@@ -135,7 +157,7 @@ int count_value( const char* option, const char* text, int lo, int hi )
 	long const v = whole ? std::strtol( text, nullptr, 10 ) : 0;
 	if ( !whole || errno == ERANGE || v < lo || v > hi )
 		stop_with_error( std::string( option ) + " should be a whole number from " + std::to_string( lo ) + " to " +
-		                 std::to_string( hi ) + " (got '" + text + "')." );
+		                 std::to_string( hi ) + " (got " + quoted( text ) + ")." );
 	return static_cast< int >( v );
 }
 
@@ -195,13 +217,15 @@ void scanOptions( int argc, char** argv, QuilterSettings& s )
 	if ( const char* v = value_of( "-ipn" ) ) s.inputPrefix = v;
 	if ( const char* v = value_of( "-gw" ) ) {
 		double const g = std::strtod( v, nullptr );
-		if ( !( g >= 0.0 && g <= 5.0 ) ) PrintErrorAndQuitS( "-gw should be in (0,5], recommended 3 " );
+		if ( !( g >= 0.0 && g <= 5.0 ) )
+			stop_with_error( "-gw should be in [0,5], recommended 3 (0 keeps the map's own grid; got " +
+			                 quoted( v ) + ")." );
 		s.gridWidth = g;
 	}
 	if ( const char* v = value_of( "-dc" ) ) {
 		s.threshold = std::strtod( v, nullptr );
 		if ( !std::isfinite( s.threshold ) )
-			stop_with_error( std::string( "-dc should be a finite number (got '" ) + v + "')." );
+			stop_with_error( "-dc should be a finite number (got " + quoted( v ) + ")." );
 	}
 	if ( const char* v = value_of( "-nft" ) ) s.fastPositions = count_value( "-nft", v, 1, kMaxFastPositions );
 	if ( const char* v = value_of( "-nlb" ) ) s.lbfgsPositions = count_value( "-nlb", v, 1, kMaxLbfgsPositions );
@@ -213,7 +237,9 @@ void scanOptions( int argc, char** argv, QuilterSettings& s )
 		// give a hidden file).
 		if ( get_suffix( name ) != "pdb" || name.size() <= 4 || name[ 0 ] == '.' ||
 		     name.find( '/' ) != std::string::npos )
-			PrintErrorAndQuitS( "Output name should be in 'XXXX.pdb' format." );
+			stop_with_error( "Output name should be in 'XXXX.pdb' format. -opn takes a file name ending in "
+			                 "'.pdb' (lower case), not beginning with '.' and without '/' (got " +
+			                 quoted( v ) + ")." );
 		s.outputName = name;
 	}
 	if ( const char* v = value_of( "-sl" ) ) s.silent = ( int_value( v ) == 0 );
@@ -235,7 +261,10 @@ void scanOptions( int argc, char** argv, QuilterSettings& s )
 	if ( const char* v = value_of( "-dmm" ) ) s.domainMatching = ( int_value( v ) != 0 );
 	if ( const char* v = value_of( "-rsc" ) ) {
 		double const c = std::strtod( v, nullptr );
-		if ( !( c >= 0.0 && c < 1.0 ) ) PrintErrorAndQuitS( "-rsc should be in [0,1), recommended 0.6 " );
+		if ( !( c >= 0.0 && c < 1.0 ) )
+			stop_with_error( "-rsc should be in [0,1), recommended 0.6 (0 derives the cutoff from the "
+			                 "resolution; got " +
+			                 quoted( v ) + ")." );
 		s.corrCutoff = c;
 	}
 	(void)value_of( "-py3" );

@@ -61,3 +61,44 @@ TEST( QuilterCommandLineRuns, UsageTextGivesTheDefaultsInForce )
 		has_line( out, "       -nco  number of parallel threads given to each started program, default: 10" ) )
 		<< out;
 }
+
+// Refusals of option values: each says, after the bold head, what it
+// accepts.  (Moved here from the hostile runs, with the head and the
+// ranges now required.)
+TEST( QuilterCommandLineRuns, SmallRefusalsOfTheCommandLine )
+{
+	RunCase c;
+	std::string out;
+	// Capital suffix, a directory part, hidden or empty stems.
+	for ( std::string const name : { "x.PDB", "a/b.pdb", "..pdb", ".x.pdb", ".pdb", "model" } ) {
+		EXPECT_EQ( c.quilter( out, "", "-opn " + name ), 1 ) << name << out;
+		EXPECT_TRUE( says( out, kError + "Output name should be in 'XXXX.pdb' format. -opn takes a file name "
+		                                 "ending in '.pdb' (lower case), not beginning with '.' and without '/' "
+		                                 "(got '" +
+		                            name + "')." ) )
+			<< out;
+	}
+	// The grid width: 0 (the default) to 5.
+	for ( std::string const v : { "9", "5.01", "-1", "nan" } ) {
+		EXPECT_EQ( c.quilter( out, "", "-gw " + v ), 1 ) << out;
+		EXPECT_TRUE( says( out, kError + "-gw should be in [0,5], recommended 3 (0 keeps the map's own grid; got '" +
+		                            v + "')." ) )
+			<< out;
+	}
+	// The correlation cutoff is named as the option it is; 0 is taken.
+	for ( std::string const v : { "nan", "1", "-0.1" } ) {
+		EXPECT_EQ( c.quilter( out, "", "-rsc " + v ), 1 ) << out;
+		EXPECT_TRUE( says( out, kError + "-rsc should be in [0,1), recommended 0.6 (0 derives the cutoff from the "
+		                                 "resolution; got '" +
+		                            v + "')." ) )
+			<< out;
+	}
+	// The density threshold must be a finite number.
+	for ( std::string const v : { "nan", "inf", "-inf" } ) {
+		EXPECT_EQ( c.quilter( out, "", "-dc " + v ), 1 ) << out;
+		EXPECT_TRUE( says( out, kError + "-dc should be a finite number (got '" + v + "')." ) ) << out;
+	}
+	EXPECT_TRUE( c.leftovers().empty() );
+	EXPECT_FALSE( fs::exists( c.data + "/.1.pdb" ) );
+	EXPECT_FALSE( fs::exists( c.data + "/a" ) );
+}

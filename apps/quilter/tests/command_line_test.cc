@@ -4,6 +4,7 @@
 #include "testsupport/test_data.hh"
 
 #include <cstring>
+#include <unistd.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
@@ -39,7 +40,31 @@ void write_file( const std::string& path, const std::string& text )
 	std::ofstream( path ) << text;
 }
 
+// The text as a death-test pattern that matches it literally.
+std::string literal( const std::string& text )
+{
+	std::string r;
+	for ( char c : text ) {
+		if ( std::strchr( "\\^$.|?*+()[]{}", c ) ) r += '\\';
+		r += c;
+	}
+	return r;
+}
+
+// The bold head of an error line.
+const std::string kError = "\033[1mERROR!\033[0m ";
+
 } // namespace
+
+// The messages go to standard output; a death test reads standard error, so
+// the statement sends the one to the other first.
+#define EXPECT_REFUSED( statement, message )                                                                    \
+	EXPECT_EXIT(                                                                                                 \
+		{                                                                                                        \
+			::dup2( 2, 1 );                                                                                      \
+			statement;                                                                                           \
+		},                                                                                                       \
+		testing::ExitedWithCode( 1 ), literal( message ) )
 
 TEST( QuilterCommandLine, DefaultsWhenNoOptionIsGiven )
 {
@@ -110,12 +135,20 @@ TEST( QuilterCommandLine, RangeChecksAcceptTheirBounds )
 
 TEST( QuilterCommandLineDeathTest, OutOfRangeValuesAndBadOutputNamesStopWithTheirMessage )
 {
-	EXPECT_EXIT( scan( { "-gw", "5.01" } ), testing::ExitedWithCode( 1 ), "" );
-	EXPECT_EXIT( scan( { "-gw", "nan" } ), testing::ExitedWithCode( 1 ), "" );
-	EXPECT_EXIT( scan( { "-rsc", "1" } ), testing::ExitedWithCode( 1 ), "" );
-	EXPECT_EXIT( scan( { "-opn", "model.PDB" } ), testing::ExitedWithCode( 1 ), "" );
-	EXPECT_EXIT( scan( { "-opn", "model" } ), testing::ExitedWithCode( 1 ), "" );
-	EXPECT_EXIT( scan( { "-opn", "../elsewhere.pdb" } ), testing::ExitedWithCode( 1 ), "" );
+	std::string const gw = kError + "-gw should be in [0,5], recommended 3 (0 keeps the map's own grid; got '";
+	EXPECT_REFUSED( scan( { "-gw", "5.01" } ), gw + "5.01')." );
+	EXPECT_REFUSED( scan( { "-gw", "nan" } ), gw + "nan')." );
+	EXPECT_REFUSED( scan( { "-rsc", "1" } ), kError + "-rsc should be in [0,1), recommended 0.6 (0 derives the "
+	                                                  "cutoff from the resolution; got '1')." );
+	std::string const opn = kError + "Output name should be in 'XXXX.pdb' format. -opn takes a file name ending in "
+	                                 "'.pdb' (lower case), not beginning with '.' and without '/' (got '";
+	EXPECT_REFUSED( scan( { "-opn", "model.PDB" } ), opn + "model.PDB')." );
+	EXPECT_REFUSED( scan( { "-opn", "model" } ), opn + "model')." );
+	EXPECT_REFUSED( scan( { "-opn", "../elsewhere.pdb" } ), opn + "../elsewhere.pdb')." );
+	EXPECT_REFUSED( scan( { "-opn", ".x.pdb" } ), opn + ".x.pdb')." );
+	// A value is quoted printable and bounded.
+	EXPECT_REFUSED( scan( { "-dc", "nan\x01" + std::string( 100, 'z' ) } ),
+		kError + "-dc should be a finite number (got 'nan\\x01" + std::string( 56, 'z' ) + "'...)." );
 	testing::internal::CaptureStdout();
 	EXPECT_EXIT(
 		{
