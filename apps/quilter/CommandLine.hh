@@ -59,11 +59,15 @@ double getReso( std::string file );
 void readPositionalArguments( int argc, char** argv, QuilterSettings& settings );
 
 // Scans the options one after another over argv[1..argc-1]: the first
-// occurrence that has a value after it wins.  Out-of-range values of "-gw"
-// and "-rsc" and an output name without the "pdb" suffix end the process
-// with their message and status 1, as do "-nft", "-nlb" and "-nco" values
-// that are not whole numbers within the ranges above and a "-dc" that is not
-// a finite number.
+// occurrence that has a value after it wins, and a value that looks like an
+// option is still a value ("-ipn -gw 2": prefix "-gw", grid width 2).  Each
+// of these ends the process with an "ERROR!" line and status 1: a value
+// (of any occurrence) that its option does not accept (-gw a number in
+// [0,5], -rsc in [0,1), -dc a finite number, -nft, -nlb and -nco whole
+// numbers within the ranges above, the switches and -rps, -msc, -stm whole
+// numbers, -opn a plain file name ending in ".pdb"); an unknown option; an
+// option in the last place without its value; an argument after the
+// resolution that is neither an option nor the value of one.
 void scanOptions( int argc, char** argv, QuilterSettings& settings );
 
 // Stops the process with an "ERROR!" line and status 1 when the final model

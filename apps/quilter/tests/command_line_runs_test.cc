@@ -102,3 +102,52 @@ TEST( QuilterCommandLineRuns, SmallRefusalsOfTheCommandLine )
 	EXPECT_FALSE( fs::exists( c.data + "/.1.pdb" ) );
 	EXPECT_FALSE( fs::exists( c.data + "/a" ) );
 }
+
+// A slip in the options used to run with the default in its place: "-rcs"
+// for "-rsc" ran with the default cutoff and status 0.
+TEST( QuilterCommandLineRuns, UnknownOptionsAndMalformedValuesAreRefused )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	struct Refusal {
+		std::string options, message;
+	};
+	std::string const unknown = "; the options are -ipn, -opn, -lco, -glo, -dmm, -nlb, -nft, -rsc, -seg, -stm, "
+	                            "-nco, -gw, -dc, -sl, -rm, -it, -ft, -rps, -msc and -py3.";
+	std::string const after = ": after data_path map resolution come only options, each with its value after it.";
+	for ( Refusal const& r : std::vector< Refusal >{
+		      { "-rcs 0.3", "Unknown option '-rcs'" + unknown },
+		      { "-foo 1", "Unknown option '-foo'" + unknown },
+		      { "-nco", "The option -nco is last and has no value after it." },
+		      { "-ft abc", "-ft should be a whole number such as 0 or 1 (got 'abc')." },
+		      { "-rsc abc", "-rsc should be in [0,1), recommended 0.6 (0 derives the cutoff from the resolution; "
+		                    "got 'abc')." },
+		      { "-gw 2A", "-gw should be in [0,5], recommended 3 (0 keeps the map's own grid; got '2A')." },
+		      { "extra", "Unexpected argument 'extra'" + after },
+		      { "-nco 1 extra", "Unexpected argument 'extra'" + after },
+		      { "-ft 1 -nco 1 -nco x", "-nco should be a whole number from 1 to 256 (got 'x')." } } ) {
+		std::string out;
+		EXPECT_EQ( c.quilter( out, "", r.options ), 1 ) << r.options << "\n" << out;
+		// The error is all that is said.
+		EXPECT_EQ( out, kError + r.message + "\n" ) << r.options;
+		EXPECT_TRUE( c.leftovers().empty() ) << r.options;
+	}
+	EXPECT_FALSE( fs::exists( c.model() ) );
+}
+
+// What the scan always took still runs: a value that looks like an option
+// ("-ipn -gw 2" is the prefix "-gw" and the grid width 2), and the options
+// read for old command lines.
+TEST( QuilterCommandLineRuns, ValuesThatLookLikeOptionsAndTheIgnoredOptionsStillRun )
+{
+	RunCase c;
+	// The chain names begin with "-" here.
+	c.script( "Rasterseek", "cp -- \"$2\" \"$3_001.pdb\"\n" );
+	for ( int i = 1; i <= 3; ++i )
+		fs::copy_file( c.data + "/chain" + std::to_string( i ) + ".pdb", c.data + "/-gw" + std::to_string( i ) + ".pdb" );
+	std::string out;
+	EXPECT_EQ( c.quilter( out, "", "-nco 1 -ipn -gw 2 -stm 1 -rps 0 -msc 3 -py3 python3" ), 0 ) << out;
+	EXPECT_TRUE( finished( out ) ) << out;
+	EXPECT_TRUE( says( out, "    Models: -gw1.pdb, -gw2.pdb, -gw3.pdb, " ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
+}

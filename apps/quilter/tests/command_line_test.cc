@@ -112,18 +112,99 @@ TEST( QuilterCommandLine, EveryOptionIsRead )
 TEST( QuilterCommandLine, ScanRulesFirstOccurrenceValuesNotConsumedLastPositionIgnored )
 {
 	EXPECT_EQ( scan( { "-nco", "4", "-nco", "8" } ).processCount, 4 );
-	EXPECT_EQ( scan( { "-gw" } ).gridWidth, 0.0 );  // no value after it
+	// A value that looks like an option is a value, and is still seen as
+	// the option it looks like.
 	QuilterSettings const s = scan( { "-ipn", "-gw", "2" } );
 	EXPECT_EQ( s.inputPrefix, "-gw" );
 	EXPECT_DOUBLE_EQ( s.gridWidth, 2.0 );
+	// ... also in the last place, where it has no value of its own.
+	QuilterSettings const last = scan( { "-nco", "2", "-ipn", "-gw" } );
+	EXPECT_EQ( last.inputPrefix, "-gw" );
+	EXPECT_EQ( last.gridWidth, 0.0 );
+	EXPECT_EQ( scan( { "-py3", "-sl" } ).silent, false );
 	EXPECT_TRUE( scan( { "-sl", "0" } ).silent );
 	EXPECT_FALSE( scan( { "-seg", "2" } ).segmentation );
 	EXPECT_TRUE( scan( { "-rm", "2" } ).removeMatched );
-	EXPECT_FALSE( scan( { "-rm", "x" } ).removeMatched );  // not a number counts as 0
+	EXPECT_TRUE( scan( { "-rm", "-1" } ).removeMatched );
+	EXPECT_FALSE( scan( { "-rm", "+0" } ).removeMatched );
+	EXPECT_FALSE( scan( { "-glo", "0000" } ).globalDomainOpt );
+	EXPECT_TRUE( scan( { "-it", "99999999999999999999" } ).iteration );
 	EXPECT_EQ( scan( { "-ft", "2" } ).fullFitting, 1 );
+	// Only the value 1 turns full fitting off; a huge value is not 1.
+	EXPECT_EQ( scan( { "-ft", "4294967297" } ).fullFitting, 1 );
+	// Read and without effect, but whole numbers (-py3: any text).
+	EXPECT_EQ( scan( { "-stm", "1", "-rps", "-2", "-msc", "0", "-py3", "no value checked" } ).inputPrefix, "chain" );
+	// Numbers in strtod syntax.
+	EXPECT_DOUBLE_EQ( scan( { "-gw", " 2.5" } ).gridWidth, 2.5 );
+	EXPECT_DOUBLE_EQ( scan( { "-dc", "-1e-3" } ).threshold, -0.001 );
+	EXPECT_DOUBLE_EQ( scan( { "-rsc", "0x1p-1" } ).corrCutoff, 0.5 );
 	testing::internal::CaptureStdout();
 	EXPECT_EQ( scan( { "-ft", "1" } ).fullFitting, 0 );
 	EXPECT_EQ( testing::internal::GetCapturedStdout(), "Run Fast Fitting only.\n" );
+}
+
+TEST( QuilterCommandLineDeathTest, EveryArgumentAfterTheResolutionIsAnOptionOrItsValue )
+{
+	std::string const unknown = "; the options are -ipn, -opn, -lco, -glo, -dmm, -nlb, -nft, -rsc, -seg, -stm, "
+	                            "-nco, -gw, -dc, -sl, -rm, -it, -ft, -rps, -msc and -py3.";
+	// A slip of the fingers, an option of another program, the wrong case.
+	EXPECT_REFUSED( scan( { "-rcs", "0.3" } ), kError + "Unknown option '-rcs'" + unknown );
+	EXPECT_REFUSED( scan( { "-nco", "2", "-foo", "1" } ), kError + "Unknown option '-foo'" + unknown );
+	EXPECT_REFUSED( scan( { "-nm", "3" } ), kError + "Unknown option '-nm'" + unknown );
+	EXPECT_REFUSED( scan( { "-GW", "2" } ), kError + "Unknown option '-GW'" + unknown );
+	EXPECT_REFUSED( scan( { "--gw", "2" } ), kError + "Unknown option '--gw'" + unknown );
+	EXPECT_REFUSED( scan( { "-" } ), kError + "Unknown option '-'" + unknown );
+	// The value of an unknown option is not taken for an option.
+	EXPECT_REFUSED( scan( { "-x", "-gw", "2" } ), kError + "Unknown option '-x'" + unknown );
+	// An option at the end without its value, also after a repeat.
+	EXPECT_REFUSED( scan( { "-nco" } ), kError + "The option -nco is last and has no value after it." );
+	EXPECT_REFUSED( scan( { "-sl", "1", "-gw" } ), kError + "The option -gw is last and has no value after it." );
+	EXPECT_REFUSED( scan( { "-nco", "4", "-nco" } ), kError + "The option -nco is last and has no value after it." );
+	// Arguments that belong to no option: an extra positional one, a
+	// second value, a negative number, an empty word.
+	std::string const after = ": after data_path map resolution come only options, each with its value after it.";
+	EXPECT_REFUSED( scan( { "extra" } ), kError + "Unexpected argument 'extra'" + after );
+	EXPECT_REFUSED( scan( { "-gw", "2", "3" } ), kError + "Unexpected argument '3'" + after );
+	EXPECT_REFUSED( scan( { "-3" } ), kError + "Unexpected argument '-3'" + after );
+	EXPECT_REFUSED( scan( { "" } ), kError + "Unexpected argument ''" + after );
+	EXPECT_REFUSED( scan( { "-ipn", "-foo", "bar" } ), kError + "Unexpected argument 'bar'" + after );
+}
+
+TEST( QuilterCommandLineDeathTest, ValuesThatAreNoNumbersAreRefused )
+{
+	// Switches and whole-number options.
+	for ( std::string const option :
+		{ "-sl", "-ft", "-rm", "-it", "-glo", "-lco", "-dmm", "-seg", "-rps", "-msc", "-stm" } )
+		for ( std::string const v : { "abc", "1.0", "1x", " 1", "", "+", "0x1" } )
+			EXPECT_REFUSED( scan( { option, v } ),
+				kError + option + " should be a whole number such as 0 or 1 (got '" + v + "')." );
+	// Real numbers: the whole value is one finite number.
+	std::string const gw = kError + "-gw should be in [0,5], recommended 3 (0 keeps the map's own grid; got '";
+	std::string const rsc = kError + "-rsc should be in [0,1), recommended 0.6 (0 derives the cutoff from the "
+	                                 "resolution; got '";
+	std::string const dc = kError + "-dc should be a finite number (got '";
+	for ( std::string const v : { "abc", "2x", "", "-" } ) {
+		EXPECT_REFUSED( scan( { "-gw", v } ), gw + v + "')." );
+		EXPECT_REFUSED( scan( { "-rsc", v } ), rsc + v + "')." );
+		EXPECT_REFUSED( scan( { "-dc", v } ), dc + v + "')." );
+	}
+	// A value that looks like an option is a value of the option before it.
+	EXPECT_REFUSED( scan( { "-sl", "-foo", "1" } ), kError + "-sl should be a whole number such as 0 or 1 (got "
+	                                                         "'-foo')." );
+	// Every occurrence holds a value its option accepts, though the first
+	// is taken.
+	EXPECT_REFUSED( scan( { "-nco", "4", "-nco", "x" } ),
+		kError + "-nco should be a whole number from 1 to 256 (got 'x')." );
+	EXPECT_REFUSED( scan( { "-gw", "2", "-gw", "9" } ), gw + "9')." );
+	EXPECT_REFUSED( scan( { "-ft", "1", "-ft", "yes" } ), kError + "-ft should be a whole number such as 0 or 1 "
+	                                                               "(got 'yes')." );
+	// Nothing is said before a refusal.
+	EXPECT_EXIT(
+		{
+			::dup2( 2, 1 );
+			scan( { "-ft", "1", "-rcs", "0.3" } );
+		},
+		testing::ExitedWithCode( 1 ), "^" + literal( kError + "Unknown option '-rcs'" ) );
 }
 
 TEST( QuilterCommandLine, RangeChecksAcceptTheirBounds )
