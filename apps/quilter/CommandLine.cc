@@ -2,6 +2,7 @@
 
 #include "core/basic_fun_Quilt.hh"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -258,7 +259,29 @@ void check_every_argument_is_read( int argc, char** argv )
 
 void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 {
-	if ( argc <= 3 ) print_help( argv[ 0 ] );
+	if ( argc <= 1 ) print_help( argv[ 0 ] );
+	// The three required arguments come first; one of the options in their
+	// places means that the required ones from there on were left out.
+	int given = std::min( argc - 1, 3 );
+	const char* optionInPlace = nullptr;
+	for ( int k = 1; k <= given; ++k ) {
+		if ( !is_option( argv[ k ] ) ) continue;
+		optionInPlace = argv[ k ];
+		given = k - 1;
+		break;
+	}
+	if ( given < 3 ) {
+		print_usage( argv[ 0 ] );
+		const char* const names[] = { "data_path", "map", "resolution" };
+		std::string missing = names[ given ];
+		for ( int k = given + 1; k < 3; ++k ) missing += std::string( k == 2 ? " and " : ", " ) + names[ k ];
+		std::string const what = ( given == 2 ? "Missing the required argument " : "Missing the required arguments " ) +
+		                         missing;
+		if ( optionInPlace )
+			stop_with_error( what + ": '" + optionInPlace +
+			                 "' is an option, and options come after data_path map resolution." );
+		stop_with_error( what + " (the command line is data_path map resolution [Options])." );
+	}
 
 	std::string const dataArg = argv[ 1 ];
 	std::string const mapArg = argv[ 2 ];

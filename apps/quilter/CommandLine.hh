@@ -51,8 +51,10 @@ bool isFloat( const std::string& text );
 double getReso( std::string file );
 
 // Reads the three positional arguments into settings: the paths made
-// absolute, the resolution as a number or from a file, capped at 20.0.  Too
-// few arguments print the usage text.  A resolution that is not a finite
+// absolute, the resolution as a number or from a file, capped at 20.0.  No
+// arguments at all print the usage text (status 0); one or two, or an option
+// in the place of one of the three, print the usage text and an "ERROR!" line
+// that names the missing ones (status 1).  A resolution that is not a finite
 // positive number, a data directory that does not exist or cannot be
 // written, and a map that cannot be read stop the process with an "ERROR!"
 // line and status 1 before anything is made.

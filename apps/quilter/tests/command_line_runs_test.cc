@@ -151,3 +151,36 @@ TEST( QuilterCommandLineRuns, ValuesThatLookLikeOptionsAndTheIgnoredOptionsStill
 	EXPECT_TRUE( says( out, "    Models: -gw1.pdb, -gw2.pdb, -gw3.pdb, " ) ) << out;
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
 }
+
+// Missing required arguments used to end with the usage text and status 0,
+// as if asked for it.
+TEST( QuilterCommandLineRuns, MissingRequiredArgumentsAreNamed )
+{
+	RunCase c;
+	std::string out;
+	std::string const q = shq( c.bin + "/Quilter" );
+	std::string const usage = " Usage: " + c.bin + "/Quilter data_path map resolution [Options]";
+	// No arguments at all: the usage text, asked for.
+	EXPECT_EQ( run_shell( q, out ), 0 ) << out;
+	EXPECT_TRUE( has_line( out, usage ) ) << out;
+	EXPECT_FALSE( says( out, "ERROR!" ) ) << out;
+	std::string const line = " (the command line is data_path map resolution [Options]).";
+	struct Missing {
+		std::string args, message;
+	};
+	for ( Missing const& m : std::vector< Missing >{
+		      { shq( c.data ), "Missing the required arguments map and resolution" + line },
+		      { shq( c.data ) + " " + shq( c.map ), "Missing the required argument resolution" + line },
+		      { shq( c.data ) + " " + shq( c.map ) + " -rsc 0.5",
+			      "Missing the required argument resolution: '-rsc' is an option, and options come after data_path "
+			      "map resolution." } } ) {
+		EXPECT_EQ( run_shell( q + " " + m.args, out ), 1 ) << m.args << "\n" << out;
+		EXPECT_TRUE( has_line( out, usage ) ) << out;
+		// The error comes last, below the usage text.
+		EXPECT_TRUE( out.size() > m.message.size() &&
+		             out.compare( out.size() - m.message.size() - kError.size() - 1, std::string::npos,
+			             kError + m.message + "\n" ) == 0 )
+			<< m.args << "\n" << out;
+		EXPECT_TRUE( c.leftovers().empty() );
+	}
+}

@@ -305,7 +305,36 @@ TEST( QuilterCommandLineDeathTest, BadPositionalArgumentsStopBeforeAnythingIsMad
 TEST( QuilterCommandLineDeathTest, TooFewArgumentsPrintTheUsageText )
 {
 	std::strcpy( version, "20250312" );
-	Args a( { "./Quilter", "only", "two" } );
 	QuilterSettings s;
-	EXPECT_EXIT( readPositionalArguments( a.argc(), a.argv(), s ), testing::ExitedWithCode( 0 ), "" );
+	// No arguments: the usage text alone.
+	Args none( { "./Quilter" } );
+	EXPECT_EXIT(
+		{
+			::dup2( 2, 1 );
+			readPositionalArguments( none.argc(), none.argv(), s );
+		},
+		testing::ExitedWithCode( 0 ), literal( " Usage: ./Quilter data_path map resolution [Options]" ) );
+	// Some of the required arguments: the usage text and what is missing.
+	std::string const line = "(the command line is data_path map resolution [Options]).";
+	std::string const usage = literal( " Usage: ./Quilter data_path map resolution [Options]" ) + "(.|\n)*";
+	Args two( { "./Quilter", "only", "two" } );
+	EXPECT_EXIT(
+		{
+			::dup2( 2, 1 );
+			readPositionalArguments( two.argc(), two.argv(), s );
+		},
+		testing::ExitedWithCode( 1 ),
+		usage + literal( kError + "Missing the required argument resolution " + line + "\n" ) + "$" );
+	Args one( { "./Quilter", "data" } );
+	EXPECT_REFUSED( readPositionalArguments( one.argc(), one.argv(), s ),
+		kError + "Missing the required arguments map and resolution " + line );
+	// An option in the place of a required argument.
+	Args option( { "./Quilter", "data", "map.mrc", "-nco", "4" } );
+	EXPECT_REFUSED( readPositionalArguments( option.argc(), option.argv(), s ),
+		kError + "Missing the required argument resolution: '-nco' is an option, and options come after "
+		         "data_path map resolution." );
+	Args first( { "./Quilter", "-gw", "2", "data", "map.mrc", "5" } );
+	EXPECT_REFUSED( readPositionalArguments( first.argc(), first.argv(), s ),
+		kError + "Missing the required arguments data_path, map and resolution: '-gw' is an option, and options "
+		         "come after data_path map resolution." );
 }
