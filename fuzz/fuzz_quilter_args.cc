@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 		check( status == 1, "command-line error ended with status " + std::to_string( status ) );
 		return 0;
 	}
-	check( std::isfinite( s.resolution ) && s.resolution > 0.0 && s.resolution <= 20.0,
-	       "resolution outside (0, 20]" );
+	check( std::isfinite( s.resolution ) && s.resolution >= kMinResolution && s.resolution <= kMaxResolution,
+	       "resolution outside [0.1, 20]" );
 	check( is_dir( s.dataPath ) && s.dataPath[ 0 ] == '/', "data path not an absolute directory" );
 	check( !s.mapPath.empty() && s.mapPath[ 0 ] == '/' && !is_dir( s.mapPath ), "map path not an absolute file" );
 	check( s.gridWidth >= 0.0 && s.gridWidth <= 5.0, "grid width outside [0, 5]" );

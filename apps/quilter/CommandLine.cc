@@ -297,10 +297,10 @@ void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 			stop_with_error( "Resolution '" + resArg + "' is neither a number nor a readable file." );
 		reso = getReso( resArg );
 	}
-	if ( !std::isfinite( reso ) || reso <= 0.0 )
-		stop_with_error( "The resolution must be a finite number above 0 (got " + doubleToString( reso ) +
-		                 " from '" + resArg + "')." );
-	s.resolution = std::min( reso, 20.0 );
+	if ( !std::isfinite( reso ) || reso < kMinResolution )
+		stop_with_error( "The resolution must be a finite number from 0.1 up; values above 20 are used as 20 (got " +
+		                 doubleToString( reso ) + " from '" + resArg + "')." );
+	s.resolution = std::min( reso, kMaxResolution );
 
 	// Everything the run makes or removes lies under the data directory, so
 	// it has to exist and be writable before anything is made.

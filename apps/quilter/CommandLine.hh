@@ -40,6 +40,12 @@ constexpr int kMaxFastPositions = 999;   // -nft
 constexpr int kMaxLbfgsPositions = 1000; // -nlb
 constexpr int kMaxProcessCount = 256;    // -nco
 
+// The resolution: the started fitting programs PlacerRNA, Lobeplace and
+// Lobetune take 0.1 to 100 (Placer and Rasterseek any positive value); the
+// run caps it at 20.
+constexpr double kMinResolution = 0.1;
+constexpr double kMaxResolution = 20.0;
+
 // Prints the usage text (program = argv[0]) and ends the process with status 0.
 [[noreturn]] void print_help( char* program );
 
@@ -55,9 +61,9 @@ double getReso( std::string file );
 // arguments at all print the usage text (status 0); one or two, or an option
 // in the place of one of the three, print the usage text and an "ERROR!" line
 // that names the missing ones (status 1).  A resolution that is not a finite
-// positive number, a data directory that does not exist or cannot be
-// written, and a map that cannot be read stop the process with an "ERROR!"
-// line and status 1 before anything is made.
+// number of at least kMinResolution, a data directory that does not exist or
+// cannot be written, and a map that cannot be read stop the process with an
+// "ERROR!" line and status 1 before anything is made.
 void readPositionalArguments( int argc, char** argv, QuilterSettings& settings );
 
 // Scans the options one after another over argv[1..argc-1]: the first

@@ -5,6 +5,7 @@
 #include "quilter_run_case.hh"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -183,4 +184,27 @@ TEST( QuilterCommandLineRuns, MissingRequiredArgumentsAreNamed )
 			<< m.args << "\n" << out;
 		EXPECT_TRUE( c.leftovers().empty() );
 	}
+}
+
+// A resolution below what the started fitting programs take used to run to
+// "ASSEMBLY FINISHED" with status 0 after Lobetune refused it.
+TEST( QuilterCommandLineRuns, ResolutionTheFittingProgramsRefuseIsRefusedAtTheStart )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	std::string const log = c.root.path() + "/started.log";
+	for ( std::string const name : { "Placer", "PlacerRNA", "Lobeplace", "Lobetune" } )
+		c.script( name, "echo " + name + " >> '" + log + "'\n" );
+	std::string const small = c.root.path() + "/res.txt";
+	std::ofstream( small ) << "0.05\n";
+	std::string out;
+	std::string const q = shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( c.map ) + " ";
+	std::string const range = "The resolution must be a finite number from 0.1 up; values above 20 are used as 20 ";
+	EXPECT_EQ( run_shell( q + "0.01 -nco 1", out ), 1 ) << out;
+	EXPECT_EQ( out, kError + range + "(got 0.01 from '0.01').\n" );
+	EXPECT_EQ( run_shell( q + shq( small ) + " -nco 1", out ), 1 ) << out;
+	EXPECT_EQ( out, kError + range + "(got 0.05 from '" + small + "').\n" );
+	EXPECT_FALSE( fs::exists( log ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+	EXPECT_FALSE( fs::exists( c.model() ) );
 }

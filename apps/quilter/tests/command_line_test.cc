@@ -279,6 +279,26 @@ TEST( QuilterCommandLine, PositionalArgumentsAreMadeAbsoluteAndTheResolutionCapp
 	EXPECT_EQ( s.mapPath, dir.file( "map.mrc" ) );
 	EXPECT_DOUBLE_EQ( s.resolution, 20.0 );
 	EXPECT_DOUBLE_EQ( positional( dir.path(), dir.file( "map.mrc" ), "6.5" ).resolution, 6.5 );
+	// The least resolution the started fitting programs take, and far
+	// beyond the cap.
+	EXPECT_DOUBLE_EQ( positional( dir.path(), dir.file( "map.mrc" ), "0.1" ).resolution, 0.1 );
+	EXPECT_DOUBLE_EQ( positional( dir.path(), dir.file( "map.mrc" ), "1e9" ).resolution, 20.0 );
+}
+
+TEST( QuilterCommandLineDeathTest, ResolutionsTheFittingProgramsRefuseAreRefusedAtTheStart )
+{
+	quilt_test::ScratchDir dir;
+	write_file( dir.file( "map.mrc" ), "x" );
+	write_file( dir.file( "small.txt" ), "0.05\n" );
+	std::string const d = dir.path(), m = dir.file( "map.mrc" );
+	std::string const range = kError + "The resolution must be a finite number from 0.1 up; values above 20 are "
+	                                   "used as 20 (got ";
+	EXPECT_REFUSED( positional( d, m, "0.01" ), range + "0.01 from '0.01')." );
+	EXPECT_REFUSED( positional( d, m, "0.0999" ), range + "0.0999 from '0.0999')." );
+	EXPECT_REFUSED( positional( d, m, "1e-300" ), range + "1e-300 from '1e-300')." );
+	EXPECT_REFUSED( positional( d, m, "0" ), range + "0 from '0')." );
+	EXPECT_REFUSED( positional( d, m, "-3" ), range + "-3 from '-3')." );
+	EXPECT_REFUSED( positional( d, m, dir.file( "small.txt" ) ), range + "0.05 from '" + dir.file( "small.txt" ) + "')." );
 }
 
 TEST( QuilterCommandLineDeathTest, BadPositionalArgumentsStopBeforeAnythingIsMade )
