@@ -81,15 +81,33 @@ bool isFloat( const std::string& text )
 	return end != text.c_str() && *end == '\0';
 }
 
+namespace {
+
+// The first line of a resolution file, where the number stands: a bounded
+// read, so that a file without line ends cannot fill the memory.  A UTF-8
+// byte-order mark (as some editors write) is no part of it.  `empty` tells
+// a file without a single byte.
+std::string resolution_line( const std::string& file, bool& empty )
+{
+	std::ifstream in( file, std::ios::binary );
+	std::string line;
+	empty = true;
+	char c;
+	while ( line.size() < 4096 && in.get( c ) ) {
+		empty = false;
+		if ( c == '\n' ) break;
+		line += c;
+	}
+	if ( line.compare( 0, 3, "\xEF\xBB\xBF" ) == 0 ) line.erase( 0, 3 );
+	return line;
+}
+
+} // namespace
+
 double getReso( std::string file )
 {
-	// The number stands at the start of the first line: a bounded read, so
-	// that a file without line ends cannot fill the memory.
-	std::ifstream in( file );
-	std::string line;
-	char c;
-	while ( line.size() < 4096 && in.get( c ) && c != '\n' ) line += c;
-	return std::strtod( line.c_str(), nullptr );
+	bool empty = false;
+	return std::strtod( resolution_line( file, empty ).c_str(), nullptr );
 }
 
 namespace {
@@ -295,7 +313,18 @@ void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 		// A regular file only: a FIFO or a device would block or never end.
 		if ( !isRegularFile( resArg ) || checkfile( resArg ) == 0 )
 			stop_with_error( "Resolution '" + resArg + "' is neither a number nor a readable file." );
-		reso = getReso( resArg );
+		bool empty = false;
+		std::string const line = resolution_line( resArg, empty );
+		char* end = nullptr;
+		reso = std::strtod( line.c_str(), &end );
+		if ( end == line.c_str() ) {
+			bool blank = true;
+			for ( char c : line ) blank = blank && std::isspace( static_cast< unsigned char >( c ) );
+			stop_with_error( "The resolution file '" + resArg + "' does not begin with a number: " +
+			                 ( empty ? std::string( "it is empty." )
+			                         : blank ? std::string( "its first line is blank." )
+			                                 : "its first line is " + quoted( line ) + "." ) );
+		}
 	}
 	if ( !std::isfinite( reso ) || reso < kMinResolution )
 		stop_with_error( "The resolution must be a finite number from 0.1 up; values above 20 are used as 20 (got " +

@@ -52,8 +52,8 @@ constexpr double kMaxResolution = 20.0;
 // True when the whole string is one number in strtod syntax.
 bool isFloat( const std::string& text );
 
-// strtod of the first line of the file; 0.0 when it does not begin with a
-// number or the file cannot be opened.
+// strtod of the first line of the file (after a UTF-8 byte-order mark); 0.0
+// when it does not begin with a number or the file cannot be opened.
 double getReso( std::string file );
 
 // Reads the three positional arguments into settings: the paths made

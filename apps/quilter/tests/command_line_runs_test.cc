@@ -208,3 +208,33 @@ TEST( QuilterCommandLineRuns, ResolutionTheFittingProgramsRefuseIsRefusedAtTheSt
 	EXPECT_TRUE( c.leftovers().empty() );
 	EXPECT_FALSE( fs::exists( c.model() ) );
 }
+
+// A resolution file with a byte-order mark, words before the number or a
+// blank first line used to give "must be a finite number above 0 (got 0
+// from 'res.txt')", though no 0 was read.
+TEST( QuilterCommandLineRuns, ResolutionFileIsReadPastAByteOrderMarkAndQuotedWhenItHasNoNumber )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	std::string const res = c.root.path() + "/res.txt";
+	std::string const q =
+		shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( c.map ) + " " + shq( res ) + " -nco 1";
+	std::string const head = kError + "The resolution file '" + res + "' does not begin with a number: ";
+	struct Refusal {
+		std::string text, message;
+	};
+	std::string out;
+	for ( Refusal const& r : std::vector< Refusal >{ { "resolution 6\n", "its first line is 'resolution 6'." },
+		      { "\n6\n", "its first line is blank." }, { "", "it is empty." } } ) {
+		std::ofstream( res, std::ios::binary ) << r.text;
+		EXPECT_EQ( run_shell( q, out ), 1 ) << out;
+		EXPECT_EQ( out, head + r.message + "\n" );
+		EXPECT_TRUE( c.leftovers().empty() );
+	}
+	// As an editor on another system saves it: a byte-order mark, CR LF.
+	std::ofstream( res, std::ios::binary ) << "\xEF\xBB\xBF" "6\r\n";
+	EXPECT_EQ( run_shell( q, out ), 0 ) << out;
+	EXPECT_TRUE( has_line( out, "Resolution: 6" ) ) << out;
+	EXPECT_TRUE( finished( out ) );
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
+}

@@ -255,6 +255,11 @@ TEST( QuilterCommandLine, ResolutionIsANumberOrTheFirstNumberOfAFile )
 	// Only the start of the first line is read.
 	write_file( dir.file( "long.txt" ), "3.25" + std::string( 100000, ' ' ) + "x\n9\n" );
 	EXPECT_DOUBLE_EQ( getReso( dir.file( "long.txt" ) ), 3.25 );
+	// A UTF-8 byte-order mark before the number is skipped.
+	write_file( dir.file( "bom.txt" ), "\xEF\xBB\xBF" "4.5\n" );
+	EXPECT_DOUBLE_EQ( getReso( dir.file( "bom.txt" ) ), 4.5 );
+	write_file( dir.file( "crlf.txt" ), "\xEF\xBB\xBF 3.5\r\n" );
+	EXPECT_DOUBLE_EQ( getReso( dir.file( "crlf.txt" ) ), 3.5 );
 }
 
 namespace {
@@ -357,4 +362,35 @@ TEST( QuilterCommandLineDeathTest, TooFewArgumentsPrintTheUsageText )
 	EXPECT_REFUSED( readPositionalArguments( first.argc(), first.argv(), s ),
 		kError + "Missing the required arguments data_path, map and resolution: '-gw' is an option, and options "
 		         "come after data_path map resolution." );
+}
+
+TEST( QuilterCommandLineDeathTest, ResolutionFileThatDoesNotBeginWithANumberIsQuoted )
+{
+	quilt_test::ScratchDir dir;
+	write_file( dir.file( "map.mrc" ), "x" );
+	std::string const d = dir.path(), m = dir.file( "map.mrc" );
+	auto refused = [ & ]( const std::string& name, const std::string& text ) {
+		write_file( dir.file( name ), text );
+		return kError + "The resolution file '" + dir.file( name ) + "' does not begin with a number: ";
+	};
+	std::string head = refused( "word.txt", "resolution 4.2\n" );
+	EXPECT_REFUSED( positional( d, m, dir.file( "word.txt" ) ), head + "its first line is 'resolution 4.2'." );
+	head = refused( "blank.txt", "\n4.2\n" );
+	EXPECT_REFUSED( positional( d, m, dir.file( "blank.txt" ) ), head + "its first line is blank." );
+	head = refused( "spaces.txt", " \t\r\n4.2\n" );
+	EXPECT_REFUSED( positional( d, m, dir.file( "spaces.txt" ) ), head + "its first line is blank." );
+	head = refused( "empty.txt", "" );
+	EXPECT_REFUSED( positional( d, m, dir.file( "empty.txt" ) ), head + "it is empty." );
+	head = refused( "bom.txt", "\xEF\xBB\xBF\n" );
+	EXPECT_REFUSED( positional( d, m, dir.file( "bom.txt" ) ), head + "its first line is blank." );
+	// What the line holds is shown printable and bounded.
+	head = refused( "utf16.txt", std::string( "\xFF\xFE" "4\0.\0" "5\0\n", 9 ) );
+	EXPECT_REFUSED( positional( d, m, dir.file( "utf16.txt" ) ),
+		head + "its first line is '\\xff\\xfe4\\x00.\\x005\\x00'." );
+	head = refused( "long.txt", "res " + std::string( 500, '=' ) + "\n" );
+	EXPECT_REFUSED( positional( d, m, dir.file( "long.txt" ) ),
+		head + "its first line is 'res " + std::string( 56, '=' ) + "'...." );
+	// The mark is skipped: the number after it is read.
+	write_file( dir.file( "res.txt" ), "\xEF\xBB\xBF" "4.5\n" );
+	EXPECT_DOUBLE_EQ( positional( d, m, dir.file( "res.txt" ) ).resolution, 4.5 );
 }
