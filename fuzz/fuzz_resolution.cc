@@ -1,6 +1,7 @@
 // The resolution argument of the assembly program: isFloat on any text, and
 // getReso on any file (its first line).  isFloat must agree with strtod taking
-// the whole text; getReso must give strtod of the first line.
+// the whole text; getReso must give strtod of the first line, read past a
+// UTF-8 byte-order mark at its start.
 #include "apps/quilter/CommandLine.hh"
 #include "fuzz/FuzzSupport.hh"
 
@@ -33,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 	bool const whole = !arg.empty() && end != arg.c_str() && *end == '\0';
 	check( isNumber == whole, "isFloat disagrees with strtod on the whole text" );
 
-	std::string const first = text.substr( 0, text.find( '\n' ) );
+	std::string first = text.substr( 0, text.find( '\n' ) );
+	if ( first.compare( 0, 3, "\xEF\xBB\xBF" ) == 0 ) first.erase( 0, 3 );
 	double const want = std::strtod( std::string( first.c_str() ).c_str(), nullptr );
 	check( ( std::isnan( want ) && std::isnan( reso ) ) || want == reso, "getReso is not strtod of the first line" );
 	return 0;

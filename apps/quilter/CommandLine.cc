@@ -2,20 +2,26 @@
 
 #include "core/basic_fun_Quilt.hh"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 char version[ 20 ] = "";
 
-void print_help( char* program )
+namespace {
+
+// The usage text, with program (argv[0]) in three places.
+void print_usage( const char* program )
 {
 	std::cout << std::endl;
 	std::cout << " ******************************************************************************" << std::endl;
@@ -29,16 +35,18 @@ void print_help( char* program )
 	std::cout << "       -ipn  input name, e.g., chain, default: chain " << std::endl;
 	std::cout << "       -opn  output name in 'XXX.pdb' format, default: segCmodel.pdb " << std::endl;
 	std::cout << "       -lco  local domain optimize, 0:no, 1:yes, default: 1 " << std::endl;
-	std::cout << "       -glo  global domain optimize, 0:no, 1:yes, default: 0 " << std::endl;
+	std::cout << "       -glo  global domain optimize, 0:no, 1:yes, default: 1 " << std::endl;
 	std::cout << "       -dmm  domain matching, 0:no, 1:yes, default: 1 " << std::endl;
 	std::cout << "       -nlb  number of positions to explore by LBFGS, default: 20 " << std::endl;
 	std::cout << "       -nft  number of positions to explore by fast fitting, default: 5 " << std::endl;
-	std::cout << "       -rsc  cutoff of correlation score in fraction space, default: 0.6 " << std::endl;
+	std::cout << "       -rsc  cutoff of correlation score in fraction space, in [0,1) (0: from the resolution), "
+	             "default: 0.6 "
+	          << std::endl;
 	std::cout << "       -seg  perform map segmention based on contour (0:no, 1:yes), default: 0" << std::endl;
-	std::cout << "       -stm  segment density map to NA and Protein maps  0:no 1:yes, default:0" << std::endl;
-	std::cout << "       -nco  number of parallel threads, default: 10" << std::endl;
+	std::cout << "       -stm  no effect (read and ignored); for NA and Protein maps see note (5)" << std::endl;
+	std::cout << "       -nco  number of parallel threads given to each started program, default: 10" << std::endl;
 	std::cout << "       -gw   grid width, default: 0 (original value) " << std::endl;
-	std::cout << "       -dc   threshold for density value, default: 0.005 " << std::endl;
+	std::cout << "       -dc   threshold for density value, default: 0 " << std::endl;
 	std::cout << "       -sl   print intermediate information, 0:silent, 1:print" << std::endl;
 	std::cout << "       -rm   remove matched map region, 0:no, 1:yes" << std::endl;
 	std::cout << "       -it   assembly by iteration, 0:no, 1:yes, default: 1" << std::endl;
@@ -48,11 +56,20 @@ void print_help( char* program )
 	std::cout << " Notes: " << std::endl;
 	std::cout << "        " << "*(1)[Should be 'chain1.pdb, chain2.pdb,...' in the data_path.]" << std::endl;
 	std::cout << "        " << "*(2)[Both multi-chain and single-chain models are supported.]" << std::endl;
-	std::cout << "        " << "*(3)[-rsc' should be in (0,1), recommend: 0.6.]" << std::endl;
+	std::cout << "        "
+	          << "*(3)['-rsc' should be in [0,1), recommend: 0.6; 0 derives the cutoff from the resolution.]"
+	          << std::endl;
 	std::cout << "        " << "*(4)[Output models are named as 'segCmodel1.pdb' and saved in 'data_path'.]" << std::endl;
 	std::cout << "        " << "*(5)[If density map segmentation is used," << std::endl;
 	std::cout << "              " << "please ensure that the segmented NA.map and Pro.map, " << std::endl;
 	std::cout << "              " << "are placed in the same directory as the original density map.]" << std::endl;
+}
+
+} // namespace
+
+void print_help( char* program )
+{
+	print_usage( program );
 	std::exit( 0 );
 }
 
@@ -64,15 +81,33 @@ bool isFloat( const std::string& text )
 	return end != text.c_str() && *end == '\0';
 }
 
+namespace {
+
+// The first line of a resolution file, where the number stands: a bounded
+// read, so that a file without line ends cannot fill the memory.  A UTF-8
+// byte-order mark (as some editors write) is no part of it.  `empty` tells
+// a file without a single byte.
+std::string resolution_line( const std::string& file, bool& empty )
+{
+	std::ifstream in( file, std::ios::binary );
+	std::string line;
+	empty = true;
+	char c;
+	while ( line.size() < 4096 && in.get( c ) ) {
+		empty = false;
+		if ( c == '\n' ) break;
+		line += c;
+	}
+	if ( line.compare( 0, 3, "\xEF\xBB\xBF" ) == 0 ) line.erase( 0, 3 );
+	return line;
+}
+
+} // namespace
+
 double getReso( std::string file )
 {
-	// The number stands at the start of the first line: a bounded read, so
-	// that a file without line ends cannot fill the memory.
-	std::ifstream in( file );
-	std::string line;
-	char c;
-	while ( line.size() < 4096 && in.get( c ) && c != '\n' ) line += c;
-	return std::strtod( line.c_str(), nullptr );
+	bool empty = false;
+	return std::strtod( resolution_line( file, empty ).c_str(), nullptr );
 }
 
 namespace {
@@ -80,6 +115,27 @@ namespace {
 [[noreturn]] void stop_with_error( const std::string& message )
 {
 	PrintErrorAndQuitS( "\033[1mERROR!\033[0m " + message );
+}
+
+// An argument as it is quoted in a message: in single quotes, at most 60
+// characters, bytes that are not printable ASCII as \xNN.
+std::string quoted( const std::string& text )
+{
+	std::size_t const kShown = 60;
+	std::string q = "'";
+	for ( std::size_t i = 0; i < text.size() && i < kShown; ++i ) {
+		unsigned char const c = static_cast< unsigned char >( text[ i ] );
+		if ( c >= 0x20 && c < 0x7f ) {
+			q += static_cast< char >( c );
+		} else {
+			char hex[ 8 ];
+			std::snprintf( hex, sizeof hex, "\\x%02x", c );
+			q += hex;
+		}
+	}
+	q += "'";
+	if ( text.size() > kShown ) q += "...";
+	return q;
 }
 
 bool is_directory( const std::string& path )
@@ -94,6 +150,17 @@ bool resolvable( const std::string& path )
 	if ( !resolved ) return false;
 	std::free( resolved );
 	return true;
+}
+
+// An optional sign and decimal digits, nothing else.
+bool is_whole( const char* text )
+{
+	const char* p = text;
+	if ( *p == '+' || *p == '-' ) ++p;
+	bool whole = *p != '\0';
+	for ( ; *p; ++p )
+		if ( !std::isdigit( static_cast< unsigned char >( *p ) ) ) whole = false;
+	return whole;
 }
 
 // strtol of an option value, kept within the range of int.
@@ -112,24 +179,127 @@ int int_value( const char* text )
 // leave every chain to the other matchers without a word.
 int count_value( const char* option, const char* text, int lo, int hi )
 {
-	const char* p = text;
-	if ( *p == '+' || *p == '-' ) ++p;
-	bool whole = *p != '\0';
-	for ( ; *p; ++p )
-		if ( !std::isdigit( static_cast< unsigned char >( *p ) ) ) whole = false;
+	bool const whole = is_whole( text );
 	errno = 0;
 	long const v = whole ? std::strtol( text, nullptr, 10 ) : 0;
 	if ( !whole || errno == ERANGE || v < lo || v > hi )
 		stop_with_error( std::string( option ) + " should be a whole number from " + std::to_string( lo ) + " to " +
-		                 std::to_string( hi ) + " (got '" + text + "')." );
+		                 std::to_string( hi ) + " (got " + quoted( text ) + ")." );
 	return static_cast< int >( v );
+}
+
+double grid_width_value( const char* text )
+{
+	double const g = std::strtod( text, nullptr );
+	if ( !isFloat( text ) || !( g >= 0.0 && g <= 5.0 ) )
+		stop_with_error( "-gw should be in [0,5], recommended 3 (0 keeps the map's own grid; got " + quoted( text ) +
+		                 ")." );
+	return g;
+}
+
+double threshold_value( const char* text )
+{
+	double const t = std::strtod( text, nullptr );
+	if ( !isFloat( text ) || !std::isfinite( t ) )
+		stop_with_error( "-dc should be a finite number (got " + quoted( text ) + ")." );
+	return t;
+}
+
+double cutoff_value( const char* text )
+{
+	double const c = std::strtod( text, nullptr );
+	if ( !isFloat( text ) || !( c >= 0.0 && c < 1.0 ) )
+		stop_with_error( "-rsc should be in [0,1), recommended 0.6 (0 derives the cutoff from the resolution; got " +
+		                 quoted( text ) + ")." );
+	return c;
+}
+
+std::string output_name_value( const char* text )
+{
+	std::string const name = text;
+	// The name becomes a file in the data directory: no directory part, and
+	// a visible name before the suffix (".pdb" or "..pdb" would give a
+	// hidden file).
+	if ( get_suffix( name ) != "pdb" || name.size() <= 4 || name[ 0 ] == '.' || name.find( '/' ) != std::string::npos )
+		stop_with_error( "Output name should be in 'XXXX.pdb' format. -opn takes a file name ending in '.pdb' "
+		                 "(lower case), not beginning with '.' and without '/' (got " +
+		                 quoted( text ) + ")." );
+	return name;
+}
+
+// The options, in the order the scan reads them.
+const char* const kOptionNames[] = { "-ipn", "-gw", "-dc", "-nft", "-nlb", "-nco", "-opn", "-sl", "-ft", "-rm",
+	"-it", "-glo", "-lco", "-rps", "-msc", "-stm", "-dmm", "-rsc", "-py3", "-seg" };
+
+bool is_option( const char* text )
+{
+	for ( const char* name : kOptionNames )
+		if ( std::strcmp( text, name ) == 0 ) return true;
+	return false;
+}
+
+// The value of a switch or of an option read for old command lines: a
+// whole number, kept within the range of int.
+int whole_value( const char* option, const char* text )
+{
+	if ( !is_whole( text ) )
+		stop_with_error( std::string( option ) + " should be a whole number such as 0 or 1 (got " + quoted( text ) +
+		                 ")." );
+	return int_value( text );
+}
+
+// Every argument after the three positional ones is an option with its
+// value after it, or the value of the option before it.  A value may look
+// like an option ("-ipn -gw 2": the prefix "-gw", and the grid width 2), so
+// an option name is a value when an option stands before it.  What is left
+// is a slip that would otherwise change the run without a word: an unknown
+// option ("-rcs" for "-rsc"), an option at the end without its value, or an
+// argument that belongs to nothing.
+void check_every_argument_is_read( int argc, char** argv )
+{
+	for ( int j = 4; j < argc; ++j ) {
+		bool const valueOfPrevious = is_option( argv[ j - 1 ] );
+		if ( is_option( argv[ j ] ) ) {
+			if ( j < argc - 1 || valueOfPrevious ) continue;
+			stop_with_error( std::string( "The option " ) + argv[ j ] + " is last and has no value after it." );
+		}
+		if ( valueOfPrevious ) continue;
+		if ( argv[ j ][ 0 ] == '-' && !isFloat( argv[ j ] ) )
+			stop_with_error( "Unknown option " + quoted( argv[ j ] ) +
+			                 "; the options are -ipn, -opn, -lco, -glo, -dmm, -nlb, -nft, -rsc, -seg, -stm, -nco, "
+			                 "-gw, -dc, -sl, -rm, -it, -ft, -rps, -msc and -py3." );
+		stop_with_error( "Unexpected argument " + quoted( argv[ j ] ) +
+		                 ": after data_path map resolution come only options, each with its value after it." );
+	}
 }
 
 } // namespace
 
 void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 {
-	if ( argc <= 3 ) print_help( argv[ 0 ] );
+	if ( argc <= 1 ) print_help( argv[ 0 ] );
+	// The three required arguments come first; one of the options in their
+	// places means that the required ones from there on were left out.
+	int given = std::min( argc - 1, 3 );
+	const char* optionInPlace = nullptr;
+	for ( int k = 1; k <= given; ++k ) {
+		if ( !is_option( argv[ k ] ) ) continue;
+		optionInPlace = argv[ k ];
+		given = k - 1;
+		break;
+	}
+	if ( given < 3 ) {
+		print_usage( argv[ 0 ] );
+		const char* const names[] = { "data_path", "map", "resolution" };
+		std::string missing = names[ given ];
+		for ( int k = given + 1; k < 3; ++k ) missing += std::string( k == 2 ? " and " : ", " ) + names[ k ];
+		std::string const what = ( given == 2 ? "Missing the required argument " : "Missing the required arguments " ) +
+		                         missing;
+		if ( optionInPlace )
+			stop_with_error( what + ": '" + optionInPlace +
+			                 "' is an option, and options come after data_path map resolution." );
+		stop_with_error( what + " (the command line is data_path map resolution [Options])." );
+	}
 
 	std::string const dataArg = argv[ 1 ];
 	std::string const mapArg = argv[ 2 ];
@@ -143,12 +313,23 @@ void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 		// A regular file only: a FIFO or a device would block or never end.
 		if ( !isRegularFile( resArg ) || checkfile( resArg ) == 0 )
 			stop_with_error( "Resolution '" + resArg + "' is neither a number nor a readable file." );
-		reso = getReso( resArg );
+		bool empty = false;
+		std::string const line = resolution_line( resArg, empty );
+		char* end = nullptr;
+		reso = std::strtod( line.c_str(), &end );
+		if ( end == line.c_str() ) {
+			bool blank = true;
+			for ( char c : line ) blank = blank && std::isspace( static_cast< unsigned char >( c ) );
+			stop_with_error( "The resolution file '" + resArg + "' does not begin with a number: " +
+			                 ( empty ? std::string( "it is empty." )
+			                         : blank ? std::string( "its first line is blank." )
+			                                 : "its first line is " + quoted( line ) + "." ) );
+		}
 	}
-	if ( !std::isfinite( reso ) || reso <= 0.0 )
-		stop_with_error( "The resolution must be a finite number above 0 (got " + doubleToString( reso ) +
-		                 " from '" + resArg + "')." );
-	s.resolution = std::min( reso, 20.0 );
+	if ( !std::isfinite( reso ) || reso < kMinResolution )
+		stop_with_error( "The resolution must be a finite number from 0.1 up; values above 20 are used as 20 (got " +
+		                 doubleToString( reso ) + " from '" + resArg + "')." );
+	s.resolution = std::min( reso, kMaxResolution );
 
 	// Everything the run makes or removes lies under the data directory, so
 	// it has to exist and be writable before anything is made.
@@ -168,64 +349,57 @@ void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 
 void scanOptions( int argc, char** argv, QuilterSettings& s )
 {
-	// Value of the first occurrence of `name` that has an argument after it;
-	// an occurrence in the last position ends the search without a value.
-	auto value_of = [ argc, argv ]( const char* name ) -> const char* {
-		for ( int i = 1; i < argc; ++i ) {
-			if ( std::strcmp( argv[ i ], name ) != 0 ) continue;
-			return i < argc - 1 ? argv[ i + 1 ] : nullptr;
-		}
-		return nullptr;
+	// Values of every occurrence of `name` that has an argument after it, in
+	// order.  An occurrence in the last position has no value.
+	auto values_of = [ argc, argv ]( const char* name ) {
+		std::vector< const char* > values;
+		for ( int i = 1; i < argc - 1; ++i )
+			if ( std::strcmp( argv[ i ], name ) == 0 ) values.push_back( argv[ i + 1 ] );
+		return values;
 	};
+	// The first occurrence is taken; every one has to hold a value the
+	// option accepts (parse stops the process on one that it does not): a
+	// value that would be refused is no less a slip for being ignored.
+	auto take = [ & ]( const char* name, auto parse, auto& setting ) {
+		std::vector< const char* > const values = values_of( name );
+		for ( const char* v : values ) parse( v );
+		if ( values.empty() ) return false;
+		setting = parse( values[ 0 ] );
+		return true;
+	};
+	auto count = []( const char* name, int lo, int hi ) {
+		return [ = ]( const char* v ) { return count_value( name, v, lo, hi ); };
+	};
+	auto whole = []( const char* name ) { return [ = ]( const char* v ) { return whole_value( name, v ); }; };
 
-	if ( const char* v = value_of( "-ipn" ) ) s.inputPrefix = v;
-	if ( const char* v = value_of( "-gw" ) ) {
-		double const g = std::strtod( v, nullptr );
-		if ( !( g >= 0.0 && g <= 5.0 ) ) PrintErrorAndQuitS( "-gw should be in (0,5], recommended 3 " );
-		s.gridWidth = g;
+	take( "-ipn", []( const char* v ) { return std::string( v ); }, s.inputPrefix );
+	take( "-gw", grid_width_value, s.gridWidth );
+	take( "-dc", threshold_value, s.threshold );
+	take( "-nft", count( "-nft", 1, kMaxFastPositions ), s.fastPositions );
+	take( "-nlb", count( "-nlb", 1, kMaxLbfgsPositions ), s.lbfgsPositions );
+	take( "-nco", count( "-nco", 1, kMaxProcessCount ), s.processCount );
+	take( "-opn", output_name_value, s.outputName );
+	int n = 0;
+	if ( take( "-sl", whole( "-sl" ), n ) ) s.silent = ( n == 0 );
+	bool fastOnly = false;
+	if ( take( "-ft", whole( "-ft" ), n ) ) {
+		fastOnly = n == 1;
+		s.fullFitting = fastOnly ? 0 : 1;
 	}
-	if ( const char* v = value_of( "-dc" ) ) {
-		s.threshold = std::strtod( v, nullptr );
-		if ( !std::isfinite( s.threshold ) )
-			stop_with_error( std::string( "-dc should be a finite number (got '" ) + v + "')." );
-	}
-	if ( const char* v = value_of( "-nft" ) ) s.fastPositions = count_value( "-nft", v, 1, kMaxFastPositions );
-	if ( const char* v = value_of( "-nlb" ) ) s.lbfgsPositions = count_value( "-nlb", v, 1, kMaxLbfgsPositions );
-	if ( const char* v = value_of( "-nco" ) ) s.processCount = count_value( "-nco", v, 1, kMaxProcessCount );
-	if ( const char* v = value_of( "-opn" ) ) {
-		std::string const name = v;
-		// The name becomes a file in the data directory: no directory part,
-		// and a visible name before the suffix (".pdb" or "..pdb" would
-		// give a hidden file).
-		if ( get_suffix( name ) != "pdb" || name.size() <= 4 || name[ 0 ] == '.' ||
-		     name.find( '/' ) != std::string::npos )
-			PrintErrorAndQuitS( "Output name should be in 'XXXX.pdb' format." );
-		s.outputName = name;
-	}
-	if ( const char* v = value_of( "-sl" ) ) s.silent = ( int_value( v ) == 0 );
-	if ( const char* v = value_of( "-ft" ) ) {
-		if ( int_value( v ) == 1 ) {
-			s.fullFitting = 0;
-			std::cout << "Run Fast Fitting only." << std::endl;
-		} else {
-			s.fullFitting = 1;
-		}
-	}
-	if ( const char* v = value_of( "-rm" ) ) s.removeMatched = ( int_value( v ) != 0 );
-	if ( const char* v = value_of( "-it" ) ) s.iteration = ( int_value( v ) != 0 );
-	if ( const char* v = value_of( "-glo" ) ) s.globalDomainOpt = ( int_value( v ) != 0 );
-	if ( const char* v = value_of( "-lco" ) ) s.localDomainOpt = ( int_value( v ) != 0 );
-	for ( const char* ignored : { "-rps", "-msc", "-stm" } ) {
-		if ( const char* v = value_of( ignored ) ) (void)int_value( v );
-	}
-	if ( const char* v = value_of( "-dmm" ) ) s.domainMatching = ( int_value( v ) != 0 );
-	if ( const char* v = value_of( "-rsc" ) ) {
-		double const c = std::strtod( v, nullptr );
-		if ( !( c >= 0.0 && c < 1.0 ) ) PrintErrorAndQuitS( "-rsc should be in [0,1), recommended 0.6 " );
-		s.corrCutoff = c;
-	}
-	(void)value_of( "-py3" );
-	if ( const char* v = value_of( "-seg" ) ) s.segmentation = ( int_value( v ) == 1 );
+	if ( take( "-rm", whole( "-rm" ), n ) ) s.removeMatched = ( n != 0 );
+	if ( take( "-it", whole( "-it" ), n ) ) s.iteration = ( n != 0 );
+	if ( take( "-glo", whole( "-glo" ), n ) ) s.globalDomainOpt = ( n != 0 );
+	if ( take( "-lco", whole( "-lco" ), n ) ) s.localDomainOpt = ( n != 0 );
+	// Read for old command lines; no effect.
+	for ( const char* ignored : { "-rps", "-msc", "-stm" } ) take( ignored, whole( ignored ), n );
+	if ( take( "-dmm", whole( "-dmm" ), n ) ) s.domainMatching = ( n != 0 );
+	take( "-rsc", cutoff_value, s.corrCutoff );
+	// -py3 takes any text and has no effect.
+	if ( take( "-seg", whole( "-seg" ), n ) ) s.segmentation = ( n == 1 );
+
+	check_every_argument_is_read( argc, argv );
+	// Said once the command line is known to be good.
+	if ( fastOnly ) std::cout << "Run Fast Fitting only." << std::endl;
 }
 
 void checkOutputName( const QuilterSettings& s )

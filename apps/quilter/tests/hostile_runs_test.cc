@@ -2,10 +2,11 @@
 // input, two runs racing for one final name, counts far beyond what the
 // started programs accept, programs that fail, interrupts, FIFOs given as
 // inputs, placements below the threshold or off the map, duplicated chains,
-// input files the numbering skips, and the small refusals of the command
-// line.  Each run either refuses with an "ERROR!" line and status 1 before it
-// makes anything, or finishes and says what the user has to check; inputs
-// stay as they were and nothing is left in the data directory.
+// and input files the numbering skips (the small refusals of the command
+// line are in command_line_runs_test.cc).  Each run either refuses with an
+// "ERROR!" line and status 1 before it makes anything, or finishes and says
+// what the user has to check; inputs stay as they were and nothing is left
+// in the data directory.
 #include "quilter_run_case.hh"
 
 #include <filesystem>
@@ -334,27 +335,4 @@ TEST( HostileRuns, InputFilesBeyondTheFiftiethAreNamed )
 	                        "read; at most 50 input models are read): chain51.pdb, chain52.pdb\n" ) )
 		<< out.substr( 0, 3000 );
 	EXPECT_TRUE( c.leftovers().empty() );
-}
-
-TEST( HostileRuns, SmallRefusalsOfTheCommandLine )
-{
-	RunCase c;
-	std::string out;
-	// Hidden or empty stems.
-	for ( std::string const name : { "..pdb", ".x.pdb", ".pdb" } ) {
-		EXPECT_EQ( c.quilter( out, "", "-opn " + name ), 1 ) << name << out;
-		EXPECT_TRUE( says( out, "Output name should be in 'XXXX.pdb' format." ) ) << out;
-	}
-	// The correlation cutoff is named as the option it is.
-	for ( std::string const v : { "nan", "1", "-0.1" } ) {
-		EXPECT_EQ( c.quilter( out, "", "-rsc " + v ), 1 ) << out;
-		EXPECT_TRUE( says( out, "-rsc should be in [0,1), recommended 0.6 " ) ) << out;
-	}
-	// The density threshold must be a finite number.
-	for ( std::string const v : { "nan", "inf", "-inf" } ) {
-		EXPECT_EQ( c.quilter( out, "", "-dc " + v ), 1 ) << out;
-		EXPECT_TRUE( says( out, kError + "-dc should be a finite number (got '" + v + "')." ) ) << out;
-	}
-	EXPECT_TRUE( c.leftovers().empty() );
-	EXPECT_FALSE( fs::exists( c.data + "/.1.pdb" ) );
 }

@@ -34,7 +34,7 @@ TEST( QuilterProgram, UsageTextWithTheProgramNameAndVersion )
 		std::string::npos );
 	EXPECT_NE( out.find( " Usage: " + quilt_test::bin_dir() + "/Quilter data_path map resolution [Options]" ),
 		std::string::npos );
-	EXPECT_NE( out.find( "       -dc   threshold for density value, default: 0.005 " ), std::string::npos );
+	EXPECT_NE( out.find( "       -dc   threshold for density value, default: 0 \n" ), std::string::npos );
 	EXPECT_NE( out.find( "              are placed in the same directory as the original density map.]" ),
 		std::string::npos );
 }
