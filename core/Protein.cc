@@ -104,6 +104,7 @@ void Protein::readPDB()
 	int caPos = 0, cbPos = 0, nPos = 0, cPos = 0, oPos = 0;
 	std::string openChain;
 	bool firstRecord = true;
+	int missedCA = 0;  // residue changes met with no CA in the open residue
 	std::string lastKept;
 
 	auto freeOpen = [ & ]() {
@@ -196,7 +197,7 @@ void Protein::readPDB()
 				store( line, padded, x, y, z );
 			} else if ( firstRecord ) {
 				store( line, padded, x, y, z );
-			} else {
+			} else if ( ++missedCA == 1 ) {
 				std::cout << "Error! CA atom is missed in residue " << ( resNum - 1 ) << "\n";
 			}
 			prevResNum = resNum;
@@ -207,6 +208,10 @@ void Protein::readPDB()
 	}
 	if ( !xyz.empty() && ( hasCA || lastKept.size() > 15 ) ) closeOpen();
 	freeOpen();
+	// A chain without CA atoms misses one in every residue: one line for
+	// the rest, which would otherwise bury every other message of a run.
+	if ( missedCA > 1 )
+		std::cout << "Error! CA atom is missed in " << ( missedCA - 1 ) << " more residues (not listed one by one)\n";
 }
 
 double** Protein::getAllAtomXYZs()

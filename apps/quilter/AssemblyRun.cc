@@ -64,11 +64,12 @@ void remove_work_at_exit()
 	if ( !stopped ) return;
 	// A routine under the run ended the process with a code of its own.
 	std::string const& reason = mapFileStopReason();
-	if ( !reason.empty() )
+	if ( !g_mapInUse.empty() )
+		std::cout << "\033[1mERROR!\033[0m The density map " << g_mapInUse << " cannot be used"
+		          << ( reason.empty() ? std::string( " (see the message above)" ) : ": " + reason )
+		          << "; no model written." << std::endl;
+	else if ( !reason.empty() )
 		std::cout << "\033[1mERROR!\033[0m " << reason << "; no model written." << std::endl;
-	else if ( !g_mapInUse.empty() )
-		std::cout << "\033[1mERROR!\033[0m The density map " << g_mapInUse
-		          << " cannot be used (see the message above); no model written." << std::endl;
 	else
 		std::cout << "\033[1mERROR!\033[0m The run was stopped (see the message above); no model written." << std::endl;
 	std::cout.flush();

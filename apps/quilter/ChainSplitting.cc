@@ -110,7 +110,9 @@ void Split_PDB_chains( std::string path, bool readPastTER, std::vector< std::str
 	std::string const file = get_name_from_path( path );
 	if ( roles.laterModels > 0 )
 		std::cout << "Warning! " << file << " holds " << ( roles.laterModels + 1 ) << " models; only the first is"
-		          << " read, the other " << roles.laterModels << " are ignored." << std::endl;
+		          << " read, the other "
+		          << ( roles.laterModels == 1 ? std::string( "is" ) : std::to_string( roles.laterModels ) + " are" )
+		          << " ignored." << std::endl;
 	if ( !unreadable.empty() )
 		std::cout << "Warning! " << unreadable.size() << " lines of " << file << " cannot be read as atom records"
 		          << " and are left out (lines " << pdb_line_numbers( unreadable ) << ")." << std::endl;

@@ -183,6 +183,29 @@ TEST( ProteinRead, MissingFileAndHetatmOnlyFileGiveEmptyModel )
 	release2DArr( 0, rows );
 }
 
+TEST( ProteinRead, ChainWithoutCAAtomsSaysSoOnceWithTheCount )
+{
+	// Five residues of N and C atoms only: four residue changes meet an
+	// open residue without CA.  The first is named, the rest counted.
+	quilt_test::ScratchDir dir( "core_pdb" );
+	std::string text;
+	for ( int r = 1; r <= 5; ++r ) {
+		for ( const char* name : { " N  ", " C  " } ) {
+			char line[ 96 ];
+			std::snprintf( line, sizeof line, "ATOM  %5d %s ALA A%4d    %8.3f%8.3f%8.3f  1.00  0.00           %c\n",
+				2 * r, name, r, 1.0 * r, 0.0, 0.0, name[ 1 ] );
+			text += line;
+		}
+	}
+	write_text( dir.file( "noca.pdb" ), text );
+	testing::internal::CaptureStdout();
+	Protein p( dir.file( "noca.pdb" ), false );
+	std::string const out = testing::internal::GetCapturedStdout();
+	EXPECT_EQ( out, "Error! CA atom is missed in residue 1\n"
+	                "Error! CA atom is missed in 3 more residues (not listed one by one)\n" );
+	EXPECT_EQ( p.atomCount, 10 );
+}
+
 TEST( ProteinRead, InsertionCodesMergeAndChainColumnKeepsBlank )
 {
 	quilt_test::ScratchDir dir( "core_pdb" );

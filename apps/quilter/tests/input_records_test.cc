@@ -194,6 +194,15 @@ TEST( InputRecords, EnsembleGivesItsFirstModelWithAWarning )
 	EXPECT_EQ( read_lines( split.paths[ 0 ] ), first );
 	EXPECT_EQ( split.out, "Warning! nmr.pdb holds 3 models; only the first is read, the other 2 are ignored.\n" );
 
+	// Two models are an ensemble too.
+	std::vector< std::string > two( file.begin(), file.begin() + 2 * static_cast< long >( first.size() + 3 ) );
+	two.push_back( "END" );
+	write_lines( dir.file( "pair.pdb" ), two );
+	Split pair( dir.file( "pair.pdb" ) );
+	ASSERT_EQ( pair.paths.size(), 1u );
+	EXPECT_EQ( read_lines( pair.paths[ 0 ] ), first );
+	EXPECT_EQ( pair.out, "Warning! pair.pdb holds 2 models; only the first is read, the other is ignored.\n" );
+
 	// One model in MODEL/ENDMDL records: nothing to say.
 	std::vector< std::string > single = { "MODEL        1" };
 	append( single, first );

@@ -107,6 +107,23 @@ TEST( SplitMaps, UnusableNucleicAcidOrProteinMapIsRefused )
 			<< out;
 		EXPECT_TRUE( c.data_untouched() );
 	}
+	// The protein map is checked like the nucleic-acid map.
+	{
+		MixedCase c;
+		write_zeroed( complex_file( "Pro.map" ), c.maps + "/Pro.map" );
+		EXPECT_EQ( c.quilter( out ), 1 ) << out;
+		EXPECT_TRUE( says( out, kError + "The map " + c.maps + "/Pro.map holds no positive density." ) ) << out;
+		EXPECT_TRUE( c.data_untouched() );
+	}
+	{
+		MixedCase c;
+		fs::copy_file( quilt_test::shared_file( "complexes/1z5s/1z5s_10.mrc" ), c.maps + "/Pro.map",
+			fs::copy_options::overwrite_existing );
+		EXPECT_EQ( c.quilter( out ), 1 ) << out;
+		EXPECT_TRUE( says( out, kError + "The map " + c.maps + "/Pro.map does not lie on the density map: only 0%" ) )
+			<< out;
+		EXPECT_TRUE( c.data_untouched() );
+	}
 	{
 		MixedCase c;
 		fs::remove( c.maps + "/Pro.map" );
