@@ -91,38 +91,26 @@ TEST( SplitMaps, UnusableNucleicAcidOrProteinMapIsRefused )
 {
 	QUILT_REQUIRE_SHARED_DATA();
 	std::string out;
-	{
-		MixedCase c;
-		write_zeroed( complex_file( "NA.map" ), c.maps + "/NA.map" );
-		EXPECT_EQ( c.quilter( out ), 1 ) << out;
-		EXPECT_TRUE( says( out, kError + "The map " + c.maps + "/NA.map holds no positive density." ) ) << out;
-		EXPECT_TRUE( c.data_untouched() );
-	}
-	{
-		MixedCase c;
-		fs::copy_file( quilt_test::shared_file( "complexes/1z5s/1z5s_10.mrc" ), c.maps + "/NA.map",
-			fs::copy_options::overwrite_existing );
-		EXPECT_EQ( c.quilter( out ), 1 ) << out;
-		EXPECT_TRUE( says( out, kError + "The map " + c.maps + "/NA.map does not lie on the density map: only 0%" ) )
-			<< out;
-		EXPECT_TRUE( c.data_untouched() );
-	}
-	// The protein map is checked like the nucleic-acid map.
-	{
-		MixedCase c;
-		write_zeroed( complex_file( "Pro.map" ), c.maps + "/Pro.map" );
-		EXPECT_EQ( c.quilter( out ), 1 ) << out;
-		EXPECT_TRUE( says( out, kError + "The map " + c.maps + "/Pro.map holds no positive density." ) ) << out;
-		EXPECT_TRUE( c.data_untouched() );
-	}
-	{
-		MixedCase c;
-		fs::copy_file( quilt_test::shared_file( "complexes/1z5s/1z5s_10.mrc" ), c.maps + "/Pro.map",
-			fs::copy_options::overwrite_existing );
-		EXPECT_EQ( c.quilter( out ), 1 ) << out;
-		EXPECT_TRUE( says( out, kError + "The map " + c.maps + "/Pro.map does not lie on the density map: only 0%" ) )
-			<< out;
-		EXPECT_TRUE( c.data_untouched() );
+	// Each of the two maps is checked: no density, or a map of another
+	// structure.
+	for ( std::string const name : { "NA.map", "Pro.map" } ) {
+		{
+			MixedCase c;
+			write_zeroed( complex_file( name ), c.maps + "/" + name );
+			EXPECT_EQ( c.quilter( out ), 1 ) << out;
+			EXPECT_TRUE( says( out, kError + "The map " + c.maps + "/" + name + " holds no positive density." ) ) << out;
+			EXPECT_TRUE( c.data_untouched() );
+		}
+		{
+			MixedCase c;
+			fs::copy_file( quilt_test::shared_file( "complexes/1z5s/1z5s_10.mrc" ), c.maps + "/" + name,
+				fs::copy_options::overwrite_existing );
+			EXPECT_EQ( c.quilter( out ), 1 ) << out;
+			EXPECT_TRUE(
+				says( out, kError + "The map " + c.maps + "/" + name + " does not lie on the density map: only 0%" ) )
+				<< out;
+			EXPECT_TRUE( c.data_untouched() );
+		}
 	}
 	{
 		MixedCase c;
