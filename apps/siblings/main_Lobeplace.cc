@@ -14,8 +14,11 @@ using namespace siblings;
 
 int main( int argc, char** argv )
 {
-	if ( argc < 4 ) {
-		print_usage( { "", " Lobeplace: place a chain into a density map domain by domain", "",
+	CommandLineForm const form{ { "the work directory", "the density map", "the resolution" },
+		{ "-in", "-on", "-gw", "-dc", "-nm", "-sl", "-st", "-it", "-nco" },
+		{ { "-in", "the input prefix" }, { "-on", "the output name" } } };
+	int const stop = check_command_line( argc, argv, form,
+		{ "", " Lobeplace: place a chain into a density map domain by domain", "",
 			" Usage: Lobeplace workdir map resolution -in <prefix> -on <name.pdb> [Options]", "",
 			"   the chain is read from workdir/<prefix>1.pdb; the results are written to",
 			"   workdir/<name without .pdb>1.pdb, 2, ... best first", "", " Options:",
@@ -25,9 +28,9 @@ int main( int argc, char** argv )
 			"       -sl   print intermediate information? 0:no, 1:yes, default: 1",
 			"       -st   accepted, no effect",
 			"       -it   1: one more refinement pass over the chain and its domains, default: 0",
-			"       -nco  threads of the FFT search, default: 1" } );
-		return argc < 2 ? 0 : 1;
-	}
+			"       -nco  threads of the FFT search, default: 1" },
+		std::cout );
+	if ( stop >= 0 ) return stop;
 	std::string const workdir = argv[1];
 	FitRequest req;
 	req.mapPath = argv[2];

@@ -11,8 +11,10 @@ using namespace siblings;
 
 int main( int argc, char** argv )
 {
-	if ( argc < 4 ) {
-		print_usage( { "", " PlacerRNA: fit a nucleic-acid chain into a density map", "",
+	CommandLineForm const form{ { "the density map", "the model", "the resolution" },
+		{ "-gw", "-dc", "-nm", "-sl", "-tp", "-rc" }, {} };
+	int const stop = check_command_line( argc, argv, form,
+		{ "", " PlacerRNA: fit a nucleic-acid chain into a density map", "",
 			" Usage: PlacerRNA map model resolution [Options]", "", " Options:",
 			"       -gw   grid width (accepted; the map keeps its own grid)",
 			"       -dc   threshold for density value, default: 0",
@@ -20,9 +22,9 @@ int main( int argc, char** argv )
 			"       -sl   print intermediate information? 0:no, 1:yes, default: 1",
 			"       -tp   atoms scored: all, CA (P when the chain has no CA), P or an atom name; default: all",
 			"       -rc   report the correlation of each model? 0:no, 1:yes, default: 1", "",
-			" Output models <model>_1.pdb ... are saved in the directory of the input model, best first." } );
-		return argc < 2 ? 0 : 1;
-	}
+			" Output models <model>_1.pdb ... are saved in the directory of the input model, best first." },
+		std::cout );
+	if ( stop >= 0 ) return stop;
 	FitRequest req;
 	req.mapPath = argv[1];
 	req.modelPath = argv[2];

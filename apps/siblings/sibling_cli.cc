@@ -3,6 +3,7 @@
 #include "core/basic_fun_Quilt.hh"
 #include "transforms/ModelOutput.hh"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,74 @@
 #include <unistd.h>
 
 namespace siblings {
+
+namespace {
+
+bool looks_like_option( char const* text )
+{
+	return text[0] == '-' && std::isalpha( static_cast<unsigned char>( text[1] ) );
+}
+
+bool known( std::vector<std::string> const& names, std::string const& name )
+{
+	for ( std::string const& n : names )
+		if ( n == name ) return true;
+	return false;
+}
+
+// "a", "a and b", "a, b and c".
+std::string listed( std::vector<std::string> const& items )
+{
+	std::string out;
+	for ( size_t k = 0; k < items.size(); ++k ) {
+		if ( k > 0 ) out += k + 1 == items.size() ? " and " : ", ";
+		out += items[k];
+	}
+	return out;
+}
+
+} // namespace
+
+int check_command_line( int argc, char** argv, CommandLineForm const& form, std::vector<std::string> const& usage,
+	std::ostream& errors )
+{
+	if ( argc < 2 ) {
+		print_usage( usage );
+		return 0;
+	}
+	int i = 1;
+	size_t given = 0;
+	while ( i < argc && given < form.positional.size() && !looks_like_option( argv[i] ) ) {
+		++given;
+		++i;
+	}
+	std::vector<std::string> seen;
+	for ( ; i < argc; i += 2 ) {
+		std::string const arg = argv[i];
+		if ( !looks_like_option( argv[i] ) ) {
+			errors << "Error! Unexpected argument '" << arg << "' (see the usage: run without arguments)." << std::endl;
+			return 1;
+		}
+		if ( !known( form.options, arg ) ) {
+			errors << "Error! Unknown option '" << arg << "' (see the usage: run without arguments)." << std::endl;
+			return 1;
+		}
+		if ( i + 1 >= argc || known( form.options, argv[i + 1] ) ) {
+			errors << "Error! The option " << arg << " needs a value." << std::endl;
+			return 1;
+		}
+		seen.push_back( arg );
+	}
+	std::vector<std::string> missing( form.positional.begin() + given, form.positional.end() );
+	for ( auto const& r : form.required )
+		if ( !known( seen, r.first ) ) missing.push_back( r.second + " (" + r.first + ")" );
+	if ( !missing.empty() ) {
+		print_usage( usage );
+		errors << "Error! Missing " << listed( missing ) << "; see the usage above." << std::endl;
+		return 1;
+	}
+	return -1;
+}
 
 char const* option_value( int argc, char** argv, char const* name )
 {

@@ -4,10 +4,36 @@
 
 #include "apps/siblings/chain_model.hh"
 
+#include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace siblings {
+
+// What a sibling program's command line holds: the arguments it needs, in
+// order, then options that each take one value.
+struct CommandLineForm {
+	// What each positional argument is, as the error line names it when it
+	// is missing ("the density map").
+	std::vector<std::string> positional;
+	// The options the program knows ("-gw").
+	std::vector<std::string> options;
+	// Options that must be given, with what they are ("-res", "the resolution").
+	std::vector<std::pair<std::string, std::string> > required;
+};
+
+// Checks a command line against its form before anything is read.  With no
+// arguments at all the usage is printed and 0 returned; with some but not
+// all required arguments, the usage and an error line naming what is
+// missing, and 1.  An unknown option, an option without its value (at the
+// end, or followed by another option of the form) and an argument beyond the
+// positional ones are refused with an error line and 1.  Returns -1 when the
+// program may go on; its options then stand in pairs after the positional
+// arguments.  An argument that begins with "-" and a letter is an option;
+// numbers such as "-0.5" are values.  Error lines go to `errors`.
+int check_command_line( int argc, char** argv, CommandLineForm const& form, std::vector<std::string> const& usage,
+	std::ostream& errors );
 
 // Value of the first occurrence of option `name` (exact match) that has an
 // argument after it; null when there is none.
