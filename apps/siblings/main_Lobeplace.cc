@@ -6,7 +6,6 @@
 #include "apps/siblings/lobe_place.hh"
 #include "apps/siblings/placement.hh"
 #include "apps/siblings/sibling_cli.hh"
-#include "core/basic_fun_Quilt.hh"
 
 #include <iostream>
 
@@ -49,13 +48,10 @@ int main( int argc, char** argv )
 	if ( !ok || outBase.empty() ) return 1;
 	req.modelPath = workdir + "/" + in + "1.pdb";
 	std::vector<std::string> outputs;
-	for ( long k = 1; k <= nm; ++k ) {
-		outputs.push_back( workdir + "/" + outBase + std::to_string( k ) + ".pdb" );
-		if ( get_Full_Path( outputs.back() ) == get_Full_Path( req.modelPath ) ) {
-			std::cout << "Error! The result " << outputs.back() << " would replace the input chain." << std::endl;
-			return 1;
-		}
-	}
+	for ( long k = 1; k <= nm; ++k ) outputs.push_back( workdir + "/" + outBase + std::to_string( k ) + ".pdb" );
+	if ( !outputs_spare_inputs( { { "the density map", req.mapPath }, { "the input chain", req.modelPath } },
+	         outputs, std::cout ) )
+		return 1;
 
 	FitSession session;
 	if ( !session.load( req ) ) return 1;

@@ -6,7 +6,6 @@
 #include "apps/siblings/domain_refine.hh"
 #include "apps/siblings/placement.hh"
 #include "apps/siblings/sibling_cli.hh"
-#include "core/basic_fun_Quilt.hh"
 
 #include <iostream>
 
@@ -40,10 +39,9 @@ int main( int argc, char** argv )
 	std::string const name = output_base( option_value( argc, argv, "-on" ), model_name( req.modelPath ) + "_dom.pdb" );
 	if ( !ok || name.empty() ) return 1;
 	std::string const output = model_directory( req.modelPath ) + "/" + name + "_1.pdb";
-	if ( get_Full_Path( output ) == get_Full_Path( req.modelPath ) ) {
-		std::cout << "Error! The result " << output << " would replace the input model." << std::endl;
+	if ( !outputs_spare_inputs( { { "the density map", req.mapPath }, { "the model", req.modelPath } },
+	         { output }, std::cout ) )
 		return 1;
-	}
 
 	FitSession session;
 	if ( !session.load( req ) ) return 1;

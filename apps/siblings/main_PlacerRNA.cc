@@ -35,18 +35,21 @@ int main( int argc, char** argv )
 	req.atomType = tp ? tp : "all";
 	req.prefix = "PlacerRNA> ";
 	if ( !ok ) return 1;
+	std::string const dir = model_directory( req.modelPath ), name = model_name( req.modelPath );
+	std::vector<std::string> outputs;
+	for ( long k = 1; k <= nm; ++k ) outputs.push_back( dir + "/" + name + "_" + std::to_string( k ) + ".pdb" );
+	if ( !outputs_spare_inputs( { { "the density map", req.mapPath }, { "the model", req.modelPath } },
+	         outputs, std::cout ) )
+		return 1;
 
 	FitSession session;
 	if ( !session.load( req ) ) return 1;
 	std::vector<Placement> placements;
 	if ( !session.place_chain( (int)nm, placements ) ) return 1;
 
-	std::string const dir = model_directory( req.modelPath ), name = model_name( req.modelPath );
 	ResultWriter writer;
-	for ( size_t k = 0; k < placements.size(); ++k ) {
-		std::string const out = dir + "/" + name + "_" + std::to_string( k + 1 ) + ".pdb";
-		if ( !writer.add_moved( session.model(), out, placements[k].xyz ) ) return 1;
-	}
+	for ( size_t k = 0; k < placements.size(); ++k )
+		if ( !writer.add_moved( session.model(), outputs[k], placements[k].xyz ) ) return 1;
 	if ( !writer.commit() ) return 1;
 	if ( report )
 		for ( size_t k = 0; k < placements.size(); ++k )

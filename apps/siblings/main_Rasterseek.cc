@@ -97,6 +97,12 @@ int main( int argc, char** argv )
 			options.threads = int( count );
 		}
 	}
+	std::vector< std::string > results;
+	for ( int k = 1; k <= options.count; ++k ) results.push_back( rasterseek::result_file_name( name, k ) );
+	// Results beyond the poses found are removed as stale: they are outputs too.
+	if ( !siblings::outputs_spare_inputs( { { "the density map", mapPath }, { "the model", modelPath } },
+	         results, std::cout ) )
+		return 1;
 
 	auto const t0 = std::chrono::steady_clock::now();
 	std::string error;

@@ -63,6 +63,8 @@ int main( int argc, char** argv )
 	}
 	std::string const file = tag.substr( 0, 4 ) + ".pdb";
 	std::string const chainId = tag.substr( 4 );
+	// The log is the only output.
+	if ( !outputs_spare_inputs( { { "the chain file", file } }, {}, std::cerr ) ) return 1;
 	ChainModel model;
 	std::string error;
 	if ( checkfile( file ) && !isRegularFile( file ) ) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace siblings {
@@ -80,6 +81,30 @@ int check_command_line( int argc, char** argv, CommandLineForm const& form, std:
 		return 1;
 	}
 	return -1;
+}
+
+bool outputs_spare_inputs( std::vector<InputFile> const& inputs, std::vector<std::string> const& outputs,
+	std::ostream& errors )
+{
+	struct stat in, out;
+	for ( InputFile const& input : inputs ) {
+		if ( ::stat( input.path.c_str(), &in ) != 0 ) continue;
+		for ( std::string const& output : outputs )
+			if ( ::stat( output.c_str(), &out ) == 0 && out.st_dev == in.st_dev && out.st_ino == in.st_ino ) {
+				errors << "Error! The result " << output << " would replace " << input.what << " " << input.path
+				       << "; nothing written." << std::endl;
+				return false;
+			}
+		// Whatever the program would print would land in the input: the
+		// line goes to standard error.
+		if ( ::fstat( STDOUT_FILENO, &out ) == 0 && S_ISREG( out.st_mode ) && out.st_dev == in.st_dev
+		     && out.st_ino == in.st_ino ) {
+			std::cerr << "Error! Standard output goes into " << input.what << " " << input.path << "; nothing written."
+			          << std::endl;
+			return false;
+		}
+	}
+	return true;
 }
 
 char const* option_value( int argc, char** argv, char const* name )

@@ -35,6 +35,21 @@ struct CommandLineForm {
 int check_command_line( int argc, char** argv, CommandLineForm const& form, std::vector<std::string> const& usage,
 	std::ostream& errors );
 
+// An input file of a program: what it is ("the density map") and its path.
+struct InputFile {
+	std::string what;
+	std::string path;
+};
+
+// False, after an error line on `errors`, when writing any of `outputs`
+// would replace one of `inputs`: both are compared as files (device and
+// inode, after following symbolic links), so a second name or a link of an
+// input, or an output that is a link to one, counts as that input.  Standard
+// output into one of the inputs is refused too (its line goes to standard
+// error then).  Paths that do not exist clash with nothing.
+bool outputs_spare_inputs( std::vector<InputFile> const& inputs, std::vector<std::string> const& outputs,
+	std::ostream& errors );
+
 // Value of the first occurrence of option `name` (exact match) that has an
 // argument after it; null when there is none.
 char const* option_value( int argc, char** argv, char const* name );
