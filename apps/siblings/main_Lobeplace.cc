@@ -6,7 +6,6 @@
 #include "apps/siblings/lobe_place.hh"
 #include "apps/siblings/placement.hh"
 #include "apps/siblings/sibling_cli.hh"
-#include "core/basic_fun_Quilt.hh"
 
 #include <iostream>
 
@@ -14,8 +13,11 @@ using namespace siblings;
 
 int main( int argc, char** argv )
 {
-	if ( argc < 4 ) {
-		print_usage( { "", " Lobeplace: place a chain into a density map domain by domain", "",
+	CommandLineForm const form{ { "the work directory", "the density map", "the resolution" },
+		{ "-in", "-on", "-gw", "-dc", "-nm", "-sl", "-st", "-it", "-nco" },
+		{ { "-in", "the input prefix" }, { "-on", "the output name" } } };
+	int const stop = check_command_line( argc, argv, form,
+		{ "", " Lobeplace: place a chain into a density map domain by domain", "",
 			" Usage: Lobeplace workdir map resolution -in <prefix> -on <name.pdb> [Options]", "",
 			"   the chain is read from workdir/<prefix>1.pdb; the results are written to",
 			"   workdir/<name without .pdb>1.pdb, 2, ... best first", "", " Options:",
@@ -25,9 +27,9 @@ int main( int argc, char** argv )
 			"       -sl   print intermediate information? 0:no, 1:yes, default: 1",
 			"       -st   accepted, no effect",
 			"       -it   1: one more refinement pass over the chain and its domains, default: 0",
-			"       -nco  threads of the FFT search, default: 1" } );
-		return argc < 2 ? 0 : 1;
-	}
+			"       -nco  threads of the FFT search, default: 1" },
+		std::cout );
+	if ( stop >= 0 ) return stop;
 	std::string const workdir = argv[1];
 	FitRequest req;
 	req.mapPath = argv[2];
@@ -46,13 +48,10 @@ int main( int argc, char** argv )
 	if ( !ok || outBase.empty() ) return 1;
 	req.modelPath = workdir + "/" + in + "1.pdb";
 	std::vector<std::string> outputs;
-	for ( long k = 1; k <= nm; ++k ) {
-		outputs.push_back( workdir + "/" + outBase + std::to_string( k ) + ".pdb" );
-		if ( get_Full_Path( outputs.back() ) == get_Full_Path( req.modelPath ) ) {
-			std::cout << "Error! The result " << outputs.back() << " would replace the input chain." << std::endl;
-			return 1;
-		}
-	}
+	for ( long k = 1; k <= nm; ++k ) outputs.push_back( workdir + "/" + outBase + std::to_string( k ) + ".pdb" );
+	if ( !outputs_spare_inputs( { { "the density map", req.mapPath }, { "the input chain", req.modelPath } },
+	         outputs, std::cout ) )
+		return 1;
 
 	FitSession session;
 	if ( !session.load( req ) ) return 1;

@@ -6,7 +6,6 @@
 #include "apps/siblings/domain_refine.hh"
 #include "apps/siblings/placement.hh"
 #include "apps/siblings/sibling_cli.hh"
-#include "core/basic_fun_Quilt.hh"
 
 #include <iostream>
 
@@ -14,8 +13,10 @@ using namespace siblings;
 
 int main( int argc, char** argv )
 {
-	if ( argc < 4 ) {
-		print_usage( { "", " Lobetune: refine the domains of a placed model in a density map", "",
+	CommandLineForm const form{ { "the density map", "the model", "the resolution" },
+		{ "-gw", "-dc", "-nm", "-sl", "-on", "-sch" }, {} };
+	int const stop = check_command_line( argc, argv, form,
+		{ "", " Lobetune: refine the domains of a placed model in a density map", "",
 			" Usage: Lobetune map model resolution [Options]", "", " Options:",
 			"       -gw   grid width (accepted; the map keeps its own grid)",
 			"       -dc   threshold for density value, default: 0",
@@ -25,9 +26,9 @@ int main( int argc, char** argv )
 			"             default: <model>_dom.pdb",
 			"       -sch  similar-chain mark of the model (accepted), default: 0", "",
 			" Every chain, and every domain of a chain of two or more domains, is refined as a",
-			" rigid body; the input is returned unchanged when its correlation would not improve." } );
-		return argc < 2 ? 0 : 1;
-	}
+			" rigid body; the input is returned unchanged when its correlation would not improve." },
+		std::cout );
+	if ( stop >= 0 ) return stop;
 	FitRequest req;
 	req.mapPath = argv[1];
 	req.modelPath = argv[2];
@@ -38,10 +39,9 @@ int main( int argc, char** argv )
 	std::string const name = output_base( option_value( argc, argv, "-on" ), model_name( req.modelPath ) + "_dom.pdb" );
 	if ( !ok || name.empty() ) return 1;
 	std::string const output = model_directory( req.modelPath ) + "/" + name + "_1.pdb";
-	if ( get_Full_Path( output ) == get_Full_Path( req.modelPath ) ) {
-		std::cout << "Error! The result " << output << " would replace the input model." << std::endl;
+	if ( !outputs_spare_inputs( { { "the density map", req.mapPath }, { "the model", req.modelPath } },
+	         { output }, std::cout ) )
 		return 1;
-	}
 
 	FitSession session;
 	if ( !session.load( req ) ) return 1;

@@ -11,8 +11,10 @@ using namespace siblings;
 
 int main( int argc, char** argv )
 {
-	if ( argc < 4 ) {
-		print_usage( { "", " PlacerRNA: fit a nucleic-acid chain into a density map", "",
+	CommandLineForm const form{ { "the density map", "the model", "the resolution" },
+		{ "-gw", "-dc", "-nm", "-sl", "-tp", "-rc" }, {} };
+	int const stop = check_command_line( argc, argv, form,
+		{ "", " PlacerRNA: fit a nucleic-acid chain into a density map", "",
 			" Usage: PlacerRNA map model resolution [Options]", "", " Options:",
 			"       -gw   grid width (accepted; the map keeps its own grid)",
 			"       -dc   threshold for density value, default: 0",
@@ -20,9 +22,9 @@ int main( int argc, char** argv )
 			"       -sl   print intermediate information? 0:no, 1:yes, default: 1",
 			"       -tp   atoms scored: all, CA (P when the chain has no CA), P or an atom name; default: all",
 			"       -rc   report the correlation of each model? 0:no, 1:yes, default: 1", "",
-			" Output models <model>_1.pdb ... are saved in the directory of the input model, best first." } );
-		return argc < 2 ? 0 : 1;
-	}
+			" Output models <model>_1.pdb ... are saved in the directory of the input model, best first." },
+		std::cout );
+	if ( stop >= 0 ) return stop;
 	FitRequest req;
 	req.mapPath = argv[1];
 	req.modelPath = argv[2];
@@ -33,18 +35,21 @@ int main( int argc, char** argv )
 	req.atomType = tp ? tp : "all";
 	req.prefix = "PlacerRNA> ";
 	if ( !ok ) return 1;
+	std::string const dir = model_directory( req.modelPath ), name = model_name( req.modelPath );
+	std::vector<std::string> outputs;
+	for ( long k = 1; k <= nm; ++k ) outputs.push_back( dir + "/" + name + "_" + std::to_string( k ) + ".pdb" );
+	if ( !outputs_spare_inputs( { { "the density map", req.mapPath }, { "the model", req.modelPath } },
+	         outputs, std::cout ) )
+		return 1;
 
 	FitSession session;
 	if ( !session.load( req ) ) return 1;
 	std::vector<Placement> placements;
 	if ( !session.place_chain( (int)nm, placements ) ) return 1;
 
-	std::string const dir = model_directory( req.modelPath ), name = model_name( req.modelPath );
 	ResultWriter writer;
-	for ( size_t k = 0; k < placements.size(); ++k ) {
-		std::string const out = dir + "/" + name + "_" + std::to_string( k + 1 ) + ".pdb";
-		if ( !writer.add_moved( session.model(), out, placements[k].xyz ) ) return 1;
-	}
+	for ( size_t k = 0; k < placements.size(); ++k )
+		if ( !writer.add_moved( session.model(), outputs[k], placements[k].xyz ) ) return 1;
 	if ( !writer.commit() ) return 1;
 	if ( report )
 		for ( size_t k = 0; k < placements.size(); ++k )

@@ -4,6 +4,7 @@
 // coordinates.
 #include "apps/siblings/rasterseek_model.hh"
 #include "apps/siblings/rasterseek_search.hh"
+#include "apps/siblings/sibling_cli.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "density/FastDensityScore.hh"
 
@@ -15,30 +16,26 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace {
 
-void print_usage( char const* program )
+std::vector< std::string > usage( std::string const& program )
 {
-	std::cout << std::endl;
-	std::cout << " Rasterseek: exhaustive FFT search of a model's place in a density map" << std::endl;
-	std::cout << std::endl;
-	std::cout << " Usage: " << program << " map model.pdb name -res R -deg D -explor N [-nprocs P]" << std::endl;
-	std::cout << std::endl;
-	std::cout << "   map        density map (MRC/CCP4, 32-bit floats, orthogonal cell)" << std::endl;
-	std::cout << "   model.pdb  model to place (the atoms of its chains, first model)" << std::endl;
-	std::cout << "   name       name of the results, written to the working directory as" << std::endl;
-	std::cout << "              name_001.pdb, name_002.pdb, ... best first" << std::endl;
-	std::cout << "   -res R     map resolution in Angstrom (required)" << std::endl;
-	std::cout << "   -deg D     orientation step in degrees, in (0, 180]; default 20" << std::endl;
-	std::cout << "   -explor N  number of poses to write, 1 to 999; default 1" << std::endl;
-	std::cout << "   -nprocs P  worker threads, 1 to 256; default 1" << std::endl;
-	std::cout << std::endl;
-	std::cout << " Each pose is scored by the local correlation of the model's density with the" << std::endl;
-	std::cout << " map under the model's own footprint, refined, and ranked by the real-space" << std::endl;
-	std::cout << " correlation of the refined pose." << std::endl;
-	std::cout << " Example: " << program << " map.mrc chainA.pdb A -res 10 -deg 20 -explor 5 -nprocs 4" << std::endl;
-	std::cout << std::endl;
+	return { "", " Rasterseek: exhaustive FFT search of a model's place in a density map", "",
+		" Usage: " + program + " map model.pdb name -res R -deg D -explor N [-nprocs P]", "",
+		"   map        density map (MRC/CCP4, 32-bit floats, orthogonal cell)",
+		"   model.pdb  model to place (the atoms of its chains, first model)",
+		"   name       name of the results, written to the working directory as",
+		"              name_001.pdb, name_002.pdb, ... best first",
+		"   -res R     map resolution in Angstrom (required)",
+		"   -deg D     orientation step in degrees, in (0, 180]; default 20",
+		"   -explor N  number of poses to write, 1 to 999; default 1",
+		"   -nprocs P  worker threads, 1 to 256; default 1", "",
+		" Each pose is scored by the local correlation of the model's density with the",
+		" map under the model's own footprint, refined, and ranked by the real-space",
+		" correlation of the refined pose.",
+		" Example: " + program + " map.mrc chainA.pdb A -res 10 -deg 20 -explor 5 -nprocs 4", "" };
 }
 
 int fail( std::string const& message )
@@ -67,14 +64,10 @@ bool parse_count( char const* text, long lo, long hi, long& value )
 
 int main( int argc, char** argv )
 {
-	if ( argc < 2 ) {
-		print_usage( argv[ 0 ] );
-		return 0;
-	}
-	if ( argc < 4 ) {
-		print_usage( argv[ 0 ] );
-		return fail( "a map, a model and a result name are required." );
-	}
+	siblings::CommandLineForm const form{ { "the density map", "the model", "the result name" },
+		{ "-res", "-deg", "-explor", "-nprocs" }, { { "-res", "the resolution" } } };
+	int const stop = siblings::check_command_line( argc, argv, form, usage( argv[ 0 ] ), std::cout );
+	if ( stop >= 0 ) return stop;
 	std::string const mapPath = argv[ 1 ];
 	std::string const modelPath = argv[ 2 ];
 	std::string const name = argv[ 3 ];
@@ -83,18 +76,14 @@ int main( int argc, char** argv )
 
 	rasterseek::SearchOptions options;
 	options.log = &std::cout;
-	bool haveResolution = false;
-	for ( int i = 4; i < argc; i += 2 ) {
+	// The options stand in checked pairs after the three arguments.
+	for ( int i = 4; i + 1 < argc; i += 2 ) {
 		std::string const opt = argv[ i ];
-		if ( opt != "-res" && opt != "-deg" && opt != "-explor" && opt != "-nprocs" )
-			return fail( "unknown option '" + opt + "' (see the usage: run without arguments)." );
-		if ( i + 1 >= argc ) return fail( "option " + opt + " needs a value." );
 		char const* v = argv[ i + 1 ];
 		long count = 0;
 		if ( opt == "-res" ) {
 			if ( !parse_number( v, options.resolution ) || !( options.resolution > 0.0 ) )
 				return fail( std::string( "-res must be a positive number of Angstrom; got '" ) + v + "'." );
-			haveResolution = true;
 		} else if ( opt == "-deg" ) {
 			if ( !parse_number( v, options.angleStep ) || !( options.angleStep > 0.0 && options.angleStep <= 180.0 ) )
 				return fail( std::string( "-deg must be a number of degrees in (0, 180]; got '" ) + v + "'." );
@@ -108,7 +97,12 @@ int main( int argc, char** argv )
 			options.threads = int( count );
 		}
 	}
-	if ( !haveResolution ) return fail( "the resolution (-res) is required." );
+	std::vector< std::string > results;
+	for ( int k = 1; k <= options.count; ++k ) results.push_back( rasterseek::result_file_name( name, k ) );
+	// Results beyond the poses found are removed as stale: they are outputs too.
+	if ( !siblings::outputs_spare_inputs( { { "the density map", mapPath }, { "the model", modelPath } },
+	         results, std::cout ) )
+		return 1;
 
 	auto const t0 = std::chrono::steady_clock::now();
 	std::string error;

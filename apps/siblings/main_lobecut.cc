@@ -46,14 +46,15 @@ bool numbering_usable( ChainModel const& model, int c )
 
 int main( int argc, char** argv )
 {
-	if ( argc < 2 ) {
-		print_usage( { "", " lobecut: split a protein chain into structural domains", "",
-			" Usage: lobecut <code><chain> >log", "   reads <code>.pdb from the current directory (<code>: the first four",
+	CommandLineForm const form{ { "the chain tag" }, {}, {} };
+	int const stop = check_command_line( argc, argv, form,
+		{ "", " lobecut: split a protein chain into structural domains", "", " Usage: lobecut <code><chain> >log",
+			"   reads <code>.pdb from the current directory (<code>: the first four",
 			"   characters of the argument; <chain>: the rest, none for the first chain)", "",
 			" Output (first line): <code><chain> <residues> <domains> (<start>-<end>;...) ...",
-			"   chains below 80 residues are one domain; domains hold at least 40 residues" } );
-		return 0;
-	}
+			"   chains below 80 residues are one domain; domains hold at least 40 residues" },
+		std::cerr );
+	if ( stop >= 0 ) return stop;
 	std::string const tag = argv[1];
 	if ( tag.size() < 4 ) {
 		std::cerr << "Error! The argument must be a four-character code followed by a chain identifier; got '" << tag
@@ -62,6 +63,8 @@ int main( int argc, char** argv )
 	}
 	std::string const file = tag.substr( 0, 4 ) + ".pdb";
 	std::string const chainId = tag.substr( 4 );
+	// The log is the only output.
+	if ( !outputs_spare_inputs( { { "the chain file", file } }, {}, std::cerr ) ) return 1;
 	ChainModel model;
 	std::string error;
 	if ( checkfile( file ) && !isRegularFile( file ) ) {

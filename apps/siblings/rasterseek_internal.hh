@@ -6,13 +6,13 @@
 #include "apps/siblings/rasterseek_fft.hh"
 #include "apps/siblings/rasterseek_grid.hh"
 #include "apps/siblings/rasterseek_rotations.hh"
+#include "apps/siblings/worker_threads.hh"
 #include "density/FastDensityScore.hh"
 #include "density/Scattering.hh"
 
 #include <atomic>
 #include <complex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace rasterseek {
@@ -161,10 +161,12 @@ std::vector< Candidate > refine_and_rank( FastDensityScore const& map, Model con
 double footprint_correlation( FastDensityScore const& map, Model const& model, Candidate const& pose, double sigma,
 	double maskFraction );
 
-// Runs job(thread, index) for index = 0..count-1 on `threads` threads, each
-// taking the next index when it has finished one.
+// Runs job(thread, index) for index = 0..count-1 on up to `threads`
+// threads, each taking the next index when it has finished one; thread
+// numbers stay below `threads`.  Returns the number of threads that ran
+// (fewer when the system refuses some; at least 1).
 template< class Job >
-void run_parallel( int threads, int count, Job&& job )
+int run_parallel( int threads, int count, Job&& job )
 {
 	std::atomic< int > next( 0 );
 	auto worker = [ & ]( int t ) {
@@ -172,11 +174,9 @@ void run_parallel( int threads, int count, Job&& job )
 	};
 	if ( threads <= 1 ) {
 		worker( 0 );
-		return;
+		return 1;
 	}
-	std::vector< std::thread > pool;
-	for ( int t = 0; t < threads; ++t ) pool.emplace_back( worker, t );
-	for ( std::thread& th : pool ) th.join();
+	return siblings::run_on_threads( threads, worker );
 }
 
 } // namespace detail

@@ -3,15 +3,109 @@
 #include "core/basic_fun_Quilt.hh"
 #include "transforms/ModelOutput.hh"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace siblings {
+
+namespace {
+
+bool looks_like_option( char const* text )
+{
+	return text[0] == '-' && std::isalpha( static_cast<unsigned char>( text[1] ) );
+}
+
+bool known( std::vector<std::string> const& names, std::string const& name )
+{
+	for ( std::string const& n : names )
+		if ( n == name ) return true;
+	return false;
+}
+
+// "a", "a and b", "a, b and c".
+std::string listed( std::vector<std::string> const& items )
+{
+	std::string out;
+	for ( size_t k = 0; k < items.size(); ++k ) {
+		if ( k > 0 ) out += k + 1 == items.size() ? " and " : ", ";
+		out += items[k];
+	}
+	return out;
+}
+
+} // namespace
+
+int check_command_line( int argc, char** argv, CommandLineForm const& form, std::vector<std::string> const& usage,
+	std::ostream& errors )
+{
+	if ( argc < 2 ) {
+		print_usage( usage );
+		return 0;
+	}
+	int i = 1;
+	size_t given = 0;
+	while ( i < argc && given < form.positional.size() && !looks_like_option( argv[i] ) ) {
+		++given;
+		++i;
+	}
+	std::vector<std::string> seen;
+	for ( ; i < argc; i += 2 ) {
+		std::string const arg = argv[i];
+		if ( !looks_like_option( argv[i] ) ) {
+			errors << "Error! Unexpected argument '" << arg << "' (see the usage: run without arguments)." << std::endl;
+			return 1;
+		}
+		if ( !known( form.options, arg ) ) {
+			errors << "Error! Unknown option '" << arg << "' (see the usage: run without arguments)." << std::endl;
+			return 1;
+		}
+		if ( i + 1 >= argc || known( form.options, argv[i + 1] ) ) {
+			errors << "Error! The option " << arg << " needs a value." << std::endl;
+			return 1;
+		}
+		seen.push_back( arg );
+	}
+	std::vector<std::string> missing( form.positional.begin() + given, form.positional.end() );
+	for ( auto const& r : form.required )
+		if ( !known( seen, r.first ) ) missing.push_back( r.second + " (" + r.first + ")" );
+	if ( !missing.empty() ) {
+		print_usage( usage );
+		errors << "Error! Missing " << listed( missing ) << "; see the usage above." << std::endl;
+		return 1;
+	}
+	return -1;
+}
+
+bool outputs_spare_inputs( std::vector<InputFile> const& inputs, std::vector<std::string> const& outputs,
+	std::ostream& errors )
+{
+	struct stat in, out;
+	for ( InputFile const& input : inputs ) {
+		if ( ::stat( input.path.c_str(), &in ) != 0 ) continue;
+		for ( std::string const& output : outputs )
+			if ( ::stat( output.c_str(), &out ) == 0 && out.st_dev == in.st_dev && out.st_ino == in.st_ino ) {
+				errors << "Error! The result " << output << " would replace " << input.what << " " << input.path
+				       << "; nothing written." << std::endl;
+				return false;
+			}
+		// Whatever the program would print would land in the input: the
+		// line goes to standard error.
+		if ( ::fstat( STDOUT_FILENO, &out ) == 0 && S_ISREG( out.st_mode ) && out.st_dev == in.st_dev
+		     && out.st_ino == in.st_ino ) {
+			std::cerr << "Error! Standard output goes into " << input.what << " " << input.path << "; nothing written."
+			          << std::endl;
+			return false;
+		}
+	}
+	return true;
+}
 
 char const* option_value( int argc, char** argv, char const* name )
 {

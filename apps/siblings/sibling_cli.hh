@@ -4,10 +4,51 @@
 
 #include "apps/siblings/chain_model.hh"
 
+#include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace siblings {
+
+// What a sibling program's command line holds: the arguments it needs, in
+// order, then options that each take one value.
+struct CommandLineForm {
+	// What each positional argument is, as the error line names it when it
+	// is missing ("the density map").
+	std::vector<std::string> positional;
+	// The options the program knows ("-gw").
+	std::vector<std::string> options;
+	// Options that must be given, with what they are ("-res", "the resolution").
+	std::vector<std::pair<std::string, std::string> > required;
+};
+
+// Checks a command line against its form before anything is read.  With no
+// arguments at all the usage is printed and 0 returned; with some but not
+// all required arguments, the usage and an error line naming what is
+// missing, and 1.  An unknown option, an option without its value (at the
+// end, or followed by another option of the form) and an argument beyond the
+// positional ones are refused with an error line and 1.  Returns -1 when the
+// program may go on; its options then stand in pairs after the positional
+// arguments.  An argument that begins with "-" and a letter is an option;
+// numbers such as "-0.5" are values.  Error lines go to `errors`.
+int check_command_line( int argc, char** argv, CommandLineForm const& form, std::vector<std::string> const& usage,
+	std::ostream& errors );
+
+// An input file of a program: what it is ("the density map") and its path.
+struct InputFile {
+	std::string what;
+	std::string path;
+};
+
+// False, after an error line on `errors`, when writing any of `outputs`
+// would replace one of `inputs`: both are compared as files (device and
+// inode, after following symbolic links), so a second name or a link of an
+// input, or an output that is a link to one, counts as that input.  Standard
+// output into one of the inputs is refused too (its line goes to standard
+// error then).  Paths that do not exist clash with nothing.
+bool outputs_spare_inputs( std::vector<InputFile> const& inputs, std::vector<std::string> const& outputs,
+	std::ostream& errors );
 
 // Value of the first occurrence of option `name` (exact match) that has an
 // argument after it; null when there is none.

@@ -12,8 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <random>
+#include <system_error>
 
 using namespace rasterseek;
 using namespace rasterseek::detail;
@@ -289,6 +291,37 @@ TEST_F( RasterseekSearch, ThreadCountDoesNotChangeTheResult )
 			EXPECT_EQ( one[ k ].t[ i ], three[ k ].t[ i ] );
 			for ( int j = 0; j < 3; ++j ) EXPECT_EQ( one[ k ].u[ i ][ j ], three[ k ].u[ i ][ j ] );
 		}
+	}
+}
+
+namespace {
+
+std::thread refuse_thread( std::function< void() > )
+{
+	throw std::system_error( EAGAIN, std::generic_category(), "refused" );
+}
+
+} // namespace
+
+// Catches a search that aborts (or loses work) when the system refuses its
+// threads: with every extra thread refused, four threads asked for give the
+// placements of one, and the search says it went on alone.
+TEST_F( RasterseekSearch, RefusedThreadsLeaveTheResultUnchanged )
+{
+	ASSERT_TRUE( load() );
+	std::string error;
+	std::vector< Placement > const one = search_placements( map, input, options( 3, 1 ), error );
+	siblings::ThreadStarter const before = siblings::set_thread_starter( &refuse_thread );
+	testing::internal::CaptureStdout();
+	std::vector< Placement > const four = search_placements( map, input, options( 3, 4 ), error );
+	std::string const out = testing::internal::GetCapturedStdout();
+	siblings::set_thread_starter( before );
+	EXPECT_NE( out.find( "Warning! Only 1 of 4 threads could be started; the work goes on with 1." ), std::string::npos )
+		<< out;
+	ASSERT_EQ( one.size(), four.size() ) << error;
+	for ( std::size_t k = 0; k < one.size(); ++k ) {
+		EXPECT_EQ( one[ k ].score, four[ k ].score );
+		for ( int i = 0; i < 3; ++i ) EXPECT_EQ( one[ k ].t[ i ], four[ k ].t[ i ] );
 	}
 }
 

@@ -1,0 +1,196 @@
+// The command lines of the sibling programs.  Each accepts every command
+// line the assembly program builds for it (made here by the assembly
+// program's own functions) and refuses, with an error line, status 1 and no
+// file written, an unknown option, an option without its value, a value that
+// is no number where one is needed and an argument beyond those it takes.
+// Given some but not all of its required arguments, a program prints its
+// usage and names what is missing; given none, its usage alone.
+#include "apps/quilter/StartedPrograms.hh"
+#include "apps/siblings/tests/small_fit_case.hh"
+
+#include <gtest/gtest.h>
+
+using namespace sibling_case;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string const bindir = quilt_test::bin_dir() + "/";
+
+struct Refusal {
+	char const* name;
+	char const* program;
+	char const* arguments; // after the program, in the case directory
+	char const* message;
+};
+
+void PrintTo( Refusal const& r, std::ostream* os ) { *os << r.program << r.arguments; }
+
+// The input files every refused command line may name.
+void lay_out_inputs( SmallFitCase const& c )
+{
+	fs::copy_file( c.chain, c.file( "A_mi1.pdb" ) );
+	fs::copy_file( c.chain, c.file( "xxxx.pdb" ) );
+}
+
+template <class Case>
+std::string case_name( testing::TestParamInfo<Case> const& info )
+{
+	return info.param.name;
+}
+
+class RefusedCommandLine : public testing::TestWithParam<Refusal> {};
+
+Refusal const kRefusals[] = {
+	// Unknown options.
+	{ "PlacerRNA_unknown_option", "PlacerRNA", " map.mrc chain.pdb 6 -foo 1",
+		"Error! Unknown option '-foo' (see the usage: run without arguments)." },
+	{ "Lobetune_unknown_option", "Lobetune", " map.mrc chain.pdb 6 -nco 2", "Error! Unknown option '-nco'" },
+	{ "Lobeplace_unknown_option", "Lobeplace", " . map.mrc 6 -in A_mi -on A_mo.pdb -tp all",
+		"Error! Unknown option '-tp'" },
+	{ "Rasterseek_unknown_option", "Rasterseek", " map.mrc chain.pdb A -res 6 -nm 2", "Error! Unknown option '-nm'" },
+	{ "lobecut_unknown_option", "lobecut", " xxxxA -sl 0", "Error! Unknown option '-sl'" },
+	// Options without their value: at the end, or followed by another option.
+	{ "PlacerRNA_value_missing_at_the_end", "PlacerRNA", " map.mrc chain.pdb 6 -nm",
+		"Error! The option -nm needs a value." },
+	{ "PlacerRNA_value_missing_before_an_option", "PlacerRNA", " map.mrc chain.pdb 6 -tp -rc 0",
+		"Error! The option -tp needs a value." },
+	{ "Lobetune_value_missing_at_the_end", "Lobetune", " map.mrc chain.pdb 6 -on",
+		"Error! The option -on needs a value." },
+	{ "Lobeplace_value_missing_at_the_end", "Lobeplace", " . map.mrc 6 -in A_mi -on A_mo.pdb -nco",
+		"Error! The option -nco needs a value." },
+	{ "Lobeplace_value_missing_before_an_option", "Lobeplace", " . map.mrc 6 -in -on A_mo.pdb",
+		"Error! The option -in needs a value." },
+	{ "Rasterseek_value_missing_at_the_end", "Rasterseek", " map.mrc chain.pdb A -res 6 -explor",
+		"Error! The option -explor needs a value." },
+	// Values that are no number, or out of range.
+	{ "PlacerRNA_count_not_a_number", "PlacerRNA", " map.mrc chain.pdb 6 -nm two",
+		"Error! The value of -nm must be a whole number" },
+	{ "PlacerRNA_resolution_not_a_number", "PlacerRNA", " map.mrc chain.pdb six",
+		"Error! The resolution must be a number" },
+	{ "Lobetune_threshold_not_a_number", "Lobetune", " map.mrc chain.pdb 6 -dc 0.1x",
+		"Error! The value of -dc must be a number" },
+	{ "Lobeplace_threads_out_of_range", "Lobeplace", " . map.mrc 6 -in A_mi -on A_mo.pdb -nco 0",
+		"Error! The value of -nco must be a whole number" },
+	{ "Lobeplace_iterate_not_a_number", "Lobeplace", " . map.mrc 6 -in A_mi -on A_mo.pdb -it yes",
+		"Error! The value of -it must be a whole number" },
+	{ "Rasterseek_threads_not_a_number", "Rasterseek", " map.mrc chain.pdb A -res 6 -nprocs many",
+		"Error! -nprocs must be a whole number from 1 to 256" },
+	// Arguments beyond those the program takes.
+	{ "PlacerRNA_extra_argument", "PlacerRNA", " map.mrc chain.pdb 6 extra",
+		"Error! Unexpected argument 'extra' (see the usage: run without arguments)." },
+	{ "PlacerRNA_extra_argument_after_an_option", "PlacerRNA", " map.mrc chain.pdb 6 -nm 2 3",
+		"Error! Unexpected argument '3'" },
+	{ "Lobetune_extra_argument", "Lobetune", " map.mrc chain.pdb 6 chain.pdb",
+		"Error! Unexpected argument 'chain.pdb'" },
+	{ "Lobeplace_extra_argument", "Lobeplace", " . map.mrc 6 -in A_mi -on A_mo.pdb 1",
+		"Error! Unexpected argument '1'" },
+	{ "Rasterseek_extra_argument", "Rasterseek", " map.mrc chain.pdb A -res 6 -explor 5 extra",
+		"Error! Unexpected argument 'extra'" },
+	{ "lobecut_extra_argument", "lobecut", " xxxxA xxxxB", "Error! Unexpected argument 'xxxxB'" },
+};
+
+} // namespace
+
+// Catches a program that runs with what it does not understand (all of them
+// ran before, with status 0, except Rasterseek).
+TEST_P( RefusedCommandLine, IsRefusedWithoutWritingAnything )
+{
+	Refusal const& r = GetParam();
+	SmallFitCase c;
+	lay_out_inputs( c );
+	std::vector<std::string> const before = c.names();
+	std::string out;
+	EXPECT_EQ( c.run( SmallFitCase::program( r.program ) + r.arguments, out ), 1 ) << out;
+	EXPECT_TRUE( says( out, r.message ) ) << out;
+	EXPECT_FALSE( says( out, "Usage:" ) ) << out;
+	EXPECT_EQ( c.names(), before );
+}
+
+INSTANTIATE_TEST_SUITE_P( Siblings, RefusedCommandLine, testing::ValuesIn( kRefusals ), case_name<Refusal> );
+
+struct Partial {
+	char const* name;
+	char const* program;
+	char const* arguments;
+	char const* missing; // the error line
+};
+
+void PrintTo( Partial const& p, std::ostream* os ) { *os << p.program << p.arguments; }
+
+class PartialCommandLine : public testing::TestWithParam<Partial> {};
+
+Partial const kPartials[] = {
+	{ "PlacerRNA_without_resolution", "PlacerRNA", " map.mrc chain.pdb",
+		"Error! Missing the resolution; see the usage above." },
+	{ "PlacerRNA_without_model_and_resolution", "PlacerRNA", " map.mrc -nm 2",
+		"Error! Missing the model and the resolution; see the usage above." },
+	{ "Lobetune_with_the_map_alone", "Lobetune", " map.mrc",
+		"Error! Missing the model and the resolution; see the usage above." },
+	{ "Lobeplace_without_input_prefix", "Lobeplace", " . map.mrc 6 -on A_mo.pdb",
+		"Error! Missing the input prefix (-in); see the usage above." },
+	{ "Lobeplace_without_resolution_and_names", "Lobeplace", " . map.mrc",
+		"Error! Missing the resolution, the input prefix (-in) and the output name (-on); see the usage above." },
+	{ "Rasterseek_without_resolution", "Rasterseek", " map.mrc chain.pdb A",
+		"Error! Missing the resolution (-res); see the usage above." },
+	{ "Rasterseek_without_result_name", "Rasterseek", " map.mrc chain.pdb -res 6",
+		"Error! Missing the result name; see the usage above." },
+};
+
+// Catches a program that stops with its usage alone (no word on what is
+// missing) or runs with what it has.
+TEST_P( PartialCommandLine, PrintsTheUsageAndNamesWhatIsMissing )
+{
+	Partial const& p = GetParam();
+	SmallFitCase c;
+	lay_out_inputs( c );
+	std::vector<std::string> const before = c.names();
+	std::string out;
+	EXPECT_EQ( c.run( SmallFitCase::program( p.program ) + p.arguments, out ), 1 ) << out;
+	EXPECT_TRUE( says( out, "Usage:" ) ) << out;
+	EXPECT_TRUE( says( out, p.missing ) ) << out;
+	EXPECT_EQ( c.names(), before );
+}
+
+INSTANTIATE_TEST_SUITE_P( Siblings, PartialCommandLine, testing::ValuesIn( kPartials ), case_name<Partial> );
+
+// Catches a program that no longer answers a bare call with its usage.
+TEST( SiblingCommandLines, NoArgumentsPrintTheUsageWithStatusZero )
+{
+	for ( char const* p : { "PlacerRNA", "Lobetune", "Lobeplace", "Rasterseek", "lobecut" } ) {
+		std::string out;
+		EXPECT_EQ( quilter_test::run_shell( SmallFitCase::program( p ), out ), 0 ) << p << "\n" << out;
+		EXPECT_TRUE( says( out, "Usage:" ) ) << p << "\n" << out;
+		EXPECT_FALSE( says( out, "Error" ) ) << p << "\n" << out;
+	}
+}
+
+// Catches a strict command line that turns away what the assembly program
+// passes: tab runs between options, "%f" numbers (a negative threshold
+// among them), Rasterseek with and without -nprocs, Lobeplace with every
+// option.  Each run ends with status 0 and the result the assembly reads.
+TEST( SiblingCommandLines, TheAssemblyProgramsCommandLinesAreAccepted )
+{
+	SmallFitCase c;
+	fs::copy_file( c.chain, c.file( "A_mi1.pdb" ) );
+	fs::copy_file( c.chain, c.file( "xxxx.pdb" ) );
+	struct Run {
+		std::string command;
+		std::string result;
+	} const runs[] = {
+		{ placerRNACommand( bindir, c.map, c.chain, 6.0, 0.0, -0.5, 2, "all" ), "chain_2.pdb" },
+		{ rasterseekCommand( bindir, c.map, c.chain, "chain", 6.0, 2, 1 ), "chain_002.pdb" },
+		{ rasterseekCommand( bindir, c.map, c.chain, "chain_ft", 6.0, 1, 3 ), "chain_ft_001.pdb" },
+		{ lobeplaceCommand( bindir, c.dir, c.map, 6.0, "A_mi", 0.0, 0.005, "A_mo.pdb", 1, 2 ), "A_mo1.pdb" },
+		{ lobetuneCommand( bindir, c.map, c.chain, 6.0, 3.0, 0.005, "chain_dom.pdb", 1 ), "chain_dom_1.pdb" },
+		{ lobetuneGlobalCommand( bindir, c.map, c.chain, 6.0, 0.0, -0.25, "seg_dom.pdb", 0 ), "seg_dom_1.pdb" },
+		{ lobecutCommand( bindir, "xxxxA", c.file( "chain_dom.log" ) ), "chain_dom.log" },
+	};
+	for ( Run const& r : runs ) {
+		std::string out;
+		EXPECT_EQ( c.run( r.command, out ), 0 ) << r.command << "\n" << out;
+		EXPECT_TRUE( fs::exists( c.file( r.result ) ) ) << r.command << "\n" << out;
+		EXPECT_FALSE( says( out, "Error" ) ) << r.command << "\n" << out;
+	}
+	EXPECT_EQ( file_text( c.file( "chain_dom.log" ) ).rfind( "xxxxA 30 1 ", 0 ), 0u );
+}
