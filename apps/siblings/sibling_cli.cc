@@ -4,6 +4,7 @@
 #include "transforms/ModelOutput.hh"
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -162,12 +163,26 @@ ResultWriter::~ResultWriter()
 
 std::string ResultWriter::temporary_for( std::string const& output ) const
 {
-	return output + ".part" + std::to_string( (long)::getpid() );
+	// A name of our own, made here (O_EXCL): never a file that was already
+	// there, nor a link to one.
+	std::string name = output + ".partXXXXXX";
+	int const fd = ::mkstemp( &name[0] );
+	if ( fd < 0 ) {
+		std::cout << "Error! Cannot write beside " << output << ": " << std::strerror( errno ) << std::endl;
+		return std::string();
+	}
+	::close( fd );
+	// mkstemp makes the file mode 0600; results get the usual permissions.
+	mode_t const mask = ::umask( 0 );
+	::umask( mask );
+	::chmod( name.c_str(), 0666 & ~mask );
+	return name;
 }
 
 bool ResultWriter::add_moved( ChainModel const& model, std::string const& output, std::vector<Vec3> const& xyz )
 {
 	std::string const tmp = temporary_for( output );
+	if ( tmp.empty() ) return false;
 	int const n = (int)xyz.size();
 	double** rows = new2DArr( n, 3 );
 	for ( int i = 0; i < n; ++i )
@@ -185,6 +200,7 @@ bool ResultWriter::add_moved( ChainModel const& model, std::string const& output
 bool ResultWriter::add_copy( std::string const& input, std::string const& output )
 {
 	std::string const tmp = temporary_for( output );
+	if ( tmp.empty() ) return false;
 	std::ifstream in( input.c_str(), std::ios::binary );
 	std::ofstream out( tmp.c_str(), std::ios::binary | std::ios::trunc );
 	if ( in && out ) out << in.rdbuf();

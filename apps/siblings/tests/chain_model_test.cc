@@ -159,4 +159,36 @@ TEST( ResultWriter, WritesAllOrNone )
 	EXPECT_EQ( files, 3 ); // in, a_1, a_2
 }
 
+// Catches temporaries under a name that can be foreseen (the result's name
+// and the process id): a file that is already there under such a name, or a
+// link from it to an input, must come through a write untouched.
+TEST( ResultWriter, TemporariesNeverTakeAnExistingName )
+{
+	quilt_test::ScratchDir dir( "writer" );
+	write_text( dir.file( "in.pdb" ), atom( 1, "CA", 1, 'A', 1.0 ) + "TER\n" );
+	std::string const pid = std::to_string( (long)::getpid() );
+	write_text( dir.file( "c_1.pdb.part" + pid ), "keep me\n" );
+	std::string const link = dir.file( "c_2.pdb.part" + pid );
+	ASSERT_EQ( ::symlink( dir.file( "in.pdb" ).c_str(), link.c_str() ), 0 );
+	std::ifstream original( dir.file( "in.pdb" ).c_str() );
+	std::string const before( ( std::istreambuf_iterator<char>( original ) ), std::istreambuf_iterator<char>() );
+	ChainModel m;
+	std::string error;
+	ASSERT_TRUE( read_chain_model( dir.file( "in.pdb" ), m, error ) );
+	{
+		ResultWriter w;
+		ASSERT_TRUE( w.add_moved( m, dir.file( "c_1.pdb" ), { { 9.0, 8.0, 7.0 } } ) );
+		ASSERT_TRUE( w.add_copy( dir.file( "in.pdb" ), dir.file( "c_2.pdb" ) ) );
+		ASSERT_TRUE( w.commit() );
+	}
+	std::ifstream copy( dir.file( "c_2.pdb" ).c_str() );
+	EXPECT_EQ( std::string( ( std::istreambuf_iterator<char>( copy ) ), std::istreambuf_iterator<char>() ), before );
+	std::ifstream kept( dir.file( "c_1.pdb.part" + pid ).c_str() ), in( dir.file( "in.pdb" ).c_str() );
+	std::string const k( ( std::istreambuf_iterator<char>( kept ) ), std::istreambuf_iterator<char>() );
+	std::string const after( ( std::istreambuf_iterator<char>( in ) ), std::istreambuf_iterator<char>() );
+	EXPECT_EQ( k, "keep me\n" );
+	EXPECT_EQ( after, before );
+	EXPECT_TRUE( quilt_test::path_exists( dir.file( "c_1.pdb" ) ) );
+}
+
 } // namespace
