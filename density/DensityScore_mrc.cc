@@ -138,8 +138,9 @@ int bytes_per_value( int mode )
 }
 
 // What makes the unit cell of a header unusable ("" when nothing): a cell
-// length or interval count that gives no voxel width, or an angle that is
-// not a number.
+// length or interval count that gives no voxel width, an angle that is not a
+// number, or a voxel below the smallest width the readers take.  The same
+// rule as FastDensityScore's loader.
 std::string unusable_cell( mrc::Header const& h )
 {
 	int32_t const m[3] = { h.mx, h.my, h.mz };
@@ -163,6 +164,13 @@ std::string unusable_cell( mrc::Header const& h )
 			return format( "%s (word %d) is %g; the cell angles must be numbers", angle_name[a], mrc::ALPHA + a, ang[a] );
 		}
 	}
+	for ( int a = 0; a < 3; ++a ) {
+		double const w = static_cast<double>( len[a] ) / m[a];
+		if ( mrc::voxel_too_small( w ) ) {
+			return format( "voxels of %g A along %c (%c length %g A / M%c %d); voxels below %g A are not usable", w,
+				axis[a], axis[a], len[a], axis[a], m[a], mrc::kMinVoxelWidth );
+		}
+	}
 	return "";
 }
 
@@ -175,6 +183,18 @@ FILE* open_or_stop( char const* file, int code )
 		fail_mrc( code, format( "cannot open map %s: %s", file, file_error( file, err ).c_str() ) );
 	}
 	return fp;
+}
+
+// Whether the file begins with the gzip bytes; false when it cannot be read
+// (the probes then report why).
+bool gzip_compressed( char const* file )
+{
+	FILE* fp = std::fopen( file, "rb" );
+	if ( fp == nullptr ) return false;
+	unsigned char b[2];
+	long const got = static_cast<long>( std::fread( b, 1, 2, fp ) );
+	std::fclose( fp );
+	return mrc::gzip_magic( b, got );
 }
 
 // Why a read of a map came up short: the end of the file, or the error.
@@ -399,6 +419,12 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	double* alpha, double* beta, double* gamma, double** phi )
 {
 	density_detail::MapInUse in_use( file );
+	// A compressed map reads as meaningless words: say what it is before the
+	// byte-order probes count them.
+	if ( gzip_compressed( file ) ) {
+		fail_mrc( 70654, format( "map %s is gzip-compressed (it begins with the bytes 1f 8b); decompress it (gunzip) first",
+			file ) );
+	}
 	int violations = 0;
 	int const swap = choose_swap( *this, file, &violations );
 	if ( violations > 0 ) {
@@ -438,9 +464,9 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 
 	if ( h.mode != 0 && h.mode != 1 && h.mode != 2 ) {
 		std::fclose( fp );
-		fail_mrc( 70654, format( "map %s has MODE (word 4) %d, which is not supported; the supported modes are "
+		fail_mrc( 70654, format( "map %s has MODE (word 4) %d (%s), which is not supported; the supported modes are "
 								 "0 (8-bit integers), 1 (16-bit integers) and 2 (32-bit floats)",
-							 file, h.mode ) );
+							 file, h.mode, mrc::mode_name( h.mode ) ) );
 	}
 	int const err_words = h.mode == 0 ? 70642 : ( h.mode == 1 ? 70644 : 70646 );
 	int const err_sym = err_words + 1;
@@ -451,7 +477,7 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	// ends with the short-read error instead of a huge allocation or a write
 	// past the array.
 	long long const fsize = file_size( fp );
-	long long const nsym = h.nsymbt > 0 ? h.nsymbt : 0;
+	long long nsym = h.nsymbt > 0 ? h.nsymbt : 0;
 	if ( h.nc < 1 || h.nr < 1 || h.ns < 1 ) {
 		std::fclose( fp );
 		fail_mrc( err_data, format( "map %s has extents NC, NR, NS (words 1-3) %d x %d x %d; each must be at least 1",
@@ -464,11 +490,21 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 		std::fclose( fp );
 		fail_mrc( err_words, format( "map %s has %lld bytes, too few for the 1024-byte MRC header", file, fsize ) );
 	}
+	// NSYMBT must lie within the file; the same rule as FastDensityScore's
+	// loader.
 	if ( fsize >= 0 && 1024 + nsym > fsize ) {
 		std::fclose( fp );
 		fail_mrc( err_sym, format( "map %s gives NSYMBT (word 24) %d bytes of symmetry records, but the file holds "
 								   "only %lld bytes after its 1024-byte header",
 							   file, h.nsymbt, fsize - 1024 ) );
+	}
+	// A symmetry record the file has no room for beside the data, where the
+	// data fill the file right after the header, is bogus: the data are read
+	// from there (as FastDensityScore's loader does).
+	if ( fsize >= 0 && nsym > 0 && n64 <= 0xFFFFFFFFull && static_cast<unsigned long long>( fsize - 1024 ) == data_bytes ) {
+		std::printf( "ReadMrc_st> Warning: map %s gives NSYMBT %d, but its voxel data fill the file right after the header; the symmetry record is taken as absent.\n",
+			file, h.nsymbt );
+		nsym = 0;
 	}
 	if ( n64 > 0xFFFFFFFFull ) {
 		std::fclose( fp );
@@ -553,7 +589,8 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	density_detail::clear_non_finite( out, n, file );
 
 	// A cell with a zero, negative or non-finite length or interval count
-	// gives no voxel width; such a header is unusable.
+	// gives no voxel width; such a header is unusable, and so is one whose
+	// voxels are too small to hold a model.
 	std::string const cell_problem = unusable_cell( h );
 	if ( !cell_problem.empty() ) {
 		std::free( *phi );

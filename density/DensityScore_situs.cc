@@ -6,6 +6,7 @@
 // between and after the numbers.
 #include "density/DensityScore.hh"
 #include "density/DensityScore_util.hh"
+#include "density/MrcHeader.hh"
 
 #include <cerrno>
 #include <cmath>
@@ -71,6 +72,13 @@ void DensityScore::read_situs( char const* file, double* width, double* origx, d
 			: format( "unusable Situs header in %s: voxel width %g, origin %g %g %g, extents %d %d %d", file, *width,
 				  *origx, *origy, *origz, ext[0], ext[1], ext[2] );
 		fail( "Error: Can't open file! 13030", 13030, why );
+	}
+	// The bound the MRC readers apply to the voxel width (MrcHeader.hh).
+	if ( mrc::voxel_too_small( *width ) ) {
+		std::fclose( fp );
+		fail( "Error: Can't open file! 13030", 13030,
+			format( "Situs map %s has voxels of %g A; voxels below %g A are not usable", file, *width,
+				mrc::kMinVoxelWidth ) );
 	}
 	*extx = static_cast<unsigned>( ext[0] );
 	*exty = static_cast<unsigned>( ext[1] );

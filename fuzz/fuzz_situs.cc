@@ -5,6 +5,7 @@
 // finite place.
 #include "density/DensityScore.hh"
 #include "density/MapFileStop.hh"
+#include "density/MrcHeader.hh"
 #include "fuzz/FuzzSupport.hh"
 
 #include <cmath>
@@ -36,6 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 	check( phi != nullptr, "map read without values" );
 	check( ex >= 1 && ey >= 1 && ez >= 1, "map read with an empty extent" );
 	check( std::isfinite( width ) && width > 0.0, "map read with an unusable voxel width" );
+	// The Situs header's width is the voxel width; the bound of the readers
+	// holds for it (a binary map read through read_vol may be resampled).
+	check( dispatch || !mrc::voxel_too_small( width ), "Situs map read with voxels below the smallest width" );
 	// Every value is touched (a short array shows up under AddressSanitizer)
 	// and must be a number the processing can sum.
 	unsigned long long const n = static_cast< unsigned long long >( ex ) * ey * ez;
