@@ -330,10 +330,15 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 		rscc[j] = map.getRSCC( cand_ca[j], parts.nCA, 4.0 );
 		negated[j] = -rscc[j];
 	}
+	// A pose whose correlation with the map is not above 0 does not lie in
+	// the density (the fast score can still see overlap where the map is
+	// too coarse or too small to hold the model): it is no fit and is not
+	// written.
 	std::vector<int> picked;
 	if ( C > 0 ) {
 		int* order = quickSortAscendingInd( negated );
-		for ( size_t o = 0; o < C && picked.size() < wanted; ++o ) picked.push_back( order[o] );
+		for ( size_t o = 0; o < C && picked.size() < wanted; ++o )
+			if ( rscc[order[o]] > 0.0 ) picked.push_back( order[o] );
 		delete[] order;
 	}
 	free_results( results );

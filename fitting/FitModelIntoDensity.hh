@@ -38,7 +38,9 @@ int const kMaxPoseCount = 1000000;
 // list.  Refused before any search, with no file written: a model whose ATOM
 // lines cannot take coordinates (check_model_atom_lines), a model directory
 // that cannot be written, a map without positive density or without a voxel
-// above the threshold.
+// above the threshold.  Poses whose real-space correlation with the map is
+// not above 0 are not written; when no pose is left the fit is refused
+// (FIT_NO_POSE).
 int FitModelIntoDensity( std::string mapPath, std::string modelPath, double resolution, double nm,
 	double gridWidth, double threshold, bool quiet, bool report, std::string selection );
 
