@@ -384,6 +384,42 @@ void write_patched_map( std::string const& from, std::string const& to, std::vec
 	std::ofstream( to.c_str(), std::ios::binary ) << bytes;
 }
 
+TEST_F( PlacerProgram, OutputThatIsAnInputIsRefused )
+{
+	// "cp map.mrc model_1.pdb; Placer model_1.pdb model.pdb 6 -nm 2" wrote
+	// the first fitted model over the map, status 0.  An output name that is
+	// a symbolic link to the model, or a hard link to the map, did the same.
+	std::string const map_bytes = file_bytes( dir_->file( "map.mrc" ) );
+	std::string const model_bytes = file_bytes( dir_->file( "model.pdb" ) );
+	std::ofstream( dir_->file( "model_1.pdb" ).c_str(), std::ios::binary ) << map_bytes;
+	RunResult r = run_placer( dir_->path(), "model_1.pdb model.pdb 6 -nm 2 -sl 0" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "Error! The output file " + dir_->file( "model_1.pdb" ) + " is the density map "
+				   + dir_->file( "model_1.pdb" )
+				   + " (the same file): writing a fitted model there would replace it; no model written." ),
+		std::string::npos ) << r.out;
+	EXPECT_EQ( r.out.find( "Placer> Fit '" ), std::string::npos ) << r.out;
+	EXPECT_EQ( file_bytes( dir_->file( "model_1.pdb" ) ), map_bytes );
+	EXPECT_FALSE( quilt_test::path_exists( dir_->file( "model_2.pdb" ) ) );
+	std::remove( dir_->file( "model_1.pdb" ).c_str() );
+
+	ASSERT_EQ( ::symlink( "model.pdb", dir_->file( "model_2.pdb" ).c_str() ), 0 );
+	r = run_placer( dir_->path(), "map.mrc model.pdb 6 -nm 2 -sl 0" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "Error! The output file " + dir_->file( "model_2.pdb" ) + " is the model file " ),
+		std::string::npos ) << r.out;
+	EXPECT_EQ( file_bytes( dir_->file( "model.pdb" ) ), model_bytes );
+	EXPECT_FALSE( quilt_test::path_exists( dir_->file( "model_1.pdb" ) ) );
+	std::remove( dir_->file( "model_2.pdb" ).c_str() );
+
+	ASSERT_EQ( ::link( dir_->file( "map.mrc" ).c_str(), dir_->file( "model_1.pdb" ).c_str() ), 0 );
+	r = run_placer( dir_->path(), "map.mrc model.pdb 6 -sl 0" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( " is the density map " ), std::string::npos ) << r.out;
+	EXPECT_EQ( file_bytes( dir_->file( "map.mrc" ) ), map_bytes );
+	std::remove( dir_->file( "model_1.pdb" ).c_str() );
+}
+
 TEST_F( PlacerProgram, UnreadableMapsSayWhy )
 {
 	// These maps ended with a bare "Non-real (32-bit float) data types are
