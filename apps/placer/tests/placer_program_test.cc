@@ -85,13 +85,37 @@ std::vector<synth::Atom> PlacerProgram::truth_;
 
 TEST_F( PlacerProgram, TooFewArgumentsShowTheHelp )
 {
-	RunResult r = run_placer( dir_->path(), "map.mrc model.pdb" );
+	// Without arguments: the usage text alone, status 0.
+	RunResult r = run_placer( dir_->path(), "" );
 	EXPECT_EQ( r.status, 0 );
 	EXPECT_NE( r.out.find( " * An algorithm for model and density map matching                 *" ), std::string::npos );
 	EXPECT_NE( r.out.find( " map model resolution [Options]\n" ), std::string::npos );
 	EXPECT_NE( r.out.find( "       -nm   number of positions explored, default: 1 \n" ), std::string::npos );
 	EXPECT_NE( r.out.find( "        'dc' shoule be in (0,1), recommend: 0.005\n" ), std::string::npos );
+	EXPECT_EQ( r.out.find( "Error!" ), std::string::npos ) << r.out;
 	EXPECT_EQ( result_files(), 0 );
+	// Some but not all required arguments ended with the usage text and
+	// status 0, as if nothing had been asked: now the usage text, a line
+	// naming what is missing, and status 1.
+	struct Case {
+		char const* args;
+		char const* message;
+	} const cases[] = {
+		{ "map.mrc model.pdb", "Error! Missing required argument: the resolution.\n" },
+		{ "map.mrc", "Error! Missing required arguments: the model and the resolution.\n" },
+		{ "map.mrc model.pdb -nm 2", "Error! Missing required argument: the resolution.\n" },
+		{ "-nm 2", "Error! Missing required arguments: the density map, the model and the resolution.\n" },
+	};
+	for ( Case const& c : cases ) {
+		r = run_placer( dir_->path(), c.args );
+		EXPECT_EQ( r.status, 1 ) << c.args << "\n" << r.out;
+		EXPECT_NE( r.out.find( " map model resolution [Options]\n" ), std::string::npos ) << c.args << "\n" << r.out;
+		size_t const usage_end = r.out.find( "recommend: 0.005\n" );
+		size_t const error = r.out.find( c.message );
+		EXPECT_NE( error, std::string::npos ) << c.args << "\n" << r.out;
+		EXPECT_LT( usage_end, error ) << c.args << "\n" << r.out;
+		EXPECT_EQ( result_files(), 0 ) << c.args;
+	}
 }
 
 TEST_F( PlacerProgram, ThreeArgumentsFitAndWriteOneFile )
@@ -115,11 +139,40 @@ TEST_F( PlacerProgram, FirstOccurrenceOfAnOptionWinsAndQuietSwitches )
 	EXPECT_NE( r.out.find( "Placer> time: " ), std::string::npos );
 }
 
-TEST_F( PlacerProgram, TrailingOptionWithoutValueKeepsTheDefault )
+TEST_F( PlacerProgram, TrailingOptionWithoutValueIsRefused )
 {
+	// A trailing "-nm" was passed over and the fit ran with the default.
 	RunResult r = run_placer( dir_->path(), "map.mrc model.pdb 6 -sl 0 -nm" );
-	ASSERT_EQ( r.status, 0 ) << r.out;
-	EXPECT_EQ( result_files(), 1 );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "Error! The option -nm needs a value; no model written." ), std::string::npos ) << r.out;
+	EXPECT_EQ( r.out.find( "Placer> Fit '" ), std::string::npos ) << r.out;
+	EXPECT_EQ( result_files(), 0 );
+}
+
+TEST_F( PlacerProgram, UnknownOptionsAndStrayArgumentsAreRefused )
+{
+	// A misspelt option ("-rcs" for Quilter's "-rsc"), an unknown one, a
+	// word or a number where an option belongs: all were passed over and the
+	// fit ran with the defaults, status 0.
+	struct Case {
+		char const* args;
+		char const* message;
+	} const cases[] = {
+		{ "-rcs 0.3", "Error! Unknown option '-rcs'; the options are -gw, -dc, -nm, -sl and -rc; no model written." },
+		{ "-foo 1", "Error! Unknown option '-foo'; the options are -gw, -dc, -nm, -sl and -rc; no model written." },
+		{ "extra", "Error! Unexpected argument 'extra': after the map, the model and the resolution only options with "
+		           "their values may follow; no model written." },
+		{ "-sl 0 7", "Error! Unexpected argument '7'" },
+		{ "-5", "Error! Unexpected argument '-5'" },
+		{ "-nm abc", "Error! -nm must be a whole number (got 'abc')" },
+	};
+	for ( Case const& c : cases ) {
+		RunResult r = run_placer( dir_->path(), std::string( "map.mrc model.pdb 6 " ) + c.args );
+		EXPECT_EQ( r.status, 1 ) << c.args << "\n" << r.out;
+		EXPECT_NE( r.out.find( c.message ), std::string::npos ) << c.args << "\n" << r.out;
+		EXPECT_EQ( r.out.find( "Placer> Fit '" ), std::string::npos ) << c.args << "\n" << r.out;
+		EXPECT_EQ( result_files(), 0 ) << c.args;
+	}
 }
 
 TEST_F( PlacerProgram, BadInputsFailWithAMessageAndNoFiles )
