@@ -9,9 +9,11 @@
 // origin + (i, j, k)*width.  Arrays are allocated zero-filled with calloc
 // (do_vect) and released with free; whoever receives a new array owns it.
 //
-// Map-file errors print "Error in read mrc file! <code>" (or the message of
-// the failing step) on standard output and end the process with the code as
-// exit status.
+// Map-file errors print the reason ("ReadMrc_st> Error: ..." or
+// "WriteMrc> Error: ...", naming the file and the cause), then
+// "Error in read mrc file! <code>" (or the message of the failing step) on
+// standard output, record the reason for the program's exit handler
+// (MapFileStop.hh) and end the process with the code as exit status.
 #ifndef QUILT_DENSITY_DENSITYSCORE_HH
 #define QUILT_DENSITY_DENSITYSCORE_HH
 

@@ -74,7 +74,9 @@ double calc_min( double* v, unsigned long n )
 void normalize( double* v, unsigned long n, double factor )
 {
 	if ( factor == 0.0 || std::isnan( factor ) ) {
-		density_detail::fail( "Error, illegal factor in normalization, 17130", 17130 );
+		density_detail::fail( "Error, illegal factor in normalization, 17130", 17130,
+			density_detail::format( "%s cannot be scaled: the scale factor is %g", density_detail::map_subject().c_str(),
+				factor ) );
 	}
 	double const s = 1.0 / factor;
 	for ( unsigned long i = 0; i < n; ++i ) v[i] *= s;
@@ -83,7 +85,9 @@ void normalize( double* v, unsigned long n, double factor )
 void normalize( farray::FArray3D<double>& a, unsigned long n, double factor )
 {
 	if ( factor == 0.0 || std::isnan( factor ) ) {
-		density_detail::fail( "Error, illegal factor in normalization, 17130", 17130 );
+		density_detail::fail( "Error, illegal factor in normalization, 17130", 17130,
+			density_detail::format( "%s cannot be scaled: the scale factor is %g", density_detail::map_subject().c_str(),
+				factor ) );
 	}
 	double const s = 1.0 / factor;
 	// Indexed access: a count beyond the array stops at the index check.
@@ -215,15 +219,15 @@ namespace density_detail {
 double* alloc_or_die( unsigned long long n )
 {
 	if ( n > UINT_MAX ) {
-		std::printf( "Error: lib_cvq, 99901!\n" );
-		std::fflush( stdout );
-		std::exit( 99901 );
+		stop( "ReadMrc_st>", format( "%s has %llu values, more than the %u a map may hold", map_subject().c_str(), n,
+			UINT_MAX ), "Error: lib_cvq, 99901!", 99901 );
 	}
 	double* p = nullptr;
 	do_vect( &p, static_cast<unsigned long>( n ) );
 	if ( p == nullptr && n > 0 ) {
-		std::fflush( stdout );
-		std::exit( 99901 );
+		// do_vect has printed the code line.
+		stop( "ReadMrc_st>", format( "not enough memory for the %llu values of %s (%.0f MB)", n,
+			map_subject().c_str(), n * 8.0 / ( 1 << 20 ) ), "", 99901 );
 	}
 	return p;
 }
@@ -253,11 +257,11 @@ void check_placement( char const* file, double width, double origx, double origy
 			&& std::fabs( far ) <= kMaxPlacement;
 	}
 	if ( ok ) return;
-	std::printf( "ReadMrc_st> Error: map %s is placed beyond %g A of the origin (first voxel %g %g %g, voxel width %g, %u x %u x %u voxels); not usable.\n",
-		file, kMaxPlacement, origx, origy, origz, width, extx, exty, extz );
 	std::free( *phi );
 	*phi = nullptr;
-	fail( "Error: unusable map placement", code );
+	fail( "Error: unusable map placement", code,
+		format( "map %s is placed beyond %g A of the origin (first voxel %g %g %g, voxel width %g, %u x %u x %u voxels); not usable",
+			file, kMaxPlacement, origx, origy, origz, width, extx, exty, extz ) );
 }
 
 } // namespace density_detail

@@ -6,6 +6,7 @@
 #include "density/DensityScore_util.hh"
 #include "density/MrcHeader.hh"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,8 +15,9 @@
 #include <sys/stat.h>
 #include <vector>
 
-using density_detail::fail;
 using density_detail::fail_mrc;
+using density_detail::file_error;
+using density_detail::format;
 
 // ---------------------------------------------------------------------------
 // field readers
@@ -135,12 +137,79 @@ int bytes_per_value( int mode )
 	return mode == 0 ? 1 : ( mode == 1 ? 2 : 4 );
 }
 
+// What makes the unit cell of a header unusable ("" when nothing): a cell
+// length or interval count that gives no voxel width, an angle that is not a
+// number, or a voxel below the smallest width the readers take.  The same
+// rule as FastDensityScore's loader.
+std::string unusable_cell( mrc::Header const& h )
+{
+	int32_t const m[3] = { h.mx, h.my, h.mz };
+	float const len[3] = { h.xlen, h.ylen, h.zlen };
+	float const ang[3] = { h.alpha, h.beta, h.gamma };
+	char const* const axis = "XYZ";
+	for ( int a = 0; a < 3; ++a ) {
+		if ( m[a] <= 0 ) {
+			return format( "M%c (word %d) is %d; the interval counts must be at least 1", axis[a], mrc::MX + a, m[a] );
+		}
+	}
+	for ( int a = 0; a < 3; ++a ) {
+		if ( !std::isfinite( len[a] ) || !( len[a] > 0 ) ) {
+			return format( "%c length (word %d) is %g; the cell lengths must be positive numbers", axis[a],
+				mrc::XLEN + a, len[a] );
+		}
+	}
+	char const* const angle_name[3] = { "Alpha", "Beta", "Gamma" };
+	for ( int a = 0; a < 3; ++a ) {
+		if ( !std::isfinite( ang[a] ) ) {
+			return format( "%s (word %d) is %g; the cell angles must be numbers", angle_name[a], mrc::ALPHA + a, ang[a] );
+		}
+	}
+	for ( int a = 0; a < 3; ++a ) {
+		double const w = static_cast<double>( len[a] ) / m[a];
+		if ( mrc::voxel_too_small( w ) ) {
+			return format( "voxels of %g A along %c (%c length %g A / M%c %d); voxels below %g A are not usable", w,
+				axis[a], axis[a], len[a], axis[a], m[a], mrc::kMinVoxelWidth );
+		}
+	}
+	return "";
+}
+
+// Opens a map for reading; stops with the code when it cannot be opened.
+FILE* open_or_stop( char const* file, int code )
+{
+	FILE* fp = std::fopen( file, "rb" );
+	if ( fp == nullptr ) {
+		int const err = errno;
+		fail_mrc( code, format( "cannot open map %s: %s", file, file_error( file, err ).c_str() ) );
+	}
+	return fp;
+}
+
+// Whether the file begins with the gzip bytes; false when it cannot be read
+// (the probes then report why).
+bool gzip_compressed( char const* file )
+{
+	FILE* fp = std::fopen( file, "rb" );
+	if ( fp == nullptr ) return false;
+	unsigned char b[2];
+	long const got = static_cast<long>( std::fread( b, 1, 2, fp ) );
+	std::fclose( fp );
+	return mrc::gzip_magic( b, got );
+}
+
+// Why a read of a map came up short: the end of the file, or the error.
+std::string short_read( FILE* fp, char const* file, char const* what )
+{
+	if ( std::ferror( fp ) )
+		return format( "reading the %s of map %s failed: %s", what, file, file_error( file, errno ).c_str() );
+	return format( "map %s ends within its %s", file, what );
+}
+
 } // namespace
 
 int DensityScore::test_mrc( char const* file, int swap )
 {
-	FILE* fp = std::fopen( file, "rb" );
-	if ( fp == nullptr ) fail_mrc( 71010 );
+	FILE* fp = open_or_stop( file, 71010 );
 	mrc::Header h;
 	int ok = read_header( fp, swap, mrc::ZORIGIN, h );
 	std::fclose( fp );
@@ -186,8 +255,7 @@ double DensityScore::get_grid_width( char const* file )
 	// the other byte order would otherwise report a meaningless width.
 	int violations = 0;
 	int swap = choose_swap( *this, file, &violations );
-	FILE* fp = std::fopen( file, "rb" );
-	if ( fp == nullptr ) fail_mrc( 71010 );
+	FILE* fp = open_or_stop( file, 71010 );
 	mrc::Header h;
 	int ok = read_header( fp, swap, mrc::ZLEN, h );
 	std::fclose( fp );
@@ -207,8 +275,7 @@ double* DensityScore::get_origin( char const* file )
 	// of the other byte order reports the origin the reader uses.
 	int violations = 0;
 	int const swap = choose_swap( *this, file, &violations );
-	FILE* fp = std::fopen( file, "rb" );
-	if ( fp == nullptr ) fail_mrc( 71010 );
+	FILE* fp = open_or_stop( file, 71010 );
 	mrc::Header h;
 	int ok = read_header( fp, swap, mrc::ZORIGIN, h );
 	std::fclose( fp );
@@ -351,6 +418,13 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	double* xorigin, double* yorigin, double* zorigin,
 	double* alpha, double* beta, double* gamma, double** phi )
 {
+	density_detail::MapInUse in_use( file );
+	// A compressed map reads as meaningless words: say what it is before the
+	// byte-order probes count them.
+	if ( gzip_compressed( file ) ) {
+		fail_mrc( 70654, format( "map %s is gzip-compressed (it begins with the bytes 1f 8b); decompress it (gunzip) first",
+			file ) );
+	}
 	int violations = 0;
 	int const swap = choose_swap( *this, file, &violations );
 	if ( violations > 0 ) {
@@ -358,15 +432,17 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 			violations, file );
 	}
 
-	FILE* fp = std::fopen( file, "rb" );
-	if ( fp == nullptr ) fail_mrc( 70620 );
+	FILE* fp = open_or_stop( file, 70620 );
 
 	// Words 1-55; NLABL and the labels are not used.
 	mrc::Header h;
 	int const ok = read_header( fp, swap, mrc::RMS, h );
 	if ( !ok ) {
+		std::string const why = std::ferror( fp )
+			? short_read( fp, file, "header" )
+			: format( "map %s has %lld bytes, too few for the 1024-byte MRC header", file, file_size( fp ) );
 		std::fclose( fp );
-		fail_mrc( 70650 );
+		fail_mrc( 70650, why );
 	}
 	*nc = static_cast<unsigned>( h.nc );
 	*nr = static_cast<unsigned>( h.nr );
@@ -388,7 +464,9 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 
 	if ( h.mode != 0 && h.mode != 1 && h.mode != 2 ) {
 		std::fclose( fp );
-		fail_mrc( 70654 );
+		fail_mrc( 70654, format( "map %s has MODE (word 4) %d (%s), which is not supported; the supported modes are "
+								 "0 (8-bit integers), 1 (16-bit integers) and 2 (32-bit floats)",
+							 file, h.mode, mrc::mode_name( h.mode ) ) );
 	}
 	int const err_words = h.mode == 0 ? 70642 : ( h.mode == 1 ? 70644 : 70646 );
 	int const err_sym = err_words + 1;
@@ -399,30 +477,45 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	// ends with the short-read error instead of a huge allocation or a write
 	// past the array.
 	long long const fsize = file_size( fp );
-	long long const nsym = h.nsymbt > 0 ? h.nsymbt : 0;
+	long long nsym = h.nsymbt > 0 ? h.nsymbt : 0;
 	if ( h.nc < 1 || h.nr < 1 || h.ns < 1 ) {
-		std::printf( "ReadMrc_st> Error: map %s has extents %d x %d x %d; each must be at least 1.\n",
-			file, h.nc, h.nr, h.ns );
 		std::fclose( fp );
-		fail_mrc( err_data );
+		fail_mrc( err_data, format( "map %s has extents NC, NR, NS (words 1-3) %d x %d x %d; each must be at least 1",
+			file, h.nc, h.nr, h.ns ) );
 	}
 	unsigned long long const n64 = static_cast<unsigned long long>( h.nc )
 		* static_cast<unsigned long long>( h.nr ) * static_cast<unsigned long long>( h.ns );
 	unsigned long long const data_bytes = n64 * bytes_per_value( h.mode );
 	if ( fsize >= 0 && fsize < 1024 ) {
 		std::fclose( fp );
-		fail_mrc( err_words );
+		fail_mrc( err_words, format( "map %s has %lld bytes, too few for the 1024-byte MRC header", file, fsize ) );
 	}
+	// NSYMBT must lie within the file; the same rule as FastDensityScore's
+	// loader.
 	if ( fsize >= 0 && 1024 + nsym > fsize ) {
 		std::fclose( fp );
-		fail_mrc( err_sym );
+		fail_mrc( err_sym, format( "map %s gives NSYMBT (word 24) %d bytes of symmetry records, but the file holds "
+								   "only %lld bytes after its 1024-byte header",
+							   file, h.nsymbt, fsize - 1024 ) );
 	}
-	if ( n64 > 0xFFFFFFFFull
-		|| ( fsize >= 0 && static_cast<unsigned long long>( fsize - 1024 - nsym ) < data_bytes ) ) {
-		std::printf( "ReadMrc_st> Error: map %s holds fewer voxel values than its header gives (%d x %d x %d).\n",
-			file, h.nc, h.nr, h.ns );
+	// A symmetry record the file has no room for beside the data, where the
+	// data fill the file right after the header, is bogus: the data are read
+	// from there (as FastDensityScore's loader does).
+	if ( fsize >= 0 && nsym > 0 && n64 <= 0xFFFFFFFFull && static_cast<unsigned long long>( fsize - 1024 ) == data_bytes ) {
+		std::printf( "ReadMrc_st> Warning: map %s gives NSYMBT %d, but its voxel data fill the file right after the header; the symmetry record is taken as absent.\n",
+			file, h.nsymbt );
+		nsym = 0;
+	}
+	if ( n64 > 0xFFFFFFFFull ) {
 		std::fclose( fp );
-		fail_mrc( err_data );
+		fail_mrc( err_data, format( "map %s has extents NC, NR, NS (words 1-3) %d x %d x %d, more than 2^32 - 1 voxels",
+			file, h.nc, h.nr, h.ns ) );
+	}
+	if ( fsize >= 0 && static_cast<unsigned long long>( fsize - 1024 - nsym ) < data_bytes ) {
+		std::fclose( fp );
+		fail_mrc( err_data, format( "map %s holds fewer voxel values than its header gives (%d x %d x %d of MODE %d: "
+									"%llu bytes after the header and %lld symmetry bytes; the file has %lld)",
+								file, h.nc, h.nr, h.ns, h.mode, data_bytes, nsym, fsize - 1024 - nsym ) );
 	}
 	unsigned const n = static_cast<unsigned>( n64 );
 
@@ -431,15 +524,17 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	double* out = *phi;
 	for ( int i = 0; i < 256; ++i ) {
 		if ( !read_float_empty( fp ) ) {
+			std::string const why = short_read( fp, file, "header" );
 			std::fclose( fp );
-			fail_mrc( err_words );
+			fail_mrc( err_words, why );
 		}
 	}
 	for ( long long i = 0; i < nsym; ++i ) {
 		char c;
 		if ( !read_char( &c, fp ) ) {
+			std::string const why = short_read( fp, file, "symmetry records" );
 			std::fclose( fp );
-			fail_mrc( err_sym );
+			fail_mrc( err_sym, why );
 		}
 	}
 
@@ -455,8 +550,9 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 		unsigned long chunk = n - done;
 		if ( chunk > ( 1ul << 16 ) ) chunk = 1ul << 16;
 		if ( std::fread( buf.data(), bpv, chunk, fp ) != chunk ) {
+			std::string const why = short_read( fp, file, "voxel data" );
 			std::fclose( fp );
-			fail_mrc( err_data );
+			fail_mrc( err_data, why );
 		}
 		unsigned char const* b = buf.data();
 		for ( unsigned long i = 0; i < chunk; ++i ) {
@@ -493,17 +589,14 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	density_detail::clear_non_finite( out, n, file );
 
 	// A cell with a zero, negative or non-finite length or interval count
-	// gives no voxel width; such a header is unusable.
-	bool const cell_ok = h.mx > 0 && h.my > 0 && h.mz > 0
-		&& std::isfinite( h.xlen ) && std::isfinite( h.ylen ) && std::isfinite( h.zlen )
-		&& h.xlen > 0 && h.ylen > 0 && h.zlen > 0
-		&& std::isfinite( h.alpha ) && std::isfinite( h.beta ) && std::isfinite( h.gamma );
-	if ( !cell_ok ) {
-		std::printf( "ReadMrc_st> Error: map %s has an unusable unit cell (lengths %g %g %g, intervals %d %d %d, angles %g %g %g).\n",
-			file, h.xlen, h.ylen, h.zlen, h.mx, h.my, h.mz, h.alpha, h.beta, h.gamma );
+	// gives no voxel width; such a header is unusable, and so is one whose
+	// voxels are too small to hold a model.
+	std::string const cell_problem = unusable_cell( h );
+	if ( !cell_problem.empty() ) {
 		std::free( *phi );
 		*phi = nullptr;
-		fail_mrc( 70650 );
+		fail_mrc( 70650, format( "map %s has an unusable unit cell (lengths %g %g %g, intervals %d %d %d, angles %g %g %g): %s",
+			file, h.xlen, h.ylen, h.zlen, h.mx, h.my, h.mz, h.alpha, h.beta, h.gamma, cell_problem.c_str() ) );
 	}
 	*widthx = static_cast<double>( h.xlen ) / h.mx;
 	*widthy = static_cast<double>( h.ylen ) / h.my;
@@ -531,7 +624,9 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	else {
 		std::free( *phi );
 		*phi = nullptr;
-		fail_mrc( 70680 );
+		fail_mrc( 70680, format( "map %s has the axis order MAPC, MAPR, MAPS (words 17-19) %d, %d, %d, which is not a "
+								 "permutation of 1, 2, 3",
+							 file, c, r, s ) );
 	}
 	*ncstart = h.ncstart;
 	*nrstart = h.nrstart;
@@ -735,13 +830,15 @@ void DensityScore::WriteMrc( int automatic, char const* file, double width,
 	double origx, double origy, double origz,
 	unsigned extx, unsigned exty, unsigned extz, double* phi )
 {
+	density_detail::MapInUse in_use( file );
 	FILE* fp = std::fopen( file, "wb" );
 	if ( fp == nullptr ) {
 		// Callers go on with the written file; stop here rather than leave
 		// them with a missing map.
-		std::printf( "WriteMrc> Error in open the map file: %s ,71420!", file );
-		std::fflush( stdout );
-		std::exit( 71420 );
+		int const err = errno;
+		density_detail::stop( "WriteMrc>",
+			format( "cannot create the map file %s: %s", file, file_error( file, err ).c_str() ),
+			format( "WriteMrc> Error in open the map file: %s ,71420!", file ), 71420 );
 	}
 	unsigned const n = extx * exty * extz;
 	double dmax, dmin, dmean, rms;
@@ -790,40 +887,52 @@ void DensityScore::WriteMrc( int automatic, char const* file, double width,
 
 	std::printf( "WriteMrc> Writing MRC / CCP4 (binary) volumetric map \n" );
 
-	bool short_write = false;
+	// Why the file is not the map it should be ("" while it is): the first
+	// failed write (a full disk, a file too large), a value out of the range
+	// of MODE 0, or a MODE this writer does not write.
+	std::string failure;
+	auto write_failed = [&]() {
+		int const err = errno;
+		if ( failure.empty() )
+			failure = format( "cannot write the map file %s: %s", file, file_error( file, err ).c_str() );
+	};
 	unsigned char head[mrc::kHeaderBytes];
 	mrc::encode_header( h, head );
-	if ( std::fwrite( head, 1, mrc::kHeaderBytes, fp ) != mrc::kHeaderBytes ) short_write = true;
+	if ( std::fwrite( head, 1, mrc::kHeaderBytes, fp ) != mrc::kHeaderBytes ) write_failed();
 	if ( h.mode == 2 ) {
 		std::vector<float> buf( 1 << 16 );
-		for ( unsigned long done = 0; done < n && !short_write; ) {
+		for ( unsigned long done = 0; done < n && failure.empty(); ) {
 			unsigned long chunk = n - done;
 			if ( chunk > buf.size() ) chunk = buf.size();
 			for ( unsigned long i = 0; i < chunk; ++i ) buf[i] = static_cast<float>( data[done + i] );
-			if ( std::fwrite( buf.data(), sizeof( float ), chunk, fp ) != chunk ) short_write = true;
+			if ( std::fwrite( buf.data(), sizeof( float ), chunk, fp ) != chunk ) write_failed();
 			done += chunk;
 		}
 	} else if ( h.mode == 0 ) {
 		std::vector<signed char> buf( 1 << 16 );
-		for ( unsigned long done = 0; done < n && !short_write; ) {
+		for ( unsigned long done = 0; done < n && failure.empty(); ) {
 			unsigned long chunk = n - done;
 			if ( chunk > buf.size() ) chunk = buf.size();
 			for ( unsigned long i = 0; i < chunk; ++i ) {
 				double r = std::floor( data[done + i] + 0.5 );
 				if ( r < -128.0 || r > 127.0 ) {
-					short_write = true;
+					if ( failure.empty() ) {
+						failure = format( "value %g of the map written to %s lies outside the 8-bit range of MODE 0",
+							data[done + i], file );
+					}
 					r = r < -128.0 ? -128.0 : 127.0;
 				}
 				buf[i] = static_cast<signed char>( static_cast<float>( r ) );
 			}
-			if ( std::fwrite( buf.data(), 1, chunk, fp ) != chunk ) short_write = true;
+			if ( std::fwrite( buf.data(), 1, chunk, fp ) != chunk ) write_failed();
 			done += chunk;
 		}
 	} else {
-		short_write = true;
+		failure = format( "MODE %d cannot be written to the map file %s (only 0 and 2)", h.mode, file );
 	}
-	if ( std::fclose( fp ) != 0 ) short_write = true;
-	if ( short_write ) std::printf( "WriteMrc> Error, 71430!" );
+	// Buffered data reach the disk at the latest here: a full disk may show
+	// only now.
+	if ( std::fclose( fp ) != 0 ) write_failed();
 
 	if ( !quiet ) {
 		std::printf( "WriteMrc> Volumetric map written to file %s \n", file );
@@ -837,9 +946,8 @@ void DensityScore::WriteMrc( int automatic, char const* file, double width,
 			std::printf( "WriteMrc> by converting to an intermediate X-PLOR map using the map2map tool. \n" );
 		}
 	}
-	if ( short_write ) {
+	if ( !failure.empty() ) {
 		// A truncated map must not be taken for a good one by the caller.
-		std::fflush( stdout );
-		std::exit( 71430 );
+		density_detail::stop( "WriteMrc>", failure, "WriteMrc> Error, 71430!", 71430 );
 	}
 }

@@ -31,9 +31,16 @@ void refuse_oversized_resampling( double count, unsigned nx, unsigned ny, unsign
 {
 	double const limit = std::max( 64.0 * nx * ny * nz, double( 1 << 20 ) );
 	if ( !( count > limit ) ) return;
-	std::printf( "ReadMrc_st> Error: resampling the %u x %u x %u map onto a cubic grid of %g A would give %.0f voxels, more than %.0f; the voxel widths or cell angles are not usable.\n",
-		nx, ny, nz, w, count, limit );
-	fail( "Error in read density map! 17005", 17005 );
+	fail( "Error in read density map! 17005", 17005,
+		density_detail::format( "resampling the %u x %u x %u voxels of %s onto a cubic grid of %g A would give %.0f voxels, more than %.0f; the voxel widths or cell angles are not usable",
+			nx, ny, nz, density_detail::map_subject().c_str(), w, count, limit ) );
+}
+
+// Reason of a stop on cell angles that leave no volume.
+std::string flat_cell( double alpha, double beta, double gamma )
+{
+	return density_detail::format( "%s has cell angles %g, %g, %g degrees, which enclose no volume",
+		density_detail::map_subject().c_str(), alpha, beta, gamma );
 }
 
 // Origin rule: an MRC2000 origin with all three magnitudes below 1e-4 is
@@ -128,7 +135,8 @@ void DensityScore::permute_map( int ordermode, unsigned nc, unsigned nr, unsigne
 	// hands one over, so treat it as an error before anything is reordered.
 	if ( ordermode < 1 || ordermode > 6 ) {
 		std::printf( "ReadMrc_st> Error option, 70212!\n" );
-		density_detail::fail_mrc( 70680 );
+		density_detail::fail_mrc( 70680, density_detail::format( "%s has no known axis order (mode %d)",
+			density_detail::map_subject().c_str(), ordermode ) );
 	}
 	unsigned long long const n = static_cast<unsigned long long>( nc ) * nr * ns;
 	double* out = alloc_or_die( n );
@@ -177,7 +185,9 @@ void DensityScore::interpolate_map( double** out, unsigned* extx, unsigned* exty
 	auto bad = []( double f ) { return !( f >= 2.0 ) || f > 4294967295.0; };
 	if ( bad( fx ) || bad( fy ) || bad( fz )
 		|| fx * fy * fz > 4294967295.0 ) {
-		fail( "Error in read density map! 17005", 17005 );
+		fail( "Error in read density map! 17005", 17005,
+			density_detail::format( "%s (%u x %u x %u voxels of %g x %g x %g A) gives no grid of at least 2 voxels a side when resampled to %g x %g x %g A",
+				density_detail::map_subject().c_str(), nx, ny, nz, wx, wy, wz, new_wx, new_wy, new_wz ) );
 	}
 	refuse_oversized_resampling( fx * fy * fz, nx, ny, nz, new_wx );
 	*extx = static_cast<unsigned>( fx );
@@ -255,16 +265,16 @@ void DensityScore::interpolate_skewed_map_to_cubic( double** out, unsigned* extx
 	double const deg = 0.017453292519943295;
 	double const a = alpha * deg, b = beta * deg, g = gamma * deg;
 	double const D = -2.0 * std::sin( b ) * ( std::cos( g - a ) - std::cos( g + a ) );
-	if ( !std::isfinite( D ) || std::fabs( D ) < 1e-15 ) fail( "Error in read density map! 71300", 71300 );
+	if ( !std::isfinite( D ) || std::fabs( D ) < 1e-15 ) fail( "Error in read density map! 71300", 71300, flat_cell( alpha, beta, gamma ) );
 	double const cx = ( std::cos( g - a ) - std::cos( g + a ) ) * ( -2.0 * std::sin( b ) * std::cos( b ) ) / D;
 	double const cy = ( ( std::sin( g - a ) - std::sin( g + a ) ) * ( -2.0 * std::sin( b ) * std::cos( b ) )
 		+ ( std::cos( g - a ) * std::sin( g + a ) - std::sin( g - a ) * std::cos( g + a ) ) * ( -2.0 * std::sin( b ) ) ) / D;
 	double const rest = 1.0 - cx * cx - cy * cy;
 	// rest == 0 leaves a flat cell: the inverse below would divide by cz = 0.
-	if ( !( rest > 0.0 ) ) fail( "Error in read density map! 71340", 71340 );
+	if ( !( rest > 0.0 ) ) fail( "Error in read density map! 71340", 71340, flat_cell( alpha, beta, gamma ) );
 	double const cz = std::sqrt( rest );
 	double const sg = std::sin( g ), cg = std::cos( g );
-	if ( std::fabs( sg ) < 1e-15 ) fail( "Error in read density map! 71300", 71300 );
+	if ( std::fabs( sg ) < 1e-15 ) fail( "Error in read density map! 71300", 71300, flat_cell( alpha, beta, gamma ) );
 	// Skewed (u, v, w) to Cartesian: M = [[1, cg, cx], [0, sg, cy], [0, 0, cz]].
 	double const m12 = -cg / sg;
 	double const m13 = ( cg * cy - cx * sg ) / ( cz * sg );
@@ -301,13 +311,19 @@ void DensityScore::interpolate_skewed_map_to_cubic( double** out, unsigned* extx
 	if ( wy * sg < wmin ) wmin = wy * sg;
 	if ( wz * cz < wmin ) wmin = wz * cz;
 	double const w = rounded_width( wmin );
-	if ( !( w > 0.0 ) || !std::isfinite( w ) ) fail( "Error in read density map! 71300", 71300 );
+	if ( !( w > 0.0 ) || !std::isfinite( w ) ) {
+		fail( "Error in read density map! 71300", 71300,
+			density_detail::format( "%s gives no usable voxel width on a cubic grid (voxels %g x %g x %g A, cell angles %g %g %g)",
+				density_detail::map_subject().c_str(), wx, wy, wz, alpha, beta, gamma ) );
+	}
 	*width = w;
 	double const iw = 1.0 / w;
 	double e[3];
 	for ( int d = 0; d < 3; ++d ) e[d] = std::ceil( hi[d] * iw ) - std::floor( lo[d] * iw ) + 1;
 	if ( !( e[0] >= 1 && e[1] >= 1 && e[2] >= 1 ) || e[0] * e[1] * e[2] > 4294967295.0 ) {
-		fail( "Error in read density map! 17005", 17005 );
+		fail( "Error in read density map! 17005", 17005,
+			density_detail::format( "%s (%u x %u x %u voxels, cell angles %g %g %g) gives no usable cubic grid of %g A",
+				density_detail::map_subject().c_str(), nx, ny, nz, alpha, beta, gamma, w ) );
 	}
 	refuse_oversized_resampling( e[0] * e[1] * e[2], nx, ny, nz, w );
 	*origx = std::floor( lo[0] / w ) * w;

@@ -6,18 +6,25 @@
 // between and after the numbers.
 #include "density/DensityScore.hh"
 #include "density/DensityScore_util.hh"
+#include "density/MrcHeader.hh"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
 
 using density_detail::fail;
+using density_detail::file_error;
+using density_detail::format;
 
 int DensityScore::test_situs( char const* file )
 {
 	FILE* fp = std::fopen( file, "r" );
-	if ( fp == nullptr ) density_detail::fail_mrc( 71011 );
+	if ( fp == nullptr ) {
+		int const err = errno;
+		density_detail::fail_mrc( 71011, format( "cannot open map %s: %s", file, file_error( file, err ).c_str() ) );
+	}
 	double width = 0, x = 0, y = 0, z = 0;
 	int ext[3] = { 0, 0, 0 };
 	int ok = 1;
@@ -43,8 +50,13 @@ int DensityScore::test_situs( char const* file )
 void DensityScore::read_situs( char const* file, double* width, double* origx, double* origy,
 	double* origz, unsigned* extx, unsigned* exty, unsigned* extz, double** phi )
 {
+	density_detail::MapInUse in_use( file );
 	FILE* fp = std::fopen( file, "r" );
-	if ( fp == nullptr ) fail( "Error: Can't open file! 13010", 13010 );
+	if ( fp == nullptr ) {
+		int const err = errno;
+		fail( "Error: Can't open file! 13010", 13010,
+			format( "cannot open Situs map %s: %s", file, file_error( file, err ).c_str() ) );
+	}
 	int ext[3] = { 0, 0, 0 };
 	int const got = std::fscanf( fp, "%le %le %le %le %d %d %d", width, origx, origy, origz,
 		&ext[0], &ext[1], &ext[2] );
@@ -55,8 +67,18 @@ void DensityScore::read_situs( char const* file, double* width, double* origx, d
 		|| !( *width > 0.0 ) || !std::isfinite( *origx ) || !std::isfinite( *origy )
 		|| !std::isfinite( *origz ) ) {
 		std::fclose( fp );
-		std::printf( "ReadMrc_st> Error: unusable Situs header in %s.\n", file );
-		fail( "Error: Can't open file! 13030", 13030 );
+		std::string const why = got != 7
+			? format( "unusable Situs header in %s: it does not begin with the voxel width, the origin and three extents", file )
+			: format( "unusable Situs header in %s: voxel width %g, origin %g %g %g, extents %d %d %d", file, *width,
+				  *origx, *origy, *origz, ext[0], ext[1], ext[2] );
+		fail( "Error: Can't open file! 13030", 13030, why );
+	}
+	// The bound the MRC readers apply to the voxel width (MrcHeader.hh).
+	if ( mrc::voxel_too_small( *width ) ) {
+		std::fclose( fp );
+		fail( "Error: Can't open file! 13030", 13030,
+			format( "Situs map %s has voxels of %g A; voxels below %g A are not usable", file, *width,
+				mrc::kMinVoxelWidth ) );
 	}
 	*extx = static_cast<unsigned>( ext[0] );
 	*exty = static_cast<unsigned>( ext[1] );
@@ -75,17 +97,22 @@ void DensityScore::read_situs( char const* file, double* width, double* origx, d
 	if ( fstat( fileno( fp ), &st ) == 0
 		&& n64 > ( static_cast<unsigned long long>( st.st_size ) + 1 ) / 2 ) {
 		std::fclose( fp );
-		fail( "Error: Can't open file! 13030", 13030 );
+		fail( "Error: Can't open file! 13030", 13030,
+			format( "Situs map %s promises %llu values (%d x %d x %d), more than its %lld bytes can hold", file, n64,
+				ext[0], ext[1], ext[2], static_cast<long long>( st.st_size ) ) );
 	}
 	*phi = density_detail::alloc_or_die( n64 );
 	unsigned const n = static_cast<unsigned>( n64 );
 	double* out = *phi;
 	for ( unsigned i = 0; i < n; ++i ) {
 		if ( std::fscanf( fp, "%le", &out[i] ) != 1 ) {
+			bool const ended = std::feof( fp ) != 0;
 			std::fclose( fp );
 			std::free( *phi );
 			*phi = nullptr;
-			fail( "Error: Can't open file! 13030", 13030 );
+			fail( "Error: Can't open file! 13030", 13030,
+				ended ? format( "Situs map %s ends after %u of its %u values", file, i, n )
+				      : format( "value %u of the Situs map %s is not a number", i + 1, file ) );
 		}
 	}
 	double extra;
@@ -93,7 +120,8 @@ void DensityScore::read_situs( char const* file, double* width, double* origx, d
 		std::fclose( fp );
 		std::free( *phi );
 		*phi = nullptr;
-		fail( "Error: Can't open file! 13040", 13040 );
+		fail( "Error: Can't open file! 13040", 13040,
+			format( "Situs map %s holds more than the %u values its header gives", file, n ) );
 	}
 	std::fclose( fp );
 	density_detail::clear_non_finite( out, n, file );
@@ -118,6 +146,7 @@ void density_detail::read_mrc_cubic( DensityScore& ds, char const* file, double*
 	double* origx, double* origy, double* origz,
 	unsigned* extx, unsigned* exty, unsigned* extz, double** phi )
 {
+	MapInUse in_use( file );
 	int orthogonal = 1, cubic = 1, ordermode = 7;
 	unsigned nc, nr, ns, nx, ny, nz;
 	int ncstart, nrstart, nsstart, nxstart, nystart, nzstart;

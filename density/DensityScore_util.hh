@@ -5,32 +5,54 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 class DensityScore;
 
 namespace density_detail {
 
-// Prints the message on standard output with a line end and ends the process
-// with the code; standard output is flushed first so that the message is not
-// lost in a buffer.
-[[noreturn]] inline void fail( char const* msg, int code )
+// printf-style text.
+std::string format( char const* fmt, ... ) __attribute__( ( format( printf, 1, 2 ) ) );
+
+// The map file being read or written, for the reasons of stops in steps that
+// are not given the file (regridding, allocation, normalisation).  Set for
+// the span of one read or write; scopes nest.
+class MapInUse {
+public:
+	explicit MapInUse( char const* file );
+	~MapInUse();
+	MapInUse( MapInUse const& ) = delete;
+	MapInUse& operator=( MapInUse const& ) = delete;
+
+private:
+	std::string previous_;
+};
+
+// "map <file>" within a MapInUse scope, else "the map".
+std::string map_subject();
+
+// Ends the process because a map file cannot be used: records the reason
+// for the program's exit handler (noteMapFileStop), prints
+// "<prefix> Error: <reason>." and then code_line (unless empty) on standard output
+// (flushed, so that nothing is lost in a buffer) and exits with the code.
+[[noreturn]] void stop( char const* prefix, std::string const& reason, std::string const& code_line, int code );
+
+// A stop of the readers and processing steps with its own code line.
+[[noreturn]] inline void fail( char const* msg, int code, std::string const& reason )
 {
-	std::printf( "%s\n", msg );
-	std::fflush( stdout );
-	std::exit( code );
+	stop( "ReadMrc_st>", reason, msg, code );
 }
 
-// "Error in read mrc file! <code>"
-[[noreturn]] inline void fail_mrc( int code )
-{
-	std::printf( "Error in read mrc file! %d\n", code );
-	std::fflush( stdout );
-	std::exit( code );
-}
+// A stop with the code line "Error in read mrc file! <code>".
+[[noreturn]] void fail_mrc( int code, std::string const& reason );
+
+// Why a file could not be opened, read or written: the system's text for
+// err, and for a name too long the limit it passed.
+std::string file_error( std::string const& file, int err );
 
 // A zero-filled array of n doubles; an allocation failure has already printed
 // "Error: lib_cvq, 99901!" in do_vect, and nothing may be stored into the
-// missing array, so the process ends.
+// missing array, so the process ends (code 99901).
 double* alloc_or_die( unsigned long long n );
 
 // Sets the NaN and infinite values among the n read from file to 0, with a

@@ -181,6 +181,12 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 	in.read( reinterpret_cast< char* >( h ), sizeof( h ) );
 	long const got = static_cast< long >( in.gcount() );
 	in.clear();
+	// A compressed map reads as meaningless words: say what it is.
+	if ( mrc::gzip_magic( h, got ) ) {
+		std::cout << "Error! Map " << file << " is gzip-compressed (it begins with the bytes 1f 8b); decompress it"
+		          << " (gunzip) first.  Not loading map." << std::endl;
+		return false;
+	}
 	if ( got < mrc::bytes_through( mrc::MAPS ) ) {
 		std::cout << "Error! Improperly formatted line in MRC map.  Not loading map." << std::endl;
 		return false;
@@ -203,6 +209,13 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 	bool swapped = false;
 	if ( mrc::word_int( h + mrc::offset( mrc::MODE ), false ) != 2 ) {
 		if ( mrc::word_int( h + mrc::offset( mrc::MODE ), true ) != 2 ) {
+			// The MODE as it reads in the byte order that gives a data type
+			// (the machine's own when neither does).
+			int32_t mode = mrc::word_int( h + mrc::offset( mrc::MODE ), false );
+			int32_t const other = mrc::word_int( h + mrc::offset( mrc::MODE ), true );
+			if ( ( mode < 0 || mode > 1000 ) && other >= 0 && other <= 1000 ) mode = other;
+			std::cout << "Error! Map " << file << " has MODE (word 4) " << mode << " (" << mrc::mode_name( mode )
+			          << "), which is not supported; the supported mode is 2 (32-bit floats)." << std::endl;
 			std::cout << "Non-real (32-bit float) data types are unsupported.  Not loading map." << std::endl;
 			return false;
 		}
@@ -260,6 +273,15 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 
 	in.seekg( 0, std::ios::end );
 	int64_t const fileSize = static_cast< int64_t >( in.tellg() );
+	// NSYMBT must lie within the file (the same rule as DensityScore's
+	// reader); a record within it that leaves no room for the data is taken
+	// as bogus below.
+	if ( 1024 + int64_t( nsymbt ) > fileSize ) {
+		std::cout << "Error! Map " << file << " gives NSYMBT (word 24) " << nsymbt
+		          << " bytes of symmetry records, but the file holds only " << std::max< int64_t >( fileSize - 1024, 0 )
+		          << " bytes after its 1024-byte header.  Not loading map." << std::endl;
+		return false;
+	}
 	int64_t const dataOffset = fileSize - 4 * nvox;
 	int64_t readAt = 1024 + int64_t( nsymbt );
 	if ( dataOffset == 1024 + int64_t( nsymbt ) ) {
@@ -287,18 +309,18 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		return false;
 	}
 
-	// A zero sampling takes the extent minus one, but never 0.
+	// The interval counts give the voxel width (cell edge / count): a count
+	// below 1 leaves the voxels without a size, so the data cannot be placed
+	// (the same rule as DensityScore's reader).
 	char const* axisName[ 3 ] = { "X", "Y", "Z" };
-	bool fixedSampling[ 3 ] = { false, false, false };
 	for ( int i = 0; i < 3; ++i ) {
-		if ( samp[ i ] == 0 && ext[ i ] > 0 ) {
-			samp[ i ] = std::max( ext[ i ] - 1, 1 );
-			fixedSampling[ i ] = true;
-			std::cout << "Warning! Fixed " << axisName[ i ] << " interval count.  Continuing." << std::endl;
+		if ( samp[ i ] < 1 ) {
+			std::cout << "Error! Map " << file << " has M" << axisName[ i ] << " (word " << mrc::MX + i << ") "
+			          << samp[ i ] << "; the interval counts must be at least 1.  Not loading map." << std::endl;
+			return false;
 		}
 	}
-	if ( samp[ 0 ] <= 0 || samp[ 1 ] <= 0 || samp[ 2 ] <= 0
-	     || int64_t( samp[ 0 ] ) * samp[ 1 ] * samp[ 2 ] > INT_MAX ) {
+	if ( int64_t( samp[ 0 ] ) * samp[ 1 ] * samp[ 2 ] > INT_MAX ) {
 		std::cout << "Error! Unit-cell sampling " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ]
 		          << " is not usable.  Not loading map." << std::endl;
 		return false;
@@ -330,14 +352,13 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 	// Data that reach beyond the unit-cell grid along an axis (a sampling
 	// MX, MY or MZ below the extent along it) would be cut off by the
 	// expansion to the cell: the data extent becomes the grid there, so that
-	// every voxel is kept and the cell edge spans the data.  (The interval
-	// count fixed from a zero sampling keeps its own rule.)
+	// every voxel is kept and the cell edge spans the data.
 	{
 		int64_t const extXyz[ 3 ] = { ext[ xyz2crs[ 0 ] ], ext[ xyz2crs[ 1 ] ], ext[ xyz2crs[ 2 ] ] };
 		bool widened = false;
 		int32_t const before[ 3 ] = { samp[ 0 ], samp[ 1 ], samp[ 2 ] };
 		for ( int a = 0; a < 3; ++a ) {
-			if ( !fixedSampling[ a ] && samp[ a ] < extXyz[ a ] ) {
+			if ( samp[ a ] < extXyz[ a ] ) {
 				samp[ a ] = int32_t( extXyz[ a ] );
 				widened = true;
 			}
@@ -347,6 +368,19 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 			          << " along x, y, z) extend beyond the unit-cell grid (" << before[ 0 ] << " x " << before[ 1 ]
 			          << " x " << before[ 2 ] << "); using " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ]
 			          << " as the grid.  Continuing." << std::endl;
+		}
+	}
+
+	// Voxels far smaller than an atom describe a box in which no model can
+	// be placed (the same bound as DensityScore's reader).  A cell edge that
+	// is not a positive number is refused with the cell below.
+	for ( int a = 0; a < 3; ++a ) {
+		double const len = cellDimensions[ a ], w = len / samp[ a ];
+		if ( std::isfinite( len ) && len > 0.0 && mrc::voxel_too_small( w ) ) {
+			std::cout << "Error! Map " << file << " has voxels of " << w << " A along " << axisName[ a ] << " ("
+			          << axisName[ a ] << " length " << len << " A / M" << axisName[ a ] << " " << samp[ a ]
+			          << "); voxels below " << mrc::kMinVoxelWidth << " A are not usable.  Not loading map." << std::endl;
+			return false;
 		}
 	}
 

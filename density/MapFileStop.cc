@@ -1,14 +1,23 @@
 #include "density/MapFileStop.hh"
 
 namespace {
-// Never destroyed: exit handlers read it after the static objects are gone.
+
+// Read by exit handlers, which run after the destructors of static objects
+// constructed later than their registration: the text is never destroyed.
 std::string& stop_reason()
 {
-	static std::string* const reason = new std::string;
+	static std::string* const reason = new std::string();
 	return *reason;
 }
+
 } // namespace
 
-void noteMapFileStop( const std::string& reason ) { stop_reason() = reason; }
+void noteMapFileStop( const std::string& reason )
+{
+	stop_reason() = reason;
+}
 
-const std::string& mapFileStopReason() { return stop_reason(); }
+const std::string& mapFileStopReason()
+{
+	return stop_reason();
+}

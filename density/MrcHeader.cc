@@ -33,6 +33,21 @@ float word_float( unsigned char const* b, bool swap )
 	return v;
 }
 
+char const* mode_name( int32_t mode )
+{
+	switch ( mode ) {
+	case 0: return "8-bit integers";
+	case 1: return "16-bit integers";
+	case 2: return "32-bit floats";
+	case 3: return "complex 16-bit integers";
+	case 4: return "complex 32-bit floats";
+	case 6: return "unsigned 16-bit integers";
+	case 12: return "16-bit floats";
+	case 101: return "4-bit integers";
+	default: return "not an MRC data type";
+	}
+}
+
 // Each word below: its number, its meaning, and what the readers do when it
 // is odd.  "Plain reader" is DensityScore::ReadMrc with its probes test_mrc,
 // get_grid_width and get_origin; "loader" is FastDensityScore's
@@ -52,9 +67,11 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	h.nc = i32( NC );
 	h.nr = i32( NR );
 	h.ns = i32( NS );
-	// 4 MODE: 0 signed (or old unsigned) 8-bit, 1 signed 16-bit, 2 float32.
-	// Plain reader: any other is error 70654.  Loader: only 2, in either byte
-	// order (which decides the order); any other value is an error.
+	// 4 MODE: 0 signed (or old unsigned) 8-bit, 1 signed 16-bit, 2 float32
+	// (mode_name gives the others).  Plain reader: any other is error 70654,
+	// naming the mode and the supported ones.  Loader: only 2, in either byte
+	// order (which decides the order); any other value is an error naming
+	// it.  Both readers first refuse a gzip-compressed file (bytes 1f 8b).
 	h.mode = i32( MODE );
 	// 5-7 NCSTART NRSTART NSSTART: grid index of the first column, row and
 	// section.  The probe counts each above 5000 or below -5000.  Both readers
@@ -62,11 +79,11 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	h.ncstart = i32( NCSTART );
 	h.nrstart = i32( NRSTART );
 	h.nsstart = i32( NSSTART );
-	// 8-10 MX MY MZ: intervals of the unit cell along X, Y, Z.  Plain reader:
-	// not positive is an unusable cell, error 70650 (get_grid_width warns and
-	// returns 0); the probe counts each above 5000 or below 0.  Loader: 0
-	// becomes the extent minus one (at least 1) with a warning; negative, or a
-	// product above 2^31 - 1, is an error; a positive value below the data
+	// 8-10 MX MY MZ: intervals of the unit cell along X, Y, Z; the voxel
+	// width is the cell edge over it.  Both readers: below 1 leaves the voxels
+	// without a size, an error (plain reader 70650; get_grid_width warns and
+	// returns 0); the probe counts each above 5000 or below 0.  Loader: a
+	// product above 2^31 - 1 is an error; a positive value below the data
 	// extent along that axis is raised to the extent (one warning) so that no
 	// voxel is cut off; a cell grid of more than 8 times the data voxels and
 	// more than 2^26 voxels is an error (its expansion would take memory out
@@ -76,7 +93,8 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	h.mz = i32( MZ );
 	// 11-13 cell edges a, b, c (A).  Plain reader: not finite or not positive
 	// is an unusable cell, error 70650.  Loader: a cell it cannot turn into a
-	// fractional frame is an error.
+	// fractional frame is an error.  Both readers: a voxel (edge over
+	// interval count) below kMinVoxelWidth is an error (plain reader 70650).
 	h.xlen = f32( XLEN );
 	h.ylen = f32( YLEN );
 	h.zlen = f32( ZLEN );
@@ -100,10 +118,11 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	h.dmean = f32( DMEAN );
 	h.ispg = i32( ISPG );
 	// 24 NSYMBT: bytes of symmetry records between the header and the data.
-	// Plain reader: zero or negative skips nothing; more than the file holds
-	// is error 70643/70645/70647 (by MODE).  Loader: negative is taken as 0
-	// with a warning; when the file size puts the data right after the
-	// header instead, the record is bogus (warning, data at 1024).
+	// Both readers: more than the file holds after the header is an error
+	// (plain reader 70643/70645/70647 by MODE); when the record lies within
+	// the file but the file size puts the data right after the header, the
+	// record is bogus (warning, data read at 1024).  Plain reader: zero or
+	// negative skips nothing.  Loader: negative is taken as 0 with a warning.
 	h.nsymbt = i32( NSYMBT );
 	// 25 LSKFLG: skew flag; 26-34 skew matrix S11 ... S33 and 35-37 skew
 	// translation T1 T2 T3.  Plain reader: listed, with a warning that they

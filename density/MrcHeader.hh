@@ -41,6 +41,32 @@ inline int offset( int word ) { return 4 * ( word - 1 ); }
 // Bytes of the header up to and including the given word.
 inline long bytes_through( int word ) { return 4L * word; }
 
+// Smallest voxel width (A) the readers take, along any axis.  Real maps have
+// voxels of some tenths of an Angstrom and more; a header giving far less
+// (a cell length written in the wrong unit, a corrupt word) describes a box
+// of a fraction of an atom, in which no model can be placed.
+double const kMinVoxelWidth = 0.01;
+
+// Whether a voxel width lies below that bound.  Compared in single
+// precision, the precision of the header words, so that a width of 0.01 A
+// written as a cell length over an interval count is not refused for the
+// rounding of the float.
+inline bool voxel_too_small( double width )
+{
+	return static_cast< float >( width ) < static_cast< float >( kMinVoxelWidth );
+}
+
+// The data type of an MRC MODE value ("complex 16-bit integers"), or
+// "not an MRC data type".
+char const* mode_name( int32_t mode );
+
+// Whether a file begins with the two bytes of the gzip format (1f 8b): a
+// compressed map, which has to be decompressed before it can be read.
+inline bool gzip_magic( unsigned char const* bytes, long got )
+{
+	return got >= 2 && bytes[ 0 ] == 0x1f && bytes[ 1 ] == 0x8b;
+}
+
 // Reverses the byte order of each of n consecutive 4-byte words in place
 // (bytes 0 1 2 3 become 3 2 1 0); n of 0 or less does nothing.
 void swap4( void* p, long n );

@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <iostream>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 void translate_to_densCenter( std::vector<std::vector<double*> >& model, double* centre )
@@ -158,6 +160,53 @@ bool directory_writable( std::string const& dir )
 	return true;
 }
 
+// No output file (<dir>/<name>_k.pdb, k = 1 .. nm) may be one of the inputs:
+// writing it would replace the map or the model (a map copied under an
+// output's name, a hard link, or an output name that is a symbolic link to
+// an input).  Files are compared by device and inode, links followed.
+bool outputs_spare_inputs( std::string const& dir, std::string const& name, size_t nm, std::string const& mapPath,
+	std::string const& modelPath )
+{
+	struct Input {
+		std::string path;
+		char const* what;
+		struct stat st;
+		bool known;
+	} inputs[2] = { { mapPath, "the density map", {}, false }, { modelPath, "the model file", {}, false } };
+	for ( Input& in : inputs ) in.known = ::stat( in.path.c_str(), &in.st ) == 0;
+
+	// Only names of the form <name>_<k>.pdb can be outputs: the directory is
+	// listed rather than every k up to nm tried.
+	DIR* d = ::opendir( dir.c_str() );
+	if ( !d ) return true; // the writability check reports an unusable directory
+	std::string const prefix = name + "_";
+	bool ok = true;
+	while ( ok ) {
+		dirent const* e = ::readdir( d );
+		if ( !e ) break;
+		std::string const entry = e->d_name;
+		if ( entry.size() <= prefix.size() + 4 || entry.compare( 0, prefix.size(), prefix ) != 0
+			|| entry.compare( entry.size() - 4, 4, ".pdb" ) != 0 )
+			continue;
+		std::string const k = entry.substr( prefix.size(), entry.size() - prefix.size() - 4 );
+		if ( k[0] == '0' || k.size() > 9 || k.find_first_not_of( "0123456789" ) != std::string::npos ) continue;
+		if ( std::stoul( k ) > nm ) continue;
+		std::string const out = dir + "/" + entry;
+		struct stat st;
+		if ( ::stat( out.c_str(), &st ) != 0 ) continue;
+		for ( Input const& in : inputs ) {
+			if ( in.known && st.st_dev == in.st.st_dev && st.st_ino == in.st.st_ino ) {
+				std::cout << "Error! The output file " << out << " is " << in.what << " " << in.path
+				          << " (the same file): writing a fitted model there would replace it; no model written." << std::endl;
+				ok = false;
+				break;
+			}
+		}
+	}
+	::closedir( d );
+	return ok;
+}
+
 // Every atom line ("ATOM" or "HETATM") of the model must take moved
 // coordinates: a line too short to hold them, or one whose coordinates are
 // not finite numbers, would be written back unmoved or as "nan".
@@ -273,6 +322,7 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	}
 	if ( !model_lines_usable( modelPath ) ) return FIT_NO_MODEL;
 	if ( !directory_writable( dir ) ) return FIT_WRITE_FAILED;
+	if ( !outputs_spare_inputs( dir, name, (size_t)nm, mapPath, modelPath ) ) return FIT_WRITE_FAILED;
 
 	FastDensityScore map;
 	if ( !map.readDensityMap( mapPath, resolution, gridWidth, threshold, quiet ) || !map.isLoaded ) {
@@ -330,10 +380,15 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 		rscc[j] = map.getRSCC( cand_ca[j], parts.nCA, 4.0 );
 		negated[j] = -rscc[j];
 	}
+	// A pose whose correlation with the map is not above 0 does not lie in
+	// the density (the fast score can still see overlap where the map is
+	// too coarse or too small to hold the model): it is no fit and is not
+	// written.
 	std::vector<int> picked;
 	if ( C > 0 ) {
 		int* order = quickSortAscendingInd( negated );
-		for ( size_t o = 0; o < C && picked.size() < wanted; ++o ) picked.push_back( order[o] );
+		for ( size_t o = 0; o < C && picked.size() < wanted; ++o )
+			if ( rscc[order[o]] > 0.0 ) picked.push_back( order[o] );
 		delete[] order;
 	}
 	free_results( results );

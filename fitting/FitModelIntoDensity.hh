@@ -22,7 +22,8 @@ enum FitStatus {
 	FIT_BAD_POSE_COUNT = 2,
 	FIT_NO_MODEL = 3,      // missing, empty or malformed model
 	FIT_NO_MAP = 4,        // missing or unloadable map, or a map without positive density
-	FIT_WRITE_FAILED = 5,  // output directory not writable, coordinates that do not fit the PDB columns
+	FIT_WRITE_FAILED = 5,  // output directory not writable, an output that is an input file, coordinates that do
+	                       // not fit the PDB columns
 	FIT_NO_POSE = 6        // no searched pose overlaps the density
 };
 
@@ -37,8 +38,11 @@ int const kMaxPoseCount = 1000000;
 // change the loaded map; threshold is the density cut-off of the map's voxel
 // list.  Refused before any search, with no file written: a model whose ATOM
 // lines cannot take coordinates (check_model_atom_lines), a model directory
-// that cannot be written, a map without positive density or without a voxel
-// above the threshold.
+// that cannot be written, an output file <name>_k.pdb (k up to nm) that is
+// the map or the model file itself (links followed), a map without positive
+// density or without a voxel above the threshold.  Poses whose real-space
+// correlation with the map is not above 0 are not written; when no pose is
+// left the fit is refused (FIT_NO_POSE).
 int FitModelIntoDensity( std::string mapPath, std::string modelPath, double resolution, double nm,
 	double gridWidth, double threshold, bool quiet, bool report, std::string selection );
 

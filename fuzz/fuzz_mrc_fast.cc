@@ -1,7 +1,10 @@
 // FastDensityScore::readDensityMap, the map reader of the fitting: any byte
 // string as a map file.  A file it refuses must leave the previously loaded
 // map in place (it returns false, never exits); a file it takes must give a
-// map on the whole unit-cell grid with finite values and a sane voxel list.
+// map on the whole unit-cell grid with finite values and a sane voxel list,
+// and must have a header DensityScore's reader takes as well in the words
+// both check: interval counts of at least 1, voxels of at least
+// mrc::kMinVoxelWidth, and NSYMBT within the file.
 #include "density/FastDensityScore.hh"
 #include "density/MrcHeader.hh"
 #include "fuzz/FuzzSupport.hh"
@@ -76,6 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 	}
 
 	check( map.isLoaded, "accepted map not marked loaded" );
+	bool const swapped = mrc::word_int( data + mrc::offset( mrc::MODE ), false ) != 2;
+	for ( int a = 0; a < 3; ++a ) {
+		int32_t const m = mrc::word_int( data + mrc::offset( mrc::MX + a ), swapped );
+		check( m >= 1, "map accepted with an interval count below 1" );
+		check( !mrc::voxel_too_small( map.cellDimensions[ a ] / double( map.grid[ a ] ) ),
+		       "map accepted with voxels below the smallest width" );
+	}
+	check( 1024.0 + mrc::word_int( data + mrc::offset( mrc::NSYMBT ), swapped ) <= double( size ),
+	       "map accepted with NSYMBT beyond the end of the file" );
 	auto const& d = map.density();
 	check( d.u1() == map.grid[ 0 ] && d.u2() == map.grid[ 1 ] && d.u3() == map.grid[ 2 ],
 	       "map not on its unit-cell grid" );

@@ -2,8 +2,10 @@
 // probe, ReadMrc or the Situs reader, axis permutation, skewed cells to
 // cubic), readDensityMap_st (regridding, trimming, voxel list) and
 // map_processing (normalisation, written map).  A file it cannot use must
-// end the process with a status other than 0 and leave no written map.
+// end the process with a status other than 0, say why (the reason recorded
+// for the exit handler) and leave no written map.
 #include "density/DensityScore.hh"
+#include "density/MapFileStop.hh"
 #include "fuzz/FuzzSupport.hh"
 
 #include <cmath>
@@ -23,9 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 	// With and without regridding to a coarser grid (the fitting asks for a
 	// 2 A voxel list when the map is finer).
 	double const cutWidth = ( size % 2 ) ? 2.0 : 0.0;
+	noteMapFileStop( "" );
 	int status = run_guarded( [ & ] { ds.readDensityMap_st( in.c_str(), 6.0, cutWidth, 0.0 ); } );
 	if ( status != -1 ) {
 		check( ( status & 0xFF ) != 0, "readDensityMap_st gave up with status 0" );
+		check( !mapFileStopReason().empty(), "readDensityMap_st gave up without a reason" );
 		return 0;
 	}
 	check( ds.loaded, "readDensityMap_st returned without a map" );
@@ -34,9 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 		for ( int a = 0; a < 3; ++a ) check( std::isfinite( ds.voxel_xyz[ i ][ a ] ), "non-finite voxel position" );
 	ds.releaseVoxelList();
 
+	noteMapFileStop( "" );
 	status = run_guarded( [ & ] { ds.map_processing( in, out, 0.0, true ); } );
 	if ( status != -1 ) {
 		check( ( status & 0xFF ) != 0, "map_processing gave up with status 0" );
+		check( !mapFileStopReason().empty(), "map_processing gave up without a reason" );
 		check( !file_exists( out ), "map_processing gave up but left a written map" );
 		return 0;
 	}

@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 	PlacerCommand cmd = PlacerCommand::Stop;
 	int const status = run_guarded( [ & ] { cmd = parsePlacerArguments( argc, argv.data(), a ); } );
 	check( status == -1, "parsing the arguments ended the process" );
-	check( ( cmd == PlacerCommand::Help ) == ( argc < 4 ), "usage text wanted for the wrong argument count" );
+	check( ( cmd == PlacerCommand::Help ) == ( argc < 2 ), "usage text wanted for the wrong argument count" );
+	if ( cmd == PlacerCommand::Incomplete ) check( !a.missing.empty(), "missing arguments not named" );
 	if ( cmd != PlacerCommand::Run ) return 0;
 	check( std::isfinite( a.resolution ) && a.resolution > 0.0, "resolution not a positive number" );
 	check( a.poses >= 1 && a.poses <= kMaxPoseCount, "pose count out of range" );

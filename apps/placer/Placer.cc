@@ -9,7 +9,7 @@
 
 namespace {
 
-[[noreturn]] void print_help( char* program )
+void print_usage( char* program )
 {
 	std::cout << std::endl;
 	std::cout << " *******************************************************************" << std::endl;
@@ -31,7 +31,6 @@ namespace {
 	std::cout << " Notes: " << std::endl;
 	std::cout << "        " << "Output models are saved in the directory of input model" << std::endl;
 	std::cout << "        " << "'dc' shoule be in (0,1), recommend: 0.005" << std::endl;
-	std::exit( 0 );
 }
 
 } // namespace
@@ -41,7 +40,12 @@ int main( int argc, char** argv )
 	PlacerArguments a;
 	switch ( parsePlacerArguments( argc, argv, a ) ) {
 	case PlacerCommand::Help:
-		print_help( argv[0] );
+		print_usage( argv[0] );
+		return 0;
+	case PlacerCommand::Incomplete:
+		print_usage( argv[0] );
+		std::cout << a.missing << std::endl;
+		return 1;
 	case PlacerCommand::Stop:
 		return 1;
 	case PlacerCommand::Run:

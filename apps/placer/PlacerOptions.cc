@@ -13,13 +13,61 @@
 
 namespace {
 
-// Value of the first occurrence of option `name` that has an argument after
-// it (exact match only); null when there is none.
+char const* const kOptions[] = { "-gw", "-dc", "-nm", "-sl", "-rc" };
+
+bool is_option( char const* arg )
+{
+	for ( char const* o : kOptions )
+		if ( std::strcmp( arg, o ) == 0 ) return true;
+	return false;
+}
+
+// Value of the first occurrence of option `name` among the options (from
+// argv[4] on, each followed by its value); null when it is not given.
 char const* option_value( int argc, char** argv, char const* name )
 {
-	for ( int i = 1; i < argc - 1; ++i )
+	for ( int i = 4; i < argc - 1; i += 2 )
 		if ( std::strcmp( argv[i], name ) == 0 ) return argv[i + 1];
 	return nullptr;
+}
+
+// The arguments after the map, the model and the resolution must be known
+// options, each with a value: a misspelt option (Quilter's "-rsc" given as
+// "-rcs"), a stray word or a trailing option without its value would
+// otherwise be passed over and the fit run with defaults the user did not
+// ask for.
+bool options_well_formed( int argc, char** argv )
+{
+	for ( int i = 4; i < argc; i += 2 ) {
+		char const* arg = argv[i];
+		if ( !is_option( arg ) ) {
+			if ( arg[0] == '-' && std::isalpha( (unsigned char)arg[1] ) )
+				std::cout << "Error! Unknown option '" << arg << "'; the options are -gw, -dc, -nm, -sl and -rc; no model written."
+				          << std::endl;
+			else
+				std::cout << "Error! Unexpected argument '" << arg << "': after the map, the model and the resolution only "
+				          << "options with their values may follow; no model written." << std::endl;
+			return false;
+		}
+		if ( i + 1 >= argc ) {
+			std::cout << "Error! The option " << arg << " needs a value; no model written." << std::endl;
+			return false;
+		}
+	}
+	return true;
+}
+
+// The required arguments missing when only `given` of them come before the
+// options (or the end): "the model and the resolution".
+std::string missing_arguments( int given )
+{
+	char const* const names[3] = { "the density map", "the model", "the resolution" };
+	std::string out;
+	for ( int k = given; k < 3; ++k ) {
+		if ( !out.empty() ) out += k == 2 ? " and " : ", ";
+		out += names[k];
+	}
+	return out;
 }
 
 // A whole decimal number (optional sign, digits, nothing else) from lo to
@@ -80,7 +128,17 @@ std::string absolute_keeping_name( std::string const& path )
 
 PlacerCommand parsePlacerArguments( int argc, char** argv, PlacerArguments& a )
 {
-	if ( argc < 4 ) return PlacerCommand::Help;
+	if ( argc < 2 ) return PlacerCommand::Help;
+	// The map, the model and the resolution come first: an option among them
+	// means the ones from there on were left out.
+	int given = 0;
+	while ( given < 3 && given + 1 < argc && !is_option( argv[given + 1] ) ) ++given;
+	if ( given < 3 ) {
+		std::string const missing = missing_arguments( given );
+		a.missing = "Error! Missing required argument" + std::string( given == 2 ? "" : "s" ) + ": " + missing + ".";
+		return PlacerCommand::Incomplete;
+	}
+	if ( !options_well_formed( argc, argv ) ) return PlacerCommand::Stop;
 
 	// Unresolvable paths are kept as given; the fit reports them.
 	a.map = get_Full_Path( argv[1] );

@@ -15,17 +15,21 @@ struct PlacerArguments {
 	long poses = 1;           // -nm: 1 .. kMaxPoseCount
 	bool quiet = false;       // -sl 0
 	bool report = true;       // -rc 0 turns the RSCC report off
+	std::string missing;      // Incomplete: the error line naming the missing arguments
 };
 
 enum class PlacerCommand {
-	Run,   // the arguments are usable
-	Help,  // too few arguments: the usage text is wanted
-	Stop   // an unusable value; its "Error! ..." line has been printed
+	Run,         // the arguments are usable
+	Help,        // no arguments: the usage text is wanted
+	Incomplete,  // some required arguments are missing: the usage text, then `missing`, status 1
+	Stop         // an unusable argument; its "Error! ..." line has been printed
 };
 
-// Reads argv[1..argc-1] into args.  The first occurrence of an option that
-// has a value after it counts.  Numbers must be whole texts ("3x", "2.9" as a
-// count, "1e6" as a count, "nan" and "inf" are refused).
+// Reads argv[1..argc-1] into args: the map, the model and the resolution,
+// then options (-gw, -dc, -nm, -sl, -rc), each followed by its value; the
+// first occurrence of an option counts.  Unknown options, stray arguments and
+// an option without its value are refused.  Numbers must be whole texts
+// ("3x", "2.9" as a count, "1e6" as a count, "nan" and "inf" are refused).
 PlacerCommand parsePlacerArguments( int argc, char** argv, PlacerArguments& args );
 
 #endif

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 using fast_test::MrcSpec;
@@ -391,22 +393,8 @@ TEST( FastLoad, HeaderOddities )
 	quilt_test::ScratchDir dir( "fds_load" );
 	std::string text;
 	FastDensityScore m;
-	// Zero sampling with one column: the interval count becomes 1, not 0.
-	MrcSpec s = ramp( 1, 3, 3 );
-	s.samp[ 0 ] = 0;
-	ASSERT_TRUE( write_mrc( dir.file( "s.mrc" ), s ) );
-	ASSERT_TRUE( load( m, dir.file( "s.mrc" ), &text ) );
-	EXPECT_NE( text.find( "Warning! Fixed X interval count.  Continuing." ), std::string::npos );
-	EXPECT_EQ( m.grid[ 0 ], 1 );
-	EXPECT_TRUE( std::isfinite( m.gridWidth ) );
-	// Zero sampling with four columns: three intervals.
-	s = ramp( 4, 3, 3 );
-	s.samp[ 1 ] = 0;
-	ASSERT_TRUE( write_mrc( dir.file( "s2.mrc" ), s ) );
-	ASSERT_TRUE( load( m, dir.file( "s2.mrc" ), &text ) );
-	EXPECT_EQ( m.grid[ 1 ], 2 );
 	// A negative symmetry length counts as 0.
-	s = ramp( 3, 3, 3 );
+	MrcSpec s = ramp( 3, 3, 3 );
 	s.nsymbt = -40;
 	s.symBytesWritten = 0;
 	ASSERT_TRUE( write_mrc( dir.file( "n.mrc" ), s ) );
@@ -464,6 +452,92 @@ void expect_rejected( std::string const& path, std::string const& message )
 }
 
 } // namespace
+
+TEST( FastLoad, ZeroIntervalCountIsRefused )
+{
+	// MX = 0 used to become the extent minus one with a warning, a voxel
+	// width the header never gave, while DensityScore's reader refused the
+	// map: both refuse it now, naming the word.
+	quilt_test::ScratchDir dir( "fds_load" );
+	FastDensityScore m;
+	std::string text;
+	MrcSpec s = ramp( 4, 3, 3 );
+	s.samp[ 0 ] = 0;
+	ASSERT_TRUE( write_mrc( dir.file( "mx0.mrc" ), s ) );
+	EXPECT_FALSE( load( m, dir.file( "mx0.mrc" ), &text ) );
+	EXPECT_NE( text.find( "Error! Map " + dir.file( "mx0.mrc" )
+				   + " has MX (word 8) 0; the interval counts must be at least 1.  Not loading map." ),
+		std::string::npos ) << text;
+	s = ramp( 4, 3, 3 );
+	s.samp[ 2 ] = -3;
+	ASSERT_TRUE( write_mrc( dir.file( "mz.mrc" ), s ) );
+	EXPECT_FALSE( load( m, dir.file( "mz.mrc" ), &text ) );
+	EXPECT_NE( text.find( "has MZ (word 10) -3; the interval counts must be at least 1." ), std::string::npos ) << text;
+	EXPECT_FALSE( m.isLoaded );
+}
+
+TEST( FastLoad, UnreadableMapsSayWhy )
+{
+	// Each of these gave only "Non-real (32-bit float) data types are
+	// unsupported", "'MAP' string missing" or, for a huge NSYMBT, loaded with
+	// a warning while DensityScore's reader refused the map.
+	quilt_test::ScratchDir dir( "fds_why" );
+	struct Mode {
+		int mode;
+		char const* name;
+	} const modes[] = { { 0, "8-bit integers" }, { 3, "complex 16-bit integers" }, { 6, "unsigned 16-bit integers" },
+		{ 12, "16-bit floats" }, { 101, "4-bit integers" }, { 77, "not an MRC data type" } };
+	for ( Mode const& md : modes ) {
+		MrcSpec s = ramp( 4, 4, 4 );
+		s.mode = md.mode;
+		std::string const f = dir.file( "m" + std::to_string( md.mode ) + ".mrc" );
+		ASSERT_TRUE( write_mrc( f, s ) );
+		expect_rejected( f, "Error! Map " + f + " has MODE (word 4) " + std::to_string( md.mode ) + " (" + md.name
+			+ "), which is not supported; the supported mode is 2 (32-bit floats)." );
+		// The mode is named in the byte order that gives a data type.
+		s.swap = true;
+		ASSERT_TRUE( write_mrc( f, s ) );
+		expect_rejected( f, " has MODE (word 4) " + std::to_string( md.mode ) + " (" );
+	}
+
+	// A gzip-compressed map.
+	{
+		MrcSpec s = ramp( 4, 4, 4 );
+		ASSERT_TRUE( write_mrc( dir.file( "plain.mrc" ), s ) );
+		std::ifstream in( dir.file( "plain.mrc" ), std::ios::binary );
+		std::string bytes( ( std::istreambuf_iterator< char >( in ) ), std::istreambuf_iterator< char >() );
+		bytes[ 0 ] = char( 0x1f );
+		bytes[ 1 ] = char( 0x8b );
+		std::ofstream( dir.file( "gz.mrc" ), std::ios::binary ) << bytes;
+		expect_rejected( dir.file( "gz.mrc" ), "Error! Map " + dir.file( "gz.mrc" )
+			+ " is gzip-compressed (it begins with the bytes 1f 8b); decompress it (gunzip) first.  Not loading map." );
+	}
+
+	// NSYMBT beyond the end of the file, with the data right after the
+	// header (it was taken as a bogus record and the map loaded).
+	MrcSpec s = ramp( 4, 4, 4 );
+	s.nsymbt = 2147483647;
+	s.symBytesWritten = 0;
+	ASSERT_TRUE( write_mrc( dir.file( "nsym.mrc" ), s ) );
+	expect_rejected( dir.file( "nsym.mrc" ), "Error! Map " + dir.file( "nsym.mrc" )
+		+ " gives NSYMBT (word 24) 2147483647 bytes of symmetry records, but the file holds only 256 bytes after its"
+		  " 1024-byte header.  Not loading map." );
+
+	// Voxels of 3.5e-6 A: a box smaller than an atom.
+	s = ramp( 4, 4, 4 );
+	for ( float& c : s.cell ) c = 4 * 3.5e-6f;
+	ASSERT_TRUE( write_mrc( dir.file( "tiny.mrc" ), s ) );
+	expect_rejected( dir.file( "tiny.mrc" ), "Error! Map " + dir.file( "tiny.mrc" )
+		+ " has voxels of 3.5e-06 A along X (X length 1.4e-05 A / MX 4); voxels below 0.01 A are not usable.  Not loading map." );
+	// 0.01 A itself is taken, although the float cell edge 0.04 over 4
+	// intervals gives 0.0099999998 in double precision.
+	s = ramp( 4, 4, 4 );
+	for ( float& c : s.cell ) c = 0.04f;
+	ASSERT_TRUE( write_mrc( dir.file( "bound.mrc" ), s ) );
+	FastDensityScore m;
+	std::string text;
+	EXPECT_TRUE( load( m, dir.file( "bound.mrc" ), &text ) ) << text;
+}
 
 TEST( FastLoad, FailuresKeepThePreviousMap )
 {

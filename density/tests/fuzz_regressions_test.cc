@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 using namespace dmap_test;
@@ -35,13 +38,28 @@ TEST( FuzzRegressions, FastReaderRefusesExtentsWhoseProductOverflows )
 }
 
 // Cell angles at which the matrix had a tiny positive determinant but the
-// volume formula gave NaN: the map was accepted with a NaN voxel size.
+// volume formula gave NaN: the map was accepted with a NaN voxel size.  The
+// file's NSYMBT reaches beyond its end, which is refused first; with NSYMBT
+// 0 the same header reaches the cell check.
 TEST( FuzzRegressions, FastReaderRefusesACellWithoutAUsableVolume )
 {
 	FastDensityScore map;
 	testing::internal::CaptureStdout();
-	bool const ok = map.readDensityMap( regression( "mrc_fast/nan_cell_volume.mrc" ), 6.0, 0.0, 0.0, true );
-	std::string const out = testing::internal::GetCapturedStdout();
+	bool ok = map.readDensityMap( regression( "mrc_fast/nan_cell_volume.mrc" ), 6.0, 0.0, 0.0, true );
+	std::string out = testing::internal::GetCapturedStdout();
+	EXPECT_FALSE( ok );
+	EXPECT_NE( out.find( "gives NSYMBT (word 24)" ), std::string::npos ) << out;
+	EXPECT_FALSE( map.isLoaded );
+
+	quilt_test::ScratchDir dir( "fuzzreg" );
+	std::ifstream in( regression( "mrc_fast/nan_cell_volume.mrc" ), std::ios::binary );
+	std::string bytes( ( std::istreambuf_iterator<char>( in ) ), std::istreambuf_iterator<char>() );
+	ASSERT_GT( bytes.size(), 96u );
+	for ( int i = 92; i < 96; ++i ) bytes[i] = 0;
+	std::ofstream( dir.file( "nsym0.mrc" ), std::ios::binary ) << bytes;
+	testing::internal::CaptureStdout();
+	ok = map.readDensityMap( dir.file( "nsym0.mrc" ), 6.0, 0.0, 0.0, true );
+	out = testing::internal::GetCapturedStdout();
 	EXPECT_FALSE( ok );
 	EXPECT_NE( out.find( "Unusable unit cell" ), std::string::npos ) << out;
 	EXPECT_FALSE( map.isLoaded );
@@ -97,7 +115,9 @@ TEST( FuzzRegressionsDeathTest, MapsPlacedBeyondAMillionAngstromAreRefused )
 
 // Voxel widths 2 x 0.00075 x 2 A: the cubic resampling asked for 2 GB from a
 // 1.3 kB file.  It is refused before the allocation, and map_processing
-// leaves no output behind.
+// leaves no output behind.  Voxels of 0.00075 A are now refused by the
+// reader itself; with 0.011 A (above that bound) the resampling bound still
+// has to refuse the map.
 TEST( FuzzRegressionsDeathTest, ResamplingFarBeyondTheMapsOwnSizeIsRefused )
 {
 	quilt_test::ScratchDir dir( "fuzzreg" );
@@ -108,6 +128,83 @@ TEST( FuzzRegressionsDeathTest, ResamplingFarBeyondTheMapsOwnSizeIsRefused )
 			DensityScore ds;
 			ds.map_processing( regression( "mrc_plain/anisotropic_voxels.mrc" ), out, 0.0, true );
 		},
+		testing::ExitedWithCode( 70650 % 256 ), "voxels of 0.00075 A along Y .*voxels below 0.01 A are not usable" );
+	EXPECT_FALSE( file_exists( out ) );
+
+	std::ifstream in( regression( "mrc_plain/anisotropic_voxels.mrc" ), std::ios::binary );
+	std::string bytes( ( std::istreambuf_iterator<char>( in ) ), std::istreambuf_iterator<char>() );
+	ASSERT_GT( bytes.size(), 48u );
+	float const ylen = 4 * 0.011f;
+	std::memcpy( &bytes[44], &ylen, 4 );
+	std::ofstream( dir.file( "aniso.mrc" ), std::ios::binary ) << bytes;
+	EXPECT_EXIT(
+		{
+			stdout_to_stderr();
+			DensityScore ds;
+			ds.map_processing( dir.file( "aniso.mrc" ), out, 0.0, true );
+		},
 		testing::ExitedWithCode( 17005 % 256 ), "would give [0-9]+ voxels, more than 1048576" );
 	EXPECT_FALSE( file_exists( out ) );
+}
+
+// Headers FastDensityScore's loader took (NSYMBT beyond the end of the file
+// as a bogus record, MX = 0 as the extent minus one, voxels of 3.5e-6 A)
+// where DensityScore's reader refused them or no model can be placed: both
+// refuse them now.
+TEST( FuzzRegressions, FastReaderRefusesWhatThePlainReaderRefuses )
+{
+	struct Case {
+		char const* file;
+		char const* message;
+	} const cases[] = {
+		{ "mrc_fast/nsymbt_beyond_file.mrc", "gives NSYMBT (word 24) 2147483647 bytes of symmetry records" },
+		{ "mrc_fast/zero_interval.mrc", "has MX (word 8) 0; the interval counts must be at least 1." },
+		{ "mrc_fast/tiny_voxel.mrc", "has voxels of 3.5e-06 A along X" },
+	};
+	for ( Case const& c : cases ) {
+		FastDensityScore map;
+		testing::internal::CaptureStdout();
+		bool const ok = map.readDensityMap( regression( c.file ), 6.0, 0.0, 0.0, true );
+		std::string const out = testing::internal::GetCapturedStdout();
+		EXPECT_FALSE( ok ) << c.file;
+		EXPECT_NE( out.find( c.message ), std::string::npos ) << c.file << "\n" << out;
+		EXPECT_FALSE( map.isLoaded ) << c.file;
+	}
+}
+
+// Maps the plain reader stopped on with a bare "Error in read mrc file!
+// <code>": the stop now says why, with the same code.
+TEST( FuzzRegressionsDeathTest, PlainReaderSaysWhyItStops )
+{
+	struct Case {
+		char const* file;
+		int code;
+		char const* reason;
+	} const cases[] = {
+		{ "mrc_plain/gzip_magic.mrc", 70654, "is gzip-compressed \\(it begins with the bytes 1f 8b\\)" },
+		{ "mrc_plain/mode3.mrc", 70654, "has MODE \\(word 4\\) 3 \\(complex 16-bit integers\\), which is not supported" },
+		{ "mrc_plain/nsymbt_beyond_file.mrc", 70647, "gives NSYMBT \\(word 24\\) 2147483647 bytes of symmetry records" },
+		{ "mrc_plain/tiny_voxel.mrc", 70650, "has an unusable unit cell .*: voxels of 3.5e-06 A along X" },
+	};
+	for ( Case const& c : cases ) {
+		std::string const f = regression( c.file );
+		EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( f, g ); }, testing::ExitedWithCode( c.code % 256 ),
+			std::string( "ReadMrc_st> Error: map [^ ]*" ) + c.file + " " + c.reason + ".*\nError in read mrc file! "
+				+ std::to_string( c.code ) )
+			<< c.file;
+	}
+}
+
+// NSYMBT within the file but no room for it beside the data, which fill the
+// file right after the header: the plain reader stopped with 70653 where
+// the loader read the data with a warning.  Read by both now.
+TEST( FuzzRegressions, PlainReaderReadsPastABogusSymmetryRecord )
+{
+	Grid g;
+	testing::internal::CaptureStdout();
+	read_vol( regression( "mrc_plain/bogus_symmetry.mrc" ), g );
+	std::string const out = testing::internal::GetCapturedStdout();
+	EXPECT_NE( out.find( "the symmetry record is taken as absent" ), std::string::npos ) << out;
+	ASSERT_EQ( g.n(), 64u );
+	EXPECT_DOUBLE_EQ( g.phi[ 63 ], 1.0 + 0.5 * 63 );
 }

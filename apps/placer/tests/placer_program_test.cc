@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -83,13 +85,37 @@ std::vector<synth::Atom> PlacerProgram::truth_;
 
 TEST_F( PlacerProgram, TooFewArgumentsShowTheHelp )
 {
-	RunResult r = run_placer( dir_->path(), "map.mrc model.pdb" );
+	// Without arguments: the usage text alone, status 0.
+	RunResult r = run_placer( dir_->path(), "" );
 	EXPECT_EQ( r.status, 0 );
 	EXPECT_NE( r.out.find( " * An algorithm for model and density map matching                 *" ), std::string::npos );
 	EXPECT_NE( r.out.find( " map model resolution [Options]\n" ), std::string::npos );
 	EXPECT_NE( r.out.find( "       -nm   number of positions explored, default: 1 \n" ), std::string::npos );
 	EXPECT_NE( r.out.find( "        'dc' shoule be in (0,1), recommend: 0.005\n" ), std::string::npos );
+	EXPECT_EQ( r.out.find( "Error!" ), std::string::npos ) << r.out;
 	EXPECT_EQ( result_files(), 0 );
+	// Some but not all required arguments ended with the usage text and
+	// status 0, as if nothing had been asked: now the usage text, a line
+	// naming what is missing, and status 1.
+	struct Case {
+		char const* args;
+		char const* message;
+	} const cases[] = {
+		{ "map.mrc model.pdb", "Error! Missing required argument: the resolution.\n" },
+		{ "map.mrc", "Error! Missing required arguments: the model and the resolution.\n" },
+		{ "map.mrc model.pdb -nm 2", "Error! Missing required argument: the resolution.\n" },
+		{ "-nm 2", "Error! Missing required arguments: the density map, the model and the resolution.\n" },
+	};
+	for ( Case const& c : cases ) {
+		r = run_placer( dir_->path(), c.args );
+		EXPECT_EQ( r.status, 1 ) << c.args << "\n" << r.out;
+		EXPECT_NE( r.out.find( " map model resolution [Options]\n" ), std::string::npos ) << c.args << "\n" << r.out;
+		size_t const usage_end = r.out.find( "recommend: 0.005\n" );
+		size_t const error = r.out.find( c.message );
+		EXPECT_NE( error, std::string::npos ) << c.args << "\n" << r.out;
+		EXPECT_LT( usage_end, error ) << c.args << "\n" << r.out;
+		EXPECT_EQ( result_files(), 0 ) << c.args;
+	}
 }
 
 TEST_F( PlacerProgram, ThreeArgumentsFitAndWriteOneFile )
@@ -113,11 +139,40 @@ TEST_F( PlacerProgram, FirstOccurrenceOfAnOptionWinsAndQuietSwitches )
 	EXPECT_NE( r.out.find( "Placer> time: " ), std::string::npos );
 }
 
-TEST_F( PlacerProgram, TrailingOptionWithoutValueKeepsTheDefault )
+TEST_F( PlacerProgram, TrailingOptionWithoutValueIsRefused )
 {
+	// A trailing "-nm" was passed over and the fit ran with the default.
 	RunResult r = run_placer( dir_->path(), "map.mrc model.pdb 6 -sl 0 -nm" );
-	ASSERT_EQ( r.status, 0 ) << r.out;
-	EXPECT_EQ( result_files(), 1 );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "Error! The option -nm needs a value; no model written." ), std::string::npos ) << r.out;
+	EXPECT_EQ( r.out.find( "Placer> Fit '" ), std::string::npos ) << r.out;
+	EXPECT_EQ( result_files(), 0 );
+}
+
+TEST_F( PlacerProgram, UnknownOptionsAndStrayArgumentsAreRefused )
+{
+	// A misspelt option ("-rcs" for Quilter's "-rsc"), an unknown one, a
+	// word or a number where an option belongs: all were passed over and the
+	// fit ran with the defaults, status 0.
+	struct Case {
+		char const* args;
+		char const* message;
+	} const cases[] = {
+		{ "-rcs 0.3", "Error! Unknown option '-rcs'; the options are -gw, -dc, -nm, -sl and -rc; no model written." },
+		{ "-foo 1", "Error! Unknown option '-foo'; the options are -gw, -dc, -nm, -sl and -rc; no model written." },
+		{ "extra", "Error! Unexpected argument 'extra': after the map, the model and the resolution only options with "
+		           "their values may follow; no model written." },
+		{ "-sl 0 7", "Error! Unexpected argument '7'" },
+		{ "-5", "Error! Unexpected argument '-5'" },
+		{ "-nm abc", "Error! -nm must be a whole number (got 'abc')" },
+	};
+	for ( Case const& c : cases ) {
+		RunResult r = run_placer( dir_->path(), std::string( "map.mrc model.pdb 6 " ) + c.args );
+		EXPECT_EQ( r.status, 1 ) << c.args << "\n" << r.out;
+		EXPECT_NE( r.out.find( c.message ), std::string::npos ) << c.args << "\n" << r.out;
+		EXPECT_EQ( r.out.find( "Placer> Fit '" ), std::string::npos ) << c.args << "\n" << r.out;
+		EXPECT_EQ( result_files(), 0 ) << c.args;
+	}
 }
 
 TEST_F( PlacerProgram, BadInputsFailWithAMessageAndNoFiles )
@@ -361,6 +416,132 @@ TEST_F( PlacerProgram, OptionValuesMustBeWholeNumbersInRange )
 	RunResult r = run_placer( dir_->path(), "map.mrc model.pdb 6 -nm +2 -sl -0 -dc 0.0" );
 	EXPECT_EQ( r.status, 0 ) << r.out;
 	EXPECT_EQ( result_files(), 2 );
+}
+
+// The bytes of a file.
+std::string file_bytes( std::string const& path )
+{
+	std::ifstream in( path.c_str(), std::ios::binary );
+	std::stringstream text;
+	text << in.rdbuf();
+	return text.str();
+}
+
+// The fixture's map with header word `word` (counted from 1) set to the
+// four bytes of v.
+template <class T>
+void write_patched_map( std::string const& from, std::string const& to, std::vector<std::pair<int, T> > const& words )
+{
+	std::string bytes = file_bytes( from );
+	for ( auto const& w : words ) std::memcpy( &bytes[4 * ( w.first - 1 )], &w.second, 4 );
+	std::ofstream( to.c_str(), std::ios::binary ) << bytes;
+}
+
+TEST_F( PlacerProgram, OutputThatIsAnInputIsRefused )
+{
+	// "cp map.mrc model_1.pdb; Placer model_1.pdb model.pdb 6 -nm 2" wrote
+	// the first fitted model over the map, status 0.  An output name that is
+	// a symbolic link to the model, or a hard link to the map, did the same.
+	std::string const map_bytes = file_bytes( dir_->file( "map.mrc" ) );
+	std::string const model_bytes = file_bytes( dir_->file( "model.pdb" ) );
+	std::ofstream( dir_->file( "model_1.pdb" ).c_str(), std::ios::binary ) << map_bytes;
+	RunResult r = run_placer( dir_->path(), "model_1.pdb model.pdb 6 -nm 2 -sl 0" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "Error! The output file " + dir_->file( "model_1.pdb" ) + " is the density map "
+				   + dir_->file( "model_1.pdb" )
+				   + " (the same file): writing a fitted model there would replace it; no model written." ),
+		std::string::npos ) << r.out;
+	EXPECT_EQ( r.out.find( "Placer> Fit '" ), std::string::npos ) << r.out;
+	EXPECT_EQ( file_bytes( dir_->file( "model_1.pdb" ) ), map_bytes );
+	EXPECT_FALSE( quilt_test::path_exists( dir_->file( "model_2.pdb" ) ) );
+	std::remove( dir_->file( "model_1.pdb" ).c_str() );
+
+	ASSERT_EQ( ::symlink( "model.pdb", dir_->file( "model_2.pdb" ).c_str() ), 0 );
+	r = run_placer( dir_->path(), "map.mrc model.pdb 6 -nm 2 -sl 0" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "Error! The output file " + dir_->file( "model_2.pdb" ) + " is the model file " ),
+		std::string::npos ) << r.out;
+	EXPECT_EQ( file_bytes( dir_->file( "model.pdb" ) ), model_bytes );
+	EXPECT_FALSE( quilt_test::path_exists( dir_->file( "model_1.pdb" ) ) );
+	std::remove( dir_->file( "model_2.pdb" ).c_str() );
+
+	ASSERT_EQ( ::link( dir_->file( "map.mrc" ).c_str(), dir_->file( "model_1.pdb" ).c_str() ), 0 );
+	r = run_placer( dir_->path(), "map.mrc model.pdb 6 -sl 0" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( " is the density map " ), std::string::npos ) << r.out;
+	EXPECT_EQ( file_bytes( dir_->file( "map.mrc" ) ), map_bytes );
+	std::remove( dir_->file( "model_1.pdb" ).c_str() );
+}
+
+TEST_F( PlacerProgram, UnreadableMapsSayWhy )
+{
+	// These maps ended with a bare "Non-real (32-bit float) data types are
+	// unsupported" or "'MAP' string missing"; a huge NSYMBT or MX = 0 was
+	// read with a warning where Quilter's reader refused the map; voxels of
+	// 3.5e-6 A gave a model at "RSCC ... 0" and status 0.
+	std::string const map = dir_->file( "map.mrc" );
+	struct Case {
+		std::string file;
+		std::string message;
+	};
+	std::vector<Case> cases;
+	for ( int mode : { 3, 6, 12, 101 } ) {
+		std::string const f = dir_->file( "mode" + std::to_string( mode ) + ".mrc" );
+		write_patched_map<int32_t>( map, f, { { 4, mode } } );
+		cases.push_back( { f, "Error! Map " + f + " has MODE (word 4) " + std::to_string( mode ) + " (" } );
+		cases.back().message += std::string( mode == 3 ? "complex 16-bit integers" : mode == 6 ? "unsigned 16-bit integers"
+				: mode == 12 ? "16-bit floats" : "4-bit integers" )
+			+ "), which is not supported; the supported mode is 2 (32-bit floats).";
+	}
+	std::string const gz = dir_->file( "gz.mrc" );
+	if ( std::system( ( "gzip -c '" + map + "' > '" + gz + "' 2>/dev/null" ).c_str() ) != 0 ) {
+		std::string bytes = file_bytes( map );
+		bytes[0] = char( 0x1f );
+		bytes[1] = char( 0x8b );
+		std::ofstream( gz.c_str(), std::ios::binary ) << bytes;
+	}
+	cases.push_back( { gz, "Error! Map " + gz + " is gzip-compressed (it begins with the bytes 1f 8b); decompress it"
+		" (gunzip) first.  Not loading map." } );
+	std::string const nsym = dir_->file( "nsym.mrc" );
+	write_patched_map<int32_t>( map, nsym, { { 24, 2147483647 } } );
+	cases.push_back( { nsym, "Error! Map " + nsym + " gives NSYMBT (word 24) 2147483647 bytes of symmetry records" } );
+	std::string const mx0 = dir_->file( "mx0.mrc" );
+	write_patched_map<int32_t>( map, mx0, { { 8, 0 } } );
+	cases.push_back( { mx0, "Error! Map " + mx0 + " has MX (word 8) 0; the interval counts must be at least 1." } );
+	std::string const tiny = dir_->file( "tiny.mrc" );
+	int32_t nx;
+	std::memcpy( &nx, file_bytes( map ).data(), 4 );
+	float const edge = float( nx * 3.5e-6 );
+	write_patched_map<float>( map, tiny, { { 11, edge }, { 12, edge }, { 13, edge }, { 50, 0.f }, { 51, 0.f }, { 52, 0.f } } );
+	cases.push_back( { tiny, "Error! Map " + tiny + " has voxels of 3.5e-06 A along X" } );
+	for ( Case const& c : cases ) {
+		RunResult r = run_placer( dir_->path(), "'" + c.file + "' model.pdb 6" );
+		EXPECT_EQ( r.status, 1 ) << c.file << "\n" << r.out;
+		EXPECT_NE( r.out.find( c.message ), std::string::npos ) << c.file << "\n" << r.out;
+		EXPECT_NE( r.out.find( "Error! The density map " + c.file + " could not be loaded; no model written." ),
+			std::string::npos ) << r.out;
+		EXPECT_EQ( result_files(), 0 ) << c.file;
+	}
+}
+
+TEST_F( PlacerProgram, PosesThatDoNotCorrelateWithTheMapAreNotWritten )
+{
+	// A 3 x 3 x 3 map of 20 A voxels: the fast score finds overlap, but no
+	// CA of any pose lies near a voxel, so no pose correlates with the map;
+	// the model was written with "RSCC of model_1: 0" and status 0.
+	SimulatedMap coarse;
+	for ( int a = 0; a < 3; ++a ) coarse.n[a] = 3;
+	coarse.voxel = 20.0;
+	coarse.data = { 0.13f, 0.85f, 0.76f, 0.26f, 0.50f, 0.45f, 0.65f, 0.79f, 0.09f, 0.03f, 0.84f, 0.43f, 0.76f, 0.00f,
+		0.45f, 0.72f, 0.23f, 0.95f, 0.90f, 0.03f, 0.03f, 0.54f, 0.94f, 0.38f, 0.22f, 0.42f, 0.03f };
+	write_mrc( dir_->file( "coarse.mrc" ), coarse );
+	RunResult r = run_placer( dir_->path(), "coarse.mrc model.pdb 10 -nm 3" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "Error! No searched pose of the model overlaps the density of " + dir_->file( "coarse.mrc" )
+				   + "; no model written." ),
+		std::string::npos ) << r.out;
+	EXPECT_EQ( r.out.find( "RSCC of" ), std::string::npos ) << r.out;
+	EXPECT_EQ( result_files(), 0 );
 }
 
 } // namespace

@@ -1,0 +1,277 @@
+// Why the map readers and writers stop: every stop prints a reason that
+// names the file and the cause before its code line, keeps its exit code,
+// and records the reason for the program's exit handler (MapFileStop.hh).
+// DensityScore's reader and FastDensityScore's loader refuse the same maps.
+#include "density/DensityScore.hh"
+#include "density/FastDensityScore.hh"
+#include "density/MapFileStop.hh"
+#include "density/tests/dmap_test_util.hh"
+#include "testsupport/test_data.hh"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+using dmap_test::CraftMrc;
+using dmap_test::Grid;
+using dmap_test::read_vol;
+using dmap_test::stdout_to_stderr;
+
+namespace {
+
+CraftMrc small_map()
+{
+	CraftMrc m;
+	m.nc = 4; m.nr = 4; m.ns = 4;
+	m.values = dmap_test::ramp( 64, 0.5, 1.0 );
+	return m;
+}
+
+// What an exit handler sees: the recorded reason, on standard error.
+void report_reason_at_exit()
+{
+	std::fprintf( stderr, "recorded reason [%s]\n", mapFileStopReason().c_str() );
+}
+
+// Reads the map into FastDensityScore quietly; returns its printed text.
+std::string load_text( std::string const& f, bool* ok )
+{
+	FastDensityScore m;
+	testing::internal::CaptureStdout();
+	*ok = m.readDensityMap( f, 6.0, 0.0, 0.0, true );
+	return testing::internal::GetCapturedStdout();
+}
+
+std::string file_bytes( std::string const& path )
+{
+	std::ifstream in( path, std::ios::binary );
+	return std::string( ( std::istreambuf_iterator<char>( in ) ), std::istreambuf_iterator<char>() );
+}
+
+} // namespace
+
+TEST( MapFileStop, NothingIsRecordedBeforeAStop )
+{
+	EXPECT_EQ( mapFileStopReason(), "" );
+}
+
+TEST( MapFileStopDeathTest, TheReasonReachesTheExitHandler )
+{
+	quilt_test::ScratchDir dir( "mapstop" );
+	CraftMrc m = small_map();
+	m.mapr = 1;
+	std::string const f = dir.file( "axes.mrc" );
+	m.write( f );
+	EXPECT_EXIT(
+		{
+			stdout_to_stderr();
+			std::atexit( report_reason_at_exit );
+			Grid g;
+			read_vol( f, g );
+		},
+		testing::ExitedWithCode( 70680 % 256 ),
+		"ReadMrc_st> Error: map " + f + " has the axis order MAPC, MAPR, MAPS \\(words 17-19\\) 1, 1, 3, which is not a "
+		"permutation of 1, 2, 3\\.\n"
+		"Error in read mrc file! 70680\n"
+		"recorded reason \\[map " + f + " has the axis order MAPC, MAPR, MAPS \\(words 17-19\\) 1, 1, 3, which is not a "
+		"permutation of 1, 2, 3\\]" );
+}
+
+TEST( MapFileStopDeathTest, ReaderSaysWhyItStops )
+{
+	// Each of these ended with a bare "Error in read mrc file! <code>".
+	quilt_test::ScratchDir dir( "mapstop" );
+	CraftMrc s = small_map();
+	s.nsymbt = 4000;
+	s.sym_bytes = 0;
+	s.write( dir.file( "nsym.mrc" ) );
+	EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( dir.file( "nsym.mrc" ), g ); },
+		testing::ExitedWithCode( 70647 % 256 ),
+		"gives NSYMBT \\(word 24\\) 4000 bytes of symmetry records, but the file holds only 256 bytes after "
+		"its 1024-byte header\\.\nError in read mrc file! 70647" );
+	CraftMrc t = small_map();
+	t.data_bytes = 100;
+	t.write( dir.file( "short.mrc" ) );
+	EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( dir.file( "short.mrc" ), g ); },
+		testing::ExitedWithCode( 70653 % 256 ),
+		"holds fewer voxel values than its header gives \\(4 x 4 x 4 of MODE 2: 256 bytes after the header and 0 "
+		"symmetry bytes; the file has 100\\)\\.\nError in read mrc file! 70653" );
+	CraftMrc z = small_map();
+	z.mx = 0;
+	z.xlen = 4.0f;
+	z.write( dir.file( "mx0.mrc" ) );
+	EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( dir.file( "mx0.mrc" ), g ); },
+		testing::ExitedWithCode( 70650 % 256 ), "MX \\(word 8\\) is 0; the interval counts must be at least 1" );
+	EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( dir.file( "absent.mrc" ), g ); },
+		testing::ExitedWithCode( 71010 % 256 ),
+		"cannot open map [^ ]*absent.mrc: No such file or directory\\.\nError in read mrc file! 71010" );
+}
+
+TEST( MapFileStopDeathTest, WriterSaysWhyItStops )
+{
+	// A full disk gave "WriteMrc> Error, 71430!" without a line end or a
+	// reason, and a path too long "... ,71420!" alone.
+	std::vector<double> v( 4096, 1.0 );
+	DensityScore ds;
+	if ( dmap_test::file_exists( "/dev/full" ) ) {
+		EXPECT_EXIT(
+			{
+				stdout_to_stderr();
+				std::atexit( report_reason_at_exit );
+				ds.WriteMrc( 1, "/dev/full", 1.0, 0, 0, 0, 16, 16, 16, v.data() );
+			},
+			testing::ExitedWithCode( 71430 % 256 ),
+			"WriteMrc> Error: cannot write the map file /dev/full: No space left on device\\.\n"
+			"WriteMrc> Error, 71430!\n"
+			"recorded reason \\[cannot write the map file /dev/full: No space left on device\\]" );
+	}
+
+	// A file-size limit (the process ignores SIGXFSZ, so the write fails).
+	quilt_test::ScratchDir dir( "mapstop" );
+	std::string const big = dir.file( "big.mrc" );
+	EXPECT_EXIT(
+		{
+			stdout_to_stderr();
+			std::signal( SIGXFSZ, SIG_IGN );
+			struct rlimit lim;
+			lim.rlim_cur = lim.rlim_max = 2048;
+			setrlimit( RLIMIT_FSIZE, &lim );
+			ds.WriteMrc( 1, big.c_str(), 1.0, 0, 0, 0, 16, 16, 16, v.data() );
+		},
+		testing::ExitedWithCode( 71430 % 256 ),
+		"WriteMrc> Error: cannot write the map file [^ ]*big.mrc: File too large\\.\nWriteMrc> Error, 71430!" );
+
+	// A path longer than the system takes.
+	std::string longpath = dir.path();
+	while ( longpath.size() < PATH_MAX + 10 ) longpath += "/d";
+	longpath += "/x.mrc";
+	EXPECT_EXIT( { stdout_to_stderr(); ds.WriteMrc( 1, longpath.c_str(), 1.0, 0, 0, 0, 2, 2, 2, v.data() ); },
+		testing::ExitedWithCode( 71420 % 256 ),
+		"WriteMrc> Error: cannot create the map file [^ ]*x.mrc: File name too long \\(the path has "
+			+ std::to_string( longpath.size() ) + " characters; at most " + std::to_string( PATH_MAX - 1 )
+			+ " are allowed\\)\\.\nWriteMrc> Error in open the map file: [^ ]*x.mrc ,71420!\n" );
+	std::string const longname = dir.file( std::string( 300, 'n' ) + ".mrc" );
+	EXPECT_EXIT( { stdout_to_stderr(); ds.WriteMrc( 1, longname.c_str(), 1.0, 0, 0, 0, 2, 2, 2, v.data() ); },
+		testing::ExitedWithCode( 71420 % 256 ),
+		"File name too long \\(a name in the path has 304 characters; at most 255 are allowed\\)" );
+	EXPECT_EXIT(
+		{ stdout_to_stderr(); ds.WriteMrc( 1, "/nonexistent/dir/x.mrc", 1.0, 0, 0, 0, 2, 2, 2, v.data() ); },
+		testing::ExitedWithCode( 71420 % 256 ),
+		"cannot create the map file /nonexistent/dir/x.mrc: No such file or directory" );
+}
+
+TEST( MapFileStopDeathTest, ReaderSaysWhyItRefusesAMap )
+{
+	// Each of these ended with a bare "Error in read mrc file! <code>".
+	quilt_test::ScratchDir dir( "mapstop" );
+	struct Mode {
+		int mode;
+		char const* name;
+	} const modes[] = { { 3, "complex 16-bit integers" }, { 4, "complex 32-bit floats" },
+		{ 6, "unsigned 16-bit integers" }, { 12, "16-bit floats" }, { 101, "4-bit integers" } };
+	for ( Mode const& md : modes ) {
+		CraftMrc m = small_map();
+		m.mode = md.mode;
+		m.values.resize( 64 * 4, 0.0 );
+		std::string const f = dir.file( "mode" + std::to_string( md.mode ) + ".mrc" );
+		m.write( f );
+		EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( f, g ); }, testing::ExitedWithCode( 70654 % 256 ),
+			"has MODE \\(word 4\\) " + std::to_string( md.mode ) + " \\(" + md.name + "\\), which is not supported" )
+			<< md.mode;
+	}
+
+	// A gzip-compressed map, found before the byte-order probes complain
+	// about its words.
+	small_map().write( dir.file( "plain.mrc" ) );
+	std::string bytes = file_bytes( dir.file( "plain.mrc" ) );
+	bytes[0] = char( 0x1f );
+	bytes[1] = char( 0x8b );
+	std::ofstream( dir.file( "gz.mrc" ), std::ios::binary ) << bytes;
+	EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( dir.file( "gz.mrc" ), g ); },
+		testing::ExitedWithCode( 70654 % 256 ),
+		"^ReadMrc_st> Error: map [^ ]*gz.mrc is gzip-compressed \\(it begins with the bytes 1f 8b\\); decompress it "
+		"\\(gunzip\\) first\\.\nError in read mrc file! 70654" );
+
+	// NSYMBT beyond the end of the file.
+	CraftMrc s = small_map();
+	s.nsymbt = 2147483647;
+	s.sym_bytes = 0;
+	s.write( dir.file( "nsym.mrc" ) );
+	EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( dir.file( "nsym.mrc" ), g ); },
+		testing::ExitedWithCode( 70647 % 256 ),
+		"gives NSYMBT \\(word 24\\) 2147483647 bytes of symmetry records, but the file holds only 256 bytes after "
+		"its 1024-byte header\\.\nError in read mrc file! 70647" );
+
+	// Voxels of 3.5e-6 A.
+	CraftMrc t = small_map();
+	t.width = 3.5e-6f;
+	t.write( dir.file( "tiny.mrc" ) );
+	EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( dir.file( "tiny.mrc" ), g ); },
+		testing::ExitedWithCode( 70650 % 256 ),
+		"voxels of 3.5e-06 A along X \\(X length 1.4e-05 A / MX 4\\); voxels below 0.01 A are not usable" );
+}
+
+TEST( MapFileStop, BothReadersRefuseTheSameHeaders )
+{
+	// FastDensityScore's loader read a huge NSYMBT as a bogus record and
+	// took MX = 0 as the extent minus one where DensityScore's reader
+	// refused the map; voxels of 3.5e-6 A were taken by both.
+	quilt_test::ScratchDir dir( "mapstop" );
+	CraftMrc s = small_map();
+	s.nsymbt = 2147483647;
+	s.sym_bytes = 0;
+	s.write( dir.file( "nsym.mrc" ) );
+	CraftMrc z = small_map();
+	z.mx = 0;
+	z.xlen = 4.0f;
+	z.write( dir.file( "mx0.mrc" ) );
+	CraftMrc t = small_map();
+	t.width = 3.5e-6f;
+	t.write( dir.file( "tiny.mrc" ) );
+	struct Case {
+		char const* file;
+		char const* message;
+	} const cases[] = {
+		{ "nsym.mrc", "gives NSYMBT (word 24) 2147483647 bytes of symmetry records, but the file holds only 256 bytes" },
+		{ "mx0.mrc", "has MX (word 8) 0; the interval counts must be at least 1." },
+		{ "tiny.mrc", "has voxels of 3.5e-06 A along X (X length 1.4e-05 A / MX 4); voxels below 0.01 A are not usable." },
+	};
+	for ( Case const& c : cases ) {
+		bool ok = true;
+		std::string const out = load_text( dir.file( c.file ), &ok );
+		EXPECT_FALSE( ok ) << c.file;
+		EXPECT_NE( out.find( c.message ), std::string::npos ) << c.file << "\n" << out;
+	}
+}
+
+TEST( MapFileStop, BogusSymmetryRecordIsReadPastByBothReaders )
+{
+	// NSYMBT 80 within the file, but the file holds exactly the data after
+	// the header: FastDensityScore's loader read the data at 1024 with a
+	// warning, DensityScore's reader stopped with 70653.  Both read it now.
+	quilt_test::ScratchDir dir( "mapstop" );
+	CraftMrc s = small_map();
+	s.nsymbt = 80;
+	s.sym_bytes = 0;
+	s.write( dir.file( "bogus.mrc" ) );
+	Grid g;
+	testing::internal::CaptureStdout();
+	read_vol( dir.file( "bogus.mrc" ), g );
+	std::string const out = testing::internal::GetCapturedStdout();
+	EXPECT_NE( out.find( "gives NSYMBT 80, but its voxel data fill the file right after the header; the symmetry record "
+					   "is taken as absent." ),
+		std::string::npos ) << out;
+	ASSERT_EQ( g.n(), 64u );
+	for ( size_t i = 0; i < 64; ++i ) EXPECT_DOUBLE_EQ( g.phi[i], 1.0 + 0.5 * i ) << i;
+	bool ok = false;
+	std::string const text = load_text( dir.file( "bogus.mrc" ), &ok );
+	EXPECT_TRUE( ok ) << text;
+	EXPECT_NE( text.find( "Warning! File contains bogus symmetry record.  Continuing." ), std::string::npos ) << text;
+}
