@@ -300,6 +300,10 @@ void deletefile( std::string path );
 void deletedir( std::string path );
 void copyfile( std::string src, std::string dst );
 int copydir( std::string src, std::string dst );
+// Copies the bytes of src over dst (made or truncated); on failure returns
+// false with the system's reason in `reason` (a full disk says so, not a
+// generic input/output error).
+bool copyFileChecked( const std::string& src, const std::string& dst, std::string& reason );
 int movefile( std::string src, std::string dst );
 void makefile( std::string path );
 // The path as one shell word (single-quoted).

@@ -7,7 +7,9 @@
 // the contents of dir.
 #include "core/basic_fun_Quilt.hh"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -98,6 +100,49 @@ void deletedir( std::string path ) { run_shell( "rm -rf " + shell_path( path ) )
 void copyfile( std::string src, std::string dst )
 {
 	run_shell( "cp -r " + shell_path( src ) + " " + shell_path( dst ) );
+}
+
+bool copyFileChecked( const std::string& src, const std::string& dst, std::string& reason )
+{
+	int const in = ::open( src.c_str(), O_RDONLY | O_CLOEXEC );
+	if ( in < 0 ) {
+		reason = std::strerror( errno );
+		return false;
+	}
+	int const out = ::open( dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666 );
+	if ( out < 0 ) {
+		reason = std::strerror( errno );
+		::close( in );
+		return false;
+	}
+	bool ok = true;
+	char buf[ 65536 ];
+	while ( ok ) {
+		ssize_t const n = ::read( in, buf, sizeof buf );
+		if ( n == 0 ) break;
+		if ( n < 0 ) {
+			if ( errno == EINTR ) continue;
+			reason = std::strerror( errno );
+			ok = false;
+			break;
+		}
+		for ( ssize_t done = 0; ok && done < n; ) {
+			ssize_t const w = ::write( out, buf + done, static_cast< std::size_t >( n - done ) );
+			if ( w < 0 && errno == EINTR ) continue;
+			if ( w <= 0 ) {
+				reason = std::strerror( w < 0 ? errno : ENOSPC );
+				ok = false;
+			} else {
+				done += w;
+			}
+		}
+	}
+	::close( in );
+	if ( ::close( out ) != 0 && ok ) {
+		reason = std::strerror( errno );
+		ok = false;
+	}
+	return ok;
 }
 
 int copydir( std::string src, std::string dst )

@@ -14,12 +14,14 @@
 #include "density/MapFileStop.hh"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <climits>
 #include <iostream>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -69,7 +71,8 @@ void remove_work_at_exit()
 		          << ( reason.empty() ? std::string( " (see the message above)" ) : ": " + reason )
 		          << "; no model written." << std::endl;
 	else if ( !reason.empty() )
-		std::cout << "\033[1mERROR!\033[0m " << reason << "; no model written." << std::endl;
+		std::cout << "\033[1mERROR!\033[0m " << static_cast< char >( std::toupper( static_cast< unsigned char >( reason[ 0 ] ) ) )
+		          << reason.substr( 1 ) << "; no model written." << std::endl;
 	else
 		std::cout << "\033[1mERROR!\033[0m The run was stopped (see the message above); no model written." << std::endl;
 	std::cout.flush();
@@ -180,6 +183,35 @@ void checkFinalModelPlace( const std::string& finalModel,
 	}
 }
 
+// The run names its work files after the data path, the input prefix and
+// the output name: a data path too long for them would make every started
+// program fail on its files and the run end as if no chain could be
+// placed.  The longest names: the domain splitter's log
+// (segtempXXXXXX/DomSplit_<chain>XXXXXX/<chain>_dom.log) and the
+// temporaries of results in the matching directory; <chain> is the input
+// name with up to two digits, an underscore, a chain tag of up to four
+// characters and a copy number.
+void check_name_lengths( const QuilterSettings& s )
+{
+	std::size_t const chain = s.inputPrefix.size() + 10;
+	std::size_t const longestPath = std::max( 38 + 2 * chain, 31 + chain + 30 ) + 16;
+	long const pathMax = PATH_MAX;
+	long nameMax = ::pathconf( s.dataPath.c_str(), _PC_NAME_MAX );
+	if ( nameMax <= 0 ) nameMax = 255;
+	if ( static_cast< long >( s.dataPath.size() + 1 + longestPath ) >= pathMax )
+		fail( "The data path is too long for the run's work files (" + std::to_string( s.dataPath.size() ) +
+		      " characters; with these input names the files below it need up to " +
+		      std::to_string( longestPath + 1 ) + " more, and a path holds at most " + std::to_string( pathMax - 1 ) +
+		      "): use a shorter data path." );
+	if ( static_cast< long >( chain + 30 ) > nameMax )
+		fail( "The input prefix -ipn is too long for the run's work file names (" +
+		      std::to_string( s.inputPrefix.size() ) + " characters; at most " + std::to_string( nameMax - 40 ) +
+		      ")." );
+	if ( static_cast< long >( s.outputName.size() + 20 ) > nameMax )
+		fail( "The output name -opn is too long for the run's file names (" + std::to_string( s.outputName.size() ) +
+		      " characters; at most " + std::to_string( nameMax - 20 ) + ")." );
+}
+
 std::string field_trimmed( const std::string& line, std::size_t from, std::size_t n )
 {
 	std::string f = line.size() > from ? line.substr( from, n ) : std::string();
@@ -230,6 +262,7 @@ int runAssembly( int argc, char** argv )
 
 	// The inputs are known, and the final model's place checked, before
 	// anything is made.
+	check_name_lengths( s );
 	std::vector< std::string > const inputs = input_models( s );
 	if ( inputs.empty() )
 		fail( "Please input at least one PDB format model! (" + s.dataPath + "/" + s.inputPrefix +
@@ -269,9 +302,8 @@ int runAssembly( int argc, char** argv )
 	std::vector< std::string > models;
 	for ( std::string const& path : inputs ) {
 		std::string const copy = chainDir + "/" + get_name_from_path( path );
-		std::error_code ec;
-		fs::copy_file( path, copy, fs::copy_options::overwrite_existing, ec );
-		if ( ec ) fail( "Cannot copy the input model " + path + ": " + ec.message() );
+		std::string reason;
+		if ( !copyFileChecked( path, copy, reason ) ) fail( "Cannot copy the input model " + path + ": " + reason + "." );
 		models.push_back( copy );
 	}
 

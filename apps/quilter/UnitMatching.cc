@@ -1,5 +1,6 @@
 #include "apps/quilter/UnitMatching.hh"
 
+#include "apps/quilter/AssemblyRun.hh"
 #include "apps/quilter/CandidateEvaluation.hh"
 #include "apps/quilter/SimilarChains.hh"
 #include "apps/quilter/StartedPrograms.hh"
@@ -33,6 +34,15 @@ bool lowerRsccCut( double& cut, double bestUnmatched )
 }
 
 namespace {
+
+// The copy of a chain that a started program reads.  A copy cut short (a
+// full disk) would be placed as a part of the chain, or not at all, without
+// a word: the run stops and says why.
+void copy_chain( const std::string& from, const std::string& to )
+{
+	std::string reason;
+	if ( !copyFileChecked( from, to, reason ) ) stopRun( "Cannot write the chain copy " + to + ": " + reason + "." );
+}
 
 const std::string dashes17( 17, '-' );
 
@@ -175,7 +185,7 @@ Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFil
 	std::string const copy = work + "/" + name + ".pdb";
 	std::vector< std::string > fullList;
 
-	copyfile( chainFile, copy );
+	copy_chain( chainFile, copy );
 	changedir( work );
 
 	// FFT search.
@@ -251,7 +261,7 @@ Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFil
 		std::cout << dashes17 << std::endl;
 	} else if ( s.domainMatching && domainCount > 1 ) {
 		std::cout << "GetInitModel> RSCC <" << cut << ", try to use domain-based matching" << std::endl;
-		copyfile( chainFile, work + "/" + name + "_mi" + "1.pdb" );
+		copy_chain( chainFile, work + "/" + name + "_mi" + "1.pdb" );
 		std::string const outName = name + "_mo.pdb";
 		std::string const out = work + "/" + name + "_mo" + "1.pdb";
 		removeFiles( { out } );
@@ -383,7 +393,7 @@ void single_pass( std::string const& workDir, std::vector< std::string > const& 
 		std::cout << "GetInitModel> Fit '" << name << "' into density map ..." << std::endl;
 		std::string const tag = name + suffix;
 		std::string const copy = workDir + "/" + tag + ".pdb";
-		copyfile( chains[ i ], copy );
+		copy_chain( chains[ i ], copy );
 		changedir( workDir );
 		auto path_k = [ & ]( int k ) { return pathOf( workDir, tag, k ); };
 		bool ran = false;

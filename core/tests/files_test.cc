@@ -245,3 +245,28 @@ TEST( FatalErrors, ClockText )
 	for ( char ch : t ) EXPECT_TRUE( ch >= '0' && ch <= '9' );
 	EXPECT_LE( std::stoi( t.substr( 0, 2 ) ), 60 );
 }
+
+// Catches a copy that fails in silence or with a generic reason: a full
+// disk (/dev/full) is named as such, a missing source too, and a copy that
+// works is byte for byte the source.
+TEST( CheckedCopy, CopiesOrSaysWhyNot )
+{
+	quilt_test::ScratchDir scratch( "core_files" );
+	std::string text;
+	for ( int i = 0; i < 20000; ++i ) text += "ATOM line " + std::to_string( i ) + "\n";  // several buffers
+	touch( scratch.file( "in.pdb" ), text );
+	std::string reason;
+	ASSERT_TRUE( copyFileChecked( scratch.file( "in.pdb" ), scratch.file( "out.pdb" ), reason ) ) << reason;
+	EXPECT_EQ( slurp( scratch.file( "out.pdb" ) ), text );
+	// Over a longer file: truncated first.
+	touch( scratch.file( "short.pdb" ), "x\n" );
+	ASSERT_TRUE( copyFileChecked( scratch.file( "short.pdb" ), scratch.file( "out.pdb" ), reason ) );
+	EXPECT_EQ( slurp( scratch.file( "out.pdb" ) ), "x\n" );
+	if ( exists( "/dev/full" ) ) {
+		EXPECT_FALSE( copyFileChecked( scratch.file( "in.pdb" ), "/dev/full", reason ) );
+		EXPECT_EQ( reason, std::strerror( ENOSPC ) );
+	}
+	EXPECT_FALSE( copyFileChecked( scratch.file( "none.pdb" ), scratch.file( "x.pdb" ), reason ) );
+	EXPECT_EQ( reason, std::strerror( ENOENT ) );
+	EXPECT_FALSE( exists( scratch.file( "x.pdb" ) ) );
+}

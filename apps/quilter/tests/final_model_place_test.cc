@@ -147,3 +147,42 @@ TEST( FinalModelPlace, ModelThatCannotBeWrittenAtTheEndIsNamedWithTheReason )
 	fs::remove( c.model() );
 	EXPECT_TRUE( c.leftovers().empty() );
 }
+
+TEST( RunFileNames, DataPathTooLongForTheWorkFilesIsRefusedBeforeAnythingIsMade )
+{
+	// A data path of about 4050 characters: the work files below it would
+	// pass the system's limit of 4095, and every started program would fail
+	// on them.  Refused at once, with the reason.
+	RunCase c;
+	std::string deep = c.root.path() + "/d";
+	while ( deep.size() < 3850 ) deep += "/" + std::string( 200, 'b' );
+	deep += "/" + std::string( 4050 - deep.size(), 'c' );
+	std::string made;
+	for ( std::size_t at = c.root.path().size() + 1; at <= deep.size(); ) {
+		std::size_t const slash = deep.find( '/', at );
+		std::size_t const end = slash == std::string::npos ? deep.size() : slash;
+		// One level at a time, relative to the last: the whole path is too
+		// long for one call.
+		std::string const part = deep.substr( at, end - at );
+		std::string out;
+		ASSERT_EQ( run_shell( "cd " + shq( c.root.path() ) + ( made.empty() ? "" : " && cd " + shq( made ) ) +
+		                          " && mkdir " + shq( part ),
+			           out ),
+			0 )
+			<< out;
+		made += ( made.empty() ? "" : "/" ) + part;
+		at = end + 1;
+	}
+	std::string out;
+	EXPECT_EQ( run_shell( "cd " + shq( c.root.path() ) + " && cp " + shq( c.data ) + "/chain1.pdb " + shq( made ) +
+	                          "/ && " + shq( c.bin + "/Quilter" ) + " " + shq( made ) + " " + shq( c.map ) + " 6",
+		           out ),
+		1 )
+		<< out.substr( 0, 500 );
+	EXPECT_TRUE( says( out, "\033[1mERROR!\033[0m The data path is too long for the run's work files (" ) &&
+	             says( out, "a path holds at most 4095): use a shorter data path." ) )
+		<< out.substr( 0, 500 );
+	// Only the input is there.
+	EXPECT_EQ( run_shell( "cd " + shq( c.root.path() ) + " && ls -A " + shq( made ), out ), 0 );
+	EXPECT_EQ( out, "chain1.pdb\n" );
+}
