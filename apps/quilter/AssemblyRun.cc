@@ -66,10 +66,13 @@ void remove_work_at_exit()
 	if ( !stopped ) return;
 	// A routine under the run ended the process with a code of its own.
 	std::string const& reason = mapFileStopReason();
-	if ( !g_mapInUse.empty() )
-		std::cout << "\033[1mERROR!\033[0m The density map " << g_mapInUse << " cannot be used"
-		          << ( reason.empty() ? std::string( " (see the message above)" ) : ": " + reason )
+	std::string const aboutMap = "map " + g_mapInUse + " ";
+	if ( !g_mapInUse.empty() && reason.compare( 0, aboutMap.size(), aboutMap ) == 0 )
+		std::cout << "\033[1mERROR!\033[0m The density map " << g_mapInUse << " " << reason.substr( aboutMap.size() )
 		          << "; no model written." << std::endl;
+	else if ( !g_mapInUse.empty() && reason.empty() )
+		std::cout << "\033[1mERROR!\033[0m The density map " << g_mapInUse
+		          << " cannot be used (see the message above); no model written." << std::endl;
 	else if ( !reason.empty() )
 		std::cout << "\033[1mERROR!\033[0m " << static_cast< char >( std::toupper( static_cast< unsigned char >( reason[ 0 ] ) ) )
 		          << reason.substr( 1 ) << "; no model written." << std::endl;

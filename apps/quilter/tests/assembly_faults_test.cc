@@ -8,6 +8,8 @@
 // shell-script stand-ins beside a copy of the Quilter program.
 #include "quilter_run_case.hh"
 
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -123,7 +125,9 @@ TEST( AssemblyFaults, TruncatedMapStopsWithAnErrorAndLeavesNothing )
 	// The map reader's own code (70653) would be cut to 8 bits by the
 	// system: the run's own error and status instead.
 	EXPECT_EQ( c.quilter( out ), 1 ) << out;
-	EXPECT_TRUE( says( out, kError + "The density map " + c.map + " cannot be used" ) ) << out;
+	// The reader's reason, in the run's error line.
+	EXPECT_TRUE( says( out, kError + "The density map " + c.map + " holds fewer voxel values than its header gives" ) )
+		<< out;
 	EXPECT_FALSE( finished( out ) );
 	EXPECT_FALSE( fs::exists( c.model() ) );
 	EXPECT_TRUE( c.leftovers().empty() );
@@ -178,7 +182,7 @@ TEST( AssemblyFaults, DiskFullWhileTheFinalModelIsWritten )
 	                        "dd if=/dev/zero of=\"" + mnt + "/fill\" bs=64k 2>/dev/null;; esac\n" );
 	std::string out;
 	int const status = c.quilter( out );
-	EXPECT_NE( status, 0 ) << out;
+	EXPECT_EQ( status, 1 ) << out;
 	EXPECT_FALSE( finished( out ) );
 	EXPECT_FALSE( fs::exists( c.model() ) );
 	EXPECT_NE( out.find( "Cannot write the model file" ), std::string::npos ) << out;
@@ -189,7 +193,76 @@ TEST( AssemblyFaults, DiskFullWhileTheFinalModelIsWritten )
 		std::string::npos )
 		<< out;
 	EXPECT_EQ( out.find( "no chain could be placed" ), std::string::npos ) << out;
+	EXPECT_TRUE( c.leftovers().empty() );
 	::umount( mnt.c_str() );
+}
+
+TEST( AssemblyFaults, DiskFullWhileAMapIsWritten )
+{
+	// The disk fills after the first chain's search: the density of the
+	// placed chain is removed into a new map, whose write fails.  The map
+	// writer's stop becomes the run's error, with its reason, and status 1
+	// (not the writer's own code cut to 8 bits), and the work is removed.
+	Case c;
+	std::string const mnt = c.root.path() + "/small";
+	fs::create_directories( mnt );
+	if ( ::mount( "tmpfs", mnt.c_str(), "tmpfs", 0, "size=4m" ) != 0 )
+		GTEST_SKIP() << "cannot mount a small file system here";
+	std::string const data = mnt + "/data";
+	fs::create_directories( data );
+	for ( auto const& e : fs::directory_iterator( c.data ) ) fs::copy_file( e.path(), data + "/" + e.path().filename().string() );
+	c.data = data;
+	c.script( "Rasterseek", "cp \"$2\" \"$3_001.pdb\"\ncase \"$3\" in chain1_*) "
+	                        "dd if=/dev/zero of=\"" + mnt + "/fill\" bs=4k 2>/dev/null;; esac\n" );
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 1 ) << out;
+	EXPECT_TRUE( says( out, kError + "Cannot write the map file " ) ) << out;
+	EXPECT_TRUE( says( out, ": No space left on device; no model written." ) ) << out;
+	EXPECT_FALSE( fs::exists( c.model() ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+	::umount( mnt.c_str() );
+}
+
+TEST( AssemblyFaults, MapsTheReaderDoesNotTakeAreNamedWithTheReason )
+{
+	// Each a copy of the case's map with one header word changed, or the
+	// whole map compressed: refused with the reason, status 1, nothing left.
+	struct Bad {
+		const char* name;
+		int word;        // header word (from 1), or 0 for a gzip-compressed map
+		std::int32_t i;  // its value as an integer ...
+		float f;         // ... or as a number (when i is 0)
+		const char* says;
+	};
+	Case c;
+	c.script( "Rasterseek", kRasterseek );
+	std::string const bytes = file_text( c.map );
+	for ( Bad const b : { Bad{ "mode3", 4, 3, 0, "has MODE (word 4) 3 (complex 16-bit integers), which is not supported; "
+		                                          "the supported modes are 0 (8-bit integers), 1 (16-bit integers) and 2 "
+		                                          "(32-bit floats)" },
+		      Bad{ "mode12", 4, 12, 0, "has MODE (word 4) 12 (16-bit floats), which is not supported" },
+		      Bad{ "nsymbt", 24, 2147483647, 0, "gives NSYMBT (word 24) 2147483647 bytes of symmetry records, but the "
+		                                        "file holds only" },
+		      Bad{ "voxel", 11, 0, 7.7e-5f, "voxels below 0.01 A are not usable" },
+		      Bad{ "gzip", 0, 0, 0, "is gzip-compressed (it begins with the bytes 1f 8b); decompress it (gunzip) first" } } ) {
+		std::string const map = c.root.path() + "/" + b.name + ".mrc";
+		if ( b.word == 0 ) {
+			std::string out;
+			ASSERT_EQ( run_shell( "gzip -c " + shq( c.map ) + " > " + shq( map ), out ), 0 ) << out;
+		} else {
+			std::string changed = bytes;
+			char* at = &changed[ 4 * ( b.word - 1 ) ];
+			if ( b.i != 0 ) std::memcpy( at, &b.i, 4 );
+			else std::memcpy( at, &b.f, 4 );
+			std::ofstream( map, std::ios::binary ) << changed;
+		}
+		std::string out;
+		EXPECT_EQ( run( q( c.bin + "/Quilter" ) + " " + q( c.data ) + " " + q( map ) + " 6", out ), 1 ) << b.name << out;
+		std::size_t const error = out.find( kError + "The density map " + map + " " );
+		ASSERT_NE( error, std::string::npos ) << b.name << "\n" << out;
+		EXPECT_TRUE( says( out.substr( error ), b.says ) ) << b.name << "\n" << out;
+		EXPECT_TRUE( c.leftovers().empty() ) << b.name;
+	}
 }
 
 TEST( AssemblyFaults, TwoRunsInOneDataDirectoryBothFinish )
