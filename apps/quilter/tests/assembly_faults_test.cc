@@ -30,6 +30,20 @@ const char* const kPlacer = kPlacerInPlace;
 std::string q( const std::string& s ) { return shq( s ); }
 int run( const std::string& cmd, std::string& out ) { return run_shell( cmd, out ); }
 
+// Moves the case's data directory onto a 4 MB file system of its own;
+// returns its mount point ("" when nothing can be mounted here).
+std::string on_small_file_system( Case& c )
+{
+	std::string const mnt = c.root.path() + "/small";
+	fs::create_directories( mnt );
+	if ( ::mount( "tmpfs", mnt.c_str(), "tmpfs", 0, "size=4m" ) != 0 ) return "";
+	std::string const data = mnt + "/data";
+	fs::create_directories( data );
+	for ( auto const& e : fs::directory_iterator( c.data ) ) fs::copy_file( e.path(), data + "/" + e.path().filename().string() );
+	c.data = data;
+	return mnt;
+}
+
 } // namespace
 
 TEST( AssemblyFaults, StandInsPlaceEveryChain )
@@ -170,14 +184,8 @@ TEST( AssemblyFaults, DiskFullWhileTheFinalModelIsWritten )
 	Case c;
 	// The data directory on a small file system of its own; the search of the
 	// last (smallest) chain fills it after leaving its result.
-	std::string const mnt = c.root.path() + "/small";
-	fs::create_directories( mnt );
-	if ( ::mount( "tmpfs", mnt.c_str(), "tmpfs", 0, "size=4m" ) != 0 )
-		GTEST_SKIP() << "cannot mount a small file system here";
-	std::string const data = mnt + "/data";
-	fs::create_directories( data );
-	for ( auto const& e : fs::directory_iterator( c.data ) ) fs::copy_file( e.path(), data + "/" + e.path().filename().string() );
-	c.data = data;
+	std::string const mnt = on_small_file_system( c );
+	if ( mnt.empty() ) GTEST_SKIP() << "cannot mount a small file system here";
 	c.script( "Rasterseek", "cp \"$2\" \"$3_001.pdb\"\ncase \"$3\" in chain3_*) "
 	                        "dd if=/dev/zero of=\"" + mnt + "/fill\" bs=64k 2>/dev/null;; esac\n" );
 	std::string out;
@@ -204,14 +212,8 @@ TEST( AssemblyFaults, DiskFullWhileAMapIsWritten )
 	// writer's stop becomes the run's error, with its reason, and status 1
 	// (not the writer's own code cut to 8 bits), and the work is removed.
 	Case c;
-	std::string const mnt = c.root.path() + "/small";
-	fs::create_directories( mnt );
-	if ( ::mount( "tmpfs", mnt.c_str(), "tmpfs", 0, "size=4m" ) != 0 )
-		GTEST_SKIP() << "cannot mount a small file system here";
-	std::string const data = mnt + "/data";
-	fs::create_directories( data );
-	for ( auto const& e : fs::directory_iterator( c.data ) ) fs::copy_file( e.path(), data + "/" + e.path().filename().string() );
-	c.data = data;
+	std::string const mnt = on_small_file_system( c );
+	if ( mnt.empty() ) GTEST_SKIP() << "cannot mount a small file system here";
 	c.script( "Rasterseek", "cp \"$2\" \"$3_001.pdb\"\ncase \"$3\" in chain1_*) "
 	                        "dd if=/dev/zero of=\"" + mnt + "/fill\" bs=4k 2>/dev/null;; esac\n" );
 	std::string out;

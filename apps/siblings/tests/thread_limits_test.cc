@@ -17,6 +17,20 @@ namespace {
 // The shell prefix of the limits; status 77 when the shell cannot set them.
 std::string const kLimits = "{ ulimit -s 1048576 && ulimit -v 3145728; } 2>/dev/null || exit 77; ";
 
+// The address-space limit leaves no room for the shadow memory of
+// AddressSanitizer: under it the programs cannot start at all.
+#if defined( __SANITIZE_ADDRESS__ )
+bool const kSanitized = true;
+#elif defined( __has_feature )
+#if __has_feature( address_sanitizer )
+bool const kSanitized = true;
+#else
+bool const kSanitized = false;
+#endif
+#else
+bool const kSanitized = false;
+#endif
+
 // The count of the shortfall warning for `asked` threads; 0 when there is none.
 int threads_said( std::string const& out, int asked )
 {
@@ -33,6 +47,7 @@ int threads_said( std::string const& out, int asked )
 // be started.
 TEST( ThreadLimits, RasterseekGoesOnWithTheThreadsItGets )
 {
+	if ( kSanitized ) GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
 	SmallFitCase c;
 	std::string out;
 	ASSERT_EQ( c.run( SmallFitCase::program( "Rasterseek" ) + " map.mrc chain.pdb one -res 6 -explor 2", out ), 0 )
@@ -54,6 +69,7 @@ TEST( ThreadLimits, RasterseekGoesOnWithTheThreadsItGets )
 // shortfall is said even with progress lines off.
 TEST( ThreadLimits, LobeplaceGoesOnWithTheThreadsItGets )
 {
+	if ( kSanitized ) GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
 	SmallFitCase c;
 	std::filesystem::copy_file( c.chain, c.file( "A_mi1.pdb" ) );
 	std::string out;
