@@ -179,7 +179,10 @@ ReplacingFile::~ReplacingFile()
 
 bool ReplacingFile::commit( bool ok )
 {
-	if ( !file_ ) return false;
+	if ( !file_ ) {
+		errno = error_ != 0 ? error_ : EIO;
+		return false;
+	}
 	// A failed write of the writer's own leaves its reason in the stream.
 	if ( !ok && std::ferror( file_ ) && errno != 0 ) error_ = errno;
 	auto note = [ this ]( bool failed ) {
@@ -196,7 +199,10 @@ bool ReplacingFile::commit( bool ok )
 		::chmod( temp_.c_str(), 0666 & ~mask );
 		ok = note( std::rename( temp_.c_str(), target_.c_str() ) != 0 );
 	}
-	if ( !ok ) ::unlink( temp_.c_str() );
+	if ( !ok ) {
+		::unlink( temp_.c_str() );
+		errno = error_ != 0 ? error_ : EIO;
+	}
 	temp_.clear();
 	return ok;
 }

@@ -82,11 +82,11 @@ public:
 	// Null when the temporary file could not be made.
 	std::FILE* file() const { return file_; }
 	// Flushes, closes and renames; false (and the temporary file removed) on
-	// any error.  `ok` is the writer's own verdict on what it wrote.
+	// any error, also when the temporary file could not be made, with the
+	// system's reason for the first step that failed in errno (EIO when
+	// there is only the writer's own verdict).  `ok` is that verdict on what
+	// it wrote.
 	bool commit( bool ok );
-	// The system's error number of the first step that failed (0: none, or
-	// only the writer's own verdict).
-	int error() const { return error_; }
 
 private:
 	std::string target_;

@@ -17,13 +17,13 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <climits>
-#include <iostream>
 #include <fcntl.h>
+#include <filesystem>
+#include <iostream>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -174,15 +174,13 @@ void checkFinalModelPlace( const std::string& finalModel,
 	if ( S_ISDIR( entry.st_mode ) )
 		fail( "The final model " + finalModel + " cannot be written: a directory of that name is in the way." );
 	if ( S_ISREG( entry.st_mode ) ) {
-		int const fd = ::open( finalModel.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC );
 		int flags = 0;
-		if ( fd >= 0 && ::ioctl( fd, FS_IOC_GETFLAGS, &flags ) == 0 &&
-		     ( flags & ( FS_IMMUTABLE_FL | FS_APPEND_FL ) ) != 0 ) {
-			::close( fd );
+		int const fd = ::open( finalModel.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC );
+		bool const known = fd >= 0 && ::ioctl( fd, FS_IOC_GETFLAGS, &flags ) == 0;
+		if ( fd >= 0 ) ::close( fd );
+		if ( known && ( flags & ( FS_IMMUTABLE_FL | FS_APPEND_FL ) ) != 0 )
 			fail( "The final model " + finalModel + " cannot be replaced: the file is marked " +
 			      ( ( flags & FS_IMMUTABLE_FL ) ? "immutable" : "append-only" ) + " (chattr); choose another -opn." );
-		}
-		if ( fd >= 0 ) ::close( fd );
 	}
 }
 

@@ -200,15 +200,13 @@ void Reorder_Allchains_ID( const std::string& path, int& k )
 bool writeLinesReplacing( const std::string& path, const std::vector< std::string >& lines )
 {
 	ReplacingFile out( path );
-	bool ok = out.file() != nullptr;
-	for ( std::size_t i = 0; ok && i < lines.size(); ++i ) {
-		std::string const& l = lines[ i ];
-		ok = std::fwrite( l.data(), 1, l.size(), out.file() ) == l.size() && std::fputc( '\n', out.file() ) != EOF;
+	if ( !out.file() ) return out.commit( false );
+	bool ok = true;
+	for ( std::string const& l : lines ) {
+		ok = ok && std::fwrite( l.data(), 1, l.size(), out.file() ) == l.size();
+		ok = ok && std::fputc( '\n', out.file() ) != EOF;
 	}
-	if ( ok && out.commit( true ) ) return true;
-	if ( out.file() ) out.commit( false );
-	errno = out.error() != 0 ? out.error() : EIO;
-	return false;
+	return out.commit( ok );
 }
 
 void stopOnWriteFailure( const std::string& what, const std::string& path )

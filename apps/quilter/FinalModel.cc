@@ -13,10 +13,7 @@
 bool writeAssembledModel( const std::string& path, const std::vector< std::string >& chainFiles )
 {
 	ReplacingFile out( path );
-	if ( !out.file() ) {
-		errno = out.error() != 0 ? out.error() : EIO;
-		return false;
-	}
+	if ( !out.file() ) return out.commit( false );
 	bool ok = true;
 	for ( std::string const& chain : chainFiles ) {
 		std::ifstream in( chain, std::ios::binary );
@@ -36,9 +33,7 @@ bool writeAssembledModel( const std::string& path, const std::vector< std::strin
 		}
 		ok = ok && std::fputs( "TER\n", out.file() ) != EOF;
 	}
-	if ( out.commit( ok ) ) return true;
-	errno = out.error() != 0 ? out.error() : EIO;
-	return false;
+	return out.commit( ok );
 }
 
 double SaveFinalModel( int nModels, std::string outName, std::string outDir,

@@ -172,11 +172,7 @@ int run_parallel( int threads, int count, Job&& job )
 	auto worker = [ & ]( int t ) {
 		for ( int i = next++; i < count; i = next++ ) job( t, i );
 	};
-	if ( threads <= 1 ) {
-		worker( 0 );
-		return 1;
-	}
-	return siblings::run_on_threads( threads, worker );
+	return siblings::run_on_threads( threads > 1 ? threads : 1, worker );
 }
 
 } // namespace detail

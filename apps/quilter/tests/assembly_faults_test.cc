@@ -44,6 +44,15 @@ std::string on_small_file_system( Case& c )
 	return mnt;
 }
 
+// A search stand-in that leaves its result where the chain stands and, for
+// the chains whose file name begins with `chain`, then fills the file
+// system mounted at mnt.
+void fill_after_search( Case& c, const std::string& mnt, const std::string& chain )
+{
+	c.script( "Rasterseek", "cp \"$2\" \"$3_001.pdb\"\ncase \"$3\" in " + chain +
+	                            "*) dd if=/dev/zero of=\"" + mnt + "/fill\" bs=4k 2>/dev/null;; esac\n" );
+}
+
 } // namespace
 
 TEST( AssemblyFaults, StandInsPlaceEveryChain )
@@ -186,8 +195,7 @@ TEST( AssemblyFaults, DiskFullWhileTheFinalModelIsWritten )
 	// last (smallest) chain fills it after leaving its result.
 	std::string const mnt = on_small_file_system( c );
 	if ( mnt.empty() ) GTEST_SKIP() << "cannot mount a small file system here";
-	c.script( "Rasterseek", "cp \"$2\" \"$3_001.pdb\"\ncase \"$3\" in chain3_*) "
-	                        "dd if=/dev/zero of=\"" + mnt + "/fill\" bs=64k 2>/dev/null;; esac\n" );
+	fill_after_search( c, mnt, "chain3_" );
 	std::string out;
 	int const status = c.quilter( out );
 	EXPECT_EQ( status, 1 ) << out;
@@ -214,8 +222,7 @@ TEST( AssemblyFaults, DiskFullWhileAMapIsWritten )
 	Case c;
 	std::string const mnt = on_small_file_system( c );
 	if ( mnt.empty() ) GTEST_SKIP() << "cannot mount a small file system here";
-	c.script( "Rasterseek", "cp \"$2\" \"$3_001.pdb\"\ncase \"$3\" in chain1_*) "
-	                        "dd if=/dev/zero of=\"" + mnt + "/fill\" bs=4k 2>/dev/null;; esac\n" );
+	fill_after_search( c, mnt, "chain1_" );
 	std::string out;
 	EXPECT_EQ( c.quilter( out ), 1 ) << out;
 	EXPECT_TRUE( says( out, kError + "Cannot write the map file " ) ) << out;
