@@ -1,4 +1,5 @@
 #include "density/ReportFile.hh"
+#include "utility/temporary_files.hh"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,7 +13,7 @@ bool write_report_file( std::string const& path, std::string const& text )
 	// The temporary file lies in the report's directory, so that rename()
 	// stays on one file system and replaces the report in one step.
 	std::string tmp = path + ".tmpXXXXXX";
-	int const fd = ::mkstemp( &tmp[ 0 ] );
+	int const fd = utility::make_temporary_file( tmp );
 	if ( fd < 0 ) {
 		std::cout << "Error! Cannot write " << path << ": " << std::strerror( errno ) << std::endl;
 		return false;
@@ -21,7 +22,7 @@ bool write_report_file( std::string const& path, std::string const& text )
 	if ( !out ) {
 		int const err = errno;
 		::close( fd );
-		::unlink( tmp.c_str() );
+		utility::remove_temporary_file( tmp );
 		std::cout << "Error! Cannot write " << path << ": " << std::strerror( err ) << std::endl;
 		return false;
 	}
@@ -37,13 +38,13 @@ bool write_report_file( std::string const& path, std::string const& text )
 		mode_t const mask = ::umask( 0 );
 		::umask( mask );
 		::chmod( tmp.c_str(), 0666 & ~mask );
-		if ( std::rename( tmp.c_str(), path.c_str() ) != 0 ) {
+		if ( utility::rename_temporary_file( tmp, path ) != 0 ) {
 			ok = false;
 			err = errno;
 		}
 	}
 	if ( !ok ) {
-		::unlink( tmp.c_str() );
+		utility::remove_temporary_file( tmp );
 		std::cout << "Error! Cannot write " << path << ": " << std::strerror( err ) << std::endl;
 	}
 	return ok;

@@ -4,6 +4,7 @@
 #include "core/basic_fun_Quilt.hh"
 #include "fitting/Placer.hh"
 #include "transforms/ModelOutput.hh"
+#include "utility/temporary_files.hh"
 
 #include <algorithm>
 #include <cctype>
@@ -149,14 +150,14 @@ void name_and_dir( std::string const& modelPath, std::string& name, std::string&
 bool directory_writable( std::string const& dir )
 {
 	std::string templ = ( dir.empty() ? std::string( "/" ) : dir + "/" ) + ".placer_write_testXXXXXX";
-	int const fd = ::mkstemp( &templ[0] );
+	int const fd = utility::make_temporary_file( templ );
 	if ( fd < 0 ) {
 		std::cout << "Error! Cannot write in the model's directory " << ( dir.empty() ? "/" : dir ) << ": "
 		          << std::strerror( errno ) << "; no model written." << std::endl;
 		return false;
 	}
 	::close( fd );
-	::unlink( templ.c_str() );
+	utility::remove_temporary_file( templ );
 	return true;
 }
 

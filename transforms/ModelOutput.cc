@@ -5,6 +5,7 @@
 #include "core/basic_fun_Quilt.hh"
 #include "core/pdb_atom_records.hh"
 #include "transforms/TextFormat.hh"
+#include "utility/temporary_files.hh"
 
 #include <cerrno>
 #include <cmath>
@@ -156,7 +157,7 @@ ReplacingFile::ReplacingFile( std::string target ) : target_( std::move( target 
 	// The temporary file lies in the target's directory, so that rename()
 	// stays on one file system and replaces the target in one step.
 	temp_ = target_ + ".tmpXXXXXX";
-	int fd = ::mkstemp( &temp_[0] );
+	int fd = utility::make_temporary_file( temp_ );
 	if ( fd < 0 ) {
 		error_ = errno;
 		temp_.clear();
@@ -166,7 +167,7 @@ ReplacingFile::ReplacingFile( std::string target ) : target_( std::move( target 
 	if ( !file_ ) {
 		error_ = errno;
 		::close( fd );
-		::unlink( temp_.c_str() );
+		utility::remove_temporary_file( temp_ );
 		temp_.clear();
 	}
 }
@@ -174,7 +175,7 @@ ReplacingFile::ReplacingFile( std::string target ) : target_( std::move( target 
 ReplacingFile::~ReplacingFile()
 {
 	if ( file_ ) std::fclose( file_ );
-	if ( !temp_.empty() ) ::unlink( temp_.c_str() );
+	if ( !temp_.empty() ) utility::remove_temporary_file( temp_ );
 }
 
 bool ReplacingFile::commit( bool ok )
@@ -197,10 +198,10 @@ bool ReplacingFile::commit( bool ok )
 		mode_t mask = ::umask( 0 );
 		::umask( mask );
 		::chmod( temp_.c_str(), 0666 & ~mask );
-		ok = note( std::rename( temp_.c_str(), target_.c_str() ) != 0 );
+		ok = note( utility::rename_temporary_file( temp_, target_ ) != 0 );
 	}
 	if ( !ok ) {
-		::unlink( temp_.c_str() );
+		utility::remove_temporary_file( temp_ );
 		errno = error_ != 0 ? error_ : EIO;
 	}
 	temp_.clear();

@@ -2,6 +2,7 @@
 // writes the best poses beside the model as <model>_1.pdb, <model>_2.pdb, ...
 #include "apps/placer/PlacerOptions.hh"
 #include "fitting/FitModelIntoDensity.hh"
+#include "utility/temporary_files.hh"
 
 #include <cstdlib>
 #include <iostream>
@@ -37,6 +38,8 @@ void print_usage( char* program )
 
 int main( int argc, char** argv )
 {
+	// Results not yet renamed into place go when a signal ends the program.
+	utility::install_temporary_file_cleanup();
 	PlacerArguments a;
 	switch ( parsePlacerArguments( argc, argv, a ) ) {
 	case PlacerCommand::Help:

@@ -1,5 +1,7 @@
 #include "apps/quilter/RunInterrupts.hh"
+#include "utility/temporary_files.hh"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -14,19 +16,18 @@ namespace {
 // Read by the handler; written only with the handled signals blocked.
 char g_workDir[ 4096 ];
 volatile sig_atomic_t g_child = 0;
+// Nanoseconds the run spent stopped by job control (Ctrl-Z) so far.
+std::atomic< long long > g_stoppedNanos{ 0 };
 
-// The catchable signals whose default action ends the process.  The
-// synchronous faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGSYS, SIGTRAP) are
-// left to their default: they are the program's own bugs, and a crash has to
-// stay visible as one (with its core).
-int const kSignals[] = { SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGXFSZ,
-	SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGSTKFLT, SIGABRT };
+// The job-control signals that stop the run: they stop its started program
+// too, which runs in a process group of its own and so is not reached by
+// the terminal's Ctrl-Z.
+int const kStopSignals[] = { SIGTSTP, SIGTTIN, SIGTTOU };
 
 template < class F >
 void for_each_signal( F f )
 {
-	for ( int s : kSignals ) f( s );
-	for ( int s = SIGRTMIN; s <= SIGRTMAX; ++s ) f( s );
+	utility::for_each_terminating_signal( f );
 }
 
 void block_signals( sigset_t& old )
@@ -107,6 +108,9 @@ void on_interrupt( int sig )
 	if ( child > 0 ) {
 		::kill( -child, SIGTERM );
 		::kill( child, SIGTERM );
+		// A program stopped by job control acts on the signal only once
+		// continued.
+		::kill( -child, SIGCONT );
 		if ( !reap_within( child, 5000 ) ) {
 			::kill( -child, SIGKILL );
 			::kill( child, SIGKILL );
@@ -118,6 +122,7 @@ void on_interrupt( int sig )
 		::kill( -child, SIGKILL );
 	}
 	if ( g_workDir[ 0 ] ) removeTreeSignalSafe( g_workDir );
+	utility::remove_temporary_files_signal_safe();
 	if ( sig == SIGABRT ) {
 		// An abort (a failed assertion, an uncaught exception) ends the
 		// process as an abort once the work files are gone.
@@ -131,7 +136,56 @@ void on_interrupt( int sig )
 	::_exit( 128 + sig );
 }
 
+long long monotonic_nanos()
+{
+	struct timespec t;
+	::clock_gettime( CLOCK_MONOTONIC, &t );
+	return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
+}
+
+// Ctrl-Z and the terminal's stops: the started program's group gets the
+// same signal, then the run stops itself by the signal's default action;
+// when it is continued, so is the program.
+void on_stop_request( int sig )
+{
+	int const saved = errno;
+	pid_t const child = g_child;
+	if ( child > 0 ) ::kill( -child, sig );
+	long long const stoppedAt = monotonic_nanos();
+	struct sigaction dfl, mine;
+	std::memset( &dfl, 0, sizeof dfl );
+	dfl.sa_handler = SIG_DFL;
+	sigemptyset( &dfl.sa_mask );
+	::sigaction( sig, &dfl, &mine );
+	sigset_t set;
+	sigemptyset( &set );
+	sigaddset( &set, sig );
+	::raise( sig );
+	// The signal is blocked while its handler runs: the stop comes here.
+	::sigprocmask( SIG_UNBLOCK, &set, nullptr );
+	// Continued, or the stop was discarded (a process group without a
+	// parent in the session, which the kernel does not stop): the program
+	// goes on as well.
+	::sigprocmask( SIG_BLOCK, &set, nullptr );
+	::sigaction( sig, &mine, nullptr );
+	pid_t const now = g_child;
+	if ( now > 0 ) ::kill( -now, SIGCONT );
+	g_stoppedNanos += monotonic_nanos() - stoppedAt;
+	errno = saved;
+}
+
+// Continued (fg, bg, kill -CONT): the started program continues with the run.
+void on_continue( int )
+{
+	int const saved = errno;
+	pid_t const child = g_child;
+	if ( child > 0 ) ::kill( -child, SIGCONT );
+	errno = saved;
+}
+
 } // namespace
+
+double runStoppedSeconds() { return double( g_stoppedNanos.load() ) * 1e-9; }
 
 bool removeTreeSignalSafe( const char* path )
 {
@@ -145,6 +199,7 @@ bool removeTreeSignalSafe( const char* path )
 void addRunInterruptSignals( sigset_t& set )
 {
 	for_each_signal( [ &set ]( int s ) { sigaddset( &set, s ); } );
+	for ( int s : kStopSignals ) sigaddset( &set, s );
 }
 
 void installRunInterruptHandlers()
@@ -163,6 +218,22 @@ void installRunInterruptHandlers()
 		if ( s == SIGHUP && ::sigaction( s, nullptr, &old ) == 0 && old.sa_handler == SIG_IGN ) return;
 		::sigaction( s, &sa, nullptr );
 	} );
+	// Job control.  A stop signal the caller ignores (a run started where
+	// nothing may stop it) stays ignored.
+	struct sigaction stop = sa;
+	stop.sa_handler = on_stop_request;
+	stop.sa_flags = SA_RESTART;
+	for ( int s : kStopSignals ) {
+		struct sigaction old;
+		if ( ::sigaction( s, nullptr, &old ) == 0 && old.sa_handler == SIG_IGN ) continue;
+		::sigaction( s, &stop, nullptr );
+	}
+	struct sigaction cont;
+	std::memset( &cont, 0, sizeof cont );
+	cont.sa_handler = on_continue;
+	cont.sa_flags = SA_RESTART;
+	sigemptyset( &cont.sa_mask );
+	::sigaction( SIGCONT, &cont, nullptr );
 }
 
 void resetRunInterruptHandlers()
@@ -171,6 +242,11 @@ void resetRunInterruptHandlers()
 		struct sigaction old;
 		if ( ::sigaction( s, nullptr, &old ) == 0 && old.sa_handler == on_interrupt ) ::signal( s, SIG_DFL );
 	} );
+	for ( int s : kStopSignals ) {
+		struct sigaction old;
+		if ( ::sigaction( s, nullptr, &old ) == 0 && old.sa_handler == on_stop_request ) ::signal( s, SIG_DFL );
+	}
+	::signal( SIGCONT, SIG_DFL );
 }
 
 RunInterruptBlock::RunInterruptBlock() { block_signals( old_ ); }

@@ -5,7 +5,10 @@
 // the run's own work directory is removed, and the process ends with status
 // 128 + the signal number (SIGABRT is raised again after the clean-up, so
 // that an abort stays an abort).  A hangup that the caller ignores (nohup)
-// stays ignored.  The handler runs on the interrupted thread
+// stays ignored.  Job control reaches the started program too: Ctrl-Z
+// (SIGTSTP), SIGTTIN and SIGTTOU are passed on to its process group before
+// the run stops itself, and SIGCONT when the run continues.  The handler
+// runs on the interrupted thread
 // (the program is single-threaded) and uses only async-signal-safe calls, so
 // it may come at any point of the run.
 #ifndef QUILT_QUILTER_RUNINTERRUPTS_HH
@@ -15,10 +18,11 @@
 #include <string>
 #include <sys/types.h>
 
-// Installs the handler for every signal above.
+// Installs the handlers for every signal above.
 void installRunInterruptHandlers();
 
-// Adds the handled signals to a signal set.
+// Adds the handled signals (the job-control stops among them) to a signal
+// set.
 void addRunInterruptSignals( sigset_t& set );
 
 // In a started process between fork and exec: the default actions again, so
@@ -46,6 +50,10 @@ void setInterruptWorkDirectory( const std::string& dir );
 // The started program now running (its process id, which is also its
 // process group), or 0 when none runs.
 void setInterruptChild( pid_t pid );
+
+// How long the run has been stopped by job control so far, in seconds:
+// time a started program did not run either.
+double runStoppedSeconds();
 
 // Removes a directory tree with async-signal-safe calls only (no symbolic
 // link is followed).  Returns true when the directory is gone.

@@ -172,6 +172,8 @@ int runCommand( const std::string& command, const std::string& chain )
 	std::string const program = programNameOf( command );
 	std::string const onChain = chain.empty() ? std::string() : " on chain '" + chain + "'";
 	auto const start = std::chrono::steady_clock::now();
+	// Time stopped by Ctrl-Z does not count: the program was stopped too.
+	double const stoppedBefore = runStoppedSeconds();
 	double const limit = programTimeLimit();
 	auto pause = std::chrono::milliseconds( 1 );
 	int status = 0;
@@ -183,7 +185,8 @@ int runCommand( const std::string& command, const std::string& chain )
 			return -1;
 		}
 		double const elapsed =
-			std::chrono::duration< double >( std::chrono::steady_clock::now() - start ).count();
+			std::chrono::duration< double >( std::chrono::steady_clock::now() - start ).count() -
+			( runStoppedSeconds() - stoppedBefore );
 		if ( elapsed > limit ) {
 			::kill( -pid, SIGKILL );
 			::waitpid( pid, &status, 0 );

@@ -6,6 +6,7 @@
 #include "apps/siblings/domain_refine.hh"
 #include "apps/siblings/placement.hh"
 #include "apps/siblings/sibling_cli.hh"
+#include "utility/temporary_files.hh"
 
 #include <iostream>
 
@@ -13,6 +14,8 @@ using namespace siblings;
 
 int main( int argc, char** argv )
 {
+	// Results not yet renamed into place go when a signal ends the program.
+	utility::install_temporary_file_cleanup();
 	CommandLineForm const form{ { "the density map", "the model", "the resolution" },
 		{ "-gw", "-dc", "-nm", "-sl", "-on", "-sch" }, {} };
 	int const stop = check_command_line( argc, argv, form,

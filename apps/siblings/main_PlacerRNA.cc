@@ -4,6 +4,7 @@
 // (best first), each a line copy of the model file with every atom moved.
 #include "apps/siblings/placement.hh"
 #include "apps/siblings/sibling_cli.hh"
+#include "utility/temporary_files.hh"
 
 #include <iostream>
 
@@ -11,6 +12,8 @@ using namespace siblings;
 
 int main( int argc, char** argv )
 {
+	// Results not yet renamed into place go when a signal ends the program.
+	utility::install_temporary_file_cleanup();
 	CommandLineForm const form{ { "the density map", "the model", "the resolution" },
 		{ "-gw", "-dc", "-nm", "-sl", "-tp", "-rc" }, {} };
 	int const stop = check_command_line( argc, argv, form,

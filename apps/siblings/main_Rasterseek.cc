@@ -7,6 +7,7 @@
 #include "apps/siblings/sibling_cli.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "density/FastDensityScore.hh"
+#include "utility/temporary_files.hh"
 
 #include <cerrno>
 #include <chrono>
@@ -64,6 +65,8 @@ bool parse_count( char const* text, long lo, long hi, long& value )
 
 int main( int argc, char** argv )
 {
+	// Results not yet renamed into place go when a signal ends the program.
+	utility::install_temporary_file_cleanup();
 	siblings::CommandLineForm const form{ { "the density map", "the model", "the result name" },
 		{ "-res", "-deg", "-explor", "-nprocs" }, { { "-res", "the resolution" } } };
 	int const stop = siblings::check_command_line( argc, argv, form, usage( argv[ 0 ] ), std::cout );

@@ -9,6 +9,7 @@
 #include "apps/siblings/domain_split.hh"
 #include "apps/siblings/sibling_cli.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "utility/temporary_files.hh"
 
 #include <iostream>
 #include <string>
@@ -46,6 +47,8 @@ bool numbering_usable( ChainModel const& model, int c )
 
 int main( int argc, char** argv )
 {
+	// Results not yet renamed into place go when a signal ends the program.
+	utility::install_temporary_file_cleanup();
 	CommandLineForm const form{ { "the chain tag" }, {}, {} };
 	int const stop = check_command_line( argc, argv, form,
 		{ "", " lobecut: split a protein chain into structural domains", "", " Usage: lobecut <code><chain> >log",

@@ -6,6 +6,7 @@
 #include "core/basic_fun_Quilt.hh"
 #include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
+#include "utility/temporary_files.hh"
 
 #include <cerrno>
 #include <cstdio>
@@ -106,47 +107,50 @@ bool write_results( ModelFile const& model, std::vector< Placement > const& plac
 	int asked, std::string& error )
 {
 	int const rows = int( model.rows.size() / 3 );
-	std::vector< std::string > staged;
-	auto discard = [ & ]() {
-		for ( std::string const& s : staged ) ::unlink( s.c_str() );
-	};
+	// The results written so far under their temporary names; whatever ends
+	// the writing early (an error, an exception) removes them.
+	struct Staged {
+		std::vector< std::string > names;
+		~Staged()
+		{
+			for ( std::string const& s : names ) utility::remove_temporary_file( s );
+		}
+	} staged;
 	for ( std::size_t k = 0; k < placements.size(); ++k ) {
 		std::string const final = result_file_name( name, int( k ) + 1 );
 		if ( same_file( model.path, final ) ) {
-			discard();
 			error = "result " + final + " would overwrite the input model";
 			return false;
 		}
 		// A unique name beside the result; the writer replaces it in one step.
 		std::string temp = final + ".partXXXXXX";
-		int const fd = ::mkstemp( &temp[ 0 ] );
+		int const fd = utility::make_temporary_file( temp );
 		if ( fd < 0 ) {
-			discard();
 			error = "cannot write " + final + ": " + std::strerror( errno );
 			return false;
 		}
 		::close( fd );
-		staged.push_back( temp );
+		staged.names.push_back( temp );
 		double** xyz = new2DArr( rows, 3 );
 		for ( int i = 0; i < rows; ++i ) apply_placement( placements[ k ], &model.rows[ 3 * i ], xyz[ i ] );
 		bool const saved = SaveModel( model.path, temp, xyz, rows );
 		release2DArr( rows, xyz );
 		if ( !saved ) {
-			discard();
 			error = "cannot write " + final;
 			return false;
 		}
 	}
-	for ( std::size_t k = 0; k < staged.size(); ++k ) {
+	for ( std::size_t k = 0; k < staged.names.size(); ++k ) {
 		std::string const final = result_file_name( name, int( k ) + 1 );
-		if ( std::rename( staged[ k ].c_str(), final.c_str() ) != 0 ) {
+		if ( utility::rename_temporary_file( staged.names[ k ], final ) != 0 ) {
 			error = "cannot write " + final + ": " + std::strerror( errno );
 			// Results renamed already go too: none of a failed run may stay.
 			for ( std::size_t j = 0; j < k; ++j ) ::unlink( result_file_name( name, int( j ) + 1 ).c_str() );
-			for ( std::size_t j = k; j < staged.size(); ++j ) ::unlink( staged[ j ].c_str() );
+			staged.names.erase( staged.names.begin(), staged.names.begin() + std::ptrdiff_t( k ) );
 			return false;
 		}
 	}
+	staged.names.clear();
 	for ( int k = int( placements.size() ) + 1; k <= asked; ++k ) ::unlink( result_file_name( name, k ).c_str() );
 	return true;
 }

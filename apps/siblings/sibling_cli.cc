@@ -2,6 +2,7 @@
 
 #include "core/basic_fun_Quilt.hh"
 #include "transforms/ModelOutput.hh"
+#include "utility/temporary_files.hh"
 
 #include <cctype>
 #include <cerrno>
@@ -158,7 +159,8 @@ void print_usage( std::vector<std::string> const& lines )
 
 ResultWriter::~ResultWriter()
 {
-	for ( auto const& p : pending_ ) std::remove( p.first.c_str() );
+	for ( auto const& p : pending_ )
+		if ( !p.first.empty() ) utility::remove_temporary_file( p.first );
 }
 
 std::string ResultWriter::temporary_for( std::string const& output ) const
@@ -166,7 +168,7 @@ std::string ResultWriter::temporary_for( std::string const& output ) const
 	// A name of our own, made here (O_EXCL): never a file that was already
 	// there, nor a link to one.
 	std::string name = output + ".partXXXXXX";
-	int const fd = ::mkstemp( &name[0] );
+	int const fd = utility::make_temporary_file( name );
 	if ( fd < 0 ) {
 		std::cout << "Error! Cannot write beside " << output << ": " << std::strerror( errno ) << std::endl;
 		return std::string();
@@ -190,7 +192,7 @@ bool ResultWriter::add_moved( ChainModel const& model, std::string const& output
 	bool const ok = SaveModel( model.path, tmp, rows, n );
 	release2DArr( n, rows );
 	if ( !ok ) {
-		std::remove( tmp.c_str() );
+		utility::remove_temporary_file( tmp );
 		return false;
 	}
 	pending_.push_back( std::make_pair( tmp, output ) );
@@ -207,7 +209,7 @@ bool ResultWriter::add_copy( std::string const& input, std::string const& output
 	out.close();
 	if ( !in || !out ) {
 		std::cout << "Error! Cannot copy " << input << " to " << output << std::endl;
-		std::remove( tmp.c_str() );
+		utility::remove_temporary_file( tmp );
 		return false;
 	}
 	pending_.push_back( std::make_pair( tmp, output ) );
@@ -217,8 +219,8 @@ bool ResultWriter::add_copy( std::string const& input, std::string const& output
 bool ResultWriter::commit()
 {
 	for ( size_t k = 0; k < pending_.size(); ++k ) {
-		if ( std::rename( pending_[k].first.c_str(), pending_[k].second.c_str() ) != 0 ) {
-			std::cout << "Error! Cannot write " << pending_[k].second << std::endl;
+		if ( utility::rename_temporary_file( pending_[k].first, pending_[k].second ) != 0 ) {
+			std::cout << "Error! Cannot write " << pending_[k].second << ": " << std::strerror( errno ) << std::endl;
 			for ( size_t j = 0; j < k; ++j ) std::remove( pending_[j].second.c_str() );
 			return false; // the destructor removes the remaining temporaries
 		}
