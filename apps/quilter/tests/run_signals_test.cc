@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/wait.h>
@@ -61,16 +62,21 @@ int in_child( F f )
 TEST( RunSignals, EverySignalThatWouldEndTheRunStopsItsProgramAndRemovesItsWork )
 {
 	struct Signal {
-		const char* name;
+		std::string name;
 		int number;
 	};
 	RunCase c;
 	std::string const pidFile = c.root.path() + "/search.pid", late = c.root.path() + "/late";
 	long_search( c, pidFile, late );
-	for ( Signal const sig : { Signal{ "INT", SIGINT }, Signal{ "TERM", SIGTERM }, Signal{ "HUP", SIGHUP },
+	// The real-time signals by number: their status tells nothing (192 for
+	// SIGRTMAX whether handled or not), what they leave does.
+	int const rtmin = SIGRTMIN, rtmax = SIGRTMAX;
+	for ( Signal const& sig : { Signal{ "INT", SIGINT }, Signal{ "TERM", SIGTERM }, Signal{ "HUP", SIGHUP },
 		      Signal{ "QUIT", SIGQUIT }, Signal{ "PIPE", SIGPIPE }, Signal{ "USR1", SIGUSR1 },
 		      Signal{ "USR2", SIGUSR2 }, Signal{ "ALRM", SIGALRM }, Signal{ "XCPU", SIGXCPU },
-		      Signal{ "XFSZ", SIGXFSZ } } ) {
+		      Signal{ "XFSZ", SIGXFSZ }, Signal{ "VTALRM", SIGVTALRM }, Signal{ "PROF", SIGPROF },
+		      Signal{ std::to_string( rtmin ), rtmin }, Signal{ std::to_string( rtmin + 7 ), rtmin + 7 },
+		      Signal{ std::to_string( rtmax ), rtmax } } ) {
 		fs::remove( pidFile );
 		std::string const log = c.root.path() + "/run.log";
 		std::string out;
@@ -109,6 +115,104 @@ TEST( RunSignals, ClosedOutputPipeStopsTheRunCleanly )
 	EXPECT_EQ( file_text( status ), std::to_string( 128 + SIGPIPE ) + "\n" ) << out;
 	EXPECT_TRUE( c.leftovers().empty() );
 	EXPECT_FALSE( fs::exists( c.model() ) );
+}
+
+namespace {
+
+// The state letter of /proc/<pid>/stat ('T' stopped), 0 when it is gone.
+char process_state( pid_t pid )
+{
+	std::ifstream in( "/proc/" + std::to_string( pid ) + "/stat" );
+	std::string text;
+	std::getline( in, text );
+	std::size_t const paren = text.rfind( ')' );
+	return paren != std::string::npos && paren + 2 < text.size() ? text[ paren + 2 ] : 0;
+}
+
+// Waits up to a minute for pid's state to be (or, with `is` false, to leave)
+// `state`.
+bool await_state( pid_t pid, char state, bool is = true )
+{
+	for ( int i = 0; i < 1200; ++i ) {
+		char const now = process_state( pid );
+		if ( ( now == state ) == is ) return true;
+		::usleep( 50000 );
+	}
+	return false;
+}
+
+// Waits (bounded) for a job-control change of pid: WUNTRACED or WCONTINUED.
+bool await_change( pid_t pid, int flag, int& status )
+{
+	for ( int i = 0; i < 1200; ++i ) {
+		pid_t const r = ::waitpid( pid, &status, flag | WNOHANG );
+		if ( r == pid ) return true;
+		if ( r < 0 ) return false;
+		::usleep( 50000 );
+	}
+	return false;
+}
+
+} // namespace
+
+TEST( RunSignals, CtrlZStopsTheStartedProgramWithTheRunAndContinueGoesOnWithBoth )
+{
+	// Catches a started program that runs on while the run is stopped (it
+	// is in a process group of its own, which the terminal's Ctrl-Z does not
+	// reach).  The run is in a process group of its own too, as a shell's
+	// job is, with its parent (this test) in the same session.
+	for ( int sig : { SIGTSTP, SIGTTIN, SIGTTOU } ) {
+		RunCase c;
+		std::string const pidFile = c.root.path() + "/search.pid", go = c.root.path() + "/go";
+		c.script( "Rasterseek", kShellHelpers + "echo $$ > '" + pidFile + ".tmp' && mv '" + pidFile + ".tmp' '" +
+		                            pidFile + "'\nawait '" + go + "'\ncp \"$2\" \"$3_001.pdb\"\n" );
+		std::string const log = c.root.path() + "/run.log";
+		std::fflush( nullptr );
+		pid_t const q = ::fork();
+		if ( q == 0 ) {
+			::setpgid( 0, 0 );
+			std::freopen( log.c_str(), "w", stdout );
+			::dup2( STDOUT_FILENO, STDERR_FILENO );
+			::execl( ( c.bin + "/Quilter" ).c_str(), "Quilter", c.data.c_str(), c.map.c_str(), "6", "-nco", "1",
+				static_cast< char* >( nullptr ) );
+			::_exit( 127 );
+		}
+		::setpgid( q, q );
+		// The search has started.
+		int tries = 0;
+		while ( file_text( pidFile ).empty() && tries++ < 1200 ) ::usleep( 50000 );
+		pid_t const search = std::atoi( file_text( pidFile ).c_str() );
+		ASSERT_GT( search, 0 ) << file_text( log );
+
+		ASSERT_EQ( ::kill( q, sig ), 0 );
+		int status = 0;
+		ASSERT_TRUE( await_change( q, WUNTRACED, status ) ) << "signal " << sig << ": the run did not stop";
+		EXPECT_TRUE( WIFSTOPPED( status ) && WSTOPSIG( status ) == sig ) << status;
+		EXPECT_TRUE( await_state( search, 'T' ) ) << "signal " << sig << ": the started program runs on, state "
+		                                          << process_state( search );
+
+		ASSERT_EQ( ::kill( q, SIGCONT ), 0 );
+		EXPECT_TRUE( await_change( q, WCONTINUED, status ) );
+		EXPECT_TRUE( await_state( search, 'T', false ) ) << "signal " << sig << ": the started program stays stopped";
+
+		// The run then ends as it would have.
+		std::ofstream( go ) << "go\n";
+		bool ended = false;
+		for ( int i = 0; i < 2400 && !ended; ++i ) {
+			pid_t const r = ::waitpid( q, &status, WNOHANG );
+			ended = r == q && ( WIFEXITED( status ) || WIFSIGNALED( status ) );
+			if ( !ended ) ::usleep( 50000 );
+		}
+		if ( !ended ) {
+			::kill( q, SIGKILL );
+			::waitpid( q, &status, 0 );
+		}
+		ASSERT_TRUE( ended ) << "signal " << sig << ": the run did not end\n" << file_text( log );
+		EXPECT_TRUE( WIFEXITED( status ) && WEXITSTATUS( status ) == 0 ) << status << "\n" << file_text( log );
+		EXPECT_TRUE( finished( file_text( log ) ) ) << file_text( log );
+		EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
+		EXPECT_TRUE( c.leftovers().empty() );
+	}
 }
 
 TEST( RunSignals, HangupIgnoredByTheCallerStaysIgnored )
