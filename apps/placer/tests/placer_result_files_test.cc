@@ -250,3 +250,19 @@ TEST( PlacerResultFiles, FilesOfAnotherFileSystemAreNoInputs )
 	EXPECT_EQ( r.status, 0 ) << r.out;
 	EXPECT_NE( r.out.find( kOlder + std::string( "model_3.pdb.\n" ) ), std::string::npos ) << r.out;
 }
+
+// Catches a usage text that leaves out what the run writes: it said only that
+// models are saved beside the input model, and "-nm number of positions
+// explored", while -nm is the most results written and the names follow
+// the model's.
+TEST( PlacerResultFiles, UsageSaysHowResultsAreNamed )
+{
+	ASSERT_TRUE( quilt_test::path_exists( quilt_test::bin_dir() + "/Placer" ) ) << "build the Placer program first";
+	quilt_test::ScratchDir dir( "placerusage" );
+	RunResult const r = run_placer( dir.path(), "" );
+	EXPECT_EQ( r.status, 0 ) << r.out;
+	for ( char const* line : { "        as <model>_1.pdb, <model>_2.pdb, ... best first (<model>: the model's file name\n",
+		      "        without a final .pdb or .ent); -nm (1 to 1000000) is the most written: only\n",
+		      "        numbered beyond those written are left in place, and a note names them\n" } )
+		EXPECT_NE( r.out.find( line ), std::string::npos ) << line << r.out;
+}
