@@ -161,6 +161,19 @@ bool directory_writable( std::string const& dir )
 	return true;
 }
 
+// The number k of a result name <name>_<k>.pdb as the writer makes it (k in
+// decimal from 1, no leading zero, no sign); 0 for any other entry name.
+unsigned long result_number( std::string const& entry, std::string const& name )
+{
+	std::string const prefix = name + "_";
+	if ( entry.size() <= prefix.size() + 4 || entry.compare( 0, prefix.size(), prefix ) != 0
+		|| entry.compare( entry.size() - 4, 4, ".pdb" ) != 0 )
+		return 0;
+	std::string const k = entry.substr( prefix.size(), entry.size() - prefix.size() - 4 );
+	if ( k[0] == '0' || k.size() > 9 || k.find_first_not_of( "0123456789" ) != std::string::npos ) return 0;
+	return std::stoul( k );
+}
+
 // No output file (<dir>/<name>_k.pdb, k = 1 .. nm) may be one of the inputs:
 // writing it would replace the map or the model (a map copied under an
 // output's name, a hard link, or an output name that is a symbolic link to
@@ -180,18 +193,13 @@ bool outputs_spare_inputs( std::string const& dir, std::string const& name, size
 	// listed rather than every k up to nm tried.
 	DIR* d = ::opendir( dir.c_str() );
 	if ( !d ) return true; // the writability check reports an unusable directory
-	std::string const prefix = name + "_";
 	bool ok = true;
 	while ( ok ) {
 		dirent const* e = ::readdir( d );
 		if ( !e ) break;
 		std::string const entry = e->d_name;
-		if ( entry.size() <= prefix.size() + 4 || entry.compare( 0, prefix.size(), prefix ) != 0
-			|| entry.compare( entry.size() - 4, 4, ".pdb" ) != 0 )
-			continue;
-		std::string const k = entry.substr( prefix.size(), entry.size() - prefix.size() - 4 );
-		if ( k[0] == '0' || k.size() > 9 || k.find_first_not_of( "0123456789" ) != std::string::npos ) continue;
-		if ( std::stoul( k ) > nm ) continue;
+		unsigned long const k = result_number( entry, name );
+		if ( k == 0 || k > nm ) continue;
 		std::string const out = dir + "/" + entry;
 		struct stat st;
 		if ( ::stat( out.c_str(), &st ) != 0 ) continue;
@@ -206,6 +214,58 @@ bool outputs_spare_inputs( std::string const& dir, std::string const& name, size
 	}
 	::closedir( d );
 	return ok;
+}
+
+// Results of an earlier run of the same model are not removed: a caller that
+// collects <name>_1.pdb, <name>_2.pdb, ... until the first missing number
+// would otherwise take the files of that run, beyond the `written` of this
+// one, for its own.  They are found by the naming rule (every regular file
+// <name>_<k>.pdb with k above `written`, contiguous or not; the inputs never
+// count) and named in one note, consecutive numbers as a range.
+void note_older_results( std::string const& dir, std::string const& name, size_t written,
+	std::string const& mapPath, std::string const& modelPath )
+{
+	DIR* d = ::opendir( dir.c_str() );
+	if ( !d ) return;
+	struct stat inputs[2];
+	bool known[2] = { ::stat( mapPath.c_str(), &inputs[0] ) == 0, ::stat( modelPath.c_str(), &inputs[1] ) == 0 };
+	std::vector<unsigned long> older;
+	while ( dirent const* e = ::readdir( d ) ) {
+		unsigned long const k = result_number( e->d_name, name );
+		if ( k <= written ) continue;
+		struct stat st;
+		if ( ::stat( ( dir + "/" + e->d_name ).c_str(), &st ) != 0 || !S_ISREG( st.st_mode ) ) continue;
+		bool input = false;
+		for ( int i = 0; i < 2; ++i )
+			input = input || ( known[i] && st.st_dev == inputs[i].st_dev && st.st_ino == inputs[i].st_ino );
+		if ( !input ) older.push_back( k );
+	}
+	::closedir( d );
+	if ( older.empty() ) return;
+	std::sort( older.begin(), older.end() );
+	auto file = [ &name ]( unsigned long k ) { return name + "_" + std::to_string( k ) + ".pdb"; };
+	// Runs of three or more numbers are written "first to last"; at most
+	// kShown runs are named.
+	size_t const kShown = 20;
+	std::string list;
+	size_t runs = 0, left = 0;
+	for ( size_t i = 0; i < older.size(); ) {
+		size_t j = i;
+		while ( j + 1 < older.size() && older[j + 1] == older[j] + 1 ) ++j;
+		if ( runs == kShown ) {
+			left += j - i + 1;
+		} else {
+			std::string const item = j - i >= 2 ? file( older[i] ) + " to " + file( older[j] )
+			                       : j == i   ? file( older[i] )
+			                                  : file( older[i] ) + ", " + file( older[j] );
+			list += ( list.empty() ? "" : ", " ) + item;
+			++runs;
+		}
+		i = j + 1;
+	}
+	if ( left > 0 ) list += " and " + std::to_string( left ) + " more";
+	std::cout << "Placer> Note: older results of this model are left in place and were not written by this run: "
+	          << list << "." << std::endl;
 }
 
 // Every atom line ("ATOM" or "HETATM") of the model must take moved
@@ -418,6 +478,7 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 		}
 		release2DArr( parts.m, atoms );
 	}
+	size_t written = 0;
 	for ( size_t k = 1; k <= picked.size() && status == FIT_OK; ++k ) {
 		std::string const name_k = name + "_" + intToString( (int)k );
 		std::string const path = dir + "/" + name_k + ".pdb";
@@ -428,6 +489,7 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 			status = FIT_WRITE_FAILED;
 			break;
 		}
+		written = k;
 		if ( report ) std::cout << "Placer> RSCC of " << name_k << ": " << rscc[picked[k - 1]] << std::endl;
 	}
 	if ( status == FIT_OK && picked.size() < wanted ) {
@@ -435,6 +497,7 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 		          << ( picked.size() == 1 ? "" : "s" ) << "; " << picked.size() << " of the " << wanted
 		          << " models asked for written." << std::endl;
 	}
+	note_older_results( dir, name, written, mapPath, modelPath );
 	for ( size_t j = 0; j < C; ++j ) release2DArr( parts.nCA, cand_ca[j] );
 
 	std::cout << "Placer> time: " << ( std::clock() - t0 ) * 1e-6 << std::endl;
@@ -473,13 +536,16 @@ int FitModelIntoDensity( FastDensityScore const& map, std::string modelPath, dou
 		std::cout << "Error! No searched pose of the model overlaps the density; no model written." << std::endl;
 		status = FIT_NO_POSE;
 	}
+	size_t written = 0;
 	for ( size_t k = 0; k < results.size() && status == FIT_OK; ++k ) {
 		std::vector<std::vector<double*> > moved = Rotation_translation_euler( parts.heavy, results[k].second, centre );
 		double** newCA = moved_ca( moved, parts.names );
 		double** atoms = rotate_allatom( parts.atoms, parts.ca, newCA, parts.nCA, parts.m );
 		std::string const path = dir + "/" + name + "_" + intToString( (int)k + 1 ) + ".pdb";
 		if ( !SaveModel( modelPath, path, atoms, parts.m ) ) status = FIT_WRITE_FAILED;
-		else if ( report ) std::cout << "Placer> RSCC = " << scorer.getRSCC( newCA, parts.nCA, 4.0 ) << std::endl;
+		else written = k + 1;
+		if ( status == FIT_OK && report )
+			std::cout << "Placer> RSCC = " << scorer.getRSCC( newCA, parts.nCA, 4.0 ) << std::endl;
 		release2DArr( parts.m, atoms );
 		release2DArr( parts.nCA, newCA );
 		releaseVecVecT1D( moved );
@@ -488,6 +554,7 @@ int FitModelIntoDensity( FastDensityScore const& map, std::string modelPath, dou
 		std::cout << "Placer> Note: " << results.size() << " of the " << (size_t)nm << " models asked for written."
 		          << std::endl;
 	}
+	note_older_results( dir, name, written, "", modelPath );
 	free_results( results );
 	std::cout << "Placer> time: " << ( std::clock() - t0 ) * 1e-6 << std::endl;
 	return status;

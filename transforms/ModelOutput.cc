@@ -271,7 +271,9 @@ bool SaveModel( std::string inPath, std::string outPath, double** xyz, int nRows
 		return false;
 	}
 	if ( !out.commit( ok ) ) {
-		std::cout << "Error! Cannot write the model file " << outPath << std::endl;
+		// The system's reason: a full disk, a directory of that name in the way.
+		int const why = errno;
+		std::cout << "Error! Cannot write the model file " << outPath << ": " << std::strerror( why ) << std::endl;
 		return false;
 	}
 	if ( skipped > 0 ) {

@@ -5,6 +5,8 @@
 #include "transforms/ModelOutput.hh"
 #include "transforms/ResidueRows.hh"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
@@ -76,7 +78,7 @@ void SaveModel( std::vector< std::string > inPaths, std::string outPath, std::ve
 {
 	ReplacingFile out( outPath );
 	if ( !out.file() ) {
-		std::cout << "Error! Cannot write the model file " << outPath << std::endl;
+		std::cout << "Error! Cannot write the model file " << outPath << ": " << std::strerror( errno ) << std::endl;
 		return;
 	}
 	bool ok = true;
@@ -96,7 +98,10 @@ void SaveModel( std::vector< std::string > inPaths, std::string outPath, std::ve
 			          << " and were copied unchanged into " << outPath << std::endl;
 		}
 	}
-	if ( !out.commit( ok ) ) std::cout << "Error! Cannot write the model file " << outPath << std::endl;
+	if ( !out.commit( ok ) ) {
+		int const why = errno;
+		std::cout << "Error! Cannot write the model file " << outPath << ": " << std::strerror( why ) << std::endl;
+	}
 }
 
 void SaveModel( Protein model, double** xyz, std::string dir, std::string name )

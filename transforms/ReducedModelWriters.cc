@@ -3,7 +3,9 @@
 #include "core/basic_fun_Quilt.hh"
 #include "transforms/TextFormat.hh"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -29,11 +31,13 @@ class ReducedWriter {
 public:
 	explicit ReducedWriter( std::string const& path ) : path_( path ), file_( std::fopen( path.c_str(), "w" ) )
 	{
-		if ( !file_ ) std::cout << "Error! Cannot write the model file " << path << std::endl;
+		if ( !file_ )
+			std::cout << "Error! Cannot write the model file " << path << ": " << std::strerror( errno ) << std::endl;
 	}
 	~ReducedWriter()
 	{
-		if ( file_ && std::fclose( file_ ) != 0 ) std::cout << "Error! Cannot write the model file " << path_ << std::endl;
+		if ( file_ && std::fclose( file_ ) != 0 )
+			std::cout << "Error! Cannot write the model file " << path_ << ": " << std::strerror( errno ) << std::endl;
 	}
 	ReducedWriter( ReducedWriter const& ) = delete;
 	ReducedWriter& operator=( ReducedWriter const& ) = delete;

@@ -31,6 +31,16 @@ void print_usage( char* program )
 	std::cout << "        " << program << " map.mrc model.pdb 5.7 -dc 0.05" << std::endl;
 	std::cout << " Notes: " << std::endl;
 	std::cout << "        " << "Output models are saved in the directory of input model" << std::endl;
+	// What the lines above leave out: how the results are named, that -nm is
+	// the most written, and what happens to files of an earlier run.
+	std::cout << "        " << "as <model>_1.pdb, <model>_2.pdb, ... best first (<model>: the model's file name"
+	          << std::endl;
+	std::cout << "        " << "without a final .pdb or .ent); -nm (1 to " << kMaxPoseCount << ") is the most written: only"
+	          << std::endl;
+	std::cout << "        " << "distinct poses that overlap the density are. Results of an earlier run"
+	          << std::endl;
+	std::cout << "        " << "numbered beyond those written are left in place, and a note names them"
+	          << std::endl;
 	std::cout << "        " << "'dc' shoule be in (0,1), recommend: 0.005" << std::endl;
 }
 

@@ -25,7 +25,9 @@ int main( int argc, char** argv )
 			"       -sl   print intermediate information? 0:no, 1:yes, default: 1",
 			"       -tp   atoms scored: all, CA (P when the chain has no CA), P or an atom name; default: all",
 			"       -rc   report the correlation of each model? 0:no, 1:yes, default: 1", "",
-			" Output models <model>_1.pdb ... are saved in the directory of the input model, best first." },
+			" Output models <model>_1.pdb ... <model>_<nm>.pdb are saved in the directory of the",
+			" input model, best first (<model>: the model's file name without its last four",
+			" characters, \".pdb\"; the best pose fills the places of poses not found)." },
 		std::cout );
 	if ( stop >= 0 ) return stop;
 	FitRequest req;

@@ -1,7 +1,8 @@
 // Rasterseek: exhaustive FFT placement of one model in a density map.
-// Writes the best poses into the working directory as <name>_001.pdb,
-// <name>_002.pdb, ... (best first), each a line copy of the model with moved
-// coordinates.
+// Writes the best poses into the working directory as <name>_00<k>.pdb for
+// rank k (<name>_001.pdb .. <name>_009.pdb, then <name>_0010.pdb, ...: "_00"
+// and the rank in decimal, the names the assembly program reads back), best
+// first, each a line copy of the model with moved coordinates.
 #include "apps/siblings/rasterseek_model.hh"
 #include "apps/siblings/rasterseek_search.hh"
 #include "apps/siblings/sibling_cli.hh"
@@ -28,10 +29,12 @@ std::vector< std::string > usage( std::string const& program )
 		"   map        density map (MRC/CCP4, 32-bit floats, orthogonal cell)",
 		"   model.pdb  model to place (the atoms of its chains, first model)",
 		"   name       name of the results, written to the working directory as",
-		"              name_001.pdb, name_002.pdb, ... best first",
+		"              name_00<k>.pdb for rank k, best first: \"_00\" and k in decimal,",
+		"              so name_001.pdb .. name_009.pdb, name_0010.pdb .. name_00999.pdb",
 		"   -res R     map resolution in Angstrom (required)",
 		"   -deg D     orientation step in degrees, in (0, 180]; default 20",
-		"   -explor N  number of poses to write, 1 to 999; default 1",
+		"   -explor N  most poses to write, 1 to 999; default 1 (fewer when the map",
+		"              offers fewer; older results numbered up to N are replaced or removed)",
 		"   -nprocs P  worker threads, 1 to 256; default 1", "",
 		" Each pose is scored by the local correlation of the model's density with the",
 		" map under the model's own footprint, refined, and ranked by the real-space",
