@@ -203,12 +203,16 @@ bool ResultWriter::add_copy( std::string const& input, std::string const& output
 {
 	std::string const tmp = temporary_for( output );
 	if ( tmp.empty() ) return false;
+	errno = 0;
 	std::ifstream in( input.c_str(), std::ios::binary );
 	std::ofstream out( tmp.c_str(), std::ios::binary | std::ios::trunc );
 	if ( in && out ) out << in.rdbuf();
 	out.close();
 	if ( !in || !out ) {
-		std::cout << "Error! Cannot copy " << input << " to " << output << std::endl;
+		int const err = errno;
+		std::cout << "Error! Cannot copy " << input << " to " << output;
+		if ( err != 0 ) std::cout << ": " << std::strerror( err );
+		std::cout << std::endl;
 		utility::remove_temporary_file( tmp );
 		return false;
 	}
