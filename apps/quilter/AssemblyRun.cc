@@ -294,10 +294,11 @@ int runAssembly( int argc, char** argv )
 			setInterruptWorkDirectory( workDir );
 		}
 	}
-	if ( workDir.empty() ) fail( "Cannot make a work directory in " + s.dataPath + ": " + std::strerror( errno ) );
+	if ( workDir.empty() ) fail( "Cannot make a work directory in " + s.dataPath + ": " + std::strerror( errno ) + "." );
 	std::atexit( remove_work_at_exit );
 	std::string const chainDir = workDir + "/chains_temp";
-	makefile( chainDir );
+	if ( !makefile( chainDir ) )
+		fail( "Cannot make the work directory " + chainDir + ": " + std::strerror( errno ) + "." );
 	DensityScore dsWhole, dsNA, dsPro;
 
 	std::vector< std::string > models;
