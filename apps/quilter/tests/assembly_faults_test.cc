@@ -177,6 +177,45 @@ TEST( AssemblyFaults, ChainFileWithoutAtomsAmongGoodOnes )
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 18 } ) );
 }
 
+// An input model in mmCIF format used to be "skipped" as a file without a
+// chain (after a warning that its rows cannot be read as atom records), and
+// a run of mmCIF inputs alone refused as one without "ATOM" records.
+TEST( AssemblyFaults, InputModelsInMmcifFormatAreNamedAsSuch )
+{
+	Case c;
+	c.script( "Rasterseek", kRasterseek );
+	write_mmcif_chain( c.data + "/chain2.pdb", helix( 24, 13, 0, 4, 1.0 ), 'B' );
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	EXPECT_TRUE( says( out, "Warning! No chain was found in chain2.pdb: it looks like an mmCIF file, and only PDB "
+	                        "format files are read; it is skipped." ) )
+		<< out;
+	EXPECT_FALSE( says( out, "cannot be read as atom records" ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 18 } ) );
+	// Every input in mmCIF format: nothing to assemble.
+	fs::remove( c.model() );
+	write_mmcif_chain( c.data + "/chain1.pdb", helix( 30, 0, 0, 0 ), 'A' );
+	write_mmcif_chain( c.data + "/chain3.pdb", helix( 18, 0, 13, 8, 2.0 ), 'C' );
+	EXPECT_EQ( c.quilter( out ), 1 ) << out;
+	EXPECT_TRUE( says( out, kError + "None of the input models holds an \"ATOM\" record; chain1.pdb, chain2.pdb and "
+	                                 "chain3.pdb look like mmCIF files, and only PDB format files are read.\n" ) )
+		<< out;
+	EXPECT_FALSE( fs::exists( c.model() ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+	// One alone, and one among inputs that are merely empty.
+	fs::remove( c.data + "/chain2.pdb" );
+	fs::remove( c.data + "/chain3.pdb" );
+	EXPECT_EQ( c.quilter( out ), 1 ) << out;
+	EXPECT_TRUE( says( out, kError + "None of the input models holds an \"ATOM\" record; chain1.pdb looks like an "
+	                                 "mmCIF file, and only PDB format files are read.\n" ) )
+		<< out;
+	std::ofstream( c.data + "/chain2.pdb" ) << "HEADER    EMPTY\nEND\n";
+	EXPECT_EQ( c.quilter( out ), 1 ) << out;
+	EXPECT_TRUE( says( out, "Warning! No chain was found in chain2.pdb; it is skipped." ) ) << out;
+	EXPECT_TRUE( says( out, "\"ATOM\" record; chain1.pdb looks like an mmCIF file" ) ) << out;
+	EXPECT_TRUE( c.leftovers().empty() );
+}
+
 TEST( AssemblyFaults, UnwritableDataDirectoryIsRefusedBeforeAnythingIsMade )
 {
 	Case c;
