@@ -402,3 +402,42 @@ TEST( AssemblyFaults, WorkDirectoryThatCannotBeMadeIsNamedWithTheReason )
 	EXPECT_FALSE( fs::exists( c.model() ) );
 	EXPECT_TRUE( c.leftovers().empty() );
 }
+
+// The copy of a chain that the search is started on, in the matching
+// directory, that cannot be written: the run used to go on with an empty
+// copy, find no placement for the chain and end with status 0 and a model
+// without it.  First a directory of the copy's name in the way, then a disk
+// that is full only while the copy is written (the search of the first
+// chain fills it after leaving its result, the next program started frees
+// it; -rm 0, so that no map is written in between).
+TEST( AssemblyFaults, ChainCopyThatCannotBeWrittenStopsTheRun )
+{
+	{
+		Case c;
+		c.script( "Rasterseek", "case \"$3\" in chain1_*) mkdir \"${2%/*}/chain2_B.pdb\";; esac\n"
+		                        "cp \"$2\" \"$3_001.pdb\"\n" );
+		std::string out;
+		EXPECT_EQ( c.quilter( out ), 1 ) << out;
+		std::size_t const at = out.find( kError + "Cannot write the chain copy " + c.data + "/segtemp" );
+		ASSERT_NE( at, std::string::npos ) << out;
+		EXPECT_TRUE( says( out.substr( at ), "/chain2_B.pdb: Is a directory.\n" ) ) << out;
+		EXPECT_FALSE( finished( out ) );
+		EXPECT_FALSE( fs::exists( c.model() ) );
+		EXPECT_TRUE( c.leftovers().empty() );
+	}
+	Case c;
+	std::string const mnt = on_small_file_system( c );
+	if ( mnt.empty() ) GTEST_SKIP() << "cannot mount a small file system here";
+	Unmount const unmount{ mnt };
+	std::string const fill = mnt + "/fill";
+	c.script( "Rasterseek", "case \"$3\" in chain1_*) cp \"$2\" \"$3_001.pdb\"; dd if=/dev/zero of='" + fill +
+	                            "' bs=4k 2>/dev/null || :;;\n*) rm -f '" + fill + "'; cp \"$2\" \"$3_001.pdb\";; esac\n" );
+	std::string out;
+	EXPECT_EQ( c.quilter( out, "", "-nco 1 -rm 0" ), 1 ) << out;
+	std::size_t const at = out.find( kError + "Cannot write the chain copy " + c.data + "/segtemp" );
+	ASSERT_NE( at, std::string::npos ) << out;
+	EXPECT_TRUE( says( out.substr( at ), "/chain2_B.pdb: No space left on device.\n" ) ) << out;
+	EXPECT_FALSE( finished( out ) );
+	EXPECT_FALSE( fs::exists( c.model() ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+}
