@@ -279,9 +279,12 @@ double get_max( std::vector< double > v );
 double get_min( std::vector< double > v );
 
 // ---------------------------------------------------------------------------
-// Files, paths, shell commands and number texts.  Paths given to the shell
-// helpers are quoted for the shell; a trailing "/*" stays outside the quotes
-// so that deletefile(dir + "/*") empties dir.
+// Files, paths, file operations and number texts.  The file operations do
+// what the shell commands named beside them do, by system calls (no program
+// of the PATH is run); a path ending in "/*" stands for the entries of the
+// directory before it (names beginning with "." excepted), so that
+// deletefile(dir + "/*") empties dir.  On failure they leave the system's
+// reason in errno.
 // ---------------------------------------------------------------------------
 
 // Canonical absolute path; the input unchanged when it cannot be resolved.
@@ -296,16 +299,28 @@ int checkfile( std::string path );
 // read for ever).
 bool isRegularFile( const std::string& path );
 int changedir( std::string path );
-void deletefile( std::string path );
-void deletedir( std::string path );
-void copyfile( std::string src, std::string dst );
+// "rm -rf": removes the path and everything below it (a symbolic link
+// itself, not what it points to); true when nothing of it is left, a path
+// that was not there included.
+bool deletefile( std::string path );
+bool deletedir( std::string path );
+// "cp -r": a file's bytes, or a directory with everything below it, to dst,
+// or into dst when dst is a directory; true when the copy is whole.
+bool copyfile( std::string src, std::string dst );
+// "cp -rf": as copyfile, and a destination file that cannot be written is
+// removed and made anew; 0 on success, -1 on failure.
 int copydir( std::string src, std::string dst );
 // Copies the bytes of src over dst (made or truncated); on failure returns
 // false with the system's reason in `reason` (a full disk says so, not a
 // generic input/output error).
 bool copyFileChecked( const std::string& src, const std::string& dst, std::string& reason );
+// "mv -f": renames src to dst, or into dst when dst is a directory; across
+// file systems a copy and a removal.  0 on success, -1 on failure.
 int movefile( std::string src, std::string dst );
-void makefile( std::string path );
+// "mkdir" of one level (no parents are made) when the path cannot be
+// opened; a path that exists is left as it is.  True when the path is a
+// directory afterwards (an existing file gives false, errno ENOTDIR).
+bool makefile( std::string path );
 // The path as one shell word (single-quoted).
 std::string shell_quote( const std::string& path );
 

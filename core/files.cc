@@ -1,22 +1,28 @@
-// Paths, file tests and file operations through the shell, text helpers and
-// number texts.
+// Paths, file tests, file operations, text helpers and number texts.
 //
-// Every path that goes into a shell command is single-quoted, so blanks,
-// quotes and ";" in directory names reach the command as one word.  A
-// trailing "/*" stays outside the quotes: callers pass dir + "/*" to act on
-// the contents of dir.
+// The file operations keep the meaning of the shell commands they stand for
+// ("mkdir", "rm -rf", "cp -r", "cp -rf", "mv -f") but make the system calls
+// themselves: a run must not depend on which programs the PATH holds, and a
+// failure has to come back with the system's reason (in errno) instead of a
+// shell message and a status nobody reads.  A path that ends in "/*" stands
+// for the entries of the directory before it, as the shell's glob would
+// (names beginning with "." are not among them).
 #include "core/basic_fun_Quilt.hh"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace fs = std::filesystem;
 
 std::string shell_quote( const std::string& path )
 {
@@ -31,19 +37,209 @@ std::string shell_quote( const std::string& path )
 
 namespace {
 
-// One path as shell text: quoted, except a trailing "/*" glob.
-std::string shell_path( const std::string& path )
+// The directory whose entries "dir/*" names; false for any other path.
+bool entries_of( const std::string& path, std::string& dir )
 {
-	if ( path.size() >= 2 && path.compare( path.size() - 2, 2, "/*" ) == 0 ) {
-		return shell_quote( path.substr( 0, path.size() - 2 ) ) + "/*";
-	}
-	return shell_quote( path );
+	if ( path.size() < 2 || path.compare( path.size() - 2, 2, "/*" ) != 0 ) return false;
+	dir = path.substr( 0, path.size() - 2 );
+	if ( dir.empty() ) dir = "/";
+	return true;
 }
 
-int run_shell( const std::string& command )
+// The paths a "/*" path stands for (the path itself otherwise).  A
+// directory that cannot be listed stands for nothing, as a glob that
+// matches nothing; errno tells why when it exists.
+bool expand( const std::string& path, std::vector< std::string >& out )
 {
-	std::fflush( stdout );
-	return std::system( command.c_str() );
+	std::string dir;
+	if ( !entries_of( path, dir ) ) {
+		out.push_back( path );
+		return true;
+	}
+	DIR* d = ::opendir( dir.c_str() );
+	if ( !d ) return errno == ENOENT || errno == ENOTDIR;
+	std::string const head = dir == "/" ? dir : dir + "/";
+	while ( dirent* e = ::readdir( d ) ) {
+		if ( e->d_name[ 0 ] == '.' ) continue;
+		out.push_back( head + e->d_name );
+	}
+	::closedir( d );
+	return true;
+}
+
+bool fail_with( std::error_code const& ec )
+{
+	errno = ec.value() != 0 ? ec.value() : EIO;
+	return false;
+}
+
+// "rm -rf" of one path: the tree is removed, symbolic links themselves (not
+// what they point to); a path that is not there is no failure.
+bool remove_tree( const std::string& path )
+{
+	std::error_code ec;
+	fs::remove_all( path, ec );
+	if ( ec && ec != std::errc::no_such_file_or_directory ) return fail_with( ec );
+	return true;
+}
+
+bool remove_paths( const std::string& path )
+{
+	std::vector< std::string > paths;
+	if ( !expand( path, paths ) ) return false;
+	bool ok = true;
+	int firstError = 0;
+	for ( std::string const& p : paths ) {
+		if ( remove_tree( p ) ) continue;
+		if ( ok ) firstError = errno;
+		ok = false;
+	}
+	if ( !ok ) errno = firstError;
+	return ok;
+}
+
+// The bytes of src over dst (made with `mode` when new, truncated when
+// not); on failure false with the system's error number in `error`, and
+// `refused` true when it was the opening of dst that failed.
+bool copy_bytes( const std::string& src, const std::string& dst, mode_t mode, int& error, bool& refused )
+{
+	refused = false;
+	int const in = ::open( src.c_str(), O_RDONLY | O_CLOEXEC );
+	if ( in < 0 ) {
+		error = errno;
+		return false;
+	}
+	int const out = ::open( dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode );
+	if ( out < 0 ) {
+		error = errno;
+		refused = true;
+		::close( in );
+		return false;
+	}
+	bool ok = true;
+	char buf[ 65536 ];
+	while ( ok ) {
+		ssize_t const n = ::read( in, buf, sizeof buf );
+		if ( n == 0 ) break;
+		if ( n < 0 ) {
+			if ( errno == EINTR ) continue;
+			error = errno;
+			ok = false;
+			break;
+		}
+		for ( ssize_t done = 0; ok && done < n; ) {
+			ssize_t const w = ::write( out, buf + done, static_cast< std::size_t >( n - done ) );
+			if ( w < 0 && errno == EINTR ) continue;
+			if ( w <= 0 ) {
+				error = w < 0 ? errno : ENOSPC;
+				ok = false;
+			} else {
+				done += w;
+			}
+		}
+	}
+	::close( in );
+	if ( ::close( out ) != 0 && ok ) {
+		error = errno;
+		ok = false;
+	}
+	return ok;
+}
+
+// Where "cp" or "mv" puts src given dst: inside dst when dst is a
+// directory, else dst itself.
+fs::path destination_of( const std::string& src, const std::string& dst )
+{
+	std::error_code ec;
+	if ( !fs::is_directory( dst, ec ) ) return dst;
+	fs::path name = fs::path( src ).filename();
+	if ( name.empty() ) name = fs::path( src ).parent_path().filename();
+	return fs::path( dst ) / name;
+}
+
+// "cp -r" (and with force "cp -rf") of one path to the place it takes (see
+// destination_of): a file's bytes over what is there, a directory with
+// everything below it; symbolic links inside a copied directory stay links.
+// With force, a destination file that cannot be opened for writing is
+// removed and the copy made anew (one that opens and then fails, as a full
+// disk or a device, stays).  A directory copy that fails leaves no part-copied tree
+// where nothing was before.
+bool copy_one( const std::string& src, const fs::path& target, bool force )
+{
+	std::error_code ec;
+	fs::file_status const st = fs::status( src, ec );
+	if ( ec ) return fail_with( ec );
+	if ( fs::is_directory( st ) ) {
+		// A directory copied into itself would never end ("cp" refuses it too).
+		std::string const from = fs::weakly_canonical( src, ec ).string();
+		std::string const to = fs::weakly_canonical( target, ec ).string();
+		if ( to == from || to.compare( 0, from.size() + 1, from + "/" ) == 0 ) {
+			errno = EINVAL;
+			return false;
+		}
+		bool const existed = fs::exists( fs::symlink_status( target, ec ) );
+		fs::copy( src, target,
+			fs::copy_options::recursive | fs::copy_options::overwrite_existing | fs::copy_options::copy_symlinks, ec );
+		if ( !ec ) return true;
+		if ( !existed ) {
+			std::error_code ignored;
+			fs::remove_all( target, ignored );
+		}
+		return fail_with( ec );
+	}
+	// A new file takes the source's permission bits, as "cp" gives it.
+	struct stat info;
+	mode_t const mode = ::stat( src.c_str(), &info ) == 0 ? ( info.st_mode & 0777 ) : 0666;
+	int error = 0, again = 0;
+	bool refused = false;
+	if ( copy_bytes( src, target.string(), mode, error, refused ) ) return true;
+	if ( force && refused && error != ENOENT && ::unlink( target.c_str() ) == 0 &&
+	     copy_bytes( src, target.string(), mode, again, refused ) )
+		return true;
+	errno = error;
+	return false;
+}
+
+bool copy_paths( const std::string& src, const std::string& dst, bool force )
+{
+	std::vector< std::string > paths;
+	if ( !expand( src, paths ) ) return false;
+	if ( paths.empty() ) {
+		errno = ENOENT;
+		return false;
+	}
+	bool ok = true;
+	int firstError = 0;
+	for ( std::string const& p : paths ) {
+		if ( copy_one( p, destination_of( p, dst ), force ) ) continue;
+		if ( ok ) firstError = errno;
+		ok = false;
+	}
+	if ( !ok ) errno = firstError;
+	return ok;
+}
+
+// "mv -f" of one path: a rename, or across file systems a copy, removed
+// again when it fails, after which the source is removed.
+bool move_one( const std::string& src, const std::string& dst )
+{
+	fs::path const target = destination_of( src, dst );
+	if ( std::rename( src.c_str(), target.c_str() ) == 0 ) return true;
+	if ( errno != EXDEV ) return false;
+	struct stat st;
+	if ( ::lstat( src.c_str(), &st ) != 0 ) return false;
+	std::error_code ec;
+	if ( S_ISLNK( st.st_mode ) ) {
+		fs::remove( target, ec );
+		fs::copy_symlink( src, target, ec );
+		if ( ec ) return fail_with( ec );
+	} else if ( !copy_one( src, target, true ) ) {
+		int const reason = errno;
+		if ( !S_ISDIR( st.st_mode ) ) ::unlink( target.c_str() );
+		errno = reason;
+		return false;
+	}
+	return remove_tree( src );
 }
 
 } // namespace
@@ -52,7 +248,7 @@ std::string get_Full_Path( std::string path )
 {
 	char* resolved = ::realpath( path.c_str(), nullptr );
 	// An unresolvable path comes back unchanged, never empty: callers build
-	// removal commands from it.
+	// the paths of files to remove from it.
 	if ( !resolved ) return path;
 	std::string out( resolved );
 	std::free( resolved );
@@ -93,71 +289,55 @@ bool isRegularFile( const std::string& path )
 
 int changedir( std::string path ) { return ::chdir( path.c_str() ); }
 
-void deletefile( std::string path ) { run_shell( "rm -rf " + shell_path( path ) ); }
+bool deletefile( std::string path ) { return remove_paths( path ); }
 
-void deletedir( std::string path ) { run_shell( "rm -rf " + shell_path( path ) ); }
+bool deletedir( std::string path ) { return remove_paths( path ); }
 
-void copyfile( std::string src, std::string dst )
-{
-	run_shell( "cp -r " + shell_path( src ) + " " + shell_path( dst ) );
-}
+bool copyfile( std::string src, std::string dst ) { return copy_paths( src, dst, false ); }
 
 bool copyFileChecked( const std::string& src, const std::string& dst, std::string& reason )
 {
-	int const in = ::open( src.c_str(), O_RDONLY | O_CLOEXEC );
-	if ( in < 0 ) {
-		reason = std::strerror( errno );
-		return false;
-	}
-	int const out = ::open( dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666 );
-	if ( out < 0 ) {
-		reason = std::strerror( errno );
-		::close( in );
-		return false;
-	}
-	bool ok = true;
-	char buf[ 65536 ];
-	while ( ok ) {
-		ssize_t const n = ::read( in, buf, sizeof buf );
-		if ( n == 0 ) break;
-		if ( n < 0 ) {
-			if ( errno == EINTR ) continue;
-			reason = std::strerror( errno );
-			ok = false;
-			break;
-		}
-		for ( ssize_t done = 0; ok && done < n; ) {
-			ssize_t const w = ::write( out, buf + done, static_cast< std::size_t >( n - done ) );
-			if ( w < 0 && errno == EINTR ) continue;
-			if ( w <= 0 ) {
-				reason = std::strerror( w < 0 ? errno : ENOSPC );
-				ok = false;
-			} else {
-				done += w;
-			}
-		}
-	}
-	::close( in );
-	if ( ::close( out ) != 0 && ok ) {
-		reason = std::strerror( errno );
-		ok = false;
-	}
-	return ok;
+	int error = 0;
+	bool refused = false;
+	if ( copy_bytes( src, dst, 0666, error, refused ) ) return true;
+	reason = std::strerror( error );
+	return false;
 }
 
-int copydir( std::string src, std::string dst )
-{
-	return run_shell( "cp -rf " + shell_path( src ) + " " + shell_path( dst ) );
-}
+int copydir( std::string src, std::string dst ) { return copy_paths( src, dst, true ) ? 0 : -1; }
 
 int movefile( std::string src, std::string dst )
 {
-	return run_shell( "mv -f " + shell_path( src ) + " " + shell_path( dst ) );
+	std::vector< std::string > paths;
+	if ( !expand( src, paths ) ) return -1;
+	if ( paths.empty() ) {
+		errno = ENOENT;
+		return -1;
+	}
+	bool ok = true;
+	int firstError = 0;
+	for ( std::string const& p : paths ) {
+		if ( move_one( p, dst ) ) continue;
+		if ( ok ) firstError = errno;
+		ok = false;
+	}
+	if ( ok ) return 0;
+	errno = firstError;
+	return -1;
 }
 
-void makefile( std::string path )
+bool makefile( std::string path )
 {
-	if ( checkfile( path ) == 0 ) run_shell( "mkdir " + shell_path( path ) );
+	// One level, as "mkdir" without options; what exists already is left
+	// as it is.
+	if ( checkfile( path ) == 0 && ::mkdir( path.c_str(), 0777 ) != 0 && errno != EEXIST ) return false;
+	struct stat st;
+	if ( ::stat( path.c_str(), &st ) != 0 ) return false;
+	if ( !S_ISDIR( st.st_mode ) ) {
+		errno = ENOTDIR;
+		return false;
+	}
+	return true;
 }
 
 std::string& replace_all_distinct( std::string& str, const std::string& old_value,

@@ -2,6 +2,7 @@
 
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "core/model_file_format.hh"
 #include "fitting/Placer.hh"
 #include "transforms/ModelOutput.hh"
 #include "utility/temporary_files.hh"
@@ -310,7 +311,8 @@ bool load_model( std::string const& modelPath, ModelParts& parts )
 	}
 	Protein protein( modelPath, false );
 	if ( protein.residues.empty() ) {
-		std::cout << "Error! No residues read from the model file " << modelPath << std::endl;
+		std::cout << "Error! No residues read from the model file " << modelPath
+		          << ( mmcif_file( modelPath ) ? ": " + mmcif_reason() : std::string() ) << std::endl;
 		return false;
 	}
 	extract_model( protein, parts );

@@ -3,6 +3,7 @@
 #include "alignment/Kabsch.hh"
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "core/model_file_format.hh"
 #include "core/pdb_atom_records.hh"
 #include "transforms/TextFormat.hh"
 #include "utility/temporary_files.hh"
@@ -83,14 +84,12 @@ double** read_model_atom_rows( std::string const& path, int& n, int& beforeTer )
 	return read_rows( path, n, beforeTer, false );
 }
 
-bool check_model_atom_lines( std::string const& path, std::string& problem )
+namespace {
+
+// The first atom line that cannot take coordinates, as the problem of the
+// file; true when there is none.
+bool atom_lines_take_coordinates( std::vector<std::string> const& lines, std::string& problem )
 {
-	problem.clear();
-	std::vector<std::string> lines;
-	if ( !read_lines( path, lines ) ) {
-		problem = "the file cannot be read";
-		return false;
-	}
 	for ( size_t i = 0; i < lines.size(); ++i ) {
 		std::string const& line = lines[i];
 		if ( !is_model_atom_line( line ) ) continue;
@@ -110,6 +109,23 @@ bool check_model_atom_lines( std::string const& path, std::string& problem )
 		}
 	}
 	return true;
+}
+
+} // namespace
+
+bool check_model_atom_lines( std::string const& path, std::string& problem )
+{
+	problem.clear();
+	std::vector<std::string> lines;
+	if ( !read_lines( path, lines ) ) {
+		problem = "the file cannot be read";
+		return false;
+	}
+	if ( atom_lines_take_coordinates( lines, problem ) ) return true;
+	// The rows of an mmCIF file begin with "ATOM" too, but hold words, not
+	// columns: the file is named for what it is.
+	if ( mmcif_text( lines ) ) problem = mmcif_reason();
+	return false;
 }
 
 bool coordinates_fit_pdb_columns( double** xyz, int n, int* badRow )

@@ -10,6 +10,7 @@
 #include "apps/quilter/SimilarChains.hh"
 #include "apps/quilter/StringListHelpers.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "core/model_file_format.hh"
 #include "density/DensityScore.hh"
 #include "density/MapFileStop.hh"
 
@@ -294,10 +295,11 @@ int runAssembly( int argc, char** argv )
 			setInterruptWorkDirectory( workDir );
 		}
 	}
-	if ( workDir.empty() ) fail( "Cannot make a work directory in " + s.dataPath + ": " + std::strerror( errno ) );
+	if ( workDir.empty() ) fail( "Cannot make a work directory in " + s.dataPath + ": " + std::strerror( errno ) + "." );
 	std::atexit( remove_work_at_exit );
 	std::string const chainDir = workDir + "/chains_temp";
-	makefile( chainDir );
+	if ( !makefile( chainDir ) )
+		fail( "Cannot make the work directory " + chainDir + ": " + std::strerror( errno ) + "." );
 	DensityScore dsWhole, dsNA, dsPro;
 
 	std::vector< std::string > models;
@@ -317,15 +319,29 @@ int runAssembly( int argc, char** argv )
 
 	// One file per chain.  The chain files are used throughout, so a chain
 	// break ("TER" inside a chain) or a file of several chains loses nothing.
-	std::vector< std::string > chains;
+	std::vector< std::string > chains, mmcif;
 	for ( std::string const& m : models ) {
 		std::vector< std::string > ids;
 		std::size_t const before = chains.size();
 		Split_PDB_chains( m, true, chains, ids, workDir );
-		if ( chains.size() == before )
-			std::cout << "Warning! No chain was found in " << get_name_from_path( m ) << "; it is skipped." << std::endl;
+		if ( chains.size() != before ) continue;
+		std::string const name = get_name_from_path( m );
+		if ( mmcif_file( m ) ) {
+			mmcif.push_back( name );
+			std::cout << "Warning! No chain was found in " << name << ": " << mmcif_reason() << "; it is skipped."
+			          << std::endl;
+		} else {
+			std::cout << "Warning! No chain was found in " << name << "; it is skipped." << std::endl;
+		}
 	}
-	if ( chains.empty() ) fail( "None of the input models holds an \"ATOM\" record." );
+	if ( chains.empty() ) {
+		std::string names;
+		for ( std::size_t k = 0; k < mmcif.size(); ++k )
+			names += ( k == 0 ? "" : k + 1 == mmcif.size() ? " and " : ", " ) + mmcif[ k ];
+		std::string const look = mmcif.size() == 1 ? " looks like an mmCIF file" : " look like mmCIF files";
+		fail( "None of the input models holds an \"ATOM\" record" +
+		      ( mmcif.empty() ? std::string( "." ) : "; " + names + look + ", and only PDB format files are read." ) );
+	}
 	models = chains;
 
 	std::vector< std::string > ids;

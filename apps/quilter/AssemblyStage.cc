@@ -1,5 +1,6 @@
 #include "apps/quilter/AssemblyStage.hh"
 
+#include "apps/quilter/AssemblyRun.hh"
 #include "apps/quilter/CandidateEvaluation.hh"
 #include "apps/quilter/CombinationSearch.hh"
 #include "apps/quilter/FinalModel.hh"
@@ -10,8 +11,10 @@
 #include "core/basic_fun_Quilt.hh"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <unistd.h>
@@ -86,10 +89,13 @@ std::vector< int > order_chains( std::vector< std::string >& list, std::vector< 
 	return out;
 }
 
+// The matching directory.  Without it no chain can be matched: the run
+// stops with the reason rather than end as a run that placed nothing.
 std::string stage_directory( const std::string& dataDir )
 {
 	std::string const work = makeWorkDirectory( dataDir, "match_rmv_" );
-	if ( work.empty() ) std::cout << "Error! Cannot make a work directory in " << dataDir << std::endl;
+	if ( work.empty() )
+		stopRun( "Cannot make a work directory in " + dataDir + ": " + std::strerror( errno ) + "." );
 	return work;
 }
 

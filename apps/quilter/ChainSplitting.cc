@@ -3,6 +3,7 @@
 #include "apps/quilter/AssemblyRun.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "core/model_file_format.hh"
 #include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
 
@@ -108,6 +109,9 @@ void Split_PDB_chains( std::string path, bool readPastTER, std::vector< std::str
 	}
 
 	std::string const file = get_name_from_path( path );
+	// An mmCIF file has no line to split; the caller says what it is rather
+	// than listing its rows as unreadable atom records.
+	if ( chains.empty() && mmcif_text( lines ) ) return;
 	if ( roles.laterModels > 0 )
 		std::cout << "Warning! " << file << " holds " << ( roles.laterModels + 1 ) << " models; only the first is"
 		          << " read, the other "

@@ -329,6 +329,12 @@ void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 	if ( !std::isfinite( reso ) || reso < kMinResolution )
 		stop_with_error( "The resolution must be a finite number from 0.1 up; values above 20 are used as 20 (got " +
 		                 doubleToString( reso ) + " from '" + resArg + "')." );
+	// The fitting programs are not made for coarser maps; the run works at
+	// 20 A and says so.
+	if ( reso > kMaxResolution )
+		std::cout << "Warning! The resolution " << doubleToString( reso ) << " A"
+		          << ( isFloat( resArg ) ? std::string() : " (from the file '" + resArg + "')" )
+		          << " is above 20 A; the run uses 20 A." << std::endl;
 	s.resolution = std::min( reso, kMaxResolution );
 
 	// Everything the run makes or removes lies under the data directory, so

@@ -83,11 +83,16 @@ void reportLogTail( const std::string& log, const std::string& program )
 
 } // namespace
 
-std::string belowThresholdNote( const std::string& chain, double score, double cut )
+std::string belowThresholdNote( const std::string& chain, double score, double cut, double lowered )
 {
-	char buf[ 64 ];
+	char buf[ 128 ];
 	std::snprintf( buf, sizeof buf, "%.3f below the acceptance threshold %.3f", score, cut );
-	return "Chain '" + chain + "' is kept at RSCC " + buf + ": its placement is uncertain.";
+	std::string text = buf;
+	if ( lowered < cut ) {
+		std::snprintf( buf, sizeof buf, " (lowered to %.3f when it was accepted)", lowered );
+		text += buf;
+	}
+	return "Chain '" + chain + "' is kept at RSCC " + text + ": its placement is uncertain.";
 }
 
 void blankModelDensity( FastDensityScore& map, const std::string& model, double radius )
@@ -292,7 +297,12 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 	// must not make a candidate lying on it look good.
 	FastDensityScore scoreMap = map;
 
-	double cut = initialRsccCut( s.cutoff, s.reso );
+	// The threshold asked for (-rsc, or the one the resolution gives for
+	// -rsc 0).  The passes lower the threshold in force when they accept
+	// nothing; a chain accepted below the threshold asked for is still one
+	// the user has to check.
+	double const asked = initialRsccCut( s.cutoff, s.reso );
+	double cut = asked;
 	std::cout << "GetInitModel> " << "Initial RSCC_cut=" << cut << std::endl;
 	lbfgsStarted = 0;
 
@@ -346,10 +356,11 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 				          << "'; it is left out of the assembled model." << std::endl;
 				continue;
 			}
-			if ( score < cut ) {
-				// Kept as the best there is, but not on the grounds the
-				// threshold asks for: the user has to know.
-				std::string const note = belowThresholdNote( name, score, cut );
+			if ( score < asked ) {
+				// Kept as the best there is, or on a lowered threshold, but
+				// not on the grounds the threshold asks for: the user has to
+				// know.
+				std::string const note = belowThresholdNote( name, score, asked, cut );
 				std::cout << "Warning! " << note << std::endl;
 				if ( weakChains ) weakChains->push_back( note );
 			}

@@ -28,9 +28,11 @@ bool lowerRsccCut( double& cut, double bestUnmatched );
 // Iterative matching of protein chains (FFT search, then Placer, then the
 // domain programs) in passes with an acceptance threshold; accepted chains
 // have their density blanked in a new map for the later chains.  A chain
-// accepted with a score below the threshold (the last pass, the last chain,
-// "-it 0", a chain with similar domains) gets a warning, whose text is also
-// appended to weakChains when given.
+// accepted with a score below the threshold asked for (the cutoff, or the
+// one derived from the resolution for cutoff 0) gets a warning, whose text
+// is also appended to weakChains when given: a chain of the last pass, the
+// last chain, "-it 0", a chain with similar domains, and a chain accepted
+// after a pass that accepted nothing lowered the threshold.
 void UnitMatching_lb_ft( std::string workDir, std::vector< std::string > chains, std::string binDir,
 	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
 	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
@@ -62,8 +64,10 @@ void UnitMatching_lb( std::string workDir, std::vector< std::string > chains, st
 void blankModelDensity( FastDensityScore& map, const std::string& model, double radius );
 
 // "Chain '<chain>' is kept at RSCC <score> below the acceptance threshold
-// <cut>: its placement is uncertain."
-std::string belowThresholdNote( const std::string& chain, double score, double cut );
+// <cut>: its placement is uncertain.", with " (lowered to <lowered> when it
+// was accepted)" after <cut> when the threshold in force was lowered below
+// the one asked for.
+std::string belowThresholdNote( const std::string& chain, double score, double cut, double lowered );
 // Chain name of a chain file: its file name less the last four characters.
 std::string chainNameOf( const std::string& path );
 

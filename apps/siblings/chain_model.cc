@@ -1,6 +1,7 @@
 #include "apps/siblings/chain_model.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "core/model_file_format.hh"
 #include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
 
@@ -110,6 +111,7 @@ bool read_chain_model( std::string const& path, ChainModel& model, std::string& 
 	}
 	if ( model.residues.empty() ) {
 		error = "no atom record of a chain in the model file " + path;
+		if ( mmcif_text( lines ) ) error += ": " + mmcif_reason();
 		return false;
 	}
 	warn_unplaced_records( path, roles );

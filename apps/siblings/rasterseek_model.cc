@@ -4,6 +4,7 @@
 #include "apps/siblings/chain_model.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "core/model_file_format.hh"
 #include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
 #include "utility/temporary_files.hh"
@@ -92,6 +93,7 @@ bool read_model_file( std::string const& path, ModelFile& model, std::string& er
 	}
 	if ( model.atoms.empty() ) {
 		error = "the model file " + path + " has no atom records of a chain with coordinates";
+		if ( mmcif_text( lines ) ) error += ": " + mmcif_reason();
 		return false;
 	}
 	siblings::warn_unplaced_records( path, roles );

@@ -1,10 +1,13 @@
-// Paths, file tests, shell file operations on awkward directory names, text
-// helpers and number texts.
+// Paths, file tests, file operations (on awkward directory names, without
+// any program of the PATH, and failures with their reasons), text helpers
+// and number texts.
 #include "core/basic_fun_Quilt.hh"
 #include "testsupport/test_data.hh"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -132,6 +135,122 @@ TEST( ShellCommands, MakefileLeavesExistingPathsAlone )
 	testing::internal::GetCapturedStderr();
 	EXPECT_FALSE( exists( scratch.file( "p" ) ) );
 	EXPECT_EQ( shell_quote( "it's" ), "'it'\\''s'" );
+}
+
+namespace {
+
+// PATH for one scope: the file operations must not need what it holds.
+struct PathSetTo {
+	std::string old;
+	bool had;
+	explicit PathSetTo( const char* path )
+	{
+		const char* p = std::getenv( "PATH" );
+		had = p != nullptr;
+		if ( had ) old = p;
+		::setenv( "PATH", path, 1 );
+	}
+	~PathSetTo()
+	{
+		if ( had ) ::setenv( "PATH", old.c_str(), 1 );
+		else ::unsetenv( "PATH" );
+	}
+};
+
+} // namespace
+
+// With no "mkdir" on the PATH the assembly's work directory was never made
+// (the shell's "not found" went unread), and the run stopped on the first
+// copy into it with "No such file or directory".  Every operation does its
+// work by itself, with the meaning of the command it stands for.
+TEST( FileOperations, NeedNoProgramOfThePath )
+{
+	quilt_test::ScratchDir scratch( "core_files" );
+	PathSetTo const noPrograms( "/nonexistent" );
+	std::string const dir = scratch.file( "work" );
+	ASSERT_TRUE( makefile( dir ) );
+	struct stat st;
+	ASSERT_EQ( ::stat( dir.c_str(), &st ), 0 );
+	EXPECT_TRUE( S_ISDIR( st.st_mode ) );
+	EXPECT_TRUE( makefile( dir ) );  // there already: left as it is
+	touch( dir + "/a.pdb", "a\n" );
+	touch( dir + "/.hidden", "h\n" );
+
+	// "cp -r": a file to a name, a file into a directory, a whole tree.
+	EXPECT_TRUE( copyfile( dir + "/a.pdb", dir + "/b.pdb" ) );
+	EXPECT_EQ( slurp( dir + "/b.pdb" ), "a\n" );
+	ASSERT_TRUE( makefile( dir + "/sub" ) );
+	EXPECT_TRUE( copyfile( dir + "/a.pdb", dir + "/sub" ) );
+	EXPECT_EQ( slurp( dir + "/sub/a.pdb" ), "a\n" );
+	EXPECT_TRUE( copyfile( dir + "/sub", scratch.file( "tree" ) ) );
+	EXPECT_EQ( slurp( scratch.file( "tree/a.pdb" ) ), "a\n" );
+	EXPECT_EQ( copydir( dir + "/sub", scratch.file( "tree" ) ), 0 );  // into it, as "cp -rf" does
+	EXPECT_EQ( slurp( scratch.file( "tree/sub/a.pdb" ) ), "a\n" );
+	// "mv -f": over a file, into a directory.
+	touch( dir + "/c.pdb", "c\n" );
+	EXPECT_EQ( movefile( dir + "/b.pdb", dir + "/c.pdb" ), 0 );
+	EXPECT_FALSE( exists( dir + "/b.pdb" ) );
+	EXPECT_EQ( slurp( dir + "/c.pdb" ), "a\n" );
+	EXPECT_EQ( movefile( dir + "/c.pdb", dir + "/sub" ), 0 );
+	EXPECT_EQ( slurp( dir + "/sub/c.pdb" ), "a\n" );
+	// Across file systems, where the system has another one at hand.
+	struct stat shm;
+	if ( ::stat( "/dev/shm", &shm ) == 0 && shm.st_dev != st.st_dev && ::access( "/dev/shm", W_OK ) == 0 ) {
+		std::string const far = "/dev/shm/" + scratch.path().substr( scratch.path().rfind( '/' ) + 1 );
+		EXPECT_EQ( movefile( dir + "/sub", far ), 0 );
+		EXPECT_FALSE( exists( dir + "/sub" ) );
+		EXPECT_EQ( slurp( far + "/c.pdb" ), "a\n" );
+		EXPECT_EQ( movefile( far, dir + "/sub" ), 0 );
+		EXPECT_FALSE( exists( far ) );
+	}
+	EXPECT_EQ( slurp( dir + "/sub/c.pdb" ), "a\n" );
+
+	// "rm -rf dir/*" empties the directory as the glob would (names with a
+	// leading "." are no match); "rm -rf" of the directory takes the rest.
+	EXPECT_TRUE( deletefile( dir + "/*" ) );
+	EXPECT_TRUE( exists( dir ) );
+	EXPECT_FALSE( exists( dir + "/a.pdb" ) );
+	EXPECT_FALSE( exists( dir + "/sub" ) );
+	EXPECT_TRUE( exists( dir + "/.hidden" ) );
+	EXPECT_TRUE( deletedir( dir ) );
+	EXPECT_FALSE( exists( dir ) );
+	// Nothing there is nothing to remove.
+	EXPECT_TRUE( deletefile( dir ) );
+	EXPECT_TRUE( deletefile( dir + "/*" ) );
+}
+
+// A failed operation says so, with the system's reason, and leaves nothing
+// half-made behind.
+TEST( FileOperations, FailuresComeBackWithTheReason )
+{
+	quilt_test::ScratchDir scratch( "core_files" );
+	touch( scratch.file( "plain" ), "data\n" );
+	errno = 0;
+	EXPECT_FALSE( makefile( scratch.file( "plain" ) ) );
+	EXPECT_EQ( errno, ENOTDIR );
+	EXPECT_EQ( slurp( scratch.file( "plain" ) ), "data\n" );
+	EXPECT_FALSE( makefile( scratch.file( "p/q" ) ) );  // no parents
+	EXPECT_EQ( errno, ENOENT );
+	EXPECT_FALSE( exists( scratch.file( "p" ) ) );
+	EXPECT_FALSE( makefile( scratch.file( "plain/q" ) ) );
+	EXPECT_EQ( errno, ENOTDIR );
+
+	EXPECT_FALSE( copyfile( scratch.file( "none.pdb" ), scratch.file( "x.pdb" ) ) );
+	EXPECT_EQ( errno, ENOENT );
+	EXPECT_FALSE( exists( scratch.file( "x.pdb" ) ) );
+	if ( exists( "/dev/full" ) ) {
+		EXPECT_FALSE( copyfile( scratch.file( "plain" ), "/dev/full" ) );
+		EXPECT_EQ( errno, ENOSPC );
+	}
+	// A directory copied into itself would never end.
+	ASSERT_TRUE( makefile( scratch.file( "d" ) ) );
+	EXPECT_FALSE( copyfile( scratch.file( "d" ), scratch.file( "d/inner" ) ) );
+	EXPECT_FALSE( exists( scratch.file( "d/inner" ) ) );
+	EXPECT_EQ( movefile( scratch.file( "none.pdb" ), scratch.file( "y.pdb" ) ), -1 );
+	EXPECT_EQ( errno, ENOENT );
+	EXPECT_FALSE( deletefile( scratch.file( "plain/x" ) ) );
+	EXPECT_EQ( errno, ENOTDIR );
+	EXPECT_EQ( slurp( scratch.file( "plain" ) ), "data\n" );
 }
 
 TEST( Texts, ReplaceAllDistinct )

@@ -30,13 +30,14 @@ const char* const kPlacer = kPlacerInPlace;
 std::string q( const std::string& s ) { return shq( s ); }
 int run( const std::string& cmd, std::string& out ) { return run_shell( cmd, out ); }
 
-// Moves the case's data directory onto a 4 MB file system of its own;
-// returns its mount point ("" when nothing can be mounted here).
-std::string on_small_file_system( Case& c )
+// Moves the case's data directory onto a 4 MB file system of its own (or
+// one made with the given mount options); returns its mount point ("" when
+// nothing can be mounted here).
+std::string on_small_file_system( Case& c, const std::string& options = "size=4m" )
 {
 	std::string const mnt = c.root.path() + "/small";
 	fs::create_directories( mnt );
-	if ( ::mount( "tmpfs", mnt.c_str(), "tmpfs", 0, "size=4m" ) != 0 ) return "";
+	if ( ::mount( "tmpfs", mnt.c_str(), "tmpfs", 0, options.c_str() ) != 0 ) return "";
 	std::string const data = mnt + "/data";
 	fs::create_directories( data );
 	for ( auto const& e : fs::directory_iterator( c.data ) ) fs::copy_file( e.path(), data + "/" + e.path().filename().string() );
@@ -52,6 +53,15 @@ void fill_after_search( Case& c, const std::string& mnt, const std::string& chai
 	c.script( "Rasterseek", "cp \"$2\" \"$3_001.pdb\"\ncase \"$3\" in " + chain +
 	                            "*) dd if=/dev/zero of=\"" + mnt + "/fill\" bs=4k 2>/dev/null;; esac\n" );
 }
+
+// Unmounts the small file system at the end of a test, however it ends.
+struct Unmount {
+	std::string at;
+	~Unmount()
+	{
+		if ( !at.empty() ) ::umount( at.c_str() );
+	}
+};
 
 } // namespace
 
@@ -165,6 +175,45 @@ TEST( AssemblyFaults, ChainFileWithoutAtomsAmongGoodOnes )
 	EXPECT_EQ( c.quilter( out ), 0 ) << out;
 	EXPECT_NE( out.find( "Warning! No chain was found in chain2.pdb" ), std::string::npos );
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 18 } ) );
+}
+
+// An input model in mmCIF format used to be "skipped" as a file without a
+// chain (after a warning that its rows cannot be read as atom records), and
+// a run of mmCIF inputs alone refused as one without "ATOM" records.
+TEST( AssemblyFaults, InputModelsInMmcifFormatAreNamedAsSuch )
+{
+	Case c;
+	c.script( "Rasterseek", kRasterseek );
+	write_mmcif_chain( c.data + "/chain2.pdb", helix( 24, 13, 0, 4, 1.0 ), 'B' );
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	EXPECT_TRUE( says( out, "Warning! No chain was found in chain2.pdb: it looks like an mmCIF file, and only PDB "
+	                        "format files are read; it is skipped." ) )
+		<< out;
+	EXPECT_FALSE( says( out, "cannot be read as atom records" ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 18 } ) );
+	// Every input in mmCIF format: nothing to assemble.
+	fs::remove( c.model() );
+	write_mmcif_chain( c.data + "/chain1.pdb", helix( 30, 0, 0, 0 ), 'A' );
+	write_mmcif_chain( c.data + "/chain3.pdb", helix( 18, 0, 13, 8, 2.0 ), 'C' );
+	EXPECT_EQ( c.quilter( out ), 1 ) << out;
+	EXPECT_TRUE( says( out, kError + "None of the input models holds an \"ATOM\" record; chain1.pdb, chain2.pdb and "
+	                                 "chain3.pdb look like mmCIF files, and only PDB format files are read.\n" ) )
+		<< out;
+	EXPECT_FALSE( fs::exists( c.model() ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+	// One alone, and one among inputs that are merely empty.
+	fs::remove( c.data + "/chain2.pdb" );
+	fs::remove( c.data + "/chain3.pdb" );
+	EXPECT_EQ( c.quilter( out ), 1 ) << out;
+	EXPECT_TRUE( says( out, kError + "None of the input models holds an \"ATOM\" record; chain1.pdb looks like an "
+	                                 "mmCIF file, and only PDB format files are read.\n" ) )
+		<< out;
+	std::ofstream( c.data + "/chain2.pdb" ) << "HEADER    EMPTY\nEND\n";
+	EXPECT_EQ( c.quilter( out ), 1 ) << out;
+	EXPECT_TRUE( says( out, "Warning! No chain was found in chain2.pdb; it is skipped." ) ) << out;
+	EXPECT_TRUE( says( out, "\"ATOM\" record; chain1.pdb looks like an mmCIF file" ) ) << out;
+	EXPECT_TRUE( c.leftovers().empty() );
 }
 
 TEST( AssemblyFaults, UnwritableDataDirectoryIsRefusedBeforeAnythingIsMade )
@@ -310,4 +359,85 @@ TEST( AssemblyFaults, RunKilledHalfWayDoesNotBlockTheNext )
 	EXPECT_EQ( c.quilter( out ), 0 ) << out;
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
 	EXPECT_EQ( c.leftovers(), before );  // the new run touched none of them
+}
+
+// With no "mkdir" on the PATH (a PATH of programs chosen by hand, or none)
+// the run's chain directory was never made, and the run stopped with
+// "Cannot copy the input model .../chain1.pdb: No such file or directory",
+// though the file was there.  The run makes, copies and removes its files
+// itself; the stand-in search below uses only what the shell has built in.
+TEST( AssemblyFaults, RunNeedsNoProgramOfThePath )
+{
+	Case c;
+	c.script( "Rasterseek", "while IFS= read -r l; do printf '%s\\n' \"$l\"; done < \"$2\" > \"$3_001.pdb\"\n" );
+	std::string out;
+	EXPECT_EQ( c.quilter( out, "PATH=/nonexistent " ), 0 ) << out;
+	EXPECT_FALSE( says( out, "mkdir: not found" ) ) << out;
+	EXPECT_TRUE( finished( out ) );
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+}
+
+// The chain directory inside the run's work directory that cannot be made
+// (no inode left on the file system) is named with the reason, instead of
+// the copy into it failing with "No such file or directory".
+TEST( AssemblyFaults, WorkDirectoryThatCannotBeMadeIsNamedWithTheReason )
+{
+	Case c;
+	c.script( "Rasterseek", kRasterseek );
+	// Inodes for the root, the data directory, its files and the run's work
+	// directory: none for the chain directory inside it.
+	std::size_t files = 0;
+	for ( auto const& e : fs::directory_iterator( c.data ) ) files += e.is_regular_file() ? 1 : 0;
+	std::string const mnt =
+		on_small_file_system( c, "size=4m,nr_inodes=" + std::to_string( 1 + 1 + files + 1 ) );
+	if ( mnt.empty() ) GTEST_SKIP() << "cannot mount a small file system here";
+	Unmount const unmount{ mnt };
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 1 ) << out;
+	std::size_t const at = out.find( kError + "Cannot make the work directory " + c.data + "/segtemp" );
+	ASSERT_NE( at, std::string::npos ) << out;
+	EXPECT_TRUE( says( out.substr( at ), "/chains_temp: No space left on device.\n" ) ) << out;
+	EXPECT_FALSE( says( out, "Cannot copy the input model" ) ) << out;
+	EXPECT_FALSE( fs::exists( c.model() ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+}
+
+// The copy of a chain that the search is started on, in the matching
+// directory, that cannot be written: the run used to go on with an empty
+// copy, find no placement for the chain and end with status 0 and a model
+// without it.  First a directory of the copy's name in the way, then a disk
+// that is full only while the copy is written (the search of the first
+// chain fills it after leaving its result, the next program started frees
+// it; -rm 0, so that no map is written in between).
+TEST( AssemblyFaults, ChainCopyThatCannotBeWrittenStopsTheRun )
+{
+	{
+		Case c;
+		c.script( "Rasterseek", "case \"$3\" in chain1_*) mkdir \"${2%/*}/chain2_B.pdb\";; esac\n"
+		                        "cp \"$2\" \"$3_001.pdb\"\n" );
+		std::string out;
+		EXPECT_EQ( c.quilter( out ), 1 ) << out;
+		std::size_t const at = out.find( kError + "Cannot write the chain copy " + c.data + "/segtemp" );
+		ASSERT_NE( at, std::string::npos ) << out;
+		EXPECT_TRUE( says( out.substr( at ), "/chain2_B.pdb: Is a directory.\n" ) ) << out;
+		EXPECT_FALSE( finished( out ) );
+		EXPECT_FALSE( fs::exists( c.model() ) );
+		EXPECT_TRUE( c.leftovers().empty() );
+	}
+	Case c;
+	std::string const mnt = on_small_file_system( c );
+	if ( mnt.empty() ) GTEST_SKIP() << "cannot mount a small file system here";
+	Unmount const unmount{ mnt };
+	std::string const fill = mnt + "/fill";
+	c.script( "Rasterseek", "case \"$3\" in chain1_*) cp \"$2\" \"$3_001.pdb\"; dd if=/dev/zero of='" + fill +
+	                            "' bs=4k 2>/dev/null || :;;\n*) rm -f '" + fill + "'; cp \"$2\" \"$3_001.pdb\";; esac\n" );
+	std::string out;
+	EXPECT_EQ( c.quilter( out, "", "-nco 1 -rm 0" ), 1 ) << out;
+	std::size_t const at = out.find( kError + "Cannot write the chain copy " + c.data + "/segtemp" );
+	ASSERT_NE( at, std::string::npos ) << out;
+	EXPECT_TRUE( says( out.substr( at ), "/chain2_B.pdb: No space left on device.\n" ) ) << out;
+	EXPECT_FALSE( finished( out ) );
+	EXPECT_FALSE( fs::exists( c.model() ) );
+	EXPECT_TRUE( c.leftovers().empty() );
 }

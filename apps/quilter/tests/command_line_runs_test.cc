@@ -209,6 +209,32 @@ TEST( QuilterCommandLineRuns, ResolutionTheFittingProgramsRefuseIsRefusedAtTheSt
 	EXPECT_FALSE( fs::exists( c.model() ) );
 }
 
+// A resolution above 20 A used to be taken as 20 without a word: the user
+// learnt of it only from the "Resolution: 20" line, if at all.
+TEST( QuilterCommandLineRuns, ResolutionAboveTwentyIsUsedAsTwentyWithAWarning )
+{
+	RunCase c;
+	std::string const args = c.root.path() + "/args.log";
+	c.script( "Rasterseek", "echo \"$@\" >> '" + args + "'\ncp \"$2\" \"$3_001.pdb\"\n" );
+	std::string const res = c.root.path() + "/res.txt";
+	std::ofstream( res ) << "25\n";
+	std::string const q = shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( c.map ) + " ";
+	std::string out;
+	EXPECT_EQ( run_shell( q + "25 -nco 1 -it 0", out ), 0 ) << out;
+	EXPECT_TRUE( has_line( out, "Warning! The resolution 25 A is above 20 A; the run uses 20 A." ) ) << out;
+	EXPECT_TRUE( has_line( out, "Resolution: 20" ) ) << out;
+	EXPECT_TRUE( says( file_text( args ), " -res 20 " ) ) << file_text( args );
+	EXPECT_TRUE( finished( out ) );
+	EXPECT_EQ( run_shell( q + shq( res ) + " -nco 1 -it 0", out ), 0 ) << out;
+	EXPECT_TRUE( has_line( out, "Warning! The resolution 25 A (from the file '" + res +
+	                                "') is above 20 A; the run uses 20 A." ) )
+		<< out;
+	// 20 itself is no change.
+	EXPECT_EQ( run_shell( q + "20 -nco 1 -it 0", out ), 0 ) << out;
+	EXPECT_FALSE( says( out, "Warning! The resolution" ) ) << out;
+	EXPECT_TRUE( has_line( out, "Resolution: 20" ) ) << out;
+}
+
 // A resolution file with a byte-order mark, words before the number or a
 // blank first line used to give "must be a finite number above 0 (got 0
 // from 'res.txt')", though no 0 was read.

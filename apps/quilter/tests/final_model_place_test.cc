@@ -131,6 +131,37 @@ TEST( FinalModelPlace, FinalNameThatCannotTakeTheModelIsRefusedBeforeTheSearch )
 	EXPECT_TRUE( c.leftovers().empty() );
 }
 
+// An earlier model marked append-only cannot be replaced either: the run
+// has to refuse it before the search, not find it out after the whole
+// assembly ("could not be written: Operation not permitted").
+TEST( FinalModelPlace, AppendOnlyEarlierModelIsRefusedBeforeTheSearch )
+{
+	RunCase c;
+	std::string const started = c.root.path() + "/search-started";
+	c.script( "Rasterseek", "echo x > '" + started + "'\ncp \"$2\" \"$3_001.pdb\"\n" );
+	std::ofstream( c.model() ) << "earlier model\n";
+	std::string out;
+	if ( run_shell( "chattr +a " + shq( c.model() ), out ) != 0 )
+		GTEST_SKIP() << "the append-only flag cannot be set here: " << out;
+	// The flag is taken off again however the test ends: the scratch
+	// directory could not be removed with it.
+	struct ClearFlag {
+		std::string path;
+		~ClearFlag()
+		{
+			std::string ignored;
+			run_shell( "chattr -a " + shq( path ), ignored );
+		}
+	} const clear{ c.model() };
+	EXPECT_EQ( c.quilter( out ), 1 ) << out;
+	EXPECT_TRUE( says( out, kReplaces + c.model() + " cannot be replaced: the file is marked append-only (chattr); "
+	                                                "choose another -opn." ) )
+		<< out;
+	EXPECT_FALSE( fs::exists( started ) );
+	EXPECT_EQ( file_text( c.model() ), "earlier model\n" );
+	EXPECT_TRUE( c.leftovers().empty() );
+}
+
 TEST( FinalModelPlace, ModelThatCannotBeWrittenAtTheEndIsNamedWithTheReason )
 {
 	// Something else takes the final name while the run searches: a

@@ -9,6 +9,7 @@
 // in the data directory.
 #include "quilter_run_case.hh"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
@@ -335,4 +336,36 @@ TEST( HostileRuns, InputFilesBeyondTheFiftiethAreNamed )
 	                        "read; at most 50 input models are read): chain51.pdb, chain52.pdb\n" ) )
 		<< out.substr( 0, 3000 );
 	EXPECT_TRUE( c.leftovers().empty() );
+}
+
+TEST( HostileRuns, ChainAcceptedOnALoweredThresholdIsNamedTwice )
+{
+	// With -rsc 0.99 no chain reaches the threshold: the first pass accepts
+	// none and lowers the threshold to the best score, and the chains are
+	// accepted on the lowered one.  Each is kept below the threshold asked
+	// for, and is named as one kept at the last pass is, at once and again
+	// after the final model is written.
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	c.script( "Placer", kPlacerInPlace );
+	std::string out;
+	EXPECT_EQ( c.quilter( out, "", "-nco 1 -rsc 0.99" ), 0 ) << out;
+	EXPECT_TRUE( says( out, "GetInitModel> Best unmatched RSCC of 1-th iteration: " ) ) << out;
+	std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":" );
+	ASSERT_NE( review, std::string::npos ) << out;
+	for ( std::string const name : { "chain1_A", "chain2_B", "chain3_C" } ) {
+		std::string const note = "Chain '" + name + "' is kept at RSCC ";
+		std::size_t const warned = out.find( "Warning! " + note );
+		ASSERT_NE( warned, std::string::npos ) << name << "\n" << out;
+		EXPECT_LT( warned, review );
+		EXPECT_TRUE( says( out.substr( warned, 200 ), " below the acceptance threshold 0.990" ) ) << out;
+		EXPECT_TRUE( says( out.substr( review ), "    " + note ) ) << name << "\n" << out;
+	}
+	// The first chain accepted: on the threshold lowered after the first
+	// pass, which the note gives too.
+	EXPECT_TRUE( says( out, "when it was accepted): its placement is uncertain." ) ) << out;
+	// Every chain placed, in the order of acceptance.
+	std::vector< int > sizes = c.chain_sizes();
+	std::sort( sizes.rbegin(), sizes.rend() );
+	EXPECT_EQ( sizes, ( std::vector< int >{ 30, 24, 18 } ) ) << out;
 }

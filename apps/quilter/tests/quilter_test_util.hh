@@ -46,6 +46,26 @@ inline void write_chain( const std::string& path, const std::vector< Point >& pt
 	out << "TER\n";
 }
 
+// The same chain in mmCIF format, as a user may give it by mistake: a data
+// block, the loop of atom-site items and one row of words per atom.
+inline void write_mmcif_chain( const std::string& path, const std::vector< Point >& pts, char chain )
+{
+	std::ofstream out( path );
+	out << "data_XXXX\n#\nloop_\n";
+	for ( const char* item : { "group_PDB", "id", "type_symbol", "label_atom_id", "label_alt_id", "label_comp_id",
+		      "label_asym_id", "label_entity_id", "label_seq_id", "pdbx_PDB_ins_code", "Cartn_x", "Cartn_y", "Cartn_z",
+		      "occupancy", "B_iso_or_equiv", "auth_seq_id", "auth_asym_id", "pdbx_PDB_model_num" } )
+		out << "_atom_site." << item << "\n";
+	for ( std::size_t i = 0; i < pts.size(); ++i ) {
+		char buf[ 160 ];
+		std::snprintf( buf, sizeof buf, "ATOM %d C CA . ALA %c 1 %d ? %.3f %.3f %.3f 1.00 20.00 %d %c 1",
+			static_cast< int >( i + 1 ), chain, static_cast< int >( i + 1 ), pts[ i ].x, pts[ i ].y, pts[ i ].z,
+			static_cast< int >( i + 1 ), chain );
+		out << buf << "\n";
+	}
+	out << "#\n";
+}
+
 // Simulated map of every atom of the files (resolution 6 A, voxel 2 A).
 inline bool simulate_map( const std::vector< std::string >& files, const std::string& out, double reso = 6.0,
 	double voxel = 2.0 )

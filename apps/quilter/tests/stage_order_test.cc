@@ -10,6 +10,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace quilter_test;
@@ -91,4 +92,29 @@ TEST( StageOrder, SimilarityMarksFollowTheirChainsWhenSortedLargestFirst )
 	// The input marks are not rewritten.
 	EXPECT_EQ( marks[ 0 ], 0 );
 	EXPECT_EQ( marks[ 1 ], 1 );
+}
+
+// The matching directory of the stage that cannot be made used to give a
+// line "Error! Cannot make a work directory in ..." without a reason and a
+// stage that placed nothing, which the run then reported as "no chain could
+// be placed".  The run stops with the directory's place and the reason.
+TEST( StageOrderDeathTest, MatchingDirectoryThatCannotBeMadeStopsTheRun )
+{
+	quilt_test::ScratchDir data( "quilt order data" );
+	std::vector< std::string > const chains = { data.file( "chainA.pdb" ) };
+	write_chain( chains[ 0 ], helix( 30, 0, 0, 0 ), 'A' );
+	std::string const mapPath = data.file( "map.mrc" );
+	ASSERT_TRUE( simulate_map( chains, mapPath ) );
+	FastDensityScore const map = load_map( mapPath );
+	std::string const gone = data.file( "gone" );
+	int marks[ 1 ] = { 0 };
+	// The messages go to standard output; a death test reads standard error.
+	EXPECT_EXIT(
+		{
+			::dup2( 2, 1 );
+			GetInitModel( 1, gone, "segCmodel.pdb", chains, data.path() + "/", mapPath, 6.0, 1, map, { 30 }, marks,
+				true, true, true, true, true, false, false, false, 5, 20, 0.0, 0.0, 0.6 );
+		},
+		testing::ExitedWithCode( 1 ),
+		"ERROR!.* Cannot make a work directory in " + gone + ": No such file or directory\\." );
 }

@@ -1,8 +1,9 @@
 // The fitting programs the assembly starts, given what a user can give them
 // by mistake: a map without positive density (every pose would score alike
-// and the "fits" would be arbitrary) and inputs that are not regular files (a
-// FIFO would block the reading for ever).  Each refuses with a message,
-// status 1 and no result file.
+// and the "fits" would be arbitrary), inputs that are not regular files (a
+// FIFO would block the reading for ever) and a model in mmCIF format (which
+// no program reads).  Each refuses with a message, status 1 and no result
+// file.
 #include "apps/quilter/tests/quilter_run_case.hh"
 
 #include <filesystem>
@@ -80,4 +81,38 @@ TEST( UnusableInputs, InputsThatAreNotRegularFilesAreRefused )
 		1 ) << out;
 	EXPECT_TRUE( says( out, "is not a regular file" ) ) << out;
 	EXPECT_EQ( in.results(), 0u );
+}
+
+// A model in mmCIF format used to be refused as a file without atom records
+// of a chain, or for the columns of its first row: true of the text, but no
+// hint that the format is the fault.
+TEST( UnusableInputs, ModelInMmcifFormatIsNamedAsSuch )
+{
+	Inputs in;
+	std::string const cif = in.dir.file( "chain1.pdb" );
+	write_mmcif_chain( cif, helix( 30, 0, 0, 0 ), 'A' );
+	std::string const reason = "it looks like an mmCIF file, and only PDB format files are read";
+	std::string const map = shq( in.map ), model = shq( cif );
+	struct Run {
+		std::string command, says;
+	};
+	for ( Run const& r : std::vector< Run >{
+		      { program( "Placer" ) + " " + map + " " + model + " 6 -nm 3",
+			      "Error! The model file " + cif + " cannot be fitted: " + reason + "; no model written." },
+		      { program( "PlacerRNA" ) + " " + map + " " + model + " 6 -nm 3",
+			      "Error! no atom record of a chain in the model file " + cif + ": " + reason },
+		      { program( "Lobetune" ) + " " + map + " " + model + " 6 -on tuned.pdb",
+			      "Error! no atom record of a chain in the model file " + cif + ": " + reason },
+		      { program( "Lobeplace" ) + " " + shq( in.dir.path() ) + " " + map + " 6 -in chain -on placed.pdb",
+			      "Error! no atom record of a chain in the model file " + in.dir.path() + "/chain1.pdb: " + reason },
+		      { program( "Rasterseek" ) + " " + map + " " + model + " x -res 6",
+			      "Error! the model file " + cif + " has no atom records of a chain with coordinates: " + reason },
+		      { "cd " + shq( in.dir.path() ) + " && cp chain1.pdb abcd.pdb && " + program( "lobecut" ) + " abcd",
+			      "Error! no atom record of a chain in the model file abcd.pdb: " + reason } } ) {
+		std::string out;
+		EXPECT_EQ( run_shell( r.command, out ), 1 ) << r.command << "\n" << out;
+		EXPECT_TRUE( says( out, r.says ) ) << r.command << "\n" << out;
+		fs::remove( in.dir.file( "abcd.pdb" ) );
+		EXPECT_EQ( in.results(), 1u ) << r.command;  // the mmCIF file alone
+	}
 }
