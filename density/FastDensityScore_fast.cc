@@ -30,10 +30,6 @@ namespace {
 // run from -(g - 1)/2 to g/2, so no offset exceeds half the axis.
 inline int index_of_offset( int o, int g ) { return o >= 0 ? o + 1 : o + 1 + g; }
 
-} // namespace
-
-namespace {
-
 // Bytes the set-up of the fast score takes beside the map at its peak: per
 // grid voxel the smoothed maps and their spline coefficients (8 each per
 // bin), the kernel (8), the spectra of the map and of the kernel and the
