@@ -483,8 +483,12 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 		fail_mrc( err_data, format( "map %s has extents NC, NR, NS (words 1-3) %d x %d x %d; each must be at least 1",
 			file, h.nc, h.nr, h.ns ) );
 	}
-	unsigned long long const n64 = static_cast<unsigned long long>( h.nc )
-		* static_cast<unsigned long long>( h.nr ) * static_cast<unsigned long long>( h.ns );
+	// The voxel count, capped just above 2^32 - 1 (refused below) so that
+	// three large extents cannot wrap the 64-bit product round to a small one.
+	unsigned long long const nrc = static_cast<unsigned long long>( h.nc ) * static_cast<unsigned long long>( h.nr );
+	unsigned long long const n64 = nrc > 0xFFFFFFFFull / static_cast<unsigned long long>( h.ns )
+		? 0x100000000ull
+		: nrc * static_cast<unsigned long long>( h.ns );
 	unsigned long long const data_bytes = n64 * bytes_per_value( h.mode );
 	if ( fsize >= 0 && fsize < 1024 ) {
 		std::fclose( fp );
@@ -505,6 +509,26 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 		std::printf( "ReadMrc_st> Warning: map %s gives NSYMBT %d, but its voxel data fill the file right after the header; the symmetry record is taken as absent.\n",
 			file, h.nsymbt );
 		nsym = 0;
+	}
+	// A negative NSYMBT gives no length.  Where the data fill the file right
+	// after the header it is taken as 0; where the file holds more bytes
+	// than the header and the data, they may lie before the data (an
+	// extended header the word should have given) or after them, and reading
+	// from 1024 could shift every voxel: refused (as FastDensityScore's
+	// loader does).
+	if ( h.nsymbt < 0 && fsize >= 0 && n64 <= 0xFFFFFFFFull ) {
+		long long const gap = fsize - 1024 - static_cast<long long>( data_bytes );
+		if ( gap > 0 ) {
+			std::fclose( fp );
+			fail_mrc( err_sym, format( "map %s gives NSYMBT (word 24) %d, a negative length of symmetry records, but the "
+									   "file holds %lld bytes besides its 1024-byte header and the voxel data; where the "
+									   "data start is not known",
+								   file, h.nsymbt, gap ) );
+		}
+		if ( gap == 0 ) {
+			std::printf( "ReadMrc_st> Warning: map %s gives NSYMBT %d, a negative length of symmetry records; taken as 0, as its voxel data fill the file right after the header.\n",
+				file, h.nsymbt );
+		}
 	}
 	if ( n64 > 0xFFFFFFFFull ) {
 		std::fclose( fp );
@@ -646,19 +670,37 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 		any_bad = any_bad || bad[a];
 		if ( !bad[a] && std::fabs( *words[a] ) >= 1e-4 ) finite_zero = false;
 	}
+	int const axis_of[3] = { c, r, s };
+	int const start_of[3] = { h.ncstart, h.nrstart, h.nsstart };
+	double const width[3] = { *widthx, *widthy, *widthz };
+	// Start index of the x, y and z axis.
+	int start_xyz[3] = { 0, 0, 0 };
+	for ( int a = 0; a < 3; ++a )
+		for ( int k = 0; k < 3; ++k )
+			if ( axis_of[k] == a + 1 ) start_xyz[a] = start_of[k];
 	if ( any_bad ) {
-		int const axis_of[3] = { c, r, s };
-		int const start_of[3] = { h.ncstart, h.nrstart, h.nsstart };
-		double const width[3] = { *widthx, *widthy, *widthz };
 		for ( int a = 0; a < 3; ++a ) {
 			if ( !bad[a] ) continue;
-			int start = 0;
-			for ( int k = 0; k < 3; ++k )
-				if ( axis_of[k] == a + 1 ) start = start_of[k];
 			std::printf( "ReadMrc_st> Warning: ORIGIN word %c of %s is not a finite number; the start index places the map along %c.\n",
 				"XYZ"[a], file, "xyz"[a] );
-			*words[a] = finite_zero ? 0.0 : start * width[a];
+			*words[a] = finite_zero ? 0.0 : start_xyz[a] * width[a];
 		}
+	}
+	// ORIGIN words far from the coordinate origin set the whole ORIGIN
+	// aside, and the start indices place the map: the rule of
+	// FastDensityScore's loader, so that the plain grid, the work maps
+	// written from it and the maps the fitting loads share one frame.
+	std::string const far = mrc::far_origin_words( h.xorig, h.yorig, h.zorig );
+	if ( !far.empty() ) {
+		std::printf( "ReadMrc_st> Warning: ORIGIN words X, Y, Z (%g, %g, %g A) of %s are not used: %s %s %g A or more from the coordinate origin.  The start indices place the map instead",
+			h.xorig, h.yorig, h.zorig, file, far.c_str(), far.size() > 1 ? "lie" : "lies",
+			static_cast<double>( mrc::kOriginWordLimit ) );
+		if ( *orthogonal ) {
+			std::printf( ", its first voxel at (%g, %g, %g) A", start_xyz[0] * width[0], start_xyz[1] * width[1],
+				start_xyz[2] * width[2] );
+		}
+		std::printf( ", and models are placed and written in that frame.\n" );
+		for ( double* w : words ) *w = 0.0;
 	}
 }
 

@@ -137,9 +137,14 @@ public:
 	double getCC_dist( int n, double** d2 );
 
 	// ---- fast density score (higher is better) ---------------------------
-	// Builds the fast-score cache (the argument is not used).
+	// Builds the fast-score cache (the argument is not used).  The set-up
+	// works on the whole grid (a map on a large unit cell takes the memory of
+	// that cell): when it would take more memory than the process can still
+	// take, or an allocation fails, it says so, naming the size, and leaves
+	// the cache empty.
 	void get_init_fast_dens( double unused = 8.0 );
-	// Builds the cache when it is empty or stale; false when no map is loaded.
+	// Builds the cache when it is empty or stale; false when no map is loaded
+	// or the cache could not be built.
 	bool ensureFastCache();
 	// The cache, or null before the first fast-score call.
 	std::shared_ptr< FastDensityCache const > fastCache() const;
@@ -325,6 +330,7 @@ private:
 	void rememberLast( Model const& model, double const* x, double const* centre );
 
 	bool loadMapFile( std::string const& file, double reso, double apix, double thr, bool q );
+	void buildFastCache();
 	void setVoxelList( std::shared_ptr< DensityVoxelList > list );
 	static int binTaps( double bin, FastDensityCache const& c, long* off, double* w );
 	double binCoordinate( OneGaussianScattering const& g, FastDensityCache const& c ) const;

@@ -8,13 +8,16 @@
 #include "density/FastDensityScore.hh"
 
 #include "density/FastDensityScore_internal.hh"
+#include "density/MemoryRoom.hh"
 #include "farray/DynamicIndexRange.hh"
 #include "numerics/fft3d.hh"
 #include "numerics/spline.hh"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <iostream>
+#include <new>
 
 using namespace fds_detail;
 using farray::DynamicIndexRange;
@@ -27,9 +30,39 @@ namespace {
 // run from -(g - 1)/2 to g/2, so no offset exceeds half the axis.
 inline int index_of_offset( int o, int g ) { return o >= 0 ? o + 1 : o + 1 + g; }
 
+// Bytes the set-up of the fast score takes beside the map at its peak: per
+// grid voxel the smoothed maps and their spline coefficients (8 each per
+// bin), the kernel (8), the spectra of the map and of the kernel and the
+// transform back (16 each), and the copy of the first smoothed map its
+// range is taken from (8).
+uint64_t fast_setup_bytes( long nvox, int nb )
+{
+	return uint64_t( std::max( nvox, 0L ) ) * ( 64 + 16 * uint64_t( nb ) );
+}
+
 } // namespace
 
 void FastDensityScore::get_init_fast_dens( double )
+{
+	FArray3D< double > const& dens = *density_;
+	long const nvox = long( dens.u1() ) * dens.u2() * dens.u3();
+	uint64_t const need = fast_setup_bytes( nvox, std::max( nFastBins, 1 ) );
+	MemoryRoom const room = memoryRoom();
+	if ( room.known && need > room.bytes ) {
+		std::cout << "Error! The fast density score of the map needs " << megabytes( need ) << " on its grid of "
+		          << dens.u1() << " x " << dens.u2() << " x " << dens.u3() << " voxels, more than the "
+		          << megabytes( room.bytes ) << " of " << room.source << "." << std::endl;
+		return;
+	}
+	try {
+		buildFastCache();
+	} catch ( std::bad_alloc const& ) {
+		std::cout << "Error! Not enough memory for the fast density score of the map on its grid of " << dens.u1()
+		          << " x " << dens.u2() << " x " << dens.u3() << " voxels (" << megabytes( need ) << ")." << std::endl;
+	}
+}
+
+void FastDensityScore::buildFastCache()
 {
 	FArray3D< double > const& dens = *density_;
 	auto cache = std::make_shared< FastDensityCache >();
@@ -183,6 +216,7 @@ bool FastDensityScore::ensureFastCache()
 		if ( c ) fastSlot_ = std::make_shared< FastCacheSlot >();
 		get_init_fast_dens( 8.0 );
 		c = fastSlot_->cache;
+		if ( !c ) return false;
 	}
 	kmin = c->kmin;
 	kmax = c->kmax;
@@ -248,7 +282,7 @@ double FastDensityScore::getFastDensScore( double** xyz, int n )
 		std::cout << "Error! matchResFast called but no map is loaded!" << std::endl;
 		return 0.0;
 	}
-	ensureFastCache();
+	if ( !ensureFastCache() ) return 0.0;
 	FastDensityCache const& c = *fastSlot_->cache;
 	if ( n <= 0 ) return 0.0;
 	OneGaussianScattering const carbon = get_A( "C" );

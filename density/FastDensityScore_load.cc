@@ -5,6 +5,7 @@
 #include "density/FastDensityScore.hh"
 
 #include "density/DensityScore.hh"
+#include "density/MemoryRoom.hh"
 #include "density/MrcHeader.hh"
 #include "farray/DynamicIndexRange.hh"
 
@@ -152,11 +153,15 @@ bool FastDensityScore::readDensityMap( std::string file, double reso, double api
 
 namespace {
 
-// Bound of the unit-cell expansion: the cell grid may hold at most this many
-// times the voxels of the map data, or kMinCellBound voxels (512 MB of
-// doubles, a 400^3 grid) where that is more.
-int64_t const kMaxCellMultiple = 8;
-int64_t const kMinCellBound = int64_t( 1 ) << 26;
+// The product a b c of three positive counts, or INT_MAX + 1 when it is
+// larger than INT_MAX (the arrays index their voxels with int).  Two counts
+// multiply within 64 bits; the third is compared by division, so that three
+// large counts cannot overflow the product.
+int64_t capped_product( int32_t a, int32_t b, int32_t c )
+{
+	int64_t const ab = int64_t( a ) * b;
+	return ab > INT_MAX / c ? int64_t( INT_MAX ) + 1 : ab * c;
+}
 
 void print3( char const* label, double a, double b, double c )
 {
@@ -257,22 +262,32 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		          << " are not positive.  Not loading map." << std::endl;
 		return false;
 	}
-	// Two extents multiply within 64 bits; the third is compared by division
-	// so that three large extents cannot overflow the product.
-	int64_t const nxy = int64_t( ext[ 0 ] ) * ext[ 1 ];
-	int64_t const nvox = nxy > INT_MAX / ext[ 2 ] ? int64_t( INT_MAX ) + 1 : nxy * ext[ 2 ];
+	int64_t const nvox = capped_product( ext[ 0 ], ext[ 1 ], ext[ 2 ] );
 	if ( nvox > INT_MAX ) {
 		std::cout << "Error! Map extents " << ext[ 0 ] << " x " << ext[ 1 ] << " x " << ext[ 2 ]
 		          << " hold too many voxels.  Not loading map." << std::endl;
 		return false;
 	}
-	if ( nsymbt < 0 ) {
-		std::cout << "Warning! Negative symmetry record length taken as 0.  Continuing." << std::endl;
-		nsymbt = 0;
-	}
 
 	in.seekg( 0, std::ios::end );
 	int64_t const fileSize = static_cast< int64_t >( in.tellg() );
+	int64_t const dataOffset = fileSize - 4 * nvox;
+	// A negative symmetry record length is no length at all.  Where the data
+	// fill the file right after the header it can be taken as 0; where the
+	// file holds bytes between the header and the data, their length is what
+	// the word should have said, and reading from 1024 would shift every
+	// voxel by them (the same rule as DensityScore's reader).
+	if ( nsymbt < 0 ) {
+		if ( dataOffset > 1024 ) {
+			std::cout << "Error! Map " << file << " gives NSYMBT (word 24) " << nsymbt
+			          << ", a negative length of symmetry records, but the file holds " << dataOffset - 1024
+			          << " bytes besides its 1024-byte header and the voxel data; where the data start is not known."
+			          << "  Not loading map." << std::endl;
+			return false;
+		}
+		std::cout << "Warning! Negative symmetry record length taken as 0.  Continuing." << std::endl;
+		nsymbt = 0;
+	}
 	// NSYMBT must lie within the file (the same rule as DensityScore's
 	// reader); a record within it that leaves no room for the data is taken
 	// as bogus below.
@@ -282,7 +297,6 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		          << " bytes after its 1024-byte header.  Not loading map." << std::endl;
 		return false;
 	}
-	int64_t const dataOffset = fileSize - 4 * nvox;
 	int64_t readAt = 1024 + int64_t( nsymbt );
 	if ( dataOffset == 1024 + int64_t( nsymbt ) ) {
 		// as expected
@@ -320,7 +334,7 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 			return false;
 		}
 	}
-	if ( int64_t( samp[ 0 ] ) * samp[ 1 ] * samp[ 2 ] > INT_MAX ) {
+	if ( capped_product( samp[ 0 ], samp[ 1 ], samp[ 2 ] ) > INT_MAX ) {
 		std::cout << "Error! Unit-cell sampling " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ]
 		          << " is not usable.  Not loading map." << std::endl;
 		return false;
@@ -384,23 +398,31 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		}
 	}
 
-	// The map is placed on its whole unit-cell grid (expandToUnitCell).  A
-	// cell grid far larger than the data would take memory out of all
-	// proportion to the file: refused above a bound (kMaxCellMultiple times
-	// the data, and never less than kMinCellBound voxels).
+	// The map is placed on its whole unit-cell grid (expandToUnitCell): a
+	// boxed map that keeps the cell of the map it was cut from takes the
+	// memory of that whole cell.  Checked before anything is allocated: the
+	// grid must be one the arrays can index (2^31 - 1 voxels), and the data
+	// block with the cell grid beside it (both live while the grid is
+	// filled) must fit in the memory the process can still take.
+	int64_t const cellVoxels = capped_product( samp[ 0 ], samp[ 1 ], samp[ 2 ] );
+	if ( cellVoxels > INT_MAX ) {
+		std::cout << "Error! Unit-cell sampling " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ]
+		          << " is not usable.  Not loading map." << std::endl;
+		return false;
+	}
+	bool const expands = cellVoxels > nvox;
+	uint64_t const blockBytes = uint64_t( nvox ) * sizeof( double );
+	uint64_t const cellBytes = expands ? uint64_t( cellVoxels ) * sizeof( double ) : 0;
 	{
-		int64_t const cellVoxels = int64_t( samp[ 0 ] ) * samp[ 1 ] * samp[ 2 ];
-		int64_t const bound = std::max( kMaxCellMultiple * nvox, kMinCellBound );
-		if ( cellVoxels > bound ) {
-			std::cout << "Error! The unit-cell grid " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ] << " ("
-			          << cellVoxels << " voxels, " << ( cellVoxels * 8 + ( 1 << 20 ) - 1 ) / ( 1 << 20 )
-			          << " MB to expand) is more than " << kMaxCellMultiple << " times the " << nvox
-			          << " voxels of the map data.  Not loading map." << std::endl;
-			return false;
-		}
-		if ( cellVoxels > INT_MAX ) {
-			std::cout << "Error! Unit-cell sampling " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ]
-			          << " is not usable.  Not loading map." << std::endl;
+		MemoryRoom const room = memoryRoom();
+		if ( room.known && blockBytes + cellBytes > room.bytes ) {
+			std::cout << "Error! Map " << file << " needs " << megabytes( blockBytes + cellBytes ) << " for its "
+			          << ext[ 0 ] << " x " << ext[ 1 ] << " x " << ext[ 2 ] << " voxels";
+			if ( expands )
+				std::cout << " placed on its unit-cell grid of " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ]
+				          << " (" << cellVoxels << " voxels)";
+			std::cout << ", more than the " << megabytes( room.bytes ) << " of " << room.source
+			          << ".  Not loading map." << std::endl;
 			return false;
 		}
 	}
@@ -408,7 +430,13 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 	// Data: sections, rows, columns; each value goes to its x, y, z place.
 	int const ex = ext[ xyz2crs[ 0 ] ], ey = ext[ xyz2crs[ 1 ] ];
 	auto values = std::make_shared< FArray3D< double > >();
-	values->dimension( DynamicIndexRange( ex ), DynamicIndexRange( ey ), DynamicIndexRange( ext[ xyz2crs[ 2 ] ] ) );
+	try {
+		values->dimension( DynamicIndexRange( ex ), DynamicIndexRange( ey ), DynamicIndexRange( ext[ xyz2crs[ 2 ] ] ) );
+	} catch ( std::bad_alloc const& ) {
+		std::cout << "Error! Not enough memory for the " << ext[ 0 ] << " x " << ext[ 1 ] << " x " << ext[ 2 ]
+		          << " voxels of map " << file << " (" << megabytes( blockBytes ) << ").  Not loading map." << std::endl;
+		return false;
+	}
 	double* dst = &( *values )[ 0 ];
 	// Linear stride of each file axis (column, row, section) in the x-fastest block.
 	long stride[ 3 ];
@@ -486,12 +514,11 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		std::cout << " is not a finite number; the start indices place the map along that axis.  Continuing."
 		          << std::endl;
 	}
-	bool originSet = false, originSane = true;
-	for ( int a = 0; a < 3; ++a ) {
-		if ( !finiteWord[ a ] ) continue;
-		if ( orig[ a ] != 0.0f ) originSet = true;
-		if ( !( std::fabs( orig[ a ] ) < 10000.0f ) ) originSane = false;
-	}
+	bool originSet = false;
+	for ( int a = 0; a < 3; ++a )
+		if ( finiteWord[ a ] && orig[ a ] != 0.0f ) originSet = true;
+	std::string const farWords = mrc::far_origin_words( orig[ 0 ], orig[ 1 ], orig[ 2 ] );
+	bool const originSane = farWords.empty();
 	if ( originSet && originSane ) {
 		// Cartesian place of the start indices, for the words left out.
 		double startCart[ 3 ];
@@ -522,8 +549,29 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		double f[ 3 ] = { originGrid[ 0 ] / grid[ 0 ], originGrid[ 1 ] / grid[ 1 ], originGrid[ 2 ] / grid[ 2 ] };
 		fracToCart( f, voxelOrigin );
 	}
+	if ( !originSane ) {
+		// The rule is old and kept, but a map placed elsewhere than its
+		// header says must not go unnoticed: the fitted models come out in
+		// the frame of the start indices.  (The first voxel is shown to
+		// 1e-4 A: the cell matrices are single precision.)
+		double shown[ 3 ];
+		for ( int a = 0; a < 3; ++a ) shown[ a ] = std::round( voxelOrigin[ a ] * 1e4 ) / 1e4 + 0.0;
+		std::cout << "Warning! ORIGIN words X, Y, Z (" << orig[ 0 ] << ", " << orig[ 1 ] << ", " << orig[ 2 ]
+		          << " A) of map " << file << " are not used: " << farWords << ( farWords.size() > 1 ? " lie " : " lies " )
+		          << mrc::kOriginWordLimit << " A or more from the coordinate origin.  The start indices place the map"
+		          << " instead, its first voxel at (" << shown[ 0 ] << ", " << shown[ 1 ] << ", " << shown[ 2 ]
+		          << ") A, and models are placed and written in that frame.  Continuing."
+		          << std::endl;
+	}
 
-	expandToUnitCell();
+	try {
+		expandToUnitCell();
+	} catch ( std::bad_alloc const& ) {
+		std::cout << "Error! Not enough memory to place map " << file << " on its unit-cell grid of " << grid[ 0 ] << " x "
+		          << grid[ 1 ] << " x " << grid[ 2 ] << " voxels (" << megabytes( cellBytes ) << " beside the "
+		          << megabytes( blockBytes ) << " of the map data).  Not loading map." << std::endl;
+		return false;
+	}
 	if ( forceApix > 0.0 ) set_voxel_spacing( forceApix );
 
 	double maxApix = 0.0;

@@ -376,7 +376,7 @@ double FastDensityScore::getFastDensScore_6D( Model const& model, AtomNames cons
 		std::cout << "Error! matchResFast called but no map is loaded!" << std::endl;
 		return 0.0;
 	}
-	ensureFastCache();
+	if ( !ensureFastCache() ) return 0.0;
 	preparePoseAtoms( model, names, selection );
 	// Score only: a following gradient request at this pose computes the
 	// gradient then (callers that want both use getFastDensScoreAndGrad_6D).
@@ -391,7 +391,10 @@ void FastDensityScore::dCCdx_fastRes_6D( Model const& model, AtomNames const& na
 		std::cout << "Error! dCCdx_fastRes called but no map is loaded!" << std::endl;
 		return;
 	}
-	ensureFastCache();
+	if ( !ensureFastCache() ) {
+		for ( int k = 0; k < 6; ++k ) grad[ k ] = 0.0;
+		return;
+	}
 	preparePoseAtoms( model, names, selection );
 	if ( !sameAsLast( model, x, centre ) ) {
 		poseScore( model, x, centre, pose_.lastGrad );
@@ -407,7 +410,10 @@ double FastDensityScore::getFastDensScoreAndGrad_6D( Model const& model, AtomNam
 		std::cout << "Error! matchResFast called but no map is loaded!" << std::endl;
 		return 0.0;
 	}
-	ensureFastCache();
+	if ( !ensureFastCache() ) {
+		for ( int k = 0; k < 6; ++k ) grad[ k ] = 0.0;
+		return 0.0;
+	}
 	preparePoseAtoms( model, names, selection );
 	double const s = poseScore( model, x, centre, pose_.lastGrad );
 	rememberLast( model, x, centre );

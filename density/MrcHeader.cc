@@ -1,6 +1,7 @@
 // MRC/CCP4 header words: the word reader and the decoding of words 1-56.
 #include "density/MrcHeader.hh"
 
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -31,6 +32,18 @@ float word_float( unsigned char const* b, bool swap )
 	float v;
 	std::memcpy( &v, t, 4 );
 	return v;
+}
+
+std::string far_origin_words( float x, float y, float z )
+{
+	float const w[ 3 ] = { x, y, z };
+	std::string names;
+	for ( int a = 0; a < 3; ++a ) {
+		if ( !std::isfinite( w[ a ] ) || std::fabs( w[ a ] ) < kOriginWordLimit ) continue;
+		if ( !names.empty() ) names += ", ";
+		names += "XYZ"[ a ];
+	}
+	return names;
 }
 
 char const* mode_name( int32_t mode )
@@ -85,9 +98,10 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	// returns 0); the probe counts each above 5000 or below 0.  Loader: a
 	// product above 2^31 - 1 is an error; a positive value below the data
 	// extent along that axis is raised to the extent (one warning) so that no
-	// voxel is cut off; a cell grid of more than 8 times the data voxels and
-	// more than 2^26 voxels is an error (its expansion would take memory out
-	// of proportion to the file).
+	// voxel is cut off; the data are placed on the whole cell grid, which is
+	// refused before anything is allocated when it and the data need more
+	// memory than the process can still take (MemoryRoom.hh), naming both
+	// sizes.
 	h.mx = i32( MX );
 	h.my = i32( MY );
 	h.mz = i32( MZ );
@@ -121,8 +135,11 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	// Both readers: more than the file holds after the header is an error
 	// (plain reader 70643/70645/70647 by MODE); when the record lies within
 	// the file but the file size puts the data right after the header, the
-	// record is bogus (warning, data read at 1024).  Plain reader: zero or
-	// negative skips nothing.  Loader: negative is taken as 0 with a warning.
+	// record is bogus (warning, data read at 1024).  Both readers: negative is
+	// taken as 0 with a warning where the data fill the file right after the
+	// header, and is an error where the file holds more bytes than the header
+	// and the data (the data could start anywhere; plain reader
+	// 70643/70645/70647).
 	h.nsymbt = i32( NSYMBT );
 	// 25 LSKFLG: skew flag; 26-34 skew matrix S11 ... S33 and 35-37 skew
 	// translation T1 T2 T3.  Plain reader: listed, with a warning that they
@@ -136,10 +153,13 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	// stored block, in x, y, z order whatever the axis map (only the start
 	// indices follow MAPC/MAPR/MAPS).  Both readers: a word that is not a
 	// finite number is left out on its own with a warning, its axis placed by
-	// the start index.  Plain reader: an ORIGIN of all zeros (below 1e-4)
-	// leaves the start indices to place the map.  Loader: used when its finite
-	// words are not all zero and each lies strictly within +-10000, else the
-	// start indices place the map.
+	// the start index.  Both readers: a finite word of kOriginWordLimit
+	// (10000 A) or more in magnitude sets the whole ORIGIN aside with a
+	// warning naming the words and the frame of the start indices, which
+	// place the map instead.  Plain reader: an ORIGIN of all zeros (below
+	// 1e-4) leaves the start indices to place the map.  Loader: used when its
+	// finite words are not all zero and none is set aside, else the start
+	// indices place the map.
 	h.xorig = f32( XORIGIN );
 	h.yorig = f32( YORIGIN );
 	h.zorig = f32( ZORIGIN );

@@ -12,6 +12,7 @@
 #define QUILT_DENSITY_MRCHEADER_HH
 
 #include <cstdint>
+#include <string>
 
 namespace mrc {
 
@@ -55,6 +56,18 @@ inline bool voxel_too_small( double width )
 {
 	return static_cast< float >( width ) < static_cast< float >( kMinVoxelWidth );
 }
+
+// ORIGIN words (50-52) of this magnitude (A) or more are not taken as a
+// position: maps lie within some thousand Angstrom of the coordinate origin,
+// and such values are left over from other uses of the words.  When one
+// finite word reaches it, the whole ORIGIN is set aside and the start
+// indices place the map, in both readers, so that a map keeps one frame
+// whichever reader takes it.
+float const kOriginWordLimit = 10000.0f;
+
+// The names of the finite ORIGIN words at or beyond kOriginWordLimit in
+// magnitude ("X", "X, Z"), or "" when there is none.
+std::string far_origin_words( float x, float y, float z );
 
 // The data type of an MRC MODE value ("complex 16-bit integers"), or
 // "not an MRC data type".

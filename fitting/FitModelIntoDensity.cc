@@ -393,6 +393,12 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 		return FIT_NO_MAP;
 	}
 	if ( !map_has_density( map, mapPath, threshold ) ) return FIT_NO_MAP;
+	// The search scores with the fast density score: its set-up on the map's
+	// whole grid must fit in memory before any pose is tried.
+	if ( !map.ensureFastCache() ) {
+		std::cout << "Error! The density map " << mapPath << " cannot be scored; no model written." << std::endl;
+		return FIT_NO_MAP;
+	}
 
 	std::cout << "Placer> Fit '" << name << "' into the density map" << std::endl;
 

@@ -4,7 +4,9 @@
 // map on the whole unit-cell grid with finite values and a sane voxel list,
 // and must have a header DensityScore's reader takes as well in the words
 // both check: interval counts of at least 1, voxels of at least
-// mrc::kMinVoxelWidth, and NSYMBT within the file.
+// mrc::kMinVoxelWidth, NSYMBT within the file and not negative where the
+// file holds more than the header and the data, and no ORIGIN word of
+// mrc::kOriginWordLimit or more placing the map.
 #include "density/FastDensityScore.hh"
 #include "density/MrcHeader.hh"
 #include "fuzz/FuzzSupport.hh"
@@ -35,10 +37,10 @@ Snapshot snapshot( FastDensityScore const& m )
 	return s;
 }
 
-// The reader places the data on the whole unit-cell grid and accepts a cell
-// of up to 2^26 voxels (512 MB) around a small block on purpose (boxed maps
-// keep the cell of the map they were cut from).  Such inputs take a second
-// each and teach nothing new; cells above 2^18 voxels are not tried.
+// The reader places the data on the whole unit-cell grid and accepts any
+// cell that fits in memory around a small block on purpose (boxed maps keep
+// the cell of the map they were cut from).  Such inputs take seconds each
+// and teach nothing new; cells above 2^18 voxels are not tried.
 bool huge_cell( const uint8_t* data, size_t size )
 {
 	if ( size < 40 ) return false;
@@ -86,8 +88,16 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 		check( !mrc::voxel_too_small( map.cellDimensions[ a ] / double( map.grid[ a ] ) ),
 		       "map accepted with voxels below the smallest width" );
 	}
-	check( 1024.0 + mrc::word_int( data + mrc::offset( mrc::NSYMBT ), swapped ) <= double( size ),
-	       "map accepted with NSYMBT beyond the end of the file" );
+	int32_t const nsymbt = mrc::word_int( data + mrc::offset( mrc::NSYMBT ), swapped );
+	check( 1024.0 + nsymbt <= double( size ), "map accepted with NSYMBT beyond the end of the file" );
+	double voxels = 1.0;
+	for ( int a = 0; a < 3; ++a ) voxels *= mrc::word_int( data + mrc::offset( mrc::NC + a ), swapped );
+	check( nsymbt >= 0 || double( size ) - 4.0 * voxels == 1024.0,
+	       "map accepted with a negative NSYMBT and bytes the header does not account for" );
+	float orig[ 3 ];
+	for ( int a = 0; a < 3; ++a ) orig[ a ] = mrc::word_float( data + mrc::offset( mrc::XORIGIN + a ), swapped );
+	check( !map.useAltOrigin || mrc::far_origin_words( orig[ 0 ], orig[ 1 ], orig[ 2 ] ).empty(),
+	       "map placed by an ORIGIN word of 10000 A or more" );
 	auto const& d = map.density();
 	check( d.u1() == map.grid[ 0 ] && d.u2() == map.grid[ 1 ] && d.u3() == map.grid[ 2 ],
 	       "map not on its unit-cell grid" );

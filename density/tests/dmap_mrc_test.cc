@@ -459,6 +459,12 @@ TEST( DmapMrcDeath, AbsurdOrEmptyExtentsNeverAllocate )
 	m.write( dir.file( "wrap.mrc" ) );
 	EXPECT_EXIT( { stdout_to_stderr(); Raw r; read_raw( dir.file( "wrap.mrc" ), r ); },
 		testing::ExitedWithCode( 70653 % 256 ), "Error in read mrc file! 70653" );
+	// 2^22 x 2^21 x 2^21 voxels wrap the 64-bit product round to 0: such a
+	// map was read as no voxels at all.  Refused as too many.
+	m.nc = 4194304; m.nr = 2097152; m.ns = 2097152; m.mz = 100;
+	m.write( dir.file( "wrap64.mrc" ) );
+	EXPECT_EXIT( { stdout_to_stderr(); Raw r; read_raw( dir.file( "wrap64.mrc" ), r ); },
+		testing::ExitedWithCode( 70653 % 256 ), "4194304 x 2097152 x 2097152, more than 2\\^32 - 1 voxels" );
 	CraftMrc z = small_map();
 	z.nr = 0;
 	z.write( dir.file( "zero.mrc" ) );

@@ -606,17 +606,19 @@ TEST( FastLoad, FailuresKeepThePreviousMap )
 
 TEST( FastLoad, CellGridFarLargerThanTheDataIsRefused )
 {
-	// A 4^3 map claiming a 1000^3 cell would be expanded to 8 GB before any
-	// check (a larger one ended in std::bad_alloc): refused with a message,
-	// nothing allocated, the earlier map kept.
+	// A 4^3 map claiming a 1000^3 cell was expanded to 8 GB before any
+	// check (a larger one ended in std::bad_alloc).  A cell is now placed
+	// when it fits in memory (fast_load_memory_test.cc); one of 5000^3
+	// voxels (1 TB) is refused with a message, nothing allocated, the
+	// earlier map kept.
 	quilt_test::ScratchDir dir( "fds_big" );
 	MrcSpec s = ramp( 4, 4, 4 );
 	for ( int a = 0; a < 3; ++a ) {
-		s.samp[ a ] = 1000;
-		s.cell[ a ] = 1000.f;
+		s.samp[ a ] = 5000;
+		s.cell[ a ] = 5000.f;
 	}
 	ASSERT_TRUE( write_mrc( dir.file( "big.mrc" ), s ) );
-	expect_rejected( dir.file( "big.mrc" ), "Error! The unit-cell grid 1000 x 1000 x 1000 (1000000000 voxels" );
+	expect_rejected( dir.file( "big.mrc" ), "Error! Unit-cell sampling 5000 x 5000 x 5000 is not usable" );
 	// One axis huge, the product beyond 32 bits: refused as well.
 	s.samp[ 0 ] = 2000000000;
 	s.samp[ 1 ] = s.samp[ 2 ] = 4;

@@ -105,12 +105,57 @@ TEST( FuzzRegressions, SitusReaderSetsNonFiniteValuesToZero )
 
 // An ORIGIN word of -1.7e38 A was cast to int (undefined behaviour) and gave
 // voxel positions no model can reach; a Situs width of 1e30 A likewise.
+// Such ORIGIN words are now set aside by both readers, as all of 10000 A or
+// more (the start indices place the map, here at 0); a map that its start
+// indices place beyond 1e6 A is still refused.
 TEST( FuzzRegressionsDeathTest, MapsPlacedBeyondAMillionAngstromAreRefused )
 {
-	EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( regression( "mrc_plain/far_origin.mrc" ), g ); },
+	EXPECT_EXIT(
+		{
+			stdout_to_stderr();
+			Grid g;
+			read_vol( regression( "mrc_plain/far_origin.mrc" ), g );
+			std::exit( g.ox == 0.0 && g.n() == 8u ? 0 : 1 );
+		},
+		testing::ExitedWithCode( 0 ), "ORIGIN words X, Y, Z \\(-1.7e\\+38, 0, 0 A\\) of [^ ]*far_origin.mrc are not used" );
+	quilt_test::ScratchDir dir( "fuzzreg" );
+	std::ifstream in( regression( "mrc_plain/far_origin.mrc" ), std::ios::binary );
+	std::string bytes( ( std::istreambuf_iterator<char>( in ) ), std::istreambuf_iterator<char>() );
+	ASSERT_GT( bytes.size(), 208u );
+	int32_t const start = 1000;
+	float const xlen = 2 * 2000.0f, zero = 0.0f;
+	std::memcpy( &bytes[16], &start, 4 );  // NCSTART 1000 of voxels of 2000 A
+	for ( int a = 0; a < 3; ++a ) std::memcpy( &bytes[40 + 4 * a], &xlen, 4 );
+	std::memcpy( &bytes[196], &zero, 4 );
+	std::ofstream( dir.file( "far_start.mrc" ), std::ios::binary ) << bytes;
+	EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( dir.file( "far_start.mrc" ), g ); },
 		testing::ExitedWithCode( 70660 % 256 ), "is placed beyond 1e\\+06 A of the origin" );
 	EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( regression( "situs/far_origin.situs" ), g ); },
 		testing::ExitedWithCode( 13030 % 256 ), "is placed beyond" );
+}
+
+// ORIGIN X 12001 A: the plain reader placed the map there and the loader at
+// its start indices, so that the assembly's work maps and the fitting's maps
+// lay 12000 A apart.  Both readers place it at its start indices now (3, 4,
+// 5 voxels of 2 A), each with a warning.
+TEST( FuzzRegressions, BothReadersSetFarOriginWordsAsideAlike )
+{
+	Grid g;
+	testing::internal::CaptureStdout();
+	read_vol( regression( "mrc_plain/far_origin_words.mrc" ), g );
+	std::string out = testing::internal::GetCapturedStdout();
+	EXPECT_NE( out.find( "ORIGIN words X, Y, Z (12001, 10, -92 A)" ), std::string::npos ) << out;
+	EXPECT_DOUBLE_EQ( g.ox, 6.0 );
+	EXPECT_DOUBLE_EQ( g.oy, 8.0 );
+	EXPECT_DOUBLE_EQ( g.oz, 10.0 );
+	FastDensityScore map;
+	testing::internal::CaptureStdout();
+	ASSERT_TRUE( map.readDensityMap( regression( "mrc_fast/far_origin_words.mrc" ), 6.0, 0.0, 0.0, true ) );
+	out = testing::internal::GetCapturedStdout();
+	EXPECT_NE( out.find( "Warning! ORIGIN words X, Y, Z (12001, 10, -92 A)" ), std::string::npos ) << out;
+	EXPECT_NEAR( map.voxelOrigin[ 0 ], 6.0, 1e-5 );
+	EXPECT_NEAR( map.voxelOrigin[ 1 ], 8.0, 1e-5 );
+	EXPECT_NEAR( map.voxelOrigin[ 2 ], 10.0, 1e-5 );
 }
 
 // Voxel widths 2 x 0.00075 x 2 A: the cubic resampling asked for 2 GB from a
@@ -160,6 +205,8 @@ TEST( FuzzRegressions, FastReaderRefusesWhatThePlainReaderRefuses )
 		{ "mrc_fast/nsymbt_beyond_file.mrc", "gives NSYMBT (word 24) 2147483647 bytes of symmetry records" },
 		{ "mrc_fast/zero_interval.mrc", "has MX (word 8) 0; the interval counts must be at least 1." },
 		{ "mrc_fast/tiny_voxel.mrc", "has voxels of 3.5e-06 A along X" },
+		{ "mrc_fast/negative_nsymbt_extended.mrc",
+			"gives NSYMBT (word 24) -80, a negative length of symmetry records, but the file holds 80 bytes besides" },
 	};
 	for ( Case const& c : cases ) {
 		FastDensityScore map;
@@ -185,6 +232,9 @@ TEST( FuzzRegressionsDeathTest, PlainReaderSaysWhyItStops )
 		{ "mrc_plain/mode3.mrc", 70654, "has MODE \\(word 4\\) 3 \\(complex 16-bit integers\\), which is not supported" },
 		{ "mrc_plain/nsymbt_beyond_file.mrc", 70647, "gives NSYMBT \\(word 24\\) 2147483647 bytes of symmetry records" },
 		{ "mrc_plain/tiny_voxel.mrc", 70650, "has an unusable unit cell .*: voxels of 3.5e-06 A along X" },
+		{ "mrc_plain/negative_nsymbt_extended.mrc", 70647,
+			"gives NSYMBT \\(word 24\\) -80, a negative length of symmetry records, but the file holds 80 bytes "
+			"besides" },
 	};
 	for ( Case const& c : cases ) {
 		std::string const f = regression( c.file );
