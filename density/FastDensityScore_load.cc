@@ -7,6 +7,7 @@
 #include "density/DensityScore.hh"
 #include "density/MrcHeader.hh"
 #include "farray/DynamicIndexRange.hh"
+#include "utility/memory_stop.hh"
 
 #include <algorithm>
 #include <climits>
@@ -143,7 +144,12 @@ bool FastDensityScore::readDensityMap( std::string file, double reso, double api
 	try {
 		if ( !loaded.loadMapFile( file, reso, apix, thr, q ) ) return false;
 	} catch ( std::bad_alloc const& ) {
-		std::cout << "Error! Not enough memory to load the map " << file << ".  Not loading map." << std::endl;
+		char size[32];
+		utility::failed_allocation_text( size, sizeof size );
+		std::cout << "Error! Not enough memory to load the map " << file;
+		if ( size[0] ) std::cout << " (" << size << " could not be allocated)";
+		std::cout << ".  Not loading map." << std::endl;
+		utility::forget_allocation_failure();
 		return false;
 	}
 	*this = std::move( loaded );

@@ -12,6 +12,7 @@
 #include "core/basic_fun_Quilt.hh"
 #include "density/DensityScore.hh"
 #include "density/MapFileStop.hh"
+#include "utility/memory_stop.hh"
 
 #include <algorithm>
 #include <cctype>
@@ -44,6 +45,9 @@ std::string g_mapInUse;
 // True once the run ends by a way of its own (an error it reports itself,
 // or its end); any other exit comes from a routine that stopped the run.
 bool g_endKnown = false;
+// The final model once it has taken its name: a stop after that (memory
+// that runs out in the review) must not say that none was written.
+std::string g_finalModel;
 
 // Removes the work directory while the interrupt handler still knows it,
 // then forgets it; the signals are held back meanwhile, so that a signal in
@@ -250,10 +254,32 @@ void stopRun( const std::string& message )
 	std::exit( 1 );
 }
 
+int endRunOutOfMemory()
+{
+	g_mapInUse.clear();
+	g_endKnown = true;
+	try {
+		remove_work_directory_now();
+	} catch ( ... ) {
+		// Too little memory even to list the directory: the removal that
+		// needs none.
+		RunInterruptBlock const hold;
+		if ( !g_workDir.empty() ) removeTreeSignalSafe( g_workDir.c_str() );
+		setInterruptWorkDirectory( std::string() );
+		g_workDir.clear();
+	}
+	char tail[PATH_MAX + 64];
+	if ( g_finalModel.empty() ) std::snprintf( tail, sizeof tail, "no model written." );
+	else std::snprintf( tail, sizeof tail, "the final model %s was written before.", g_finalModel.c_str() );
+	utility::print_memory_stop( "\033[1mERROR!\033[0m", tail );
+	return 1;
+}
+
 int runAssembly( int argc, char** argv )
 {
 	auto const start = std::chrono::steady_clock::now();
 	std::strcpy( version, "20250312" );
+	utility::MemoryStep step( "reading the command line" );
 
 	QuilterSettings s;
 	readPositionalArguments( argc, argv, s );
@@ -263,6 +289,7 @@ int runAssembly( int argc, char** argv )
 
 	// The inputs are known, and the final model's place checked, before
 	// anything is made.
+	step.now( "reading the input models" );
 	check_name_lengths( s );
 	std::vector< std::string > const inputs = input_models( s );
 	if ( inputs.empty() )
@@ -361,6 +388,7 @@ int runAssembly( int argc, char** argv )
 
 	// The whole map: processed, resampled when finer than 1 A (or than -gw),
 	// loaded.
+	step.now( "preparing the map" );
 	std::string mapPath = workDir + "/segmap.mrc";
 	g_mapInUse = s.mapPath;
 	if ( s.segmentation ) dsWhole.segmap( s.mapPath, mapPath, s.threshold, s.silent );
@@ -388,6 +416,7 @@ int runAssembly( int argc, char** argv )
 	std::string const workModel = workDir + "/" + base + "1.pdb";
 	StageReport report;
 	bool written = false;
+	step.now( "placing the chains" );
 	if ( naCopies.empty() || naCopies.size() == models.size() ) {
 		std::cout << "***************** Start to assemble ***************" << std::endl;
 		std::vector< int > counts;
@@ -407,6 +436,7 @@ int runAssembly( int argc, char** argv )
 			if ( !isRegularFile( p ) ) fail( "The map " + p + " is not a regular file." );
 		std::string work = workDir;
 		std::string const naGiven = naMapPath, proGiven = proMapPath;
+		step.now( "preparing the maps NA.map and Pro.map" );
 		g_mapInUse = naGiven;
 		FastDensityScore const naMap = processDensityMap( naMapPath, work, s.gridWidth, minGridWidth, s.resolution,
 			threshold, s.silent, s.segmentation, dsNA, "segNA" );
@@ -416,6 +446,7 @@ int runAssembly( int argc, char** argv )
 		g_mapInUse.clear();
 		check_split_map( naGiven, naMap, wholeMap );
 		check_split_map( proGiven, proMap, wholeMap );
+		step.now( "placing the chains" );
 		std::cout << "NA_map_path:" << naMapPath << std::endl;
 		std::cout << "Pro_map_path:" << proMapPath << std::endl;
 		std::vector< int > counts, naCounts, proCounts;
@@ -434,16 +465,22 @@ int runAssembly( int argc, char** argv )
 	}
 	// A final model that cannot be written is named with the reason; "no
 	// chain could be placed" is said only when none was.
+	step.now( "writing the final model" );
 	std::string writeFailure = report.writeFailure;
 	if ( written && !naCopies.empty() && !Restore_NA_PDB( workModel, naCopies, naIds ) ) {
 		writeFailure = std::strerror( errno );
 		written = false;
 	}
+	g_finalModel.reserve( finalModel.size() ); // the copy below then needs no memory
+	// A model made after a stream met no memory may come of input cut short.
+	utility::throw_if_memory_ran_out();
 	if ( written && std::rename( workModel.c_str(), finalModel.c_str() ) != 0 ) {
 		writeFailure = std::strerror( errno );
 		written = false;
 	}
+	if ( written ) g_finalModel = finalModel;
 
+	step.now( "reviewing the final model" );
 	remove_work_directory_now();
 	release2DVec( naCopies );
 	if ( written ) print_review( finalModel, report );

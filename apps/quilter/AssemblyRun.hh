@@ -18,4 +18,10 @@ int runAssembly( int argc, char** argv );
 // is removed on the way out.
 [[noreturn]] void stopRun( const std::string& message );
 
+// Ends a run in which memory ran out (an allocation failure that left
+// runAssembly): the run's work directory is removed and an "ERROR!" line
+// says so, naming the step and the size (utility/memory_stop.hh).  Returns
+// the status, 1.
+int endRunOutOfMemory();
+
 #endif
