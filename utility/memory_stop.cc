@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <iostream>
+#include <unistd.h>
 
 namespace utility {
 
@@ -61,6 +63,64 @@ void keep_step( char const* text, bool onlyFirst )
 	failure.lock.clear( std::memory_order_release );
 }
 
+// Memory kept back for the way out: a thrown exception, the unwinding and
+// the line all need some, and the library's own emergency pool for
+// exceptions may not have been had when the process started short of
+// memory.  Given back when an allocation fails, taken again when a failure
+// has been dealt with.
+std::size_t const kReserveBytes = 64 * 1024;
+std::atomic<void*> reserve{ nullptr };
+
+void refill_reserve()
+{
+	if ( reserve.load() ) return;
+	void* const fresh = std::malloc( kReserveBytes );
+	void* expected = nullptr;
+	if ( fresh && !reserve.compare_exchange_strong( expected, fresh ) ) std::free( fresh );
+}
+
+// Gives the reserve back for the exception about to be thrown.
+void make_room_for_the_exception()
+{
+	if ( void* const r = reserve.exchange( nullptr ) ) std::free( r );
+}
+
+// What the program's line says when a failure ends in std::terminate.
+struct LastWords {
+	char const* tag = "Error!";
+	char const* tail = "nothing written.";
+	bool toError = false;
+	void ( *cleanup )() = nullptr;
+} lastWords;
+
+std::terminate_handler previousTerminate = nullptr;
+
+// A failure that no catch meets ends in std::terminate: one thrown while
+// the program's statics are made (before main), or one whose exception
+// could not even be made (no memory for it, "terminate called without an
+// active exception").  It still ends with the line and status 1; any other
+// reason keeps the usual end (an abort).
+[[noreturn]] void end_on_terminate()
+{
+	if ( memory_ran_out() ) {
+		if ( lastWords.cleanup ) lastWords.cleanup();
+		print_memory_stop( lastWords.tag, lastWords.tail, lastWords.toError );
+		std::_Exit( 1 );
+	}
+	if ( previousTerminate ) previousTerminate();
+	std::abort();
+}
+
+// Made before the other statics of the program, whose making may fail too.
+struct AtStart {
+	AtStart()
+	{
+		refill_reserve();
+		previousTerminate = std::set_terminate( &end_on_terminate );
+	}
+};
+AtStart const atStart __attribute__( ( init_priority( 101 ) ) );
+
 // "2.1 GB", "340.0 MB", "12.5 kB", "96 bytes" (decimal units).
 void size_text( std::size_t bytes, char* buf, std::size_t n )
 {
@@ -109,6 +169,7 @@ void note_allocation_failure( std::size_t bytes )
 void throw_allocation_failure( std::size_t bytes )
 {
 	note_allocation_failure( bytes );
+	make_room_for_the_exception();
 	throw std::bad_alloc();
 }
 
@@ -116,6 +177,7 @@ void forget_allocation_failure()
 {
 	failure.bytes = 0;
 	keep_step( nullptr, false );
+	refill_reserve();
 }
 
 bool memory_ran_out() { return failure.bytes.load() != 0; }
@@ -123,7 +185,17 @@ bool memory_ran_out() { return failure.bytes.load() != 0; }
 void throw_if_memory_ran_out()
 {
 	// The failure keeps its size and step; the throw is only its way out.
-	if ( memory_ran_out() ) throw std::bad_alloc();
+	if ( !memory_ran_out() ) return;
+	make_room_for_the_exception();
+	throw std::bad_alloc();
+}
+
+void set_memory_stop_words( char const* tag, char const* tail, bool toError, void ( *cleanup )() )
+{
+	lastWords.tag = tag;
+	lastWords.tail = tail;
+	lastWords.toError = toError;
+	lastWords.cleanup = cleanup;
 }
 
 std::size_t failed_allocation_size()
@@ -172,6 +244,16 @@ void print_memory_stop( char const* tag, char const* tail, bool toError )
 	std::FILE* const to = toError ? stderr : stdout;
 	std::fprintf( to, "%s %s; %s\n", tag, text, tail );
 	std::fflush( to );
+	if ( char const* const notes = std::getenv( kMemoryStopNotes ) ) {
+		int const fd = ::open( notes, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600 );
+		if ( fd >= 0 ) {
+			std::size_t const n = std::strlen( text );
+			text[n] = '\n';
+			ssize_t const w = ::write( fd, text, n + 1 );
+			(void)w;
+			::close( fd );
+		}
+	}
 }
 
 void note_oversized_request()

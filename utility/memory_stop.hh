@@ -83,9 +83,24 @@ char const* failed_allocation_text( char* buf, std::size_t n );
 // nothing.  Returns buf.
 char const* memory_stop_text( char* buf, std::size_t n );
 
+// The words of the line for a failure that ends in std::terminate, as one
+// does that no catch meets (while the program's statics are made, before
+// main) or whose exception cannot even be made (the process has not the
+// little memory it takes): the line is then printed by the terminate
+// handler, after cleanup() (when given; it must need no memory), and the
+// process ends with status 1.  Any other std::terminate keeps its abort.
+// Strings of static storage; run_with_memory_stop sets them for its body.
+void set_memory_stop_words( char const* tag, char const* tail, bool toError = false, void ( *cleanup )() = nullptr );
+
+// A program started by another (the assembly starts the fitting programs)
+// also notes the text of its line in the file this environment variable
+// names, one line per stop, for the starter to tell why it got no result.
+char const* const kMemoryStopNotes = "QUILT_MEMORY_STOP_NOTES";
+
 // Prints "<tag> <text>; <tail>" as one line on standard output (standard
-// error with toError) and flushes it ("Error!", "no model written.");
-// allocates nothing.
+// error with toError) and flushes it ("Error!", "no model written."); the
+// text goes to the notes file too when kMemoryStopNotes names one.
+// Allocates nothing.
 void print_memory_stop( char const* tag, char const* tail, bool toError = false );
 
 // For tests: once a step named `step` begins (MemoryStep text equal to it;
@@ -104,6 +119,7 @@ bool allocation_failures_injectable();
 template <class Body>
 int run_with_memory_stop( char const* tag, char const* tail, Body&& body, bool toError = false )
 {
+	set_memory_stop_words( tag, tail, toError );
 	try {
 		return body();
 	} catch ( std::bad_alloc const& ) {

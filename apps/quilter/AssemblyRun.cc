@@ -8,6 +8,7 @@
 #include "apps/quilter/PlacementChecks.hh"
 #include "apps/quilter/RunInterrupts.hh"
 #include "apps/quilter/SimilarChains.hh"
+#include "apps/quilter/StartedPrograms.hh"
 #include "apps/quilter/StringListHelpers.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "density/DensityScore.hh"
@@ -239,6 +240,9 @@ void print_review( const std::string& model, const StageReport& report )
 		if ( !leftOut ) lines.push_back( note );
 	}
 	lines.insert( lines.end(), report.clashes.begin(), report.clashes.end() );
+	if ( int const stops = startedProgramMemoryStops() )
+		lines.push_back( "The started programs ran out of memory " + std::to_string( stops ) +
+		                 ( stops == 1 ? " time" : " times" ) + ": placements may be missing or worse than the map allows." );
 	if ( lines.empty() ) return;
 	std::cout << "Warning! Check these chains of " << model << ":" << std::endl;
 	for ( std::string const& l : lines ) std::cout << "    " << l << std::endl;
@@ -252,6 +256,11 @@ void stopRun( const std::string& message )
 	g_endKnown = true;
 	std::cout << "\033[1mERROR!\033[0m " << message << std::endl;
 	std::exit( 1 );
+}
+
+void removeWorkDirectoryWithoutMemory()
+{
+	if ( !g_workDir.empty() ) removeTreeSignalSafe( g_workDir.c_str() );
 }
 
 int endRunOutOfMemory()
@@ -323,6 +332,8 @@ int runAssembly( int argc, char** argv )
 	}
 	if ( workDir.empty() ) fail( "Cannot make a work directory in " + s.dataPath + ": " + std::strerror( errno ) );
 	std::atexit( remove_work_at_exit );
+	// The started programs note there when memory runs out for them.
+	::setenv( utility::kMemoryStopNotes, ( workDir + "/memory_stops" ).c_str(), 1 );
 	std::string const chainDir = workDir + "/chains_temp";
 	makefile( chainDir );
 	DensityScore dsWhole, dsNA, dsPro;
@@ -495,7 +506,11 @@ int runAssembly( int argc, char** argv )
 		return 1;
 	}
 	if ( !written ) {
-		std::cout << "\033[1mERROR!\033[0m No final model was written: no chain could be placed." << std::endl;
+		std::cout << "\033[1mERROR!\033[0m No final model was written: no chain could be placed";
+		if ( int const stops = startedProgramMemoryStops() )
+			std::cout << " (the started programs ran out of memory " << stops << ( stops == 1 ? " time" : " times" )
+			          << ": see the warnings above)";
+		std::cout << "." << std::endl;
 		return 1;
 	}
 	std::cout << "*********************************************************" << std::endl;

@@ -24,4 +24,8 @@ int runAssembly( int argc, char** argv );
 // the status, 1.
 int endRunOutOfMemory();
 
+// Removes the run's work directory without any memory of its own: the last
+// way out when not even an exception can be had.
+void removeWorkDirectoryWithoutMemory();
+
 #endif
