@@ -149,7 +149,6 @@ bool FastDensityScore::readDensityMap( std::string file, double reso, double api
 		std::cout << "Error! Not enough memory to load the map " << file;
 		if ( size[0] ) std::cout << " (" << size << " could not be allocated)";
 		std::cout << ".  Not loading map." << std::endl;
-		utility::forget_allocation_failure();
 		return false;
 	}
 	*this = std::move( loaded );

@@ -341,6 +341,7 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	step.now( "loading the map" );
 	FastDensityScore map;
 	if ( !map.readDensityMap( mapPath, resolution, gridWidth, threshold, quiet ) || !map.isLoaded ) {
+		utility::throw_if_memory_ran_out(); // no room for the map: the memory line ends the run
 		std::cout << "Error! The density map " << mapPath << " could not be loaded; no model written." << std::endl;
 		return FIT_NO_MAP;
 	}

@@ -117,8 +117,10 @@ int run( int argc, char** argv )
 	std::cout << "Rasterseek> place '" << modelPath << "' into '" << mapPath << "'" << std::endl;
 	step.now( "loading the map" );
 	FastDensityScore map;
-	if ( !map.readDensityMap( mapPath, options.resolution, 0.0, 0.0, false ) || !map.isLoaded )
+	if ( !map.readDensityMap( mapPath, options.resolution, 0.0, 0.0, false ) || !map.isLoaded ) {
+		utility::throw_if_memory_ran_out(); // no room for the map: the memory line ends the run
 		return fail( "the density map " + mapPath + " could not be loaded; no result written." );
+	}
 
 	std::vector< rasterseek::Placement > const poses = rasterseek::search_placements( map, model.atoms, options, error );
 	if ( poses.empty() ) return fail( error + "; no result written." );
