@@ -9,6 +9,18 @@
 #include <iostream>
 #include <unistd.h>
 
+// The global allocation functions, replaced so that a failure records its
+// size (the new-handler protocol kept: the handler is called while there is
+// one, then std::bad_alloc).  Left to the sanitizers in their builds: their
+// allocators replace these functions themselves.
+#if defined( __SANITIZE_ADDRESS__ )
+#define QUILT_KEEP_SYSTEM_NEW 1
+#elif defined( __has_feature )
+#if __has_feature( address_sanitizer )
+#define QUILT_KEEP_SYSTEM_NEW 1
+#endif
+#endif
+
 namespace utility {
 
 namespace {
@@ -36,12 +48,14 @@ struct InjectedFailure {
 };
 InjectedFailure injected;
 
+#ifndef QUILT_KEEP_SYSTEM_NEW
 // Whether the allocation now asked for is the one a test wants to fail.
 bool injected_failure_due()
 {
 	if ( injected.countdown.load( std::memory_order_relaxed ) < 0 ) return false;
 	return injected.countdown.fetch_sub( 1 ) == 0;
 }
+#endif
 
 void copy_text( char* to, char const* from )
 {
@@ -275,21 +289,9 @@ void fail_allocation_in_step( char const* step, long after )
 	injected.waiting = true;
 }
 
-
 } // namespace utility
 
-// The global allocation functions, replaced so that a failure records its
-// size (the new-handler protocol kept: the handler is called while there is
-// one, then std::bad_alloc).  Left to the sanitizers in their builds: their
-// allocators replace these functions themselves.
-#if defined( __SANITIZE_ADDRESS__ )
-#define QUILT_KEEP_SYSTEM_NEW 1
-#elif defined( __has_feature )
-#if __has_feature( address_sanitizer )
-#define QUILT_KEEP_SYSTEM_NEW 1
-#endif
-#endif
-
+// The global allocation functions (see the top of the file).
 #ifdef QUILT_KEEP_SYSTEM_NEW
 
 bool utility::allocation_failures_injectable() { return false; }

@@ -59,6 +59,19 @@ inline bool says_memory_ran_out( std::string const& out )
 	       out.find( "Not enough memory to load the map" ) != std::string::npos;
 }
 
+// Whether the output holds head, a whole number, then tail ("Only ", "23",
+// " of 256 threads").
+inline bool says_with_number( std::string const& out, std::string const& head, std::string const& tail )
+{
+	for ( std::size_t at = out.find( head ); at != std::string::npos; at = out.find( head, at + 1 ) ) {
+		std::size_t const digits = at + head.size();
+		std::size_t end = digits;
+		while ( end < out.size() && out[ end ] >= '0' && out[ end ] <= '9' ) ++end;
+		if ( end > digits && out.compare( end, tail.size(), tail ) == 0 ) return true;
+	}
+	return false;
+}
+
 struct Sweep {
 	int succeeded = 0;  // runs that did the whole work
 	int memoryStops = 0; // runs that said memory ran out
