@@ -115,13 +115,16 @@ bool allocation_failures_injectable();
 // here (std::bad_alloc, or std::length_error: a size beyond what a
 // container can hold, the same fault) ends in the line of print_memory_stop
 // and status 1; whatever body held has been released on the way here (its
-// temporary files removed by their owners).
+// temporary files removed by their owners).  So does a refusal (a status
+// other than 0) after a failure a stream swallowed: the input it refused
+// may have been cut short.
 template <class Body>
 int run_with_memory_stop( char const* tag, char const* tail, Body&& body, bool toError = false )
 {
 	set_memory_stop_words( tag, tail, toError );
 	try {
-		return body();
+		int const status = body();
+		if ( status == 0 || !memory_ran_out() ) return status;
 	} catch ( std::bad_alloc const& ) {
 	} catch ( std::length_error const& ) {
 		note_oversized_request();

@@ -255,6 +255,9 @@ void stopRun( const std::string& message )
 	g_mapInUse.clear();
 	g_endKnown = true;
 	std::cout << "\033[1mERROR!\033[0m " << message << std::endl;
+	// A stream that met no memory may have cut the input short that the
+	// stop is about.
+	if ( utility::memory_ran_out() ) utility::print_memory_stop( "\033[1mERROR!\033[0m", "no model written." );
 	std::exit( 1 );
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -159,4 +160,25 @@ TEST_F( MemoryStop, AnInjectedFailureComesInItsStep )
 	int* const fine = new int( 5 );
 	EXPECT_EQ( *fine, 5 );
 	delete fine;
+}
+
+// Catches a refusal that hides the memory that ran out: a reader whose
+// stream swallowed a failure refuses its input as empty, and the program
+// still ends with the memory line (a refusal without one keeps its status).
+TEST_F( MemoryStop, ARefusalAfterASwallowedFailureEndsWithTheLine )
+{
+	std::string out;
+	EXPECT_EQ( stopped( [] { return 3; }, out ), 3 );
+	EXPECT_EQ( out, "" );
+	EXPECT_EQ( stopped(
+		           [] {
+			           MemoryStep const step( "reading the model" );
+			           utility::note_allocation_failure( 4096 ); // as a stream's read that failed and set badbit
+			           std::cout << "Error! The model has no atoms." << std::endl;
+			           return 1;
+		           },
+		           out ),
+		1 );
+	EXPECT_EQ( out, "Error! The model has no atoms.\n"
+	                "Error! Memory ran out while reading the model (4.1 kB could not be allocated); no model written.\n" );
 }
