@@ -4,6 +4,7 @@
 #include "density/DensityScore.hh"
 #include "density/DensityScore_util.hh"
 #include "farray/FArray3D.hh"
+#include "utility/memory_stop.hh"
 
 #include <climits>
 #include <cmath>
@@ -224,11 +225,9 @@ double* alloc_or_die( unsigned long long n )
 	}
 	double* p = nullptr;
 	do_vect( &p, static_cast<unsigned long>( n ) );
-	if ( p == nullptr && n > 0 ) {
-		// do_vect has printed the code line.
-		stop( "ReadMrc_st>", format( "not enough memory for the %llu values of %s (%.0f MB)", n,
-			map_subject().c_str(), n * 8.0 / ( 1 << 20 ) ), "", 99901 );
-	}
+	// do_vect has printed the code line; the program ends the run with its
+	// line about the memory.
+	if ( p == nullptr && n > 0 ) utility::throw_allocation_failure( n * sizeof( double ) );
 	return p;
 }
 

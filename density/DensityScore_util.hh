@@ -52,7 +52,9 @@ std::string file_error( std::string const& file, int err );
 
 // A zero-filled array of n doubles; an allocation failure has already printed
 // "Error: lib_cvq, 99901!" in do_vect, and nothing may be stored into the
-// missing array, so the process ends (code 99901).
+// missing array: it throws std::bad_alloc (with the size recorded, see
+// utility/memory_stop.hh).  A count beyond a map's 32 bits ends the process
+// (code 99901).
 double* alloc_or_die( unsigned long long n );
 
 // Sets the NaN and infinite values among the n read from file to 0, with a

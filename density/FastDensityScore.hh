@@ -79,7 +79,9 @@ public:
 	// voxel size); apix: only used by the resampling branch of
 	// computeDensParams; thr: density threshold of the voxel list; quiet
 	// suppresses the "ReadMrc> " report.  On failure prints an "Error! ..."
-	// line, returns false and keeps the previously loaded map untouched.
+	// line, returns false and keeps the previously loaded map untouched; a
+	// failure for want of memory stays recorded (utility::memory_ran_out),
+	// for the program to end with its memory line.
 	bool readDensityMap( std::string file, double reso, double apix, double thr, bool quiet );
 	// Pads the stored block with zeros up to the unit-cell grid (keeps indices).
 	void expandToUnitCell();

@@ -8,6 +8,7 @@
 #include "density/MemoryRoom.hh"
 #include "density/MrcHeader.hh"
 #include "farray/DynamicIndexRange.hh"
+#include "utility/memory_stop.hh"
 
 #include <algorithm>
 #include <climits>
@@ -144,7 +145,11 @@ bool FastDensityScore::readDensityMap( std::string file, double reso, double api
 	try {
 		if ( !loaded.loadMapFile( file, reso, apix, thr, q ) ) return false;
 	} catch ( std::bad_alloc const& ) {
-		std::cout << "Error! Not enough memory to load the map " << file << ".  Not loading map." << std::endl;
+		char size[32];
+		utility::failed_allocation_text( size, sizeof size );
+		std::cout << "Error! Not enough memory to load the map " << file;
+		if ( size[0] ) std::cout << " (" << size << " could not be allocated)";
+		std::cout << ".  Not loading map." << std::endl;
 		return false;
 	}
 	*this = std::move( loaded );

@@ -5,6 +5,7 @@
 #include "core/model_file_format.hh"
 #include "fitting/Placer.hh"
 #include "transforms/ModelOutput.hh"
+#include "utility/memory_stop.hh"
 #include "utility/temporary_files.hh"
 
 #include <algorithm>
@@ -355,6 +356,18 @@ bool search_poses( FastDensityScore const& map, ModelParts& parts, std::string c
 	return ok;
 }
 
+// The result files of a run, removed when the run is left by an exception
+// before `done` (memory that ran out while the files were written).
+struct WrittenUnlessDone {
+	std::vector<std::string> paths;
+	bool done = false;
+	~WrittenUnlessDone()
+	{
+		if ( !done )
+			for ( std::string const& p : paths ) ::unlink( p.c_str() );
+	}
+};
+
 double ca_rmsd( double** a, double** b, int n )
 {
 	double s = 0.0;
@@ -369,6 +382,7 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	double gridWidth, double threshold, bool quiet, bool report, std::string selection )
 {
 	std::clock_t const t0 = std::clock();
+	utility::MemoryStep step( "checking the inputs" );
 	std::string name, dir;
 	name_and_dir( modelPath, name, dir );
 
@@ -387,8 +401,10 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	if ( !directory_writable( dir ) ) return FIT_WRITE_FAILED;
 	if ( !outputs_spare_inputs( dir, name, (size_t)nm, mapPath, modelPath ) ) return FIT_WRITE_FAILED;
 
+	step.now( "loading the map" );
 	FastDensityScore map;
 	if ( !map.readDensityMap( mapPath, resolution, gridWidth, threshold, quiet ) || !map.isLoaded ) {
+		utility::throw_if_memory_ran_out(); // no room for the map: the memory line ends the run
 		std::cout << "Error! The density map " << mapPath << " could not be loaded; no model written." << std::endl;
 		return FIT_NO_MAP;
 	}
@@ -402,9 +418,11 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 
 	std::cout << "Placer> Fit '" << name << "' into the density map" << std::endl;
 
+	step.now( "reading the model" );
 	ModelParts parts;
 	if ( !load_model( modelPath, parts ) ) return FIT_NO_MODEL;
 
+	step.now( "searching poses" );
 	double centre[3];
 	std::vector<std::pair<double, double*> > results, pool;
 	if ( !search_poses( map, parts, selection, name, dir, quiet, (int)nm, centre, results, &pool ) ) {
@@ -413,6 +431,7 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 		return FIT_BAD_POSE_COUNT;
 	}
 
+	step.now( "ranking the poses" );
 	// Candidates: the kept poses (best objective first), then every other
 	// refined pose that scores anything (objective below 0), by objective.
 	// Poses within 1.5 A CA RMSD of an earlier candidate are passed over
@@ -470,6 +489,7 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 		status = FIT_NO_POSE;
 	}
 
+	step.now( "writing the results" );
 	// Every pose is carried to all atoms and checked against the PDB columns
 	// before the first file is written, so that a refused pose leaves no
 	// partial set of files behind (the move is made again for writing rather
@@ -486,26 +506,41 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 		}
 		release2DArr( parts.m, atoms );
 	}
-	size_t written = 0;
+	// Memory that runs out between two files takes the files written so far
+	// with it: a run that stops leaves no part of its results.  Poses found
+	// after a stream met no memory may come of input cut short: none is
+	// written then.
+	if ( status == FIT_OK ) utility::throw_if_memory_ran_out();
+	WrittenUnlessDone written;
+	written.paths.reserve( picked.size() );
 	for ( size_t k = 1; k <= picked.size() && status == FIT_OK; ++k ) {
 		std::string const name_k = name + "_" + intToString( (int)k );
-		std::string const path = dir + "/" + name_k + ".pdb";
+		std::string path = dir + "/" + name_k + ".pdb";
 		double** atoms = rotate_allatom( parts.atoms, parts.ca, cand_ca[picked[k - 1]], parts.nCA, parts.m );
-		bool const saved = SaveModel( modelPath, path, atoms, parts.m );
+		bool saved = false;
+		try {
+			saved = SaveModel( modelPath, path, atoms, parts.m );
+		} catch ( ... ) {
+			release2DArr( parts.m, atoms );
+			throw;
+		}
 		release2DArr( parts.m, atoms );
 		if ( !saved ) {
+			// A stream that met no memory fails as a write that cannot be done.
+			utility::throw_if_memory_ran_out();
 			status = FIT_WRITE_FAILED;
 			break;
 		}
-		written = k;
+		written.paths.push_back( std::move( path ) ); // into reserved room: cannot fail
 		if ( report ) std::cout << "Placer> RSCC of " << name_k << ": " << rscc[picked[k - 1]] << std::endl;
 	}
+	written.done = true;
 	if ( status == FIT_OK && picked.size() < wanted ) {
 		std::cout << "Placer> Note: the search found " << picked.size() << " distinct pose"
 		          << ( picked.size() == 1 ? "" : "s" ) << "; " << picked.size() << " of the " << wanted
 		          << " models asked for written." << std::endl;
 	}
-	note_older_results( dir, name, written, mapPath, modelPath );
+	note_older_results( dir, name, written.paths.size(), mapPath, modelPath );
 	for ( size_t j = 0; j < C; ++j ) release2DArr( parts.nCA, cand_ca[j] );
 
 	std::cout << "Placer> time: " << ( std::clock() - t0 ) * 1e-6 << std::endl;

@@ -2,6 +2,7 @@
 // writes the best poses beside the model as <model>_1.pdb, <model>_2.pdb, ...
 #include "apps/placer/PlacerOptions.hh"
 #include "fitting/FitModelIntoDensity.hh"
+#include "utility/memory_stop.hh"
 #include "utility/temporary_files.hh"
 
 #include <cstdlib>
@@ -44,9 +45,7 @@ void print_usage( char* program )
 	std::cout << "        " << "'dc' shoule be in (0,1), recommend: 0.005" << std::endl;
 }
 
-} // namespace
-
-int main( int argc, char** argv )
+int run( int argc, char** argv )
 {
 	// Results not yet renamed into place go when a signal ends the program.
 	utility::install_temporary_file_cleanup();
@@ -68,4 +67,13 @@ int main( int argc, char** argv )
 	int const status = FitModelIntoDensity( a.map, a.model, a.resolution, (double)a.poses, a.gridWidth, a.threshold,
 		a.quiet, a.report, selection );
 	return status == FIT_OK ? 0 : 1;
+}
+
+} // namespace
+
+int main( int argc, char** argv )
+{
+	// Memory that runs out anywhere ends the run with its own line; the
+	// fit writes its models only once every one of them is made.
+	return utility::run_with_memory_stop( "Error!", "no model written.", [&] { return run( argc, argv ); } );
 }

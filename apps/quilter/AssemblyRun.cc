@@ -8,11 +8,13 @@
 #include "apps/quilter/PlacementChecks.hh"
 #include "apps/quilter/RunInterrupts.hh"
 #include "apps/quilter/SimilarChains.hh"
+#include "apps/quilter/StartedPrograms.hh"
 #include "apps/quilter/StringListHelpers.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "core/model_file_format.hh"
 #include "density/DensityScore.hh"
 #include "density/MapFileStop.hh"
+#include "utility/memory_stop.hh"
 
 #include <algorithm>
 #include <cctype>
@@ -45,6 +47,9 @@ std::string g_mapInUse;
 // True once the run ends by a way of its own (an error it reports itself,
 // or its end); any other exit comes from a routine that stopped the run.
 bool g_endKnown = false;
+// The final model once it has taken its name: a stop after that (memory
+// that runs out in the review) must not say that none was written.
+std::string g_finalModel;
 
 // Removes the work directory while the interrupt handler still knows it,
 // then forgets it; the signals are held back meanwhile, so that a signal in
@@ -236,6 +241,9 @@ void print_review( const std::string& model, const StageReport& report )
 		if ( !leftOut ) lines.push_back( note );
 	}
 	lines.insert( lines.end(), report.clashes.begin(), report.clashes.end() );
+	if ( int const stops = startedProgramMemoryStops() )
+		lines.push_back( "The started programs ran out of memory " + std::to_string( stops ) +
+		                 ( stops == 1 ? " time" : " times" ) + ": placements may be missing or worse than the map allows." );
 	if ( lines.empty() ) return;
 	std::cout << "Warning! Check these chains of " << model << ":" << std::endl;
 	for ( std::string const& l : lines ) std::cout << "    " << l << std::endl;
@@ -248,13 +256,43 @@ void stopRun( const std::string& message )
 	g_mapInUse.clear();
 	g_endKnown = true;
 	std::cout << "\033[1mERROR!\033[0m " << message << std::endl;
+	// A stream that met no memory may have cut the input short that the
+	// stop is about.
+	if ( utility::memory_ran_out() ) utility::print_memory_stop( "\033[1mERROR!\033[0m", "no model written." );
 	std::exit( 1 );
+}
+
+void removeWorkDirectoryWithoutMemory()
+{
+	if ( !g_workDir.empty() ) removeTreeSignalSafe( g_workDir.c_str() );
+}
+
+int endRunOutOfMemory()
+{
+	g_mapInUse.clear();
+	g_endKnown = true;
+	try {
+		remove_work_directory_now();
+	} catch ( ... ) {
+		// Too little memory even to list the directory: the removal that
+		// needs none.
+		RunInterruptBlock const hold;
+		if ( !g_workDir.empty() ) removeTreeSignalSafe( g_workDir.c_str() );
+		setInterruptWorkDirectory( std::string() );
+		g_workDir.clear();
+	}
+	char tail[PATH_MAX + 64];
+	if ( g_finalModel.empty() ) std::snprintf( tail, sizeof tail, "no model written." );
+	else std::snprintf( tail, sizeof tail, "the final model %s was written before.", g_finalModel.c_str() );
+	utility::print_memory_stop( "\033[1mERROR!\033[0m", tail );
+	return 1;
 }
 
 int runAssembly( int argc, char** argv )
 {
 	auto const start = std::chrono::steady_clock::now();
 	std::strcpy( version, "20250312" );
+	utility::MemoryStep step( "reading the command line" );
 
 	QuilterSettings s;
 	readPositionalArguments( argc, argv, s );
@@ -264,6 +302,7 @@ int runAssembly( int argc, char** argv )
 
 	// The inputs are known, and the final model's place checked, before
 	// anything is made.
+	step.now( "reading the input models" );
 	check_name_lengths( s );
 	std::vector< std::string > const inputs = input_models( s );
 	if ( inputs.empty() )
@@ -297,6 +336,8 @@ int runAssembly( int argc, char** argv )
 	}
 	if ( workDir.empty() ) fail( "Cannot make a work directory in " + s.dataPath + ": " + std::strerror( errno ) + "." );
 	std::atexit( remove_work_at_exit );
+	// The started programs note there when memory runs out for them.
+	::setenv( utility::kMemoryStopNotes, ( workDir + "/memory_stops" ).c_str(), 1 );
 	std::string const chainDir = workDir + "/chains_temp";
 	if ( !makefile( chainDir ) )
 		fail( "Cannot make the work directory " + chainDir + ": " + std::strerror( errno ) + "." );
@@ -377,6 +418,7 @@ int runAssembly( int argc, char** argv )
 
 	// The whole map: processed, resampled when finer than 1 A (or than -gw),
 	// loaded.
+	step.now( "preparing the map" );
 	std::string mapPath = workDir + "/segmap.mrc";
 	g_mapInUse = s.mapPath;
 	if ( s.segmentation ) dsWhole.segmap( s.mapPath, mapPath, s.threshold, s.silent );
@@ -404,6 +446,7 @@ int runAssembly( int argc, char** argv )
 	std::string const workModel = workDir + "/" + base + "1.pdb";
 	StageReport report;
 	bool written = false;
+	step.now( "placing the chains" );
 	if ( naCopies.empty() || naCopies.size() == models.size() ) {
 		std::cout << "***************** Start to assemble ***************" << std::endl;
 		std::vector< int > counts;
@@ -423,6 +466,7 @@ int runAssembly( int argc, char** argv )
 			if ( !isRegularFile( p ) ) fail( "The map " + p + " is not a regular file." );
 		std::string work = workDir;
 		std::string const naGiven = naMapPath, proGiven = proMapPath;
+		step.now( "preparing the maps NA.map and Pro.map" );
 		g_mapInUse = naGiven;
 		FastDensityScore const naMap = processDensityMap( naMapPath, work, s.gridWidth, minGridWidth, s.resolution,
 			threshold, s.silent, s.segmentation, dsNA, "segNA" );
@@ -432,6 +476,7 @@ int runAssembly( int argc, char** argv )
 		g_mapInUse.clear();
 		check_split_map( naGiven, naMap, wholeMap );
 		check_split_map( proGiven, proMap, wholeMap );
+		step.now( "placing the chains" );
 		std::cout << "NA_map_path:" << naMapPath << std::endl;
 		std::cout << "Pro_map_path:" << proMapPath << std::endl;
 		std::vector< int > counts, naCounts, proCounts;
@@ -450,16 +495,22 @@ int runAssembly( int argc, char** argv )
 	}
 	// A final model that cannot be written is named with the reason; "no
 	// chain could be placed" is said only when none was.
+	step.now( "writing the final model" );
 	std::string writeFailure = report.writeFailure;
 	if ( written && !naCopies.empty() && !Restore_NA_PDB( workModel, naCopies, naIds ) ) {
 		writeFailure = std::strerror( errno );
 		written = false;
 	}
+	g_finalModel.reserve( finalModel.size() ); // the copy below then needs no memory
+	// A model made after a stream met no memory may come of input cut short.
+	utility::throw_if_memory_ran_out();
 	if ( written && std::rename( workModel.c_str(), finalModel.c_str() ) != 0 ) {
 		writeFailure = std::strerror( errno );
 		written = false;
 	}
+	if ( written ) g_finalModel = finalModel;
 
+	step.now( "reviewing the final model" );
 	remove_work_directory_now();
 	release2DVec( naCopies );
 	if ( written ) print_review( finalModel, report );
@@ -474,7 +525,11 @@ int runAssembly( int argc, char** argv )
 		return 1;
 	}
 	if ( !written ) {
-		std::cout << "\033[1mERROR!\033[0m No final model was written: no chain could be placed." << std::endl;
+		std::cout << "\033[1mERROR!\033[0m No final model was written: no chain could be placed";
+		if ( int const stops = startedProgramMemoryStops() )
+			std::cout << " (the started programs ran out of memory " << stops << ( stops == 1 ? " time" : " times" )
+			          << ": see the warnings above)";
+		std::cout << "." << std::endl;
 		return 1;
 	}
 	std::cout << "*********************************************************" << std::endl;

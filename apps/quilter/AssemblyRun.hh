@@ -18,4 +18,14 @@ int runAssembly( int argc, char** argv );
 // is removed on the way out.
 [[noreturn]] void stopRun( const std::string& message );
 
+// Ends a run in which memory ran out (an allocation failure that left
+// runAssembly): the run's work directory is removed and an "ERROR!" line
+// says so, naming the step and the size (utility/memory_stop.hh).  Returns
+// the status, 1.
+int endRunOutOfMemory();
+
+// Removes the run's work directory without any memory of its own: the last
+// way out when not even an exception can be had.
+void removeWorkDirectoryWithoutMemory();
+
 #endif

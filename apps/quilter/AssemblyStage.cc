@@ -9,6 +9,7 @@
 #include "apps/quilter/UnitMatching.hh"
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "utility/memory_stop.hh"
 
 #include <algorithm>
 #include <cerrno>
@@ -224,6 +225,7 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 	for ( int c : n1 ) std::cout << "*********** Nchainpos:" << c << std::endl;
 	std::cout << "***********size* fitchainpath:" << fit1.size() << std::endl;
 
+	utility::MemoryStep step( "searching the best combination of placements" );
 	CombinationResults first, second;
 	if ( !fit1.empty() ) SearhBestCombination( fit1, n1, map, first );
 
@@ -236,6 +238,7 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 	}
 	if ( !fit2.empty() ) SearhBestCombination( fit2, n2, map, second );
 
+	step.now( "writing the final model" );
 	int written = 0;
 	SaveFinalModel( o.nModels, o.outName, o.dataDir, first.fileSets, second.fileSets, first.rscc,
 		second.rscc, written, &report.writeFailure );

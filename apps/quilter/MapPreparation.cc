@@ -1,6 +1,7 @@
 #include "apps/quilter/MapPreparation.hh"
 
 #include "core/basic_fun_Quilt.hh"
+#include "utility/memory_stop.hh"
 
 FastDensityScore& getDensityMap( const std::string& file, double reso, double apix, bool reload, double thr,
 	bool quiet )
@@ -9,8 +10,9 @@ FastDensityScore& getDensityMap( const std::string& file, double reso, double ap
 	if ( theDensityMap.isLoaded && apix == theDensityMap.gridWidth && !reload ) return theDensityMap;
 	if ( !theDensityMap.readDensityMap( file, reso, apix, thr, quiet ) ) {
 		// The loader keeps an earlier map when it fails; hand out nothing
-		// rather than the wrong map.
+		// rather than the wrong map.  No room for the map ends the run.
 		theDensityMap = FastDensityScore();
+		utility::throw_if_memory_ran_out();
 	}
 	return theDensityMap;
 }

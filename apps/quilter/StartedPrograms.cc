@@ -4,6 +4,7 @@
 
 #include "core/basic_fun_Quilt.hh"
 #include "transforms/ModelOutput.hh"
+#include "utility/memory_stop.hh"
 
 #include <cerrno>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -22,6 +24,29 @@ namespace {
 
 std::string q( const std::string& s ) { return shell_quote( s ); }
 std::string sl() { return std::to_string( silent_GM ? 0 : 1 ); }
+
+int g_memoryStops = 0;
+
+// Size of the memory-stop notes of the run (0 while there are none).
+off_t notes_size()
+{
+	char const* const notes = std::getenv( utility::kMemoryStopNotes );
+	struct stat st;
+	return notes && ::stat( notes, &st ) == 0 ? st.st_size : 0;
+}
+
+// The last note written past `from`, or empty.
+std::string note_since( off_t from )
+{
+	char const* const notes = std::getenv( utility::kMemoryStopNotes );
+	if ( !notes || notes_size() <= from ) return std::string();
+	std::ifstream in( notes );
+	in.seekg( from );
+	std::string line, last;
+	while ( std::getline( in, line ) )
+		if ( !line.empty() ) last = line;
+	return last;
+}
 
 } // namespace
 
@@ -138,10 +163,13 @@ std::string programNameOf( const std::string& command )
 	return slash == std::string::npos ? word : word.substr( slash + 1 );
 }
 
+int startedProgramMemoryStops() { return g_memoryStops; }
+
 int runCommand( const std::string& command, const std::string& chain )
 {
 	std::cout.flush();
 	std::fflush( stdout );
+	off_t const notesBefore = notes_size();
 	// The interrupt handler must know every started program: no signal
 	// between the start and the record of its process id.
 	sigset_t blocked, old;
@@ -208,8 +236,16 @@ int runCommand( const std::string& command, const std::string& chain )
 		std::cout << "Warning! " << program << " was ended by signal " << signal << onChain << "." << std::endl;
 	else if ( code == 127 )
 		std::cout << "Warning! " << program << " could not be started" << onChain << " (status 127)." << std::endl;
-	else if ( code != 0 )
-		std::cout << "Warning! " << program << " ended with status " << code << onChain << "." << std::endl;
+	else if ( code != 0 ) {
+		std::string const memory = note_since( notesBefore );
+		if ( !memory.empty() ) {
+			++g_memoryStops;
+			std::cout << "Warning! " << program << " ran out of memory" << onChain << " (status " << code
+			          << "): " << memory << "." << std::endl;
+		} else {
+			std::cout << "Warning! " << program << " ended with status " << code << onChain << "." << std::endl;
+		}
+	}
 	return status;
 }
 

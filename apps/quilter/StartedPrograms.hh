@@ -53,6 +53,11 @@ std::string fitResultPath( const std::string& dir, const std::string& name, int 
 // it could not be started or was stopped.
 int runCommand( const std::string& command, const std::string& chain = "" );
 
+// How many started programs ended because memory ran out (each says so in
+// the notes file of utility/memory_stop.hh that the run names; runCommand
+// warns with its line).
+int startedProgramMemoryStops();
+
 // File name of the program a command line starts (its first shell word).
 std::string programNameOf( const std::string& command );
 

@@ -7,6 +7,7 @@
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "density/DensityScore.hh"
+#include "utility/memory_stop.hh"
 
 #include <algorithm>
 #include <cmath>
@@ -186,6 +187,7 @@ Attempt match_one_chain( IterativeSettings const& s, std::string const& chainFil
 	Attempt a;
 	a.map = mapFile;
 	std::string const name = chainNameOf( chainFile );
+	utility::MemoryStep const step( "placing chain '" + name + "'" );
 	std::string const& work = s.workDir;
 	std::string const copy = work + "/" + name + ".pdb";
 	std::vector< std::string > fullList;

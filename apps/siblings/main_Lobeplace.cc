@@ -6,16 +6,20 @@
 #include "apps/siblings/lobe_place.hh"
 #include "apps/siblings/placement.hh"
 #include "apps/siblings/sibling_cli.hh"
+#include "utility/memory_stop.hh"
 #include "utility/temporary_files.hh"
 
 #include <iostream>
 
 using namespace siblings;
 
-int main( int argc, char** argv )
+namespace {
+
+int run( int argc, char** argv )
 {
 	// Results not yet renamed into place go when a signal ends the program.
 	utility::install_temporary_file_cleanup();
+	utility::MemoryStep step( "reading the command line" );
 	CommandLineForm const form{ { "the work directory", "the density map", "the resolution" },
 		{ "-in", "-on", "-gw", "-dc", "-nm", "-sl", "-st", "-it", "-nco" },
 		{ { "-in", "the input prefix" }, { "-on", "the output name" } } };
@@ -56,8 +60,10 @@ int main( int argc, char** argv )
 	         outputs, std::cout ) )
 		return 1;
 
+	step.now( "loading the map and the chain" );
 	FitSession session;
 	if ( !session.load( req ) ) return 1;
+	step.now( "placing the domains" );
 	LobePlaceOptions options;
 	options.resolution = req.resolution;
 	options.threads = (int)threads;
@@ -69,6 +75,7 @@ int main( int argc, char** argv )
 		std::cout << "Error! " << error << "; no model written." << std::endl;
 		return 1;
 	}
+	step.now( "writing the results" );
 	ResultWriter writer;
 	for ( size_t k = 0; k < outputs.size(); ++k )
 		if ( !writer.add_moved( session.model(), outputs[k], models[k].xyz ) ) return 1;
@@ -76,4 +83,13 @@ int main( int argc, char** argv )
 	for ( size_t k = 0; k < outputs.size(); ++k )
 		std::cout << req.prefix << "RSCC of " << outBase << k + 1 << ": " << models[k].correlation << std::endl;
 	return 0;
+}
+
+} // namespace
+
+int main( int argc, char** argv )
+{
+	// Memory that runs out anywhere, on any thread, ends the run with its own
+	// line; the results are written whole or not at all.
+	return utility::run_with_memory_stop( "Error!", "no model written.", [&] { return run( argc, argv ); } );
 }

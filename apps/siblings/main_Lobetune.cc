@@ -6,16 +6,20 @@
 #include "apps/siblings/domain_refine.hh"
 #include "apps/siblings/placement.hh"
 #include "apps/siblings/sibling_cli.hh"
+#include "utility/memory_stop.hh"
 #include "utility/temporary_files.hh"
 
 #include <iostream>
 
 using namespace siblings;
 
-int main( int argc, char** argv )
+namespace {
+
+int run( int argc, char** argv )
 {
 	// Results not yet renamed into place go when a signal ends the program.
 	utility::install_temporary_file_cleanup();
+	utility::MemoryStep step( "reading the command line" );
 	CommandLineForm const form{ { "the density map", "the model", "the resolution" },
 		{ "-gw", "-dc", "-nm", "-sl", "-on", "-sch" }, {} };
 	int const stop = check_command_line( argc, argv, form,
@@ -47,8 +51,10 @@ int main( int argc, char** argv )
 	         { output }, std::cout ) )
 		return 1;
 
+	step.now( "loading the map and the model" );
 	FitSession session;
 	if ( !session.load( req ) ) return 1;
+	step.now( "refining the chains and domains" );
 	ChainModel const& model = session.model();
 	std::vector<Body> const bodies = chain_and_domain_bodies( model );
 	if ( bodies.empty() ) {
@@ -62,8 +68,18 @@ int main( int argc, char** argv )
 	std::cout << req.prefix << "RSCC " << result.before << " -> " << result.after << " (" << result.movesKept
 	          << " moves kept)" << ( improved ? "" : "; the input is returned unchanged" ) << std::endl;
 
+	step.now( "writing the result" );
 	ResultWriter writer;
 	if ( !( improved ? writer.add_moved( model, output, result.xyz ) : writer.add_copy( req.modelPath, output ) ) )
 		return 1;
 	return writer.commit() ? 0 : 1;
+}
+
+} // namespace
+
+int main( int argc, char** argv )
+{
+	// Memory that runs out anywhere ends the run with its own line; the
+	// result is written whole or not at all.
+	return utility::run_with_memory_stop( "Error!", "no model written.", [&] { return run( argc, argv ); } );
 }

@@ -4,16 +4,20 @@
 // (best first), each a line copy of the model file with every atom moved.
 #include "apps/siblings/placement.hh"
 #include "apps/siblings/sibling_cli.hh"
+#include "utility/memory_stop.hh"
 #include "utility/temporary_files.hh"
 
 #include <iostream>
 
 using namespace siblings;
 
-int main( int argc, char** argv )
+namespace {
+
+int run( int argc, char** argv )
 {
 	// Results not yet renamed into place go when a signal ends the program.
 	utility::install_temporary_file_cleanup();
+	utility::MemoryStep step( "reading the command line" );
 	CommandLineForm const form{ { "the density map", "the model", "the resolution" },
 		{ "-gw", "-dc", "-nm", "-sl", "-tp", "-rc" }, {} };
 	int const stop = check_command_line( argc, argv, form,
@@ -47,11 +51,14 @@ int main( int argc, char** argv )
 	         outputs, std::cout ) )
 		return 1;
 
+	step.now( "loading the map and the model" );
 	FitSession session;
 	if ( !session.load( req ) ) return 1;
+	step.now( "searching poses" );
 	std::vector<Placement> placements;
 	if ( !session.place_chain( (int)nm, placements ) ) return 1;
 
+	step.now( "writing the results" );
 	ResultWriter writer;
 	for ( size_t k = 0; k < placements.size(); ++k )
 		if ( !writer.add_moved( session.model(), outputs[k], placements[k].xyz ) ) return 1;
@@ -61,4 +68,13 @@ int main( int argc, char** argv )
 			std::cout << req.prefix << "RSCC of " << name << "_" << k + 1 << ": " << placements[k].correlation
 			          << std::endl;
 	return 0;
+}
+
+} // namespace
+
+int main( int argc, char** argv )
+{
+	// Memory that runs out anywhere ends the run with its own line; the
+	// results are written whole or not at all.
+	return utility::run_with_memory_stop( "Error!", "no model written.", [&] { return run( argc, argv ); } );
 }

@@ -8,6 +8,7 @@
 #include "apps/siblings/sibling_cli.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "density/FastDensityScore.hh"
+#include "utility/memory_stop.hh"
 #include "utility/temporary_files.hh"
 
 #include <cerrno>
@@ -64,12 +65,11 @@ bool parse_count( char const* text, long lo, long hi, long& value )
 	return end != text && *end == '\0' && errno == 0 && value >= lo && value <= hi;
 }
 
-} // namespace
-
-int main( int argc, char** argv )
+int run( int argc, char** argv )
 {
 	// Results not yet renamed into place go when a signal ends the program.
 	utility::install_temporary_file_cleanup();
+	utility::MemoryStep step( "reading the command line" );
 	siblings::CommandLineForm const form{ { "the density map", "the model", "the result name" },
 		{ "-res", "-deg", "-explor", "-nprocs" }, { { "-res", "the resolution" } } };
 	int const stop = siblings::check_command_line( argc, argv, form, usage( argv[ 0 ] ), std::cout );
@@ -111,6 +111,7 @@ int main( int argc, char** argv )
 		return 1;
 
 	auto const t0 = std::chrono::steady_clock::now();
+	step.now( "reading the model" );
 	std::string error;
 	rasterseek::ModelFile model;
 	// A FIFO or device would block the reading for ever.
@@ -120,18 +121,31 @@ int main( int argc, char** argv )
 	if ( !checkfile( mapPath ) ) return fail( "cannot read the density map " + mapPath + "; no result written." );
 
 	std::cout << "Rasterseek> place '" << modelPath << "' into '" << mapPath << "'" << std::endl;
+	step.now( "loading the map" );
 	FastDensityScore map;
-	if ( !map.readDensityMap( mapPath, options.resolution, 0.0, 0.0, false ) || !map.isLoaded )
+	if ( !map.readDensityMap( mapPath, options.resolution, 0.0, 0.0, false ) || !map.isLoaded ) {
+		utility::throw_if_memory_ran_out(); // no room for the map: the memory line ends the run
 		return fail( "the density map " + mapPath + " could not be loaded; no result written." );
+	}
 
 	std::vector< rasterseek::Placement > const poses = rasterseek::search_placements( map, model.atoms, options, error );
 	if ( poses.empty() ) return fail( error + "; no result written." );
+	step.now( "writing the results" );
 	if ( !rasterseek::write_results( model, poses, name, options.count, error ) )
 		return fail( error + "; no result written." );
+	// The names were made before the results: nothing after them needs memory.
 	for ( std::size_t k = 0; k < poses.size(); ++k )
-		std::cout << "Rasterseek> " << rasterseek::result_file_name( name, int( k ) + 1 ) << "  correlation "
-		          << poses[ k ].score << std::endl;
+		std::cout << "Rasterseek> " << results[ k ] << "  correlation " << poses[ k ].score << std::endl;
 	std::cout << "Rasterseek> time: "
 	          << std::chrono::duration< double >( std::chrono::steady_clock::now() - t0 ).count() << " s" << std::endl;
 	return 0;
+}
+
+} // namespace
+
+int main( int argc, char** argv )
+{
+	// Memory that runs out anywhere, on any thread, ends the run with its own
+	// line; the results are written whole or not at all.
+	return utility::run_with_memory_stop( "Error!", "no result written.", [&] { return run( argc, argv ); } );
 }

@@ -9,6 +9,7 @@
 #include "apps/siblings/domain_split.hh"
 #include "apps/siblings/sibling_cli.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "utility/memory_stop.hh"
 #include "utility/temporary_files.hh"
 
 #include <iostream>
@@ -43,12 +44,11 @@ bool numbering_usable( ChainModel const& model, int c )
 	return true;
 }
 
-} // namespace
-
-int main( int argc, char** argv )
+int run( int argc, char** argv )
 {
 	// Results not yet renamed into place go when a signal ends the program.
 	utility::install_temporary_file_cleanup();
+	utility::MemoryStep step( "reading the command line" );
 	CommandLineForm const form{ { "the chain tag" }, {}, {} };
 	int const stop = check_command_line( argc, argv, form,
 		{ "", " lobecut: split a protein chain into structural domains", "", " Usage: lobecut <code><chain> >log",
@@ -68,6 +68,7 @@ int main( int argc, char** argv )
 	std::string const chainId = tag.substr( 4 );
 	// The log is the only output.
 	if ( !outputs_spare_inputs( { { "the chain file", file } }, {}, std::cerr ) ) return 1;
+	step.now( "reading the chain" );
 	ChainModel model;
 	std::string error;
 	if ( checkfile( file ) && !isRegularFile( file ) ) {
@@ -83,6 +84,7 @@ int main( int argc, char** argv )
 		std::cerr << "Error! No chain '" << chainId << "' in " << file << std::endl;
 		return 1;
 	}
+	step.now( "splitting the chain into domains" );
 	std::vector<std::vector<int> > domains = chain_domains( model, c );
 	if ( domains.empty() ) {
 		std::cerr << "Error! Chain '" << chainId << "' of " << file << " has no CA or P atom." << std::endl;
@@ -93,6 +95,20 @@ int main( int argc, char** argv )
 		          << " are not positive and increasing; the chain is reported as one domain." << std::endl;
 		domains.assign( 1, model.chains[c].residues );
 	}
-	std::cout << domain_log_line( model, tag, domains ) << std::endl;
+	step.now( "writing the domains" );
+	// The line is made whole before any of it is printed, and not at all from
+	// a chain whose reading met no memory.
+	std::string const line = domain_log_line( model, tag, domains );
+	utility::throw_if_memory_ran_out();
+	std::cout << line << std::endl;
 	return std::cout ? 0 : 1;
+}
+
+} // namespace
+
+int main( int argc, char** argv )
+{
+	// Memory that runs out anywhere ends the run with its own line (on
+	// standard error, with the other messages); no domain line is printed.
+	return utility::run_with_memory_stop( "Error!", "no domains written.", [&] { return run( argc, argv ); }, true );
 }

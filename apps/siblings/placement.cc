@@ -2,6 +2,7 @@
 
 #include "apps/siblings/sibling_cli.hh"
 #include "core/basic_fun_Quilt.hh"
+#include "utility/memory_stop.hh"
 
 #include <algorithm>
 #include <iostream>
@@ -50,6 +51,7 @@ bool FitSession::load( FitRequest const& request )
 	}
 	if ( !map_.readDensityMap( request.mapPath, request.resolution, 0.0, request.threshold, request.quiet )
 	     || !map_.isLoaded ) {
+		utility::throw_if_memory_ran_out(); // no room for the map: the memory line ends the run
 		std::cout << "Error! The density map " << request.mapPath << " could not be loaded; no model written."
 		          << std::endl;
 		return false;

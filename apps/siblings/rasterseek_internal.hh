@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <complex>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -163,16 +164,33 @@ double footprint_correlation( FastDensityScore const& map, Model const& model, C
 
 // Runs job(thread, index) for index = 0..count-1 on up to `threads`
 // threads, each taking the next index when it has finished one; thread
-// numbers stay below `threads`.  Returns the number of threads that ran
-// (fewer when the system refuses some; at least 1).
+// numbers stay below `threads`.  prepare(thread) (when given) makes each
+// thread's work space first, for the threads that started; a job that fails
+// stops the others taking new indices.  Memory that runs out is met as
+// siblings::run_on_threads meets it: with `again` given (it drops the
+// results and work spaces so far), the jobs are done anew on fewer threads.
+// Returns the number of threads that ran (fewer when the system refuses
+// some; at least 1).
 template< class Job >
-int run_parallel( int threads, int count, Job&& job )
+int run_parallel( int threads, int count, Job&& job, std::function< void( int ) > const& prepare = nullptr,
+	std::function< void() > const& again = nullptr )
 {
 	std::atomic< int > next( 0 );
 	auto worker = [ & ]( int t ) {
-		for ( int i = next++; i < count; i = next++ ) job( t, i );
+		try {
+			for ( int i = next++; i < count; i = next++ ) job( t, i );
+		} catch ( ... ) {
+			next = count;
+			throw;
+		}
 	};
-	return siblings::run_on_threads( threads > 1 ? threads : 1, worker );
+	std::function< void() > restart;
+	if ( again )
+		restart = [ & ]() {
+			again();
+			next = 0;
+		};
+	return siblings::run_on_threads( threads > 1 ? threads : 1, worker, prepare, restart );
 }
 
 } // namespace detail

@@ -7,6 +7,7 @@
 #include "core/model_file_format.hh"
 #include "core/pdb_atom_records.hh"
 #include "transforms/ModelOutput.hh"
+#include "utility/memory_stop.hh"
 #include "utility/temporary_files.hh"
 
 #include <cerrno>
@@ -109,51 +110,66 @@ bool write_results( ModelFile const& model, std::vector< Placement > const& plac
 	int asked, std::string& error )
 {
 	int const rows = int( model.rows.size() / 3 );
-	// The results written so far under their temporary names; whatever ends
-	// the writing early (an error, an exception) removes them.
-	struct Staged {
-		std::vector< std::string > names;
-		~Staged()
-		{
-			for ( std::string const& s : names ) utility::remove_temporary_file( s );
+	// The names are made before any file: renaming and removing need no
+	// memory then.
+	std::vector< std::string > finals, stale, staged;
+	for ( std::size_t k = 0; k < placements.size(); ++k ) finals.push_back( result_file_name( name, int( k ) + 1 ) );
+	for ( int k = int( placements.size() ) + 1; k <= asked; ++k ) stale.push_back( result_file_name( name, k ) );
+	staged.reserve( placements.size() );
+	auto discard = [ & ]() {
+		for ( std::string const& s : staged ) utility::remove_temporary_file( s );
+		staged.clear();
+	};
+	// Memory that runs out while the results are staged takes them with it.
+	try {
+		for ( std::size_t k = 0; k < placements.size(); ++k ) {
+			std::string const& final = finals[ k ];
+			if ( same_file( model.path, final ) ) {
+				discard();
+				error = "result " + final + " would overwrite the input model";
+				return false;
+			}
+			// A unique name beside the result; the writer replaces it in one step.
+			std::string temp = final + ".partXXXXXX";
+			int const fd = utility::make_temporary_file( temp );
+			if ( fd < 0 ) {
+				discard();
+				error = "cannot write " + final + ": " + std::strerror( errno );
+				return false;
+			}
+			::close( fd );
+			staged.push_back( std::move( temp ) ); // into reserved room: cannot fail
+			std::vector< double > flat( 3 * static_cast< std::size_t >( rows ) );
+			std::vector< double* > xyz( static_cast< std::size_t >( rows ) );
+			for ( int i = 0; i < rows; ++i ) {
+				xyz[ i ] = &flat[ 3 * std::size_t( i ) ];
+				apply_placement( placements[ k ], &model.rows[ 3 * i ], xyz[ i ] );
+			}
+			if ( !SaveModel( model.path, staged.back(), xyz.data(), rows ) ) {
+				// A stream that met no memory fails as a write that cannot be done.
+				utility::throw_if_memory_ran_out();
+				discard();
+				error = "cannot write " + final;
+				return false;
+			}
 		}
-	} staged;
-	for ( std::size_t k = 0; k < placements.size(); ++k ) {
-		std::string const final = result_file_name( name, int( k ) + 1 );
-		if ( same_file( model.path, final ) ) {
-			error = "result " + final + " would overwrite the input model";
-			return false;
-		}
-		// A unique name beside the result; the writer replaces it in one step.
-		std::string temp = final + ".partXXXXXX";
-		int const fd = utility::make_temporary_file( temp );
-		if ( fd < 0 ) {
-			error = "cannot write " + final + ": " + std::strerror( errno );
-			return false;
-		}
-		::close( fd );
-		staged.names.push_back( temp );
-		double** xyz = new2DArr( rows, 3 );
-		for ( int i = 0; i < rows; ++i ) apply_placement( placements[ k ], &model.rows[ 3 * i ], xyz[ i ] );
-		bool const saved = SaveModel( model.path, temp, xyz, rows );
-		release2DArr( rows, xyz );
-		if ( !saved ) {
-			error = "cannot write " + final;
-			return false;
-		}
+		// Results made after memory ran out may come of input cut short.
+		utility::throw_if_memory_ran_out();
+	} catch ( ... ) {
+		discard();
+		throw;
 	}
-	for ( std::size_t k = 0; k < staged.names.size(); ++k ) {
-		std::string const final = result_file_name( name, int( k ) + 1 );
-		if ( utility::rename_temporary_file( staged.names[ k ], final ) != 0 ) {
-			error = "cannot write " + final + ": " + std::strerror( errno );
+	for ( std::size_t k = 0; k < staged.size(); ++k ) {
+		if ( utility::rename_temporary_file( staged[ k ], finals[ k ] ) != 0 ) {
+			int const why = errno;
 			// Results renamed already go too: none of a failed run may stay.
-			for ( std::size_t j = 0; j < k; ++j ) ::unlink( result_file_name( name, int( j ) + 1 ).c_str() );
-			staged.names.erase( staged.names.begin(), staged.names.begin() + std::ptrdiff_t( k ) );
+			for ( std::size_t j = 0; j < k; ++j ) ::unlink( finals[ j ].c_str() );
+			for ( std::size_t j = k; j < staged.size(); ++j ) utility::remove_temporary_file( staged[ j ] );
+			error = "cannot write " + finals[ k ] + ": " + std::strerror( why );
 			return false;
 		}
 	}
-	staged.names.clear();
-	for ( int k = int( placements.size() ) + 1; k <= asked; ++k ) ::unlink( result_file_name( name, k ).c_str() );
+	for ( std::string const& s : stale ) ::unlink( s.c_str() );
 	return true;
 }
 

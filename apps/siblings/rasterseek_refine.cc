@@ -233,8 +233,11 @@ std::vector< Candidate > refine_candidates( FastDensityScore const& map, Model c
 {
 	std::vector< Candidate > out( starts );
 	int const nt = std::max( 1, std::min( threads, int( starts.size() ) ) );
+	// One scorer for each thread that started.
 	std::vector< std::unique_ptr< FootprintScorer > > scorers;
-	for ( int t = 0; t < nt; ++t ) scorers.emplace_back( new FootprintScorer( map, model.weights, sigma, tune.maskFraction ) );
+	auto prepare = [ & ]( int ) {
+		scorers.push_back( std::make_unique< FootprintScorer >( map, model.weights, sigma, tune.maskFraction ) );
+	};
 	run_parallel( nt, int( starts.size() ), [ & ]( int t, int i ) {
 		// The footprint changes with the pose, so the objective has small
 		// steps on which a line search may stop early; a fresh start from
@@ -253,6 +256,9 @@ std::vector< Candidate > refine_candidates( FastDensityScore const& map, Model c
 		}
 		c.searchScore = starts[ i ].searchScore;
 		out[ i ] = c;
+	}, prepare, [ & ]() {
+		scorers.clear();
+		out = starts;
 	} );
 	return out;
 }

@@ -6,6 +6,7 @@
 #include "apps/siblings/rasterseek_internal.hh"
 #include "apps/siblings/rasterseek_rotations.hh"
 #include "numerics/fft3d.hh"
+#include "utility/memory_stop.hh"
 
 #include <algorithm>
 #include <atomic>
@@ -215,21 +216,28 @@ bool map_spectra( SearchGrid const& grid, Tuning const& tune, Spectrum& mapF, Sp
 std::vector< Peak > fft_search( SearchGrid const& grid, Spectrum const& mapF, Spectrum const& map2F, Model const& model,
 	std::vector< Rotation > const& rotations, double sigma, double varianceFloor, Tuning const& tune, int threads )
 {
-	std::vector< std::vector< Peak > > found( threads );
+	std::vector< std::vector< Peak > > found;
 	{
-		// Made here, before the threads start: each holds its own transform plans.
+		// Each thread that started gets its own correlator (transform plans
+		// and work grids), made on the calling thread before the work begins.
 		std::vector< std::unique_ptr< Correlator > > workers;
-		for ( int t = 0; t < threads; ++t )
-			workers.emplace_back( new Correlator( grid, mapF, map2F, model, sigma, tune.maskFraction, varianceFloor ) );
+		auto prepare = [ & ]( int ) {
+			workers.push_back( std::make_unique< Correlator >( grid, mapF, map2F, model, sigma, tune.maskFraction, varianceFloor ) );
+			found.emplace_back();
+		};
 		// Orientations go in pairs (they share a transform).  Each thread
 		// keeps its best peaks only; the best of all are among them, whatever
 		// thread found them.
+		auto again = [ & ]() {
+			workers.clear();
+			found.clear();
+		};
 		int const nr = int( rotations.size() );
 		run_parallel( threads, ( nr + 1 ) / 2, [ & ]( int t, int p ) {
 			int const index[ 2 ] = { 2 * p, 2 * p + 1 };
 			workers[ t ]->run( &rotations[ 2 * p ], index, std::min( 2, nr - 2 * p ), tune.peaksPerRotation, found[ t ] );
 			keep_best( found[ t ], tune.peaksKept );
-		} );
+		}, prepare, again );
 	}
 	std::vector< Peak > peaks;
 	for ( auto& f : found ) peaks.insert( peaks.end(), f.begin(), f.end() );
@@ -321,6 +329,7 @@ std::vector< Placement > search_placements( FastDensityScore const& loaded, std:
 	std::ostream* log = options.log;
 	error = check_options( options );
 	if ( !error.empty() ) return none;
+	utility::MemoryStep const step( "searching poses" );
 	Model model;
 	if ( !prepare_model( atoms, model ) ) {
 		error = atoms.empty() ? "the model has no atoms" : "the model has atoms without finite coordinates";
@@ -367,6 +376,7 @@ std::vector< Placement > search_placements( FastDensityScore const& loaded, std:
 		return none;
 	}
 
+	utility::MemoryStep const refining( "refining poses" );
 	std::vector< Placement > out;
 	for ( Candidate const& c : refine_and_rank( map, model, grid, rotations, peaks, tune, sigmaMap, options.count, threads ) )
 		out.push_back( placement_of( c, model ) );

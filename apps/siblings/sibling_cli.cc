@@ -2,6 +2,7 @@
 
 #include "core/basic_fun_Quilt.hh"
 #include "transforms/ModelOutput.hh"
+#include "utility/memory_stop.hh"
 #include "utility/temporary_files.hh"
 
 #include <cctype>
@@ -185,17 +186,26 @@ bool ResultWriter::add_moved( ChainModel const& model, std::string const& output
 {
 	std::string const tmp = temporary_for( output );
 	if ( tmp.empty() ) return false;
-	int const n = (int)xyz.size();
-	double** rows = new2DArr( n, 3 );
-	for ( int i = 0; i < n; ++i )
-		for ( int c = 0; c < 3; ++c ) rows[i][c] = xyz[i][c];
-	bool const ok = SaveModel( model.path, tmp, rows, n );
-	release2DArr( n, rows );
-	if ( !ok ) {
+	// Memory that runs out on the way takes the temporary with it.
+	try {
+		int const n = (int)xyz.size();
+		std::vector<double> flat( 3 * static_cast<size_t>( n ) );
+		std::vector<double*> rows( static_cast<size_t>( n ) );
+		for ( int i = 0; i < n; ++i ) {
+			rows[i] = &flat[3 * size_t( i )];
+			for ( int c = 0; c < 3; ++c ) rows[i][c] = xyz[i][c];
+		}
+		if ( !SaveModel( model.path, tmp, rows.data(), n ) ) {
+			// A stream that met no memory fails as a write that cannot be done.
+			utility::throw_if_memory_ran_out();
+			utility::remove_temporary_file( tmp );
+			return false;
+		}
+		pending_.push_back( std::make_pair( tmp, output ) );
+	} catch ( ... ) {
 		utility::remove_temporary_file( tmp );
-		return false;
+		throw;
 	}
-	pending_.push_back( std::make_pair( tmp, output ) );
 	return true;
 }
 
@@ -203,25 +213,34 @@ bool ResultWriter::add_copy( std::string const& input, std::string const& output
 {
 	std::string const tmp = temporary_for( output );
 	if ( tmp.empty() ) return false;
-	errno = 0;
-	std::ifstream in( input.c_str(), std::ios::binary );
-	std::ofstream out( tmp.c_str(), std::ios::binary | std::ios::trunc );
-	if ( in && out ) out << in.rdbuf();
-	out.close();
-	if ( !in || !out ) {
-		int const err = errno;
-		std::cout << "Error! Cannot copy " << input << " to " << output;
-		if ( err != 0 ) std::cout << ": " << std::strerror( err );
-		std::cout << std::endl;
+	// Memory that runs out on the way takes the temporary with it.
+	try {
+		errno = 0;
+		std::ifstream in( input.c_str(), std::ios::binary );
+		std::ofstream out( tmp.c_str(), std::ios::binary | std::ios::trunc );
+		if ( in && out ) out << in.rdbuf();
+		out.close();
+		if ( !in || !out ) {
+			int const err = errno;
+			utility::throw_if_memory_ran_out();
+			std::cout << "Error! Cannot copy " << input << " to " << output;
+			if ( err != 0 ) std::cout << ": " << std::strerror( err );
+			std::cout << std::endl;
+			utility::remove_temporary_file( tmp );
+			return false;
+		}
+		pending_.push_back( std::make_pair( tmp, output ) );
+	} catch ( ... ) {
 		utility::remove_temporary_file( tmp );
-		return false;
+		throw;
 	}
-	pending_.push_back( std::make_pair( tmp, output ) );
 	return true;
 }
 
 bool ResultWriter::commit()
 {
+	// Results made after memory ran out may come of input cut short.
+	utility::throw_if_memory_ran_out();
 	for ( size_t k = 0; k < pending_.size(); ++k ) {
 		if ( utility::rename_temporary_file( pending_[k].first, pending_[k].second ) != 0 ) {
 			std::cout << "Error! Cannot write " << pending_[k].second << ": " << std::strerror( errno ) << std::endl;

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <mutex>
+#include <new>
 #include <set>
 #include <system_error>
 #include <vector>
@@ -127,4 +128,122 @@ TEST( WorkerThreads, AllThreadsRunWhenTheSystemGrantsThem )
 	EXPECT_EQ( testing::internal::GetCapturedStdout(), "" );
 	EXPECT_EQ( running, 4 );
 	EXPECT_EQ( ids.size(), 4u );
+}
+
+// Catches a failure on a started thread ending the program (std::terminate
+// out of the thread): the exception reaches the caller, once the other
+// threads have done their work.
+TEST( WorkerThreads, AFailureOnAThreadReachesTheCaller )
+{
+	for ( int failing : { 2, 0 } ) {
+		std::atomic<int> finished( 0 );
+		EXPECT_THROW( run_on_threads( 4,
+			              [&]( int t ) {
+				              if ( t == failing ) throw std::bad_alloc();
+				              ++finished;
+			              } ),
+			std::bad_alloc )
+			<< "failing thread " << failing;
+		EXPECT_EQ( finished.load(), 3 ) << "failing thread " << failing;
+	}
+}
+
+// Catches work spaces made for the threads asked for rather than for those
+// that started (memory for 256 correlators on a machine that starts 23
+// threads): they are made for the threads running, on the calling thread,
+// before any work.
+TEST_F( RefusedThreads, WorkSpacesAreMadeForTheThreadsThatStarted )
+{
+	grant( 2 );
+	std::vector<int> made;
+	std::atomic<int> workedBeforeAllMade( 0 );
+	std::thread::id const self = std::this_thread::get_id();
+	bool preparedElsewhere = false;
+	testing::internal::CaptureStdout();
+	int const running = run_on_threads(
+		8, [&]( int ) { workedBeforeAllMade += made.size() != 3; },
+		[&]( int t ) {
+			preparedElsewhere = preparedElsewhere || std::this_thread::get_id() != self;
+			made.push_back( t );
+		} );
+	testing::internal::GetCapturedStdout();
+	EXPECT_EQ( running, 3 );
+	EXPECT_EQ( made, ( std::vector<int>{ 0, 1, 2 } ) );
+	EXPECT_FALSE( preparedElsewhere );
+	EXPECT_EQ( workedBeforeAllMade.load(), 0 );
+}
+
+// Catches the program stopping when memory runs out for the work space of
+// one of several threads: the work goes on with the threads that got one,
+// each job done once, and a warning says so.
+TEST( WorkerThreads, FewerThreadsWorkWhenTheirSpacesDoNotFit )
+{
+	set_thread_starter( nullptr ); // forgets the shortfalls said before
+	int const count = 500;
+	std::vector<std::atomic<int> > done( count );
+	std::atomic<int> badThread( 0 );
+	testing::internal::CaptureStdout();
+	int const running = rasterseek::detail::run_parallel(
+		4, count,
+		[&]( int t, int i ) {
+			if ( t >= 2 ) ++badThread;
+			++done[i];
+		},
+		[]( int t ) {
+			if ( t == 2 ) throw std::bad_alloc();
+		} );
+	std::string const out = testing::internal::GetCapturedStdout();
+	EXPECT_EQ( running, 2 );
+	EXPECT_EQ( badThread.load(), 0 );
+	for ( int i = 0; i < count; ++i ) EXPECT_EQ( done[i].load(), 1 ) << i;
+	EXPECT_EQ( out, "Warning! Memory ran out for the work space of 4 threads; the work goes on with 2.\n" );
+	// Not even the calling thread's space: the failure is the caller's.
+	EXPECT_THROW( rasterseek::detail::run_parallel(
+		              1, count, []( int, int ) {}, []( int ) { throw std::bad_alloc(); } ),
+		std::bad_alloc );
+}
+
+// Catches a search that stops when memory runs out in the work of several
+// threads although fewer would have room: the work is set back and done
+// again on half the threads (a warning says so), every job once in the
+// round that counts; on one thread the failure is the caller's.
+TEST( WorkerThreads, WorkThatRunsOutIsDoneAgainOnFewerThreads )
+{
+	set_thread_starter( nullptr );
+	int const count = 300;
+	std::vector<std::atomic<int> > done( count );
+	std::atomic<int> rounds( 1 ), spaces( 0 );
+	int agains = 0;
+	testing::internal::CaptureStdout();
+	int const running = rasterseek::detail::run_parallel(
+		4, count,
+		[&]( int t, int i ) {
+			// The first round runs out in its work, the second on the
+			// calling thread's space.
+			if ( rounds == 1 && i == 0 ) throw std::bad_alloc();
+			++done[i];
+		},
+		[&]( int t ) {
+			++spaces;
+			if ( rounds == 2 && t == 0 ) throw std::bad_alloc();
+		},
+		[&]() {
+			++agains;
+			++rounds;
+			spaces = 0;
+			for ( auto& d : done ) d = 0;
+		} );
+	std::string const out = testing::internal::GetCapturedStdout();
+	EXPECT_EQ( agains, 2 );
+	EXPECT_EQ( running, 1 );
+	EXPECT_EQ( spaces.load(), 1 );
+	for ( int i = 0; i < count; ++i ) EXPECT_EQ( done[i].load(), 1 ) << i;
+	EXPECT_EQ( out, "Warning! Memory ran out for the work of 4 threads; the work is done again on 2.\n"
+	                "Warning! Memory ran out for the work of 2 threads; the work is done again on 1.\n" );
+
+	testing::internal::CaptureStdout();
+	EXPECT_THROW( rasterseek::detail::run_parallel(
+		              1, count, []( int, int ) { throw std::bad_alloc(); }, nullptr, [] {} ),
+		std::bad_alloc );
+	EXPECT_EQ( testing::internal::GetCapturedStdout(), "" );
 }
