@@ -9,6 +9,7 @@
 
 #include "density/FastDensityScore_internal.hh"
 #include "density/MemoryRoom.hh"
+#include "utility/memory_stop.hh"
 #include "farray/DynamicIndexRange.hh"
 #include "numerics/fft3d.hh"
 #include "numerics/spline.hh"
@@ -52,6 +53,9 @@ void FastDensityScore::get_init_fast_dens( double )
 		std::cout << "Error! The fast density score of the map needs " << megabytes( need ) << " on its grid of "
 		          << dens.u1() << " x " << dens.u2() << " x " << dens.u3() << " voxels, more than the "
 		          << megabytes( room.bytes ) << " of " << room.source << "." << std::endl;
+		// Refused before the allocation, as if it had failed: the program
+		// ends with its memory line.
+		utility::note_allocation_failure( std::size_t( need ) );
 		return;
 	}
 	try {

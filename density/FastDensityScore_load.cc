@@ -428,6 +428,9 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 				          << " (" << cellVoxels << " voxels)";
 			std::cout << ", more than the " << megabytes( room.bytes ) << " of " << room.source
 			          << ".  Not loading map." << std::endl;
+			// Refused before the allocation, as if it had failed: the
+			// program ends with its memory line.
+			utility::note_allocation_failure( std::size_t( blockBytes + cellBytes ) );
 			return false;
 		}
 	}

@@ -411,7 +411,9 @@ int FitModelIntoDensity( std::string mapPath, std::string modelPath, double reso
 	if ( !map_has_density( map, mapPath, threshold ) ) return FIT_NO_MAP;
 	// The search scores with the fast density score: its set-up on the map's
 	// whole grid must fit in memory before any pose is tried.
+	step.now( "preparing the fast density score of the map" );
 	if ( !map.ensureFastCache() ) {
+		utility::throw_if_memory_ran_out(); // no room for it: the memory line ends the run
 		std::cout << "Error! The density map " << mapPath << " cannot be scored; no model written." << std::endl;
 		return FIT_NO_MAP;
 	}

@@ -135,14 +135,15 @@ struct AtStart {
 };
 AtStart const atStart __attribute__( ( init_priority( 101 ) ) );
 
-// "2.1 GB", "340.0 MB", "12.5 kB", "96 bytes" (decimal units).
+// "2.0 GB", "324.3 MB", "12.2 kB", "96 bytes": binary units (1 MB =
+// 1048576 bytes), as the map readers give the sizes they need.
 void size_text( std::size_t bytes, char* buf, std::size_t n )
 {
-	double const b = double( bytes );
-	if ( b >= 1e12 ) std::snprintf( buf, n, "%.1f TB", b / 1e12 );
-	else if ( b >= 1e9 ) std::snprintf( buf, n, "%.1f GB", b / 1e9 );
-	else if ( b >= 1e6 ) std::snprintf( buf, n, "%.1f MB", b / 1e6 );
-	else if ( b >= 1e3 ) std::snprintf( buf, n, "%.1f kB", b / 1e3 );
+	double const b = double( bytes ), k = 1024.0;
+	if ( b >= k * k * k * k ) std::snprintf( buf, n, "%.1f TB", b / ( k * k * k * k ) );
+	else if ( b >= k * k * k ) std::snprintf( buf, n, "%.1f GB", b / ( k * k * k ) );
+	else if ( b >= k * k ) std::snprintf( buf, n, "%.1f MB", b / ( k * k ) );
+	else if ( b >= k ) std::snprintf( buf, n, "%.1f kB", b / k );
 	else std::snprintf( buf, n, "%zu byte%s", bytes, bytes == 1 ? "" : "s" );
 }
 

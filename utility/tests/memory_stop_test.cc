@@ -53,7 +53,7 @@ TEST_F( MemoryStop, TheLineNamesTheInnermostStepAndTheSize )
 		[] {
 			MemoryStep const outer( "loading the map" );
 			MemoryStep const inner( "searching poses" );
-			utility::throw_allocation_failure( 2100000000 );
+			utility::throw_allocation_failure( 2254857830 ); // 2.1 x 2^30
 			return 0;
 		},
 		out );
@@ -68,7 +68,7 @@ TEST_F( MemoryStop, StepsFollowTheScopesAndSizesTheirUnits )
 		MemoryStep step( "reading the model" );
 		step.now( "writing the results" );
 		try {
-			utility::throw_allocation_failure( 340 * 1000 * 1000 );
+			utility::throw_allocation_failure( 340 * 1024 * 1024 );
 		} catch ( std::bad_alloc const& ) {
 		}
 		EXPECT_EQ( stop_text(), "Memory ran out while writing the results (340.0 MB could not be allocated)" );
@@ -84,7 +84,7 @@ TEST_F( MemoryStop, StepsFollowTheScopesAndSizesTheirUnits )
 		EXPECT_NO_THROW( utility::throw_if_memory_ran_out() );
 		utility::note_allocation_failure( 96 );
 		EXPECT_EQ( stop_text(), "Memory ran out while ranking the poses (96 bytes could not be allocated)" );
-		utility::note_allocation_failure( 12500 );
+		utility::note_allocation_failure( 12800 );
 		EXPECT_EQ( stop_text(), "Memory ran out while ranking the poses (12.5 kB could not be allocated)" );
 	}
 	utility::forget_allocation_failure();
@@ -135,7 +135,7 @@ TEST_F( MemoryStop, OperatorNewRecordsTheRefusedSizeAfterTheNewHandler )
 	std::set_new_handler( before );
 	EXPECT_EQ( handlerCalls, 1 );
 	EXPECT_EQ( status, 1 );
-	EXPECT_EQ( out, "Error! Memory ran out while making the grids (1125.9 TB could not be allocated); no model written.\n" );
+	EXPECT_EQ( out, "Error! Memory ran out while making the grids (1024.0 TB could not be allocated); no model written.\n" );
 }
 
 // Catches the test hook failing the wrong allocation: the n-th allocation
@@ -180,5 +180,5 @@ TEST_F( MemoryStop, ARefusalAfterASwallowedFailureEndsWithTheLine )
 		           out ),
 		1 );
 	EXPECT_EQ( out, "Error! The model has no atoms.\n"
-	                "Error! Memory ran out while reading the model (4.1 kB could not be allocated); no model written.\n" );
+	                "Error! Memory ran out while reading the model (4.0 kB could not be allocated); no model written.\n" );
 }
