@@ -12,6 +12,21 @@
 
 namespace quilt_test {
 
+// Whether the tests run under AddressSanitizer: an address-space limit
+// leaves no room for its shadow memory, so that programs run under one
+// cannot start at all there.
+#if defined( __SANITIZE_ADDRESS__ )
+bool const kAddressSanitized = true;
+#elif defined( __has_feature )
+#if __has_feature( address_sanitizer )
+bool const kAddressSanitized = true;
+#else
+bool const kAddressSanitized = false;
+#endif
+#else
+bool const kAddressSanitized = false;
+#endif
+
 // The shared data folder sits beside the checkout: <repo>/../shared/data.
 // QUILT_SHARED_DATA in the environment overrides it.
 inline std::string shared_data_dir()

@@ -205,18 +205,25 @@ void remove_temporary_files_signal_safe()
 	errno = saved;
 }
 
-void install_temporary_file_cleanup()
+void install_terminating_signal_handler( void ( *handler )( int ), sigset_t const & mask )
 {
 	struct sigaction sa;
 	std::memset( &sa, 0, sizeof sa );
-	sa.sa_handler = on_terminating_signal;
-	sigemptyset( &sa.sa_mask );
-	add_terminating_signals( sa.sa_mask );
+	sa.sa_handler = handler;
+	sa.sa_mask = mask;
 	for_each_terminating_signal( [ &sa ]( int s ) {
 		struct sigaction old;
 		if ( s == SIGHUP && ::sigaction( s, nullptr, &old ) == 0 && old.sa_handler == SIG_IGN ) return;
 		::sigaction( s, &sa, nullptr );
 	} );
+}
+
+void install_temporary_file_cleanup()
+{
+	sigset_t mask;
+	sigemptyset( &mask );
+	add_terminating_signals( mask );
+	install_terminating_signal_handler( on_terminating_signal, mask );
 }
 
 } // utility

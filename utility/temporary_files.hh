@@ -69,6 +69,13 @@ int recorded_temporary_files();
 // handlers, which end the process right after it.
 void remove_temporary_files_signal_safe();
 
+// Installs handler on every terminating signal, with `mask` blocked while
+// it runs.  A hangup the caller ignores (nohup: the program is meant to
+// outlive its terminal) stays ignored; the others are handled even where a
+// shell ignores them for its background jobs, so that a program ended by
+// them never leaves its work behind.
+void install_terminating_signal_handler( void ( *handler )( int ), sigset_t const & mask );
+
 // For a program that handles no terminating signal itself: on any of them
 // its temporary files are removed and the process ends with status 128 +
 // the signal (SIGABRT is raised again after the clean-up, so that an abort

@@ -204,23 +204,15 @@ void addRunInterruptSignals( sigset_t& set )
 
 void installRunInterruptHandlers()
 {
-	struct sigaction sa;
-	std::memset( &sa, 0, sizeof sa );
-	sa.sa_handler = on_interrupt;
-	sigemptyset( &sa.sa_mask );
-	addRunInterruptSignals( sa.sa_mask );
-	for_each_signal( [ &sa ]( int s ) {
-		// A hangup ignored by the caller (nohup) stays ignored: the run is
-		// meant to outlive its terminal.  The others are handled even where
-		// a shell ignores them for its background jobs, so that a run
-		// stopped by them never leaves its work behind.
-		struct sigaction old;
-		if ( s == SIGHUP && ::sigaction( s, nullptr, &old ) == 0 && old.sa_handler == SIG_IGN ) return;
-		::sigaction( s, &sa, nullptr );
-	} );
+	sigset_t mask;
+	sigemptyset( &mask );
+	addRunInterruptSignals( mask );
+	utility::install_terminating_signal_handler( on_interrupt, mask );
 	// Job control.  A stop signal the caller ignores (a run started where
 	// nothing may stop it) stays ignored.
-	struct sigaction stop = sa;
+	struct sigaction stop;
+	std::memset( &stop, 0, sizeof stop );
+	stop.sa_mask = mask;
 	stop.sa_handler = on_stop_request;
 	stop.sa_flags = SA_RESTART;
 	for ( int s : kStopSignals ) {

@@ -7,6 +7,7 @@
 #ifndef QUILT_DENSITY_TESTS_MEMORY_CAPS_HH
 #define QUILT_DENSITY_TESTS_MEMORY_CAPS_HH
 
+#include "testsupport/test_data.hh"
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -15,17 +16,7 @@
 
 namespace memory_caps {
 
-#if defined( __SANITIZE_ADDRESS__ )
-bool const kSanitized = true;
-#elif defined( __has_feature )
-#if __has_feature( address_sanitizer )
-bool const kSanitized = true;
-#else
-bool const kSanitized = false;
-#endif
-#else
-bool const kSanitized = false;
-#endif
+bool const kSanitized = quilt_test::kAddressSanitized;
 
 // A "Name:  123 kB" value of /proc/self/status in bytes (0 when missing).
 inline uint64_t status_bytes( char const* name )

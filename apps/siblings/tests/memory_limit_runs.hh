@@ -7,6 +7,7 @@
 #ifndef QUILT_SIBLINGS_TESTS_MEMORY_LIMIT_RUNS_HH
 #define QUILT_SIBLINGS_TESTS_MEMORY_LIMIT_RUNS_HH
 
+#include "testsupport/test_data.hh"
 #include "apps/quilter/tests/quilter_run_case.hh"
 
 #include <gtest/gtest.h>
@@ -21,17 +22,7 @@ namespace memory_limits {
 
 // An address-space limit leaves no room for the shadow memory of
 // AddressSanitizer: under it the programs cannot start at all.
-#if defined( __SANITIZE_ADDRESS__ )
-bool const kSanitized = true;
-#elif defined( __has_feature )
-#if __has_feature( address_sanitizer )
-bool const kSanitized = true;
-#else
-bool const kSanitized = false;
-#endif
-#else
-bool const kSanitized = false;
-#endif
+bool const kSanitized = quilt_test::kAddressSanitized;
 
 // Limits in kB from where the loader can barely map the libraries to where
 // a small case has room.

@@ -4,6 +4,7 @@
 // that at most a few of the 16 threads asked for can start, whatever the
 // machine, while the work itself has room.  The run goes on with the threads
 // it got, says how many, and writes the same results as a run on one thread.
+#include "testsupport/test_data.hh"
 #include "apps/siblings/tests/small_fit_case.hh"
 
 #include <gtest/gtest.h>
@@ -19,17 +20,7 @@ std::string const kLimits = "{ ulimit -s 1048576 && ulimit -v 3145728; } 2>/dev/
 
 // The address-space limit leaves no room for the shadow memory of
 // AddressSanitizer: under it the programs cannot start at all.
-#if defined( __SANITIZE_ADDRESS__ )
-bool const kSanitized = true;
-#elif defined( __has_feature )
-#if __has_feature( address_sanitizer )
-bool const kSanitized = true;
-#else
-bool const kSanitized = false;
-#endif
-#else
-bool const kSanitized = false;
-#endif
+bool const kSanitized = quilt_test::kAddressSanitized;
 
 // The count of the shortfall warning for `asked` threads; 0 when there is none.
 int threads_said( std::string const& out, int asked )
