@@ -13,9 +13,10 @@ TEST( PlacerMemoryLimits, EveryRunEndsWithItsModelsOrTheMemoryLine )
 {
 	if ( memory_limits::kSanitized ) GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
 	sibling_case::SmallFitCase c;
-	memory_limits::Sweep const s = memory_limits::run_under_limits( c.dir,
-		sibling_case::SmallFitCase::program( "Placer" ) + " map.mrc chain.pdb 6 -nm 3 -sl 0", { "chain_1.pdb", "chain_2.pdb", "chain_3.pdb" },
-		memory_limits::small_case_limits(), nullptr, []( int status, std::string const& out ) {
+	std::string const command = sibling_case::SmallFitCase::program( "Placer" ) + " map.mrc chain.pdb 6 -nm 3 -sl 0";
+	std::vector< std::string > const results = { "chain_1.pdb", "chain_2.pdb", "chain_3.pdb" };
+	memory_limits::Sweep const s = memory_limits::run_under_limits( c.dir, command, results,
+		memory_limits::limits_for( c.dir, command, results ), nullptr, []( int status, std::string const& out ) {
 			if ( status == 1 ) {
 				EXPECT_NE( out.find( "; no model written." ), std::string::npos ) << out;
 			}

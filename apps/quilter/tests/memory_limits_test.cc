@@ -19,9 +19,11 @@ TEST( QuilterMemoryLimits, EveryRunEndsWithItsModelOrTheMemoryLine )
 	RunCase c;
 	c.script( "Rasterseek", kRasterseekInPlace );
 	c.script( "Placer", kPlacerInPlace );
-	memory_limits::Sweep const s = memory_limits::run_under_limits( c.data,
-		"timeout 600 " + shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( c.map ) + " 6 -nco 1",
-		{ "segCmodel1.pdb" }, memory_limits::small_case_limits(), nullptr, []( int status, std::string const& out ) {
+	std::string const command =
+		"timeout 600 " + shq( c.bin + "/Quilter" ) + " " + shq( c.data ) + " " + shq( c.map ) + " 6 -nco 1";
+	std::vector< std::string > const results = { "segCmodel1.pdb" };
+	memory_limits::Sweep const s = memory_limits::run_under_limits( c.data, command, results,
+		memory_limits::limits_for( c.data, command, results ), nullptr, []( int status, std::string const& out ) {
 			if ( status == 0 ) {
 				EXPECT_TRUE( finished( out ) ) << out;
 			}

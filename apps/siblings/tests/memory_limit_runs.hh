@@ -63,6 +63,53 @@ inline bool says_with_number( std::string const& out, std::string const& head, s
 	return false;
 }
 
+// The exit status of `command` run in dir under a limit of kb kB (77 when
+// the shell cannot set it); its output goes to out.  `results` are removed
+// afterwards.
+inline int run_limited( std::string const& dir, std::string const& command, long kb, std::string& out,
+	std::vector< std::string > const& results )
+{
+	int const status = quilter_test::run_shell( "cd " + quilter_test::shq( dir ) + " && ( ulimit -v " +
+	                                                std::to_string( kb ) + " 2>/dev/null || exit 77; " + command + " )",
+		out );
+	for ( std::string const& r : results ) std::filesystem::remove( dir + "/" + r );
+	return status;
+}
+
+// Limits just below the least one under which `command` does its whole
+// work, found by bisection to 8 kB, and that least one: where a program
+// that needs little memory (lobecut) starts but has no room for its work
+// lies in a window a few hundred kB wide, whose place depends on the
+// libraries and the build.  Empty when no limit up to 256 MB is enough.
+inline std::vector< long > edge_limits( std::string const& dir, std::string const& command,
+	std::vector< std::string > const& results )
+{
+	long lo = 2048, hi = 262144;
+	std::string out;
+	if ( run_limited( dir, command, hi, out, results ) != 0 ) return {};
+	while ( hi - lo > 8 ) {
+		long const mid = ( lo + hi ) / 2;
+		if ( run_limited( dir, command, mid, out, results ) == 0 ) hi = mid;
+		else lo = mid;
+	}
+	std::vector< long > out_limits;
+	for ( long d : { 512L, 256L, 128L, 64L, 32L, 16L, 8L } )
+		if ( hi - d > 2048 ) out_limits.push_back( hi - d );
+	out_limits.push_back( hi );
+	return out_limits;
+}
+
+// The limits of small_case_limits with those at the edge of `command`.
+inline std::vector< long > limits_for( std::string const& dir, std::string const& command,
+	std::vector< std::string > const& results )
+{
+	std::vector< long > all = small_case_limits();
+	for ( long kb : edge_limits( dir, command, results ) ) all.push_back( kb );
+	std::sort( all.begin(), all.end() );
+	all.erase( std::unique( all.begin(), all.end() ), all.end() );
+	return all;
+}
+
 struct Sweep {
 	int succeeded = 0;  // runs that did the whole work
 	int memoryStops = 0; // runs that said memory ran out
@@ -103,7 +150,8 @@ inline Sweep run_under_limits( std::string const& dir, std::string const& comman
 			++sweep.memoryStops;
 			EXPECT_EQ( now, before ) << where;
 		} else if ( status == 127 && ( out.find( "error while loading shared libraries" ) != std::string::npos ||
-		                               out.find( "Fatal glibc error" ) != std::string::npos ) ) {
+		                               out.find( "Fatal glibc error" ) != std::string::npos ||
+		                               out.find( "cannot allocate TLS data structures" ) != std::string::npos ) ) {
 			EXPECT_EQ( now, before ) << where;
 		} else {
 			ADD_FAILURE() << "status " << status << " under " << where;

@@ -13,7 +13,7 @@
 using namespace sibling_case;
 using memory_limits::kSanitized;
 using memory_limits::run_under_limits;
-using memory_limits::small_case_limits;
+using memory_limits::limits_for;
 
 namespace {
 
@@ -31,9 +31,9 @@ TEST( MemoryLimits, Rasterseek )
 {
 	if ( kSanitized ) GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
 	SmallFitCase c;
-	expect_both_ends( run_under_limits( c.dir,
-		SmallFitCase::program( "Rasterseek" ) + " map.mrc chain.pdb R -res 6 -explor 2 -nprocs 64",
-		{ "R_001.pdb", "R_002.pdb" }, small_case_limits() ) );
+	std::string const command = SmallFitCase::program( "Rasterseek" ) + " map.mrc chain.pdb R -res 6 -explor 2 -nprocs 64";
+	std::vector< std::string > const results = { "R_001.pdb", "R_002.pdb" };
+	expect_both_ends( run_under_limits( c.dir, command, results, limits_for( c.dir, command, results ) ) );
 }
 
 TEST( MemoryLimits, Lobeplace )
@@ -41,25 +41,27 @@ TEST( MemoryLimits, Lobeplace )
 	if ( kSanitized ) GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
 	SmallFitCase c;
 	std::filesystem::copy_file( c.chain, c.file( "A_mi1.pdb" ) );
-	expect_both_ends( run_under_limits( c.dir,
-		SmallFitCase::program( "Lobeplace" ) + " . map.mrc 6 -in A_mi -on placed.pdb -sl 0 -nco 16", { "placed1.pdb" },
-		small_case_limits() ) );
+	std::string const command = SmallFitCase::program( "Lobeplace" ) + " . map.mrc 6 -in A_mi -on placed.pdb -sl 0 -nco 16";
+	std::vector< std::string > const results = { "placed1.pdb" };
+	expect_both_ends( run_under_limits( c.dir, command, results, limits_for( c.dir, command, results ) ) );
 }
 
 TEST( MemoryLimits, PlacerRNA )
 {
 	if ( kSanitized ) GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
 	SmallFitCase c;
-	expect_both_ends( run_under_limits( c.dir, SmallFitCase::program( "PlacerRNA" ) + " map.mrc chain.pdb 6 -nm 2 -sl 0",
-		{ "chain_1.pdb", "chain_2.pdb" }, small_case_limits() ) );
+	std::string const command = SmallFitCase::program( "PlacerRNA" ) + " map.mrc chain.pdb 6 -nm 2 -sl 0";
+	std::vector< std::string > const results = { "chain_1.pdb", "chain_2.pdb" };
+	expect_both_ends( run_under_limits( c.dir, command, results, limits_for( c.dir, command, results ) ) );
 }
 
 TEST( MemoryLimits, Lobetune )
 {
 	if ( kSanitized ) GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
 	SmallFitCase c;
-	expect_both_ends( run_under_limits( c.dir, SmallFitCase::program( "Lobetune" ) + " map.mrc chain.pdb 6 -on tuned.pdb -sl 0",
-		{ "tuned_1.pdb" }, small_case_limits() ) );
+	std::string const command = SmallFitCase::program( "Lobetune" ) + " map.mrc chain.pdb 6 -on tuned.pdb -sl 0";
+	std::vector< std::string > const results = { "tuned_1.pdb" };
+	expect_both_ends( run_under_limits( c.dir, command, results, limits_for( c.dir, command, results ) ) );
 }
 
 // lobecut's result is its domain line on standard output: a run that stops
@@ -69,8 +71,9 @@ TEST( MemoryLimits, Lobecut )
 	if ( kSanitized ) GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
 	SmallFitCase c;
 	std::filesystem::copy_file( c.chain, c.file( "hlix.pdb" ) );
-	expect_both_ends( run_under_limits( c.dir, SmallFitCase::program( "lobecut" ) + " hlixA", {},
-		small_case_limits(), nullptr, []( int status, std::string const& out ) {
+	std::string const command = SmallFitCase::program( "lobecut" ) + " hlixA";
+	expect_both_ends( run_under_limits( c.dir, command, {}, limits_for( c.dir, command, {} ), nullptr,
+		[]( int status, std::string const& out ) {
 			EXPECT_EQ( out.find( "hlixA " ) != std::string::npos, status == 0 ) << out;
 		} ) );
 }
