@@ -355,7 +355,7 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 	int xyz2crs[ 3 ] = { -1, -1, -1 };
 	bool permutation = true;
 	for ( int k = 0; k < 3; ++k ) {
-		int const a = crs2xyz[ k ] - 1;
+		int64_t const a = int64_t( crs2xyz[ k ] ) - 1;
 		if ( a < 0 || a > 2 || xyz2crs[ a ] != -1 ) {
 			permutation = false;
 			break;
@@ -390,12 +390,24 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		}
 	}
 
+	// A cell edge that is not a positive number gives the voxels no size.
+	// Two negative edges even give the cell matrix a positive determinant,
+	// and the map would be placed mirrored, so each edge is checked on its
+	// own (the same rule as DensityScore's reader).
+	for ( int a = 0; a < 3; ++a ) {
+		double const len = cellDimensions[ a ];
+		if ( !std::isfinite( len ) || !( len > 0.0 ) ) {
+			std::cout << "Error! Map " << file << " has " << axisName[ a ] << " length (word " << mrc::XLEN + a << ") "
+			          << len << "; the cell lengths must be positive numbers.  Not loading map." << std::endl;
+			return false;
+		}
+	}
+
 	// Voxels far smaller than an atom describe a box in which no model can
-	// be placed (the same bound as DensityScore's reader).  A cell edge that
-	// is not a positive number is refused with the cell below.
+	// be placed (the same bound as DensityScore's reader).
 	for ( int a = 0; a < 3; ++a ) {
 		double const len = cellDimensions[ a ], w = len / samp[ a ];
-		if ( std::isfinite( len ) && len > 0.0 && mrc::voxel_too_small( w ) ) {
+		if ( mrc::voxel_too_small( w ) ) {
 			std::cout << "Error! Map " << file << " has voxels of " << w << " A along " << axisName[ a ] << " ("
 			          << axisName[ a ] << " length " << len << " A / M" << axisName[ a ] << " " << samp[ a ]
 			          << "); voxels below " << mrc::kMinVoxelWidth << " A are not usable.  Not loading map." << std::endl;

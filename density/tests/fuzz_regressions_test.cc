@@ -195,7 +195,9 @@ TEST( FuzzRegressionsDeathTest, ResamplingFarBeyondTheMapsOwnSizeIsRefused )
 // Headers FastDensityScore's loader took (NSYMBT beyond the end of the file
 // as a bogus record, MX = 0 as the extent minus one, voxels of 3.5e-6 A)
 // where DensityScore's reader refused them or no model can be placed: both
-// refuse them now.
+// refuse them now.  Two negative cell lengths (X and Y) gave the cell matrix
+// a positive determinant, and the map was taken mirrored.  An axis word of
+// -2^31 overflowed (undefined behaviour) in the permutation check.
 TEST( FuzzRegressions, FastReaderRefusesWhatThePlainReaderRefuses )
 {
 	struct Case {
@@ -205,6 +207,9 @@ TEST( FuzzRegressions, FastReaderRefusesWhatThePlainReaderRefuses )
 		{ "mrc_fast/nsymbt_beyond_file.mrc", "gives NSYMBT (word 24) 2147483647 bytes of symmetry records" },
 		{ "mrc_fast/zero_interval.mrc", "has MX (word 8) 0; the interval counts must be at least 1." },
 		{ "mrc_fast/tiny_voxel.mrc", "has voxels of 3.5e-06 A along X" },
+		{ "mrc_fast/negative_cell_lengths.mrc",
+			"has X length (word 11) -8; the cell lengths must be positive numbers." },
+		{ "mrc_fast/axis_map_int_min.mrc", "Error! Axis map 1, -2147483648, 3 is not a permutation of 1, 2, 3." },
 		{ "mrc_fast/negative_nsymbt_extended.mrc",
 			"gives NSYMBT (word 24) -80, a negative length of symmetry records, but the file holds 80 bytes besides" },
 	};

@@ -514,6 +514,16 @@ TEST_F( PlacerProgram, UnreadableMapsSayWhy )
 	float const edge = float( nx * 3.5e-6 );
 	write_patched_map<float>( map, tiny, { { 11, edge }, { 12, edge }, { 13, edge }, { 50, 0.f }, { 51, 0.f }, { 52, 0.f } } );
 	cases.push_back( { tiny, "Error! Map " + tiny + " has voxels of 3.5e-06 A along X" } );
+	// Two negative cell lengths give the cell matrix a positive determinant:
+	// the map was taken mirrored and a model written with status 0.
+	std::string const mirrored = dir_->file( "mirrored.mrc" );
+	float len[3];
+	std::memcpy( len, file_bytes( map ).data() + 40, sizeof len );
+	write_patched_map<float>( map, mirrored, { { 11, -len[0] }, { 12, -len[1] } } );
+	std::ostringstream mirrored_message;
+	mirrored_message << "Error! Map " << mirrored << " has X length (word 11) " << -len[0]
+		<< "; the cell lengths must be positive numbers.";
+	cases.push_back( { mirrored, mirrored_message.str() } );
 	for ( Case const& c : cases ) {
 		RunResult r = run_placer( dir_->path(), "'" + c.file + "' model.pdb 6" );
 		EXPECT_EQ( r.status, 1 ) << c.file << "\n" << r.out;
