@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quilt_test {
 
@@ -72,6 +76,51 @@ public:
 private:
 	std::string path_;
 };
+
+// Names in dir other than "." and ".." (in the directory's order); empty
+// when it cannot be listed.
+inline std::vector<std::string> entries( std::string const& dir )
+{
+	std::vector<std::string> out;
+	if ( DIR* d = ::opendir( dir.c_str() ) ) {
+		while ( dirent* e = ::readdir( d ) )
+			if ( std::string( e->d_name ) != "." && std::string( e->d_name ) != ".." ) out.push_back( e->d_name );
+		::closedir( d );
+	}
+	return out;
+}
+
+// Runs a shell command; returns what it printed on standard output and
+// error, and its exit status in `status` (-1 when it did not exit).
+inline std::string run_command( std::string const& cmd, int& status )
+{
+	std::string out;
+	status = -1;
+	FILE* p = ::popen( ( cmd + " 2>&1" ).c_str(), "r" );
+	if ( !p ) return out;
+	char buf[4096];
+	size_t n;
+	while ( ( n = std::fread( buf, 1, sizeof buf, p ) ) > 0 ) out.append( buf, n );
+	int const st = ::pclose( p );
+	status = WIFEXITED( st ) ? WEXITSTATUS( st ) : -1;
+	return out;
+}
+
+// Runs f in a child process (which then exits 0) and returns its wait
+// status: for code that ends the process, by a signal say.
+template <class F>
+int in_child( F f )
+{
+	std::fflush( nullptr );
+	pid_t const pid = ::fork();
+	if ( pid == 0 ) {
+		f();
+		::_exit( 0 );
+	}
+	int status = 0;
+	::waitpid( pid, &status, 0 );
+	return status;
+}
 
 } // namespace quilt_test
 

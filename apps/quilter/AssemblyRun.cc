@@ -277,7 +277,7 @@ int endRunOutOfMemory()
 		// Too little memory even to list the directory: the removal that
 		// needs none.
 		RunInterruptBlock const hold;
-		if ( !g_workDir.empty() ) removeTreeSignalSafe( g_workDir.c_str() );
+		removeWorkDirectoryWithoutMemory();
 		setInterruptWorkDirectory( std::string() );
 		g_workDir.clear();
 	}

@@ -24,12 +24,6 @@ std::atomic< long long > g_stoppedNanos{ 0 };
 // the terminal's Ctrl-Z.
 int const kStopSignals[] = { SIGTSTP, SIGTTIN, SIGTTOU };
 
-template < class F >
-void for_each_signal( F f )
-{
-	utility::for_each_terminating_signal( f );
-}
-
 void block_signals( sigset_t& old )
 {
 	sigset_t set;
@@ -198,7 +192,7 @@ bool removeTreeSignalSafe( const char* path )
 
 void addRunInterruptSignals( sigset_t& set )
 {
-	for_each_signal( [ &set ]( int s ) { sigaddset( &set, s ); } );
+	utility::add_terminating_signals( set );
 	for ( int s : kStopSignals ) sigaddset( &set, s );
 }
 
@@ -230,7 +224,7 @@ void installRunInterruptHandlers()
 
 void resetRunInterruptHandlers()
 {
-	for_each_signal( []( int s ) {
+	utility::for_each_terminating_signal( []( int s ) {
 		struct sigaction old;
 		if ( ::sigaction( s, nullptr, &old ) == 0 && old.sa_handler == on_interrupt ) ::signal( s, SIG_DFL );
 	} );

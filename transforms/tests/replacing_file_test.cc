@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <dirent.h>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -23,16 +22,7 @@ using transforms_test::golden;
 using transforms_test::slurp;
 using transforms_test::spit;
 
-std::vector<std::string> entries( std::string const& dir )
-{
-	std::vector<std::string> out;
-	if ( DIR* d = ::opendir( dir.c_str() ) ) {
-		while ( dirent* e = ::readdir( d ) )
-			if ( std::string( e->d_name ) != "." && std::string( e->d_name ) != ".." ) out.push_back( e->d_name );
-		::closedir( d );
-	}
-	return out;
-}
+using quilt_test::entries;
 
 // The process umask set for the life of the object.
 struct UmaskAs {

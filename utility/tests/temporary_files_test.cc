@@ -21,19 +21,7 @@ namespace {
 
 bool exists( std::string const& p ) { return ::access( p.c_str(), F_OK ) == 0; }
 
-template < class F >
-int in_child( F f )
-{
-	std::fflush( nullptr );
-	pid_t const pid = ::fork();
-	if ( pid == 0 ) {
-		f();
-		::_exit( 0 );
-	}
-	int status = 0;
-	::waitpid( pid, &status, 0 );
-	return status;
-}
+using quilt_test::in_child;
 
 } // namespace
 
@@ -150,13 +138,5 @@ TEST( TemporaryFiles, ASignalOnAnotherThreadWaitsForARecordBeingChanged )
 		::_exit( 9 );
 	} );
 	EXPECT_TRUE( WIFEXITED( status ) && WEXITSTATUS( status ) == 128 + SIGTERM ) << status;
-	std::string out;
-	std::string const cmd = "ls -A '" + dir.path() + "' | wc -l";
-	FILE* p = ::popen( cmd.c_str(), "r" );
-	char buf[ 64 ] = { 0 };
-	if ( p ) {
-		if ( !std::fgets( buf, sizeof buf, p ) ) buf[ 0 ] = 0;
-		::pclose( p );
-	}
-	EXPECT_EQ( std::atoi( buf ), 0 ) << "files left in " << dir.path();
+	EXPECT_TRUE( quilt_test::entries( dir.path() ).empty() ) << "files left in " << dir.path();
 }

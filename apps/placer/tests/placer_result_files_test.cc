@@ -10,12 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -29,15 +27,9 @@ struct RunResult {
 // behind the shell text `before` (a umask).
 RunResult run_placer( std::string const& dir, std::string const& args, std::string const& before = "" )
 {
-	std::string const cmd = "cd '" + dir + "' && " + before + "'" + quilt_test::bin_dir() + "/Placer' " + args + " 2>&1";
 	RunResult r;
-	FILE* p = ::popen( cmd.c_str(), "r" );
-	if ( !p ) return r;
-	char buf[4096];
-	size_t n;
-	while ( ( n = std::fread( buf, 1, sizeof buf, p ) ) > 0 ) r.out.append( buf, n );
-	int const st = ::pclose( p );
-	r.status = WIFEXITED( st ) ? WEXITSTATUS( st ) : -1;
+	r.out = quilt_test::run_command( "cd '" + dir + "' && " + before + "'" + quilt_test::bin_dir() + "/Placer' " + args,
+		r.status );
 	return r;
 }
 
@@ -54,16 +46,7 @@ void write_bytes( std::string const& path, std::string const& bytes )
 	std::ofstream( path.c_str(), std::ios::binary ) << bytes;
 }
 
-std::vector<std::string> entries( std::string const& dir )
-{
-	std::vector<std::string> out;
-	if ( DIR* d = ::opendir( dir.c_str() ) ) {
-		while ( dirent* e = ::readdir( d ) )
-			if ( std::string( e->d_name ) != "." && std::string( e->d_name ) != ".." ) out.push_back( e->d_name );
-		::closedir( d );
-	}
-	return out;
-}
+using quilt_test::entries;
 
 // Entries of dir that are temporaries of a writer (".tmp" or ".part" in the name).
 std::vector<std::string> temporaries( std::string const& dir )

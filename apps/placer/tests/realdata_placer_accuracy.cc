@@ -93,18 +93,7 @@ void write_moved_case( std::vector<std::string> const& lines, std::string const&
 	fm << "TER\nEND\n";
 }
 
-std::string run( std::string const& cmd, int& status )
-{
-	std::string out;
-	FILE* p = ::popen( ( cmd + " 2>&1" ).c_str(), "r" );
-	if ( !p ) return out;
-	char buf[4096];
-	size_t n;
-	while ( ( n = std::fread( buf, 1, sizeof buf, p ) ) > 0 ) out.append( buf, n );
-	int const st = ::pclose( p );
-	status = WIFEXITED( st ) ? WEXITSTATUS( st ) : -1;
-	return out;
-}
+std::string run( std::string const& cmd, int& status ) { return quilt_test::run_command( cmd, status ); }
 
 struct FitCase {
 	char const* name;

@@ -15,23 +15,11 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
 
-std::string run( std::string const& cmd, int& status )
-{
-	std::string out;
-	FILE* p = ::popen( ( cmd + " 2>&1" ).c_str(), "r" );
-	if ( !p ) return out;
-	char buf[4096];
-	size_t n;
-	while ( ( n = std::fread( buf, 1, sizeof buf, p ) ) > 0 ) out.append( buf, n );
-	int const st = ::pclose( p );
-	status = WIFEXITED( st ) ? WEXITSTATUS( st ) : -1;
-	return out;
-}
+using quilt_test::run_command;
 
 // The ATOM lines of chain `id` written as they are (truth, shifted by
 // `frame`) and turned 120 degrees about the (1, 1, 1) axis through their
@@ -96,7 +84,7 @@ TEST( PlacerMapHeaders, NegativeNsymbtOverAnExtendedHeaderIsRefused )
 	copy.set_int( 24, -80 );
 	ASSERT_TRUE( copy.write( dir.file( "neg0.mrc" ) ) );
 	int status = -1;
-	std::string out = run( placer( dir.file( "neg0.mrc" ), dir.file( "chain.pdb" ), "10" ), status );
+	std::string out = run_command( placer( dir.file( "neg0.mrc" ), dir.file( "chain.pdb" ), "10" ), status );
 	ASSERT_EQ( status, 0 ) << out;
 	EXPECT_NE( out.find( "Warning! Negative symmetry record length taken as 0.  Continuing." ), std::string::npos ) << out;
 	EXPECT_LT( rmsd( dir.file( "chain_1.pdb" ), dir.file( "true.pdb" ) ), 1.0 ) << out;
@@ -104,7 +92,7 @@ TEST( PlacerMapHeaders, NegativeNsymbtOverAnExtendedHeaderIsRefused )
 
 	copy.insert_after_header( 80 );
 	ASSERT_TRUE( copy.write( dir.file( "neg80.mrc" ) ) );
-	out = run( placer( dir.file( "neg80.mrc" ), dir.file( "chain.pdb" ), "10" ), status );
+	out = run_command( placer( dir.file( "neg80.mrc" ), dir.file( "chain.pdb" ), "10" ), status );
 	EXPECT_EQ( status, 1 ) << out;
 	EXPECT_NE( out.find( "Error! Map " + dir.file( "neg80.mrc" ) + " gives NSYMBT (word 24) -80, a negative length of "
 	                     "symmetry records, but the file holds 80 bytes besides its 1024-byte header and the voxel "
@@ -131,7 +119,7 @@ TEST( PlacerMapHeaders, FarOriginIsSetAsideWithAWarningNamingTheFrame )
 	copy.set_float( 50, 12000.0f );
 	ASSERT_TRUE( copy.write( dir.file( "far.mrc" ) ) );
 	int status = -1;
-	std::string const out = run( placer( dir.file( "far.mrc" ), dir.file( "chain.pdb" ), "5" ), status );
+	std::string const out = run_command( placer( dir.file( "far.mrc" ), dir.file( "chain.pdb" ), "5" ), status );
 	ASSERT_EQ( status, 0 ) << out;
 	char want[256];
 	std::snprintf( want, sizeof want, "Warning! ORIGIN words X, Y, Z (12000, %g, %g A) of map ", origin[1], origin[2] );
@@ -168,11 +156,11 @@ TEST( PlacerMapHeaders, BoxedMapOnItsParentsCellIsFittedAsOnItsOwn )
 	for ( int w = 11; w <= 13; ++w ) copy.set_float( w, cell * 1.25f );
 	ASSERT_TRUE( copy.write( dir.file( "cell416.mrc" ) ) );
 	int status = -1;
-	std::string out = run( placer( map, dir.file( "chain.pdb" ), "5" ), status );
+	std::string out = run_command( placer( map, dir.file( "chain.pdb" ), "5" ), status );
 	ASSERT_EQ( status, 0 ) << out;
 	double const own = rmsd( dir.file( "chain_1.pdb" ), dir.file( "true.pdb" ) );
 	std::remove( dir.file( "chain_1.pdb" ).c_str() );
-	out = run( placer( dir.file( "cell416.mrc" ), dir.file( "chain.pdb" ), "5" ), status );
+	out = run_command( placer( dir.file( "cell416.mrc" ), dir.file( "chain.pdb" ), "5" ), status );
 	ASSERT_EQ( status, 0 ) << out;
 	double const boxed = rmsd( dir.file( "chain_1.pdb" ), dir.file( "true.pdb" ) );
 	EXPECT_LT( own, 1.0 );

@@ -43,19 +43,7 @@ void long_search( RunCase& c, const std::string& pidFile, const std::string& lat
 	                            "' \"" + c.data + "/written_late\"\n" );
 }
 
-// Runs f in a child process and returns its wait status.
-template < class F >
-int in_child( F f )
-{
-	pid_t const pid = ::fork();
-	if ( pid == 0 ) {
-		f();
-		::_exit( 0 );
-	}
-	int status = 0;
-	::waitpid( pid, &status, 0 );
-	return status;
-}
+using quilt_test::in_child;
 
 } // namespace
 

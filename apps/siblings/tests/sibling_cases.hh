@@ -163,18 +163,7 @@ inline bool is_line_copy( std::string const& input, std::string const& output, s
 }
 
 // Runs a shell command, returns its output (standard output and error).
-inline std::string run( std::string const& cmd, int& status )
-{
-	std::string out;
-	FILE* p = ::popen( ( "( " + cmd + " ) 2>&1" ).c_str(), "r" );
-	if ( !p ) return out;
-	char buf[4096];
-	size_t n;
-	while ( ( n = std::fread( buf, 1, sizeof buf, p ) ) > 0 ) out.append( buf, n );
-	int const st = ::pclose( p );
-	status = WIFEXITED( st ) ? WEXITSTATUS( st ) : -1;
-	return out;
-}
+inline std::string run( std::string const& cmd, int& status ) { return quilt_test::run_command( "( " + cmd + " )", status ); }
 
 // The program directory as the assembly program holds it (ending in "/").
 inline std::string program_dir() { return quilt_test::bin_dir() + "/"; }
