@@ -3,12 +3,11 @@
 #ifndef QUILT_SIBLINGS_TESTS_RASTERSEEK_TEST_FILES_HH
 #define QUILT_SIBLINGS_TESTS_RASTERSEEK_TEST_FILES_HH
 
+#include "testsupport/test_data.hh"
+
 #include <algorithm>
-#include <cstdio>
-#include <dirent.h>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace rasterseek_test {
@@ -25,29 +24,13 @@ inline std::vector< std::string > lines_of( std::string const& path )
 // Names in a directory (without "." and ".."), sorted.
 inline std::vector< std::string > entries( std::string const& dir )
 {
-	std::vector< std::string > out;
-	if ( DIR* d = ::opendir( dir.c_str() ) ) {
-		while ( dirent* e = ::readdir( d ) )
-			if ( std::string( e->d_name ) != "." && std::string( e->d_name ) != ".." ) out.push_back( e->d_name );
-		::closedir( d );
-	}
+	std::vector< std::string > out = quilt_test::entries( dir );
 	std::sort( out.begin(), out.end() );
 	return out;
 }
 
 // Standard output and error of a shell command; status gets its exit code.
-inline std::string run( std::string const& cmd, int& status )
-{
-	std::string out;
-	FILE* p = ::popen( ( cmd + " 2>&1" ).c_str(), "r" );
-	if ( !p ) return out;
-	char buf[ 4096 ];
-	std::size_t n;
-	while ( ( n = std::fread( buf, 1, sizeof buf, p ) ) > 0 ) out.append( buf, n );
-	int const st = ::pclose( p );
-	status = WIFEXITED( st ) ? WEXITSTATUS( st ) : -1;
-	return out;
-}
+inline std::string run( std::string const& cmd, int& status ) { return quilt_test::run_command( cmd, status ); }
 
 } // namespace rasterseek_test
 
