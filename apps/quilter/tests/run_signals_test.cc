@@ -7,10 +7,12 @@
 // bounded, never for a length of time.
 #include "apps/quilter/RunInterrupts.hh"
 #include "quilter_run_case.hh"
+#include "testsupport/test_data.hh"
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/wait.h>
@@ -107,23 +109,50 @@ TEST( RunSignals, ClosedOutputPipeStopsTheRunCleanly )
 
 namespace {
 
-// The state letter of /proc/<pid>/stat ('T' stopped), 0 when it is gone.
-char process_state( pid_t pid )
+// The fields of /proc/<pid>/stat after the command name ("S 1234 5678 ..."
+// : state, parent, process group), empty when the process is gone.
+std::string stat_fields( std::string const& pid )
 {
-	std::ifstream in( "/proc/" + std::to_string( pid ) + "/stat" );
+	std::ifstream in( "/proc/" + pid + "/stat" );
 	std::string text;
 	std::getline( in, text );
 	std::size_t const paren = text.rfind( ')' );
-	return paren != std::string::npos && paren + 2 < text.size() ? text[ paren + 2 ] : 0;
+	return paren != std::string::npos && paren + 2 < text.size() ? text.substr( paren + 2 ) : std::string();
 }
 
-// Waits up to a minute for pid's state to be (or, with `is` false, to leave)
-// `state`.
-bool await_state( pid_t pid, char state, bool is = true )
+// The state letters ('T' stopped, 'S' sleeping, ...) of every process in
+// the process group of pid.
+std::string group_states( pid_t pid )
+{
+	std::istringstream fields( stat_fields( std::to_string( pid ) ) );
+	char state;
+	long parent, group = 0;
+	if ( !( fields >> state >> parent >> group ) ) return std::string();
+	std::string states;
+	for ( std::string const& entry : quilt_test::entries( "/proc" ) ) {
+		if ( entry.find_first_not_of( "0123456789" ) != std::string::npos ) continue;
+		std::istringstream f( stat_fields( entry ) );
+		long g = 0;
+		if ( f >> state >> parent >> g && g == group ) states += state;
+	}
+	return states;
+}
+
+// Whether the group of pid is stopped: one of its processes at least is,
+// and none runs or sleeps.  A shell waits in state D, neither stopped nor
+// running, for a child it made with vfork that was stopped before its exec.
+bool group_stopped( std::string const& states )
+{
+	return states.find( 'T' ) != std::string::npos && states.find_first_of( "RS" ) == std::string::npos;
+}
+
+// Waits up to a minute for the group of pid to be stopped (or, with
+// `stopped` false, to have no stopped process left).
+bool await_group( pid_t pid, bool stopped )
 {
 	for ( int i = 0; i < 1200; ++i ) {
-		char const now = process_state( pid );
-		if ( ( now == state ) == is ) return true;
+		std::string const states = group_states( pid );
+		if ( stopped ? group_stopped( states ) : states.find( 'T' ) == std::string::npos ) return true;
 		::usleep( 50000 );
 	}
 	return false;
@@ -176,12 +205,13 @@ TEST( RunSignals, CtrlZStopsTheStartedProgramWithTheRunAndContinueGoesOnWithBoth
 		int status = 0;
 		ASSERT_TRUE( await_change( q, WUNTRACED, status ) ) << "signal " << sig << ": the run did not stop";
 		EXPECT_TRUE( WIFSTOPPED( status ) && WSTOPSIG( status ) == sig ) << status;
-		EXPECT_TRUE( await_state( search, 'T' ) ) << "signal " << sig << ": the started program runs on, state "
-		                                          << process_state( search );
+		EXPECT_TRUE( await_group( search, true ) ) << "signal " << sig << ": the started program runs on, states "
+		                                           << group_states( search );
 
 		ASSERT_EQ( ::kill( q, SIGCONT ), 0 );
 		EXPECT_TRUE( await_change( q, WCONTINUED, status ) );
-		EXPECT_TRUE( await_state( search, 'T', false ) ) << "signal " << sig << ": the started program stays stopped";
+		EXPECT_TRUE( await_group( search, false ) ) << "signal " << sig << ": the started program stays stopped, states "
+		                                            << group_states( search );
 
 		// The run then ends as it would have.
 		std::ofstream( go ) << "go\n";
