@@ -67,6 +67,30 @@ bool expand( const std::string& path, std::vector< std::string >& out )
 	return true;
 }
 
+// Does `op` on every path `path` stands for; true when each succeeded,
+// else false with errno from the first that failed.  With `needOne` a "/*"
+// that stands for nothing is a failure too (ENOENT), as "cp" and "mv" give
+// for a glob that matches nothing.
+template < class Op >
+bool each_path( const std::string& path, bool needOne, Op op )
+{
+	std::vector< std::string > paths;
+	if ( !expand( path, paths ) ) return false;
+	if ( needOne && paths.empty() ) {
+		errno = ENOENT;
+		return false;
+	}
+	bool ok = true;
+	int firstError = 0;
+	for ( std::string const& p : paths ) {
+		if ( op( p ) ) continue;
+		if ( ok ) firstError = errno;
+		ok = false;
+	}
+	if ( !ok ) errno = firstError;
+	return ok;
+}
+
 bool fail_with( std::error_code const& ec )
 {
 	errno = ec.value() != 0 ? ec.value() : EIO;
@@ -83,20 +107,7 @@ bool remove_tree( const std::string& path )
 	return true;
 }
 
-bool remove_paths( const std::string& path )
-{
-	std::vector< std::string > paths;
-	if ( !expand( path, paths ) ) return false;
-	bool ok = true;
-	int firstError = 0;
-	for ( std::string const& p : paths ) {
-		if ( remove_tree( p ) ) continue;
-		if ( ok ) firstError = errno;
-		ok = false;
-	}
-	if ( !ok ) errno = firstError;
-	return ok;
-}
+bool remove_paths( const std::string& path ) { return each_path( path, false, remove_tree ); }
 
 // The bytes of src over dst (made with `mode` when new, truncated when
 // not); on failure false with the system's error number in `error`, and
@@ -202,21 +213,7 @@ bool copy_one( const std::string& src, const fs::path& target, bool force )
 
 bool copy_paths( const std::string& src, const std::string& dst, bool force )
 {
-	std::vector< std::string > paths;
-	if ( !expand( src, paths ) ) return false;
-	if ( paths.empty() ) {
-		errno = ENOENT;
-		return false;
-	}
-	bool ok = true;
-	int firstError = 0;
-	for ( std::string const& p : paths ) {
-		if ( copy_one( p, destination_of( p, dst ), force ) ) continue;
-		if ( ok ) firstError = errno;
-		ok = false;
-	}
-	if ( !ok ) errno = firstError;
-	return ok;
+	return each_path( src, true, [ & ]( const std::string& p ) { return copy_one( p, destination_of( p, dst ), force ); } );
 }
 
 // "mv -f" of one path: a rename, or across file systems a copy, removed
@@ -308,22 +305,7 @@ int copydir( std::string src, std::string dst ) { return copy_paths( src, dst, t
 
 int movefile( std::string src, std::string dst )
 {
-	std::vector< std::string > paths;
-	if ( !expand( src, paths ) ) return -1;
-	if ( paths.empty() ) {
-		errno = ENOENT;
-		return -1;
-	}
-	bool ok = true;
-	int firstError = 0;
-	for ( std::string const& p : paths ) {
-		if ( move_one( p, dst ) ) continue;
-		if ( ok ) firstError = errno;
-		ok = false;
-	}
-	if ( ok ) return 0;
-	errno = firstError;
-	return -1;
+	return each_path( src, true, [ & ]( const std::string& p ) { return move_one( p, dst ); } ) ? 0 : -1;
 }
 
 bool makefile( std::string path )

@@ -92,9 +92,16 @@ int under_lock( char const * name, Step step )
 void on_terminating_signal( int sig )
 {
 	remove_temporary_files_signal_safe();
+	end_after_terminating_signal( sig );
+}
+
+} // namespace
+
+void end_after_terminating_signal( int sig )
+{
 	if ( sig == SIGABRT ) {
 		// An abort (a failed assertion, an uncaught exception) stays an
-		// abort once the temporary files are gone.
+		// abort once the clean-up is done.
 		::signal( SIGABRT, SIG_DFL );
 		sigset_t set;
 		sigemptyset( &set );
@@ -104,8 +111,6 @@ void on_terminating_signal( int sig )
 	}
 	::_exit( 128 + sig );
 }
-
-} // namespace
 
 void add_terminating_signals( sigset_t & set )
 {

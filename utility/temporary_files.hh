@@ -76,6 +76,12 @@ void remove_temporary_files_signal_safe();
 // them never leaves its work behind.
 void install_terminating_signal_handler( void ( *handler )( int ), sigset_t const & mask );
 
+// Ends the process from a handler of a terminating signal, once its
+// clean-up is done: status 128 + the signal, except that SIGABRT is raised
+// again with its default action, so that an abort stays an abort.
+// Async-signal-safe.
+[[noreturn]] void end_after_terminating_signal( int sig );
+
 // For a program that handles no terminating signal itself: on any of them
 // its temporary files are removed and the process ends with status 128 +
 // the signal (SIGABRT is raised again after the clean-up, so that an abort

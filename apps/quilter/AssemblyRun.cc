@@ -36,6 +36,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// "ran out of memory 2 times": how often the started programs did.
+std::string memory_stops_text()
+{
+	int const stops = startedProgramMemoryStops();
+	return "ran out of memory " + std::to_string( stops ) + ( stops == 1 ? " time" : " times" );
+}
+
 // The run's own work directory, removed when the process ends before the
 // run is through (a map routine that stops the process, an error stop), so
 // that no half-filled work directory is left behind.
@@ -241,9 +248,9 @@ void print_review( const std::string& model, const StageReport& report )
 		if ( !leftOut ) lines.push_back( note );
 	}
 	lines.insert( lines.end(), report.clashes.begin(), report.clashes.end() );
-	if ( int const stops = startedProgramMemoryStops() )
-		lines.push_back( "The started programs ran out of memory " + std::to_string( stops ) +
-		                 ( stops == 1 ? " time" : " times" ) + ": placements may be missing or worse than the map allows." );
+	if ( startedProgramMemoryStops() > 0 )
+		lines.push_back( "The started programs " + memory_stops_text() +
+		                 ": placements may be missing or worse than the map allows." );
 	if ( lines.empty() ) return;
 	std::cout << "Warning! Check these chains of " << model << ":" << std::endl;
 	for ( std::string const& l : lines ) std::cout << "    " << l << std::endl;
@@ -526,9 +533,8 @@ int runAssembly( int argc, char** argv )
 	}
 	if ( !written ) {
 		std::cout << "\033[1mERROR!\033[0m No final model was written: no chain could be placed";
-		if ( int const stops = startedProgramMemoryStops() )
-			std::cout << " (the started programs ran out of memory " << stops << ( stops == 1 ? " time" : " times" )
-			          << ": see the warnings above)";
+		if ( startedProgramMemoryStops() > 0 )
+			std::cout << " (the started programs " << memory_stops_text() << ": see the warnings above)";
 		std::cout << "." << std::endl;
 		return 1;
 	}

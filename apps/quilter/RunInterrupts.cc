@@ -117,17 +117,7 @@ void on_interrupt( int sig )
 	}
 	if ( g_workDir[ 0 ] ) removeTreeSignalSafe( g_workDir );
 	utility::remove_temporary_files_signal_safe();
-	if ( sig == SIGABRT ) {
-		// An abort (a failed assertion, an uncaught exception) ends the
-		// process as an abort once the work files are gone.
-		::signal( SIGABRT, SIG_DFL );
-		sigset_t set;
-		sigemptyset( &set );
-		sigaddset( &set, SIGABRT );
-		::sigprocmask( SIG_UNBLOCK, &set, nullptr );
-		::raise( SIGABRT );
-	}
-	::_exit( 128 + sig );
+	utility::end_after_terminating_signal( sig );
 }
 
 long long monotonic_nanos()
