@@ -1,5 +1,7 @@
 #include "apps/quilter/DomainParsing.hh"
 
+#include "apps/quilter/ChainSplitting.hh"
+#include "apps/quilter/AssemblyRun.hh"
 #include "apps/quilter/StartedPrograms.hh"
 #include "apps/quilter/StringListHelpers.hh"
 #include "core/Protein.hh"
@@ -95,13 +97,24 @@ std::string runDomainParser( std::string programDir, std::string chainFile, int&
 
 	if ( ::setenv( "DSSP_PATH", ( programDir + "/dssp" ).c_str(), 1 ) != 0 ) std::cerr << "failed" << std::endl;
 	std::error_code ec;
-	fs::copy_file( chainFile, tmpDir + "/xxxx.pdb", fs::copy_options::overwrite_existing, ec );
+	// The splitter reads the copy: one cut short (a full disk) would split a
+	// part of the chain, and the domain steps would work on that part.
+	std::string const copy = tmpDir + "/xxxx.pdb";
+	std::string reason;
+	if ( !copyFileChecked( chainFile, copy, reason ) ) {
+		fs::remove_all( tmpDir, ec );
+		stopRun( "Cannot write the chain copy " + copy + " for the domain splitter: " + reason + "." );
+	}
 	changedir( tmpDir );
 
 	std::string const log = tmpDir + "/" + chainName + "_dom.log";
 	if ( residueCount > 0 ) runCommand( lobecutCommand( programDir, tag, log ), chainName );
 	std::string const def = transDomParlog( log, chainName, domainCount, first, last );
-	fs::copy_file( def, result, fs::copy_options::overwrite_existing, ec );
+	if ( !copyFileChecked( def, result, reason ) ) {
+		changedir( chainDir );
+		fs::remove_all( tmpDir, ec );
+		stopRun( "Cannot write the domain definition " + result + ": " + reason + "." );
+	}
 
 	changedir( chainDir );
 	fs::remove_all( tmpDir, ec );
@@ -135,8 +148,8 @@ std::string transDomParlog( std::string logFile, std::string chainName, int& dom
 	} else {
 		line += std::to_string( firstResidue ) + "-" + std::to_string( lastResidue ) + ";";
 	}
-	std::ofstream f( out, std::ios::trunc );
-	if ( f ) f << line << "\n";
+	// A definition cut short would be read as other domains, or as none.
+	if ( !writeLinesReplacing( out, { line } ) ) stopOnWriteFailure( "the domain definition", out );
 	return out;
 }
 
@@ -195,7 +208,7 @@ std::vector< std::string > GetDomPDB( std::string chainFile, int domainCount, st
 
 	for ( int d = 0; d < domainCount; ++d ) {
 		std::string const path = dir + "/" + name + "_dom" + std::to_string( d + 1 ) + ".pdb";
-		std::ofstream out( path, std::ios::trunc );
+		std::vector< std::string > lines;
 		int n = 0;
 		for ( std::size_t s = 0; s < segmentBounds.size() && s < segmentDomains.size(); ++s ) {
 			if ( segmentDomains[ s ] != d ) continue;
@@ -210,10 +223,12 @@ std::vector< std::string > GetDomPDB( std::string chainFile, int domainCount, st
 				return chain.residues[ a ].resNum < chain.residues[ b ].resNum;
 			} );
 			for ( std::size_t r : in ) {
-				for ( std::string const& l : chain.residues[ r ].atomLines ) out << l << "\n";
+				for ( std::string const& l : chain.residues[ r ].atomLines ) lines.push_back( l );
 				++n;
 			}
 		}
+		// A domain model cut short (a full disk) would be fitted as the domain.
+		if ( !writeLinesReplacing( path, lines ) ) stopOnWriteFailure( "the domain model", path );
 		paths.push_back( path );
 		domainResidueCounts.push_back( n );
 	}

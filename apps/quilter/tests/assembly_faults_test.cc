@@ -441,3 +441,29 @@ TEST( AssemblyFaults, ChainCopyThatCannotBeWrittenStopsTheRun )
 	EXPECT_FALSE( fs::exists( c.model() ) );
 	EXPECT_TRUE( c.leftovers().empty() );
 }
+
+// The domain splitter's files on a disk that is full for a while: the
+// splitter of the first chain fills it after writing its log, the splitter
+// of the next frees it.  The domain definition of the first chain and the
+// chain copy the next splitter reads used to be written unchecked: the run
+// went on with a chain of one domain (the definition missing) and a split of
+// an empty copy, and ended with status 0 as if nothing had happened.
+TEST( AssemblyFaults, DomainSplitterFilesThatCannotBeWrittenStopTheRun )
+{
+	Case c;
+	std::string const mnt = on_small_file_system( c );
+	if ( mnt.empty() ) GTEST_SKIP() << "cannot mount a small file system here";
+	Unmount const unmount{ mnt };
+	std::string const fill = mnt + "/fill";
+	c.script( "Rasterseek", kRasterseek );
+	c.script( "lobecut", "echo \"xxxx 1 1\"\ncase \"$1\" in xxxxA) dd if=/dev/zero of='" + fill +
+	                         "' bs=4k 2>/dev/null || :;;\n*) rm -f '" + fill + "';; esac\n" );
+	std::string out;
+	EXPECT_EQ( c.quilter( out, "", "-nco 1 -rm 0" ), 1 ) << out;
+	std::size_t const at = out.find( kError + "Cannot write the domain definition " + c.data + "/segtemp" );
+	ASSERT_NE( at, std::string::npos ) << out;
+	EXPECT_TRUE( says( out.substr( at ), "_dom.def: No space left on device.\n" ) ) << out;
+	EXPECT_FALSE( finished( out ) );
+	EXPECT_FALSE( fs::exists( c.model() ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+}

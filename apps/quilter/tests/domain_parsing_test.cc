@@ -1,9 +1,11 @@
 // Domain definitions: the splitter's log turned into a definition line, the
 // definition read back into sorted segments, and per-domain model files.
 #include "apps/quilter/DomainParsing.hh"
+#include "testsupport/small_file_systems.hh"
 #include "testsupport/test_data.hh"
 
 #include <cstdio>
+#include <unistd.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
@@ -37,6 +39,19 @@ void free_bounds( DomBdInfo& info )
 {
 	for ( int* b : info.segmentBounds ) delete[] b;
 }
+
+// Fills the file system that holds dir, with one file, until it is full.
+void fill_disk( const std::string& dir )
+{
+	std::FILE* f = std::fopen( ( dir + "/fill" ).c_str(), "w" );
+	if ( !f ) return;
+	std::vector< char > const block( 4096, 'x' );
+	while ( std::fwrite( block.data(), 1, block.size(), f ) == block.size() && std::fflush( f ) == 0 ) {
+	}
+	std::fclose( f );
+}
+
+const std::string kError = "\033[1mERROR!\033[0m ";
 
 } // namespace
 
@@ -148,4 +163,39 @@ TEST( DomainParsing, DefinitionFromResidueLists )
 	EXPECT_EQ( bounds[ 1 ][ 1 ], 4 );
 	EXPECT_EQ( doms[ 1 ], 1 );
 	for ( int* b : bounds ) delete[] b;
+}
+
+// The messages go to standard output; a death test reads standard error.
+#define EXPECT_STOPS( statement, message )                                                                      \
+	EXPECT_EXIT(                                                                                                 \
+		{                                                                                                        \
+			::dup2( 2, 1 );                                                                                      \
+			statement;                                                                                           \
+		},                                                                                                       \
+		testing::ExitedWithCode( 1 ), message )
+
+// On a full disk the splitter's copy of the chain, the definition and the
+// domain models came out empty or cut short, unchecked: the domain steps
+// then worked on a part of the chain, or on none, without a word.  Each
+// stops the run now with the file and the system's reason.
+TEST( DomainParsingDeathTest, FilesCutShortByAFullDiskStopTheRun )
+{
+	quilt_test::ScratchDir dir;
+	quilt_test::SmallFileSystem small( dir.file( "small" ), "64k" );
+	if ( !small.mounted() ) GTEST_SKIP() << "cannot mount a small file system here";
+	write_chain( small.file( "c.pdb" ), 1, 40 );
+	fill_disk( small.path() );
+	int count = 0, residues = 0;
+	EXPECT_STOPS( runDomainParser( dir.path(), small.file( "c.pdb" ), count, residues ),
+		"Cannot write the chain copy .*/DomSplit_c.*/xxxx.pdb for the domain splitter: No space left on device\\." );
+	EXPECT_STOPS( transDomParlog( small.file( "absent.log" ), "c", count, 1, 40 ),
+		"Cannot write the domain definition .*/small/c_dom.def: No space left on device\\." );
+	std::vector< int > counts;
+	int* all = new int[ 2 ]{ 1, 40 };
+	EXPECT_STOPS( GetDomPDB( small.file( "c.pdb" ), 1, { all }, { 0 }, counts ),
+		"Cannot write the domain model .*/small/c_dom1.pdb: No space left on device\\." );
+	delete[] all;
+	// Nothing half-written is left beside the chain.
+	EXPECT_FALSE( quilt_test::path_exists( small.file( "c_dom.def" ) ) );
+	EXPECT_FALSE( quilt_test::path_exists( small.file( "c_dom1.pdb" ) ) );
 }
