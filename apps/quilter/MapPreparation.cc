@@ -64,6 +64,9 @@ DensityScore& getDensityMap_st( std::string file, double reso, double apix, bool
 {
 	static DensityScore theDensityMap;
 	if ( theDensityMap.loaded && !reload ) return theDensityMap;
+	// The holder read the voxel list it has, so it owns it: reading anew
+	// would leave the old one without an owner.
+	theDensityMap.releaseVoxelList();
 	theDensityMap.readDensityMap_st( file.c_str(), reso, apix, thr );
 	return theDensityMap;
 }

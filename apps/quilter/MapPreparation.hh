@@ -39,7 +39,9 @@ std::string resampleIfFiner( DensityScore& ds, const std::string& map, double re
 	double& minGridWidth, double thr );
 
 // The same kind of process-wide map for the map processor: loaded from file
-// (readDensityMap_st) unless it is loaded already and reload is false.
+// (readDensityMap_st) unless it is loaded already and reload is false.  The
+// holder owns the voxel list it read: a reload releases it first, so that a
+// copy taken of the held map does not outlive the next reload.
 DensityScore& getDensityMap_st( std::string file, double reso, double apix, bool reload, double thr );
 // A process-wide map processor of its own, set to a member-wise copy of map
 // at every call (the voxel list is shared with map, not copied): a later
