@@ -5,7 +5,7 @@
 #   3. the real filament map EMD-5168 with the actin protomer 3MFP (any copy in the
 #      filament is a correct fit, so the RMSD to the deposited copy is only indicative;
 #      the correlation is compared with the deposited protomer's)
-# Every chain is moved by a random rigid-body motion first (/work/shared/tools/make_case.py).
+# Every chain is moved by a random rigid-body motion first (../shared/tools/make_case.py).
 # Needs the shared data (../shared/data), /usr/bin/python3 with numpy and /usr/bin/time.
 #   usage: bash bench/placer_bench.sh [seed]     (QUILT_BUILD=<build dir>, default build)
 set -euo pipefail
