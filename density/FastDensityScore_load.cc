@@ -368,28 +368,6 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		return false;
 	}
 
-	// Data that reach beyond the unit-cell grid along an axis (a sampling
-	// MX, MY or MZ below the extent along it) would be cut off by the
-	// expansion to the cell: the data extent becomes the grid there, so that
-	// every voxel is kept and the cell edge spans the data.
-	{
-		int64_t const extXyz[ 3 ] = { ext[ xyz2crs[ 0 ] ], ext[ xyz2crs[ 1 ] ], ext[ xyz2crs[ 2 ] ] };
-		bool widened = false;
-		int32_t const before[ 3 ] = { samp[ 0 ], samp[ 1 ], samp[ 2 ] };
-		for ( int a = 0; a < 3; ++a ) {
-			if ( samp[ a ] < extXyz[ a ] ) {
-				samp[ a ] = int32_t( extXyz[ a ] );
-				widened = true;
-			}
-		}
-		if ( widened ) {
-			std::cout << "Warning! Map data (" << extXyz[ 0 ] << " x " << extXyz[ 1 ] << " x " << extXyz[ 2 ]
-			          << " along x, y, z) extend beyond the unit-cell grid (" << before[ 0 ] << " x " << before[ 1 ]
-			          << " x " << before[ 2 ] << "); using " << samp[ 0 ] << " x " << samp[ 1 ] << " x " << samp[ 2 ]
-			          << " as the grid.  Continuing." << std::endl;
-		}
-	}
-
 	// A cell edge that is not a positive number gives the voxels no size.
 	// Two negative edges even give the cell matrix a positive determinant,
 	// and the map would be placed mirrored, so each edge is checked on its
@@ -403,15 +381,55 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		}
 	}
 
-	// Voxels far smaller than an atom describe a box in which no model can
-	// be placed (the same bound as DensityScore's reader).
+	// The voxel is the cell edge over the interval count along each axis,
+	// whatever the data extent.  Voxels far smaller than an atom describe a
+	// box in which no model can be placed (the same bound as DensityScore's
+	// reader).
+	double voxel[ 3 ];
 	for ( int a = 0; a < 3; ++a ) {
-		double const len = cellDimensions[ a ], w = len / samp[ a ];
-		if ( mrc::voxel_too_small( w ) ) {
-			std::cout << "Error! Map " << file << " has voxels of " << w << " A along " << axisName[ a ] << " ("
+		double const len = cellDimensions[ a ];
+		voxel[ a ] = len / samp[ a ];
+		if ( mrc::voxel_too_small( voxel[ a ] ) ) {
+			std::cout << "Error! Map " << file << " has voxels of " << voxel[ a ] << " A along " << axisName[ a ] << " ("
 			          << axisName[ a ] << " length " << len << " A / M" << axisName[ a ] << " " << samp[ a ]
 			          << "); voxels below " << mrc::kMinVoxelWidth << " A are not usable.  Not loading map." << std::endl;
 			return false;
+		}
+	}
+
+	// Data that reach beyond the unit-cell grid along an axis (an interval
+	// count MX, MY or MZ below the data extent along it) span more than one
+	// cell there.  The expansion to the cell would cut them off, and a grid
+	// of the data extent over the same cell edge would shrink the voxels:
+	// along such an axis the grid becomes the data extent and the cell edge
+	// that extent times the voxel, so that every voxel is kept at the size
+	// the header gives, and the start indices, ORIGIN, masks and memory
+	// checks all work in that frame.  The cell angles stay, so a skewed cell
+	// keeps its shape.
+	{
+		int64_t const extXyz[ 3 ] = { ext[ xyz2crs[ 0 ] ], ext[ xyz2crs[ 1 ] ], ext[ xyz2crs[ 2 ] ] };
+		bool widened = false;
+		int32_t const before[ 3 ] = { samp[ 0 ], samp[ 1 ], samp[ 2 ] };
+		for ( int a = 0; a < 3; ++a ) {
+			if ( samp[ a ] >= extXyz[ a ] ) continue;
+			float const span = float( voxel[ a ] * double( extXyz[ a ] ) );
+			if ( !std::isfinite( span ) ) {
+				std::cout << "Error! Map " << file << " has data reaching beyond the unit-cell grid along " << axisName[ a ]
+				          << " (" << extXyz[ a ] << " voxels, M" << axisName[ a ] << " " << samp[ a ] << "), and their span of "
+				          << extXyz[ a ] << " voxels of " << voxel[ a ] << " A is not a usable length.  Not loading map."
+				          << std::endl;
+				return false;
+			}
+			samp[ a ] = int32_t( extXyz[ a ] );
+			cellDimensions[ a ] = span;
+			widened = true;
+		}
+		if ( widened ) {
+			std::cout << "Warning! Map data (" << extXyz[ 0 ] << " x " << extXyz[ 1 ] << " x " << extXyz[ 2 ]
+			          << " along x, y, z) reach beyond the unit-cell grid (" << before[ 0 ] << " x " << before[ 1 ] << " x "
+			          << before[ 2 ] << "); the voxel size stays the cell length over the interval count, " << voxel[ 0 ]
+			          << " x " << voxel[ 1 ] << " x " << voxel[ 2 ] << " A, and the map is read over " << cellDimensions[ 0 ]
+			          << " x " << cellDimensions[ 1 ] << " x " << cellDimensions[ 2 ] << " A.  Continuing." << std::endl;
 		}
 	}
 

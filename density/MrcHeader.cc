@@ -93,22 +93,32 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	h.nrstart = i32( NRSTART );
 	h.nsstart = i32( NSSTART );
 	// 8-10 MX MY MZ: intervals of the unit cell along X, Y, Z; the voxel
-	// width is the cell edge over it.  Both readers: below 1 leaves the voxels
-	// without a size, an error (plain reader 70650; get_grid_width warns and
-	// returns 0); the probe counts each above 5000 or below 0.  Loader: a
-	// product above 2^31 - 1 is an error; a positive value below the data
-	// extent along that axis is raised to the extent (one warning) so that no
-	// voxel is cut off; the data are placed on the whole cell grid, which is
-	// refused before anything is allocated when it and the data need more
-	// memory than the process can still take (MemoryRoom.hh), naming both
-	// sizes.
+	// size along each axis is the cell edge over it (words 11-13), whatever
+	// the data extents, as the format defines it.  Both readers: below 1
+	// leaves the voxels without a size, an error (plain reader 70650;
+	// get_grid_width warns and returns 0); the probe counts each above 5000
+	// or below 0.  Plain reader: places voxel i of the data at the start
+	// (or ORIGIN) plus i voxels, so data that reach beyond the cell grid
+	// need nothing more.  Loader: a product above 2^31 - 1 is an error; the
+	// data are placed on the whole cell grid, which is refused before
+	// anything is allocated when it and the data need more memory than the
+	// process can still take (MemoryRoom.hh), naming both sizes.  Where the
+	// data extent along an axis exceeds the count (the data reach beyond the
+	// cell grid), the loader's grid there becomes the data extent and its
+	// cell edge the extent times the voxel size, so that every voxel is kept
+	// at the size the header gives and the start indices, ORIGIN and masks
+	// keep the format's frame; one warning names the extents, the counts,
+	// the voxel size and the span read, and a span that is not a finite
+	// single-precision length is an error.
 	h.mx = i32( MX );
 	h.my = i32( MY );
 	h.mz = i32( MZ );
-	// 11-13 cell edges a, b, c (A).  Plain reader: not finite or not positive
-	// is an unusable cell, error 70650.  Loader: a cell it cannot turn into a
-	// fractional frame is an error.  Both readers: a voxel (edge over
-	// interval count) below kMinVoxelWidth is an error (plain reader 70650).
+	// 11-13 cell edges a, b, c (A).  Both readers: not finite or not
+	// positive is an error (plain reader 70650, an unusable cell).  Loader: a
+	// cell it cannot turn into a fractional frame is an error.  Both readers:
+	// a voxel (edge over interval count, before any widening of the grid to
+	// data beyond the cell) below kMinVoxelWidth is an error (plain reader
+	// 70650).
 	h.xlen = f32( XLEN );
 	h.ylen = f32( YLEN );
 	h.zlen = f32( ZLEN );

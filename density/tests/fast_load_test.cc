@@ -292,28 +292,126 @@ TEST( FastLoad, NonFiniteOriginWordIsLeftOutOnItsOwn )
 
 TEST( FastLoad, DataBeyondTheCellGridAreKept )
 {
-	// MX below the data extent: expanding to the cell used to drop the
-	// voxels beyond MX without a word.  The data extent becomes the grid
-	// (one warning line), every voxel stays, and the cell edge spans the data.
+	// MX, MZ below the data extent: expanding to the cell used to drop the
+	// voxels beyond MX without a word, and then the grid was widened to the
+	// data over the same cell edge, which shrank the voxels to 2/4 and 3/4 A.
+	// The voxel is the cell edge over the interval count (1 A here, as mrcfile
+	// and gemmi read it); the data extent becomes the grid, every voxel stays,
+	// and the cell edge spans the data at that voxel (one warning line).
 	quilt_test::ScratchDir dir( "fds_load" );
 	MrcSpec s = ramp( 4, 4, 4 );
 	s.samp[ 0 ] = 2;
 	s.samp[ 2 ] = 3;
+	s.cell[ 0 ] = 2.f;
+	s.cell[ 2 ] = 3.f;
+	s.start[ 0 ] = -1;
+	s.start[ 1 ] = 2;
+	s.start[ 2 ] = 5;
 	ASSERT_TRUE( write_mrc( dir.file( "w.mrc" ), s ) );
 	FastDensityScore m;
 	std::string text;
 	ASSERT_TRUE( load( m, dir.file( "w.mrc" ), &text ) );
-	size_t const at = text.find( "Warning! Map data (4 x 4 x 4 along x, y, z) extend beyond the unit-cell grid (2 x 4 x 3)" );
+	std::string const warning = "Warning! Map data (4 x 4 x 4 along x, y, z) reach beyond the unit-cell grid (2 x 4 x 3); "
+	                            "the voxel size stays the cell length over the interval count, 1 x 1 x 1 A, and the map is "
+	                            "read over 4 x 4 x 4 A.  Continuing.\n";
+	size_t const at = text.find( warning );
 	EXPECT_NE( at, std::string::npos ) << text;
-	EXPECT_EQ( text.find( "extend beyond", text.find( "extend beyond" ) + 1 ), std::string::npos ) << text;
+	EXPECT_EQ( text.find( "Warning! Map data", at + 1 ), std::string::npos ) << text;
 	EXPECT_EQ( m.grid[ 0 ], 4 );
 	EXPECT_EQ( m.grid[ 2 ], 4 );
+	EXPECT_FLOAT_EQ( m.cellDimensions[ 0 ], 4.f );
+	EXPECT_FLOAT_EQ( m.cellDimensions[ 1 ], 4.f );
+	EXPECT_FLOAT_EQ( m.cellDimensions[ 2 ], 4.f );
 	ASSERT_EQ( m.density().u1(), 4 );
 	ASSERT_EQ( m.density().u3(), 4 );
 	EXPECT_DOUBLE_EQ( m.density()( 4, 4, 4 ), 63.0 );
 	EXPECT_DOUBLE_EQ( m.density()( 4, 1, 1 ), 3.0 );
-	EXPECT_NEAR( m.gridWidth, 1.0, 1e-12 );
+	EXPECT_NEAR( m.gridWidth, 1.0, 1e-6 );
 	EXPECT_EQ( m.nDensPoints, 63 );
+	// The first voxel at the start indices times the 1 A voxel, the last
+	// three voxels further along each axis.
+	double p[ 3 ];
+	m.voxelPosition( 0, 0, 0, p );
+	EXPECT_NEAR( p[ 0 ], -1.0, 1e-5 );
+	EXPECT_NEAR( p[ 1 ], 2.0, 1e-5 );
+	EXPECT_NEAR( p[ 2 ], 5.0, 1e-5 );
+	m.voxelPosition( 3, 3, 3, p );
+	EXPECT_NEAR( p[ 0 ], 2.0, 1e-5 );
+	EXPECT_NEAR( p[ 1 ], 5.0, 1e-5 );
+	EXPECT_NEAR( p[ 2 ], 8.0, 1e-5 );
+
+	// The same data placed by ORIGIN (x, y, z in A): converted through the
+	// widened cell, it lands on the same voxel.
+	s.origin[ 0 ] = -1.f;
+	s.origin[ 1 ] = 2.f;
+	s.origin[ 2 ] = 5.f;
+	s.start[ 0 ] = s.start[ 1 ] = s.start[ 2 ] = 0;
+	ASSERT_TRUE( write_mrc( dir.file( "o.mrc" ), s ) );
+	ASSERT_TRUE( load( m, dir.file( "o.mrc" ), &text ) );
+	EXPECT_TRUE( m.useAltOrigin );
+	EXPECT_EQ( m.origin[ 0 ], -1 );
+	EXPECT_EQ( m.origin[ 1 ], 2 );
+	EXPECT_EQ( m.origin[ 2 ], 5 );
+	EXPECT_NEAR( m.voxelOrigin[ 0 ], -1.0, 1e-5 );
+	EXPECT_NEAR( m.voxelOrigin[ 2 ], 5.0, 1e-5 );
+}
+
+TEST( FastLoad, DataBeyondTheCellGridWithNoUsableSpanAreRefused )
+{
+	// Voxels of 1.5e38 A (X length 3e38 A over MX 2) and 4 of them along x:
+	// their span is no single-precision length.  Refused by name, and the
+	// earlier map stays.
+	quilt_test::ScratchDir dir( "fds_load" );
+	ASSERT_TRUE( write_mrc( dir.file( "good.mrc" ), ramp( 4, 4, 4 ) ) );
+	MrcSpec s = ramp( 4, 4, 4 );
+	s.samp[ 0 ] = 2;
+	s.cell[ 0 ] = 3e38f;
+	ASSERT_TRUE( write_mrc( dir.file( "huge.mrc" ), s ) );
+	FastDensityScore m;
+	std::string text;
+	ASSERT_TRUE( load( m, dir.file( "good.mrc" ), &text ) ) << text;
+	EXPECT_FALSE( load( m, dir.file( "huge.mrc" ), &text ) );
+	EXPECT_NE( text.find( "Error! Map " + dir.file( "huge.mrc" ) + " has data reaching beyond the unit-cell grid along X "
+	                      "(4 voxels, MX 2), and their span of 4 voxels of 1.5e+38 A is not a usable length.  Not loading map." ),
+		std::string::npos )
+		<< text;
+	EXPECT_EQ( text.find( "Warning! Map data" ), std::string::npos ) << text;
+	EXPECT_TRUE( m.isLoaded );
+	EXPECT_EQ( m.grid[ 0 ], 4 );
+	EXPECT_FLOAT_EQ( m.cellDimensions[ 0 ], 4.f );
+}
+
+TEST( FastLoad, DataBeyondTheCellGridOfASkewedCellKeepItsShape )
+{
+	// A monoclinic cell (beta 110) with MX below the data extent: the voxel
+	// vectors are the cell vectors over the interval counts, as on a cell
+	// that holds the data, and the angles stay.
+	quilt_test::ScratchDir dir( "fds_load" );
+	MrcSpec whole = ramp( 6, 4, 5 );
+	for ( int a = 0; a < 3; ++a ) whole.cell[ a ] = 1.5f * whole.samp[ a ];
+	whole.angles[ 1 ] = 110.f;
+	MrcSpec beyond = whole;
+	beyond.samp[ 0 ] = 4;
+	beyond.cell[ 0 ] = 6.f;  // 4 x 1.5 A
+	ASSERT_TRUE( write_mrc( dir.file( "whole.mrc" ), whole ) );
+	ASSERT_TRUE( write_mrc( dir.file( "beyond.mrc" ), beyond ) );
+	FastDensityScore a, b;
+	std::string text;
+	ASSERT_TRUE( load( a, dir.file( "whole.mrc" ), &text ) ) << text;
+	ASSERT_TRUE( load( b, dir.file( "beyond.mrc" ), &text ) ) << text;
+	EXPECT_NE( text.find( "reach beyond the unit-cell grid (4 x 4 x 5); the voxel size stays the cell length over the "
+	                      "interval count, 1.5 x 1.5 x 1.5 A, and the map is read over 9 x 6 x 7.5 A." ),
+		std::string::npos )
+		<< text;
+	EXPECT_FLOAT_EQ( b.cellAngles[ 1 ], 110.f );
+	for ( int i : { 0, 5 } )
+		for ( int k : { 0, 4 } ) {
+			double pa[ 3 ], pb[ 3 ];
+			a.voxelPosition( i, 3, k, pa );
+			b.voxelPosition( i, 3, k, pb );
+			for ( int c = 0; c < 3; ++c ) EXPECT_NEAR( pb[ c ], pa[ c ], 1e-5 ) << i << " " << k << " " << c;
+		}
+	EXPECT_NEAR( b.gridWidth, a.gridWidth, 1e-9 );
 }
 
 TEST( FastLoad, PartialBlockIsPaddedToTheCell )

@@ -346,32 +346,59 @@ TEST_F( FitDriver, SixAxisOrdersWithOriginOrStartIndicesGiveTheSameFit )
 	}
 }
 
+// Overwrites the three 4-byte words from byte `at` of a map file.
+template <class T>
+void set_words( std::string const& path, int at, T const* v )
+{
+	std::fstream f( path.c_str(), std::ios::in | std::ios::out | std::ios::binary );
+	f.seekp( at );
+	f.write( reinterpret_cast<char const*>( v ), 3 * sizeof( T ) );
+}
+
 TEST_F( FitDriver, DataBeyondTheCellGridAreFittedWhole )
 {
-	// The same map with MX, MY, MZ at half the data extents: all voxels must
-	// be kept (the data extent becomes the grid) and the fit land on the
-	// truth; cutting the map to the cell grid put it 30 A off.
+	// The same map with MX, MY, MZ at half the data extents and the cell
+	// edges at half the data span: by the format the same voxels (cell edge
+	// over interval count), the data reaching over two cells along each axis.
+	// All voxels must be kept at that size and the fit land on the truth;
+	// cutting the map to the cell grid put it 30 A off, and widening the grid
+	// over the same cell edge halved the voxels and put it 14 A off.
 	SimulatedMap const m = simulated( truth_ );
-	fast_test::MrcSpec s;
 	int const axes[3] = { 1, 2, 3 };
 	ASSERT_TRUE( write_in_axis_order( dir_.file( "half.mrc" ), m, axes, false ) );
-	for ( int a = 0; a < 3; ++a ) {
-		// MX, MY, MZ at half the extent; the cell edges unchanged.
-		std::fstream f( dir_.file( "half.mrc" ).c_str(), std::ios::in | std::ios::out | std::ios::binary );
-		int32_t const half = m.n[a] / 2;
-		f.seekp( 28 + 4 * a );
-		f.write( reinterpret_cast<char const*>( &half ), 4 );
-	}
+	int32_t const half[3] = { m.n[0] / 2, m.n[1] / 2, m.n[2] / 2 };
+	float const edge[3] = { float( half[0] * m.voxel ), float( half[1] * m.voxel ), float( half[2] * m.voxel ) };
+	set_words( dir_.file( "half.mrc" ), 28, half );
+	set_words( dir_.file( "half.mrc" ), 40, edge );
 	FastDensityScore loaded;
 	testing::internal::CaptureStdout();
 	ASSERT_TRUE( loaded.readDensityMap( dir_.file( "half.mrc" ), 6.0, 0.0, 0.0, true ) );
 	std::string const text = testing::internal::GetCapturedStdout();
-	EXPECT_NE( text.find( "extend beyond the unit-cell grid" ), std::string::npos ) << text;
-	for ( int a = 0; a < 3; ++a ) EXPECT_EQ( loaded.grid[a], m.n[a] );
+	EXPECT_NE( text.find( "reach beyond the unit-cell grid" ), std::string::npos ) << text;
+	for ( int a = 0; a < 3; ++a ) {
+		EXPECT_EQ( loaded.grid[a], m.n[a] );
+		EXPECT_NEAR( loaded.voxelOrigin[a], m.start[a] * m.voxel, 1e-4 ) << a;
+	}
 	EXPECT_NEAR( loaded.gridWidth, m.voxel, 1e-4 );
 	std::string out;
 	ASSERT_EQ( fit( dir_.file( "half.mrc" ), dir_.file( "moved.pdb" ), 1, &out, false ), FIT_OK ) << out;
 	EXPECT_LT( synth::ca_rmsd( synth::read_ca( dir_.file( "moved_1.pdb" ) ), true_ca() ), 1.0 ) << out;
+
+	// MX, MY, MZ halved alone, the cell edges left: by the format voxels of
+	// twice the size, the whole map twice as large and its first voxel at
+	// twice the distance from the coordinate origin.  It is read so, not at
+	// the voxel of the cell over the data extent.
+	ASSERT_TRUE( write_in_axis_order( dir_.file( "mx.mrc" ), m, axes, false ) );
+	set_words( dir_.file( "mx.mrc" ), 28, half );
+	testing::internal::CaptureStdout();
+	ASSERT_TRUE( loaded.readDensityMap( dir_.file( "mx.mrc" ), 6.0, 0.0, 0.0, true ) );
+	testing::internal::GetCapturedStdout();
+	EXPECT_NEAR( loaded.gridWidth, 2.0 * m.voxel, 1e-4 );
+	for ( int a = 0; a < 3; ++a ) {
+		EXPECT_EQ( loaded.grid[a], m.n[a] );
+		EXPECT_NEAR( loaded.voxelOrigin[a], 2.0 * m.start[a] * m.voxel, 1e-4 ) << a;
+		EXPECT_NEAR( loaded.cellDimensions[a], 2.0 * m.n[a] * m.voxel, 1e-3 ) << a;
+	}
 }
 
 TEST_F( FitDriver, OutputNamesCutOnlyAFinalPdbOrEnt )

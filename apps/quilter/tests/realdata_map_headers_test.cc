@@ -2,12 +2,22 @@
 // the map, somewhere else than a plain reading would.  The four chains are
 // moved away by random rigid motions and the assembled chains compared in
 // place with the true ones (CA RMSD, no superposition).
+//
+// Then a table of 1GGG maps that say the same density in other header words
+// (axis orders, start indices, ORIGIN, data beyond the unit-cell grid, a box
+// smaller than its cell, an extended header, a far ORIGIN, the other byte
+// order, a skewed cell): Placer, Rasterseek and, on some rows, Quilter place
+// the moved chain, and each must land where the format puts the density
+// (and so near the others); a program that cannot use a header must say so
+// and stop with a non-zero status.
 #include "pdb_text_lines.hh"
 #include "quilter_run_case.hh"
 #include "testsupport/map_copies.hh"
 #include "testsupport/test_data.hh"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -130,3 +140,223 @@ TEST( RealdataMapHeaders, FarOriginIsSetAsideAndTheChainsLandInPlace )
 	std::vector< Trace > const model = traces( data + "/segCmodel1.pdb" );
 	for ( std::size_t i = 0; i < truth.size(); ++i ) EXPECT_LT( best_rmsd( truth[ i ], model ), 3.0 ) << "chain " << "ABCD"[ i ];
 }
+
+namespace {
+
+// The 1GGG map (53^3 voxels of 1.25 A, axis order 1, 2, 3, start indices 0,
+// its place in the ORIGIN words, little-endian) as words and values.
+struct BaseMap {
+	std::vector< unsigned char > header;  // 1024 bytes
+	std::vector< float > values;          // x fastest
+	int n = 0;
+	float origin[ 3 ] = { 0, 0, 0 };
+	bool read( const std::string& path )
+	{
+		std::string const bytes = quilter_test::file_text( path );
+		if ( bytes.size() < 1024 ) return false;
+		header.assign( bytes.begin(), bytes.begin() + 1024 );
+		int32_t w[ 10 ];
+		std::memcpy( w, bytes.data(), sizeof w );
+		if ( w[ 0 ] != w[ 1 ] || w[ 1 ] != w[ 2 ] || w[ 3 ] != 2 || w[ 7 ] != w[ 0 ] ) return false;
+		n = w[ 0 ];
+		if ( bytes.size() != 1024 + 4 * std::size_t( n ) * n * n ) return false;
+		values.resize( std::size_t( n ) * n * n );
+		std::memcpy( values.data(), bytes.data() + 1024, 4 * values.size() );
+		std::memcpy( origin, bytes.data() + 196, sizeof origin );
+		return true;
+	}
+};
+
+// One row: how the header says the density, and who runs on it.
+struct MapRow {
+	const char* name;
+	int axes[ 3 ];           // MAPC, MAPR, MAPS
+	int start[ 3 ];          // start index along x, y, z
+	bool keepOrigin;         // the deposited ORIGIN words (else 0, 0, 0)
+	float farX;              // ORIGIN X of 10000 A or more (0: none)
+	int m;                   // MX = MY = MZ (0: 53) ...
+	bool mxOnly;             // ... along x alone
+	float beta;              // cell angle beta
+	int nsymbt;              // extended header bytes
+	bool bigEndian;
+	bool quilter;            // Quilter runs on it too
+	double within;           // largest CA RMSD to the truth (A)
+};
+
+void PrintTo( const MapRow& r, std::ostream* os ) { *os << r.name; }
+
+const double kVoxel = 1.25;
+
+void put( std::vector< unsigned char >& b, int word, const void* v ) { std::memcpy( &b[ 4 * ( word - 1 ) ], v, 4 ); }
+
+// The bytes of the row's map file.
+std::string row_file( const BaseMap& base, const MapRow& r )
+{
+	std::vector< unsigned char > h = base.header;
+	int const n = base.n;
+	int32_t m[ 3 ];
+	for ( int a = 0; a < 3; ++a ) m[ a ] = r.m > 0 && ( !r.mxOnly || a == 0 ) ? r.m : n;
+	for ( int k = 0; k < 3; ++k ) {
+		int32_t const e = n, st = r.start[ r.axes[ k ] - 1 ], ax = r.axes[ k ];
+		put( h, 1 + k, &e );
+		put( h, 5 + k, &st );
+		put( h, 17 + k, &ax );
+	}
+	for ( int a = 0; a < 3; ++a ) {
+		float const len = float( m[ a ] * kVoxel );
+		float const o = r.keepOrigin ? base.origin[ a ] : ( a == 0 ? r.farX : 0.f );
+		put( h, 8 + a, &m[ a ] );
+		put( h, 11 + a, &len );
+		put( h, 50 + a, &o );
+	}
+	put( h, 15, &r.beta );
+	int32_t const sym = r.nsymbt;
+	put( h, 24, &sym );
+	std::vector< unsigned char > data( 4 * base.values.size() );
+	std::size_t at = 0;
+	for ( int s = 0; s < n; ++s )
+		for ( int rr = 0; rr < n; ++rr )
+			for ( int c = 0; c < n; ++c, at += 4 ) {
+				int x[ 3 ];
+				x[ r.axes[ 0 ] - 1 ] = c;
+				x[ r.axes[ 1 ] - 1 ] = rr;
+				x[ r.axes[ 2 ] - 1 ] = s;
+				std::memcpy( &data[ at ], &base.values[ ( std::size_t( x[ 2 ] ) * n + x[ 1 ] ) * n + x[ 0 ] ], 4 );
+			}
+	if ( r.bigEndian ) {
+		// Every number in the other byte order, the machine stamp saying so;
+		// the "MAP " stamp and the labels are characters.
+		for ( int w = 1; w <= 256; ++w )
+			if ( w <= 52 || w == 55 || w == 56 ) std::swap( h[ 4 * w - 4 ], h[ 4 * w - 1 ] ), std::swap( h[ 4 * w - 3 ], h[ 4 * w - 2 ] );
+		h[ 212 ] = 0x11;
+		h[ 213 ] = 0x11;
+		h[ 214 ] = h[ 215 ] = 0;
+		for ( std::size_t i = 0; i < data.size(); i += 4 )
+			std::swap( data[ i ], data[ i + 3 ] ), std::swap( data[ i + 1 ], data[ i + 2 ] );
+	}
+	std::string out( h.begin(), h.end() );
+	out += std::string( std::size_t( r.nsymbt ), ' ' );
+	out.append( data.begin(), data.end() );
+	return out;
+}
+
+// Where the format puts the first voxel: at ORIGIN where it is given (and
+// not set aside), else at the start indices.
+void first_voxel( const BaseMap& base, const MapRow& r, double* p )
+{
+	for ( int a = 0; a < 3; ++a ) p[ a ] = r.keepOrigin ? base.origin[ a ] : r.start[ a ] * kVoxel;
+}
+
+// In-place CA RMSD of two traces of the same chain.
+double trace_rmsd( const Trace& a, const Trace& b )
+{
+	if ( a.size() != b.size() || a.empty() ) return 1e9;
+	double s = 0;
+	for ( std::size_t i = 0; i < a.size(); ++i )
+		for ( int k = 0; k < 3; ++k ) s += std::pow( a[ i ][ k ] - b[ i ][ k ], 2 );
+	return std::sqrt( s / a.size() );
+}
+
+class OneMapManyHeaders : public testing::TestWithParam< MapRow > {};
+
+} // namespace
+
+// The 1GGG map with MX = MY = MZ = 40 and 50 A cells is by the format the
+// same map (voxels of 1.25 A, the data reaching beyond the cell grid):
+// Placer and Rasterseek read it with voxels of 50/53 A and put the chain
+// 14-15 A from the truth with status 0, Quilter (through its plain reader)
+// in place.  Every row must now be placed where the format puts it by every
+// program that takes it.
+TEST_P( OneMapManyHeaders, EveryProgramPlacesTheChainWhereTheFormatPutsTheDensity )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	const MapRow& r = GetParam();
+	BaseMap base;
+	ASSERT_TRUE( base.read( quilt_test::shared_file( "single/1ggg_5A.mrc" ) ) );
+	ASSERT_EQ( base.n, 53 );
+	quilt_test::ScratchDir root( "quilt frames" );
+	std::string const map = root.file( "map.mrc" ), data = root.file( "data" ), fit = root.file( "fit" ),
+					  seek = root.file( "seek" );
+	for ( const std::string& d : { data, fit, seek } ) std::filesystem::create_directories( d );
+	{
+		std::ofstream out( map, std::ios::binary );
+		out << row_file( base, r );
+	}
+
+	// The chain moved away, and its truth in the frame the row gives.
+	double first[ 3 ];
+	first_voxel( base, r, first );
+	std::vector< std::string > atoms;
+	for ( auto const& l : quilter_test::read_lines( quilt_test::shared_file( "single/1ggg.pdb" ) ) )
+		if ( l.rfind( "ATOM", 0 ) == 0 && l.size() >= 54 ) atoms.push_back( l );
+	std::mt19937 rng( 11 );
+	std::vector< std::string > moved = quilter_test::randomly_moved( atoms, rng );
+	moved.push_back( "TER" );
+	for ( const std::string& d : { data, fit, seek } ) quilter_test::write_lines( d + "/chain1.pdb", moved );
+	Trace truth = traces( quilt_test::shared_file( "single/1ggg.pdb" ) ).at( 0 );
+	for ( auto& p : truth )
+		for ( int a = 0; a < 3; ++a ) p[ a ] += first[ a ] - base.origin[ a ];
+	ASSERT_GT( trace_rmsd( traces( data + "/chain1.pdb" ).at( 0 ), truth ), 8.0 );
+
+	std::string out;
+	// Rasterseek, as the assembly starts it.
+	int const rs = quilter_test::run_shell( "cd " + quilter_test::shq( seek ) + " && "
+	                                            + quilter_test::shq( quilt_test::bin_dir() + "/Rasterseek" ) + " "
+	                                            + quilter_test::shq( map ) + " chain1.pdb chain1 -res 5 -deg 20 -nprocs 4",
+		out );
+	if ( r.beta != 90.f ) {
+		// The search grid is orthogonal: a skewed cell is refused, not
+		// searched as if it were orthogonal.
+		EXPECT_EQ( rs, 1 ) << out;
+		EXPECT_TRUE( quilter_test::says( out, "Error! the map's cell is not orthogonal (angles 90, 100, 90 degrees); no "
+		                                      "result written." ) )
+			<< out;
+		EXPECT_FALSE( std::filesystem::exists( seek + "/chain1_001.pdb" ) );
+		return;
+	}
+	ASSERT_EQ( rs, 0 ) << out;
+	Trace const bySearch = traces( seek + "/chain1_001.pdb" ).at( 0 );
+	EXPECT_LT( trace_rmsd( bySearch, truth ), r.within ) << "Rasterseek\n" << out;
+
+	int const pl = quilter_test::run_shell(
+		quilter_test::shq( quilt_test::bin_dir() + "/Placer" ) + " " + quilter_test::shq( map ) + " "
+			+ quilter_test::shq( fit + "/chain1.pdb" ) + " 5 -sl 0",
+		out );
+	ASSERT_EQ( pl, 0 ) << out;
+	Trace const byFit = traces( fit + "/chain1_1.pdb" ).at( 0 );
+	EXPECT_LT( trace_rmsd( byFit, truth ), r.within ) << "Placer\n" << out;
+	EXPECT_LT( trace_rmsd( byFit, bySearch ), 1.0 ) << "Placer against Rasterseek";
+	if ( r.m > 0 && r.m < base.n ) {
+		EXPECT_TRUE( quilter_test::says( out, "reach beyond the unit-cell grid" ) ) << out;
+		EXPECT_TRUE( quilter_test::says( out, "the voxel size stays the cell length over the interval count, 1.25 x 1.25 x "
+		                                      "1.25 A" ) )
+			<< out;
+	}
+
+	std::cout << r.name << ": CA RMSD to the truth: Rasterseek " << trace_rmsd( bySearch, truth ) << " A, Placer "
+	          << trace_rmsd( byFit, truth ) << " A" << std::endl;
+	if ( !r.quilter ) return;
+	int const q = quilter_test::run_shell( quilter_test::shq( quilt_test::bin_dir() + "/Quilter" ) + " "
+	                                           + quilter_test::shq( data ) + " " + quilter_test::shq( map ) + " 5 -nco 4",
+		out );
+	ASSERT_EQ( q, 0 ) << out.substr( out.size() > 3000 ? out.size() - 3000 : 0 );
+	EXPECT_TRUE( quilter_test::finished( out ) );
+	Trace const assembled = traces( data + "/segCmodel1.pdb" ).at( 0 );
+	EXPECT_LT( trace_rmsd( assembled, truth ), r.within ) << "Quilter";
+	EXPECT_LT( trace_rmsd( assembled, byFit ), 1.0 ) << "Quilter against Placer";
+	std::cout << r.name << ": CA RMSD to the truth: Quilter " << trace_rmsd( assembled, truth ) << " A" << std::endl;
+}
+
+//                       name                                     axes        start           ORIGIN farX     M  x only beta   NSYMBT swap   Quilter within
+INSTANTIATE_TEST_SUITE_P( Rows, OneMapManyHeaders,
+	testing::Values( MapRow{ "beyond_the_cell_xyz", { 1, 2, 3 }, { 0, 0, 0 }, true, 0.f, 40, false, 90.f, 0, false, true, 0.5 },
+		MapRow{ "beyond_the_cell_x_axes_213_start", { 2, 1, 3 }, { 10, -8, 4 }, false, 0.f, 40, true, 90.f, 0, false, true, 1.0 },
+		MapRow{ "axes_312_origin", { 3, 1, 2 }, { 0, 0, 0 }, true, 0.f, 0, false, 90.f, 0, false, false, 1.0 },
+		MapRow{ "axes_231_start", { 2, 3, 1 }, { -60, 20, 35 }, false, 0.f, 0, false, 90.f, 0, false, false, 1.0 },
+		MapRow{ "origin_and_start", { 1, 2, 3 }, { 7, -3, 5 }, true, 0.f, 0, false, 90.f, 0, false, false, 1.0 },
+		MapRow{ "box_smaller_than_cell", { 1, 2, 3 }, { 0, 0, 0 }, true, 0.f, 64, false, 90.f, 0, false, false, 1.0 },
+		MapRow{ "extended_header", { 1, 3, 2 }, { 0, 0, 0 }, true, 0.f, 0, false, 90.f, 160, false, false, 1.0 },
+		MapRow{ "far_origin", { 1, 2, 3 }, { 0, 0, 0 }, false, 12000.f, 0, false, 90.f, 0, false, false, 1.0 },
+		MapRow{ "byte_swapped_axes_321", { 3, 2, 1 }, { 0, 0, 0 }, true, 0.f, 0, false, 90.f, 0, true, false, 1.0 },
+		MapRow{ "skewed_cell", { 1, 2, 3 }, { 0, 0, 0 }, true, 0.f, 0, false, 100.f, 0, false, false, 1.0 } ),
+	[]( const testing::TestParamInfo< MapRow >& info ) { return std::string( info.param.name ); } );
