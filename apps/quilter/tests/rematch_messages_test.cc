@@ -148,3 +148,25 @@ TEST( RematchMessages, NoChainIsLeftOutOfAModelNeverWritten )
 	EXPECT_FALSE( says( out, "left out" ) ) << out;
 	EXPECT_FALSE( std::filesystem::exists( c.model() ) );
 }
+
+// The road of the FFT search alone has no re-match: a chain it cannot place
+// is left out, said with the words users know once the model is written
+// without it, and named in the list at the end.
+TEST( RematchMessages, FftOnlyRoadSaysLeftOutOnceTheModelLacksTheChain )
+{
+	RunCase c;
+	c.script( "Rasterseek", "case \"$3\" in chain2_*) exit 0;; esac\ncp \"$2\" \"$3_001.pdb\"\n" );
+	std::string out;
+	ASSERT_EQ( c.quilter( out, "", "-nco 1 -ft 1" ), 0 ) << out;
+	EXPECT_FALSE( says( out, "Use FFt fit again" ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 18 } ) ) << out;
+	EXPECT_TRUE( says( out, "Warning! No placement was found for chain 'chain2_B'.\n" ) ) << out;
+	std::string const left = "Warning! No placement was found for chain 'chain2_B'; it is left out of the assembled model.\n";
+	EXPECT_EQ( count( out, left ), 1u ) << out;
+	EXPECT_GT( out.find( left ), out.find( "GetInitModel> segCmodel1.pdb: " ) ) << out;
+	std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":" );
+	ASSERT_NE( review, std::string::npos ) << out;
+	EXPECT_TRUE( says( out.substr( review ), "    Chain 'chain2_B' is left out of the model: no placement was found for it.\n" ) )
+		<< out;
+	EXPECT_FALSE( says( out, "Chain 'chain1_A' is left out" ) || says( out, "Chain 'chain3_C' is left out" ) ) << out;
+}
