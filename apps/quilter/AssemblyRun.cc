@@ -232,13 +232,17 @@ std::string field_trimmed( const std::string& line, std::size_t from, std::size_
 	return trim( f );
 }
 
-// After the final model is written: every chain the user has to check, once
+// After the final model is written: what it holds of the chains that a
+// matching could not place, then every chain the user has to check, once
 // more in one place.
 void print_review( const std::string& model, const StageReport& report )
 {
+	for ( std::string const& note : report.unplaced ) std::cout << "Warning! " << note << std::endl;
 	std::vector< std::string > lines;
-	for ( std::string const& name : report.leftOut )
-		lines.push_back( "Chain '" + name + "' is left out of the model: no placement was found for it." );
+	for ( std::size_t k = 0; k < report.leftOut.size(); ++k ) {
+		std::string const why = k < report.leftOutWhy.size() ? report.leftOutWhy[ k ] : "no placement was found for it";
+		lines.push_back( "Chain '" + report.leftOut[ k ] + "' is left out of the model: " + why + "." );
+	}
 	for ( std::string const& note : report.belowThreshold ) {
 		bool leftOut = false;
 		for ( std::string const& name : report.leftOut ) {

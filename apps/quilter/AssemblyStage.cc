@@ -146,8 +146,9 @@ std::string chain_of_candidate( std::string const& candidate, std::vector< std::
 }
 
 // Drops the candidates that overlap no density of the whole map: such a
-// result is no placement.  A chain left without candidates is left out of
-// the model with the warning of a chain without results.
+// result is no placement.  A chain left without candidates is one without
+// results: whether the final model lacks it is said once that model is
+// written.
 void drop_placements_without_density( std::vector< std::vector< std::string > >& fit, std::vector< int >& counts,
 	std::vector< std::string > const& chains, FastDensityScore const& map )
 {
@@ -168,8 +169,6 @@ void drop_placements_without_density( std::vector< std::vector< std::string > >&
 				100.0 * best.insideBox );
 			std::cout << "Warning! The placements found for chain '" << name
 			          << "' do not lie on density of the map (" << what << ")." << std::endl;
-			std::cout << "Warning! No placement was found for chain '" << name
-			          << "'; it is left out of the assembled model." << std::endl;
 			continue;
 		}
 		keptCounts.push_back( static_cast< int >( kept.size() ) );
@@ -215,6 +214,79 @@ void review_final_model( std::string const& model, std::vector< std::string > co
 	}
 }
 
+// The chains that the candidate lists place (one list per placed chain).
+std::vector< std::string > placed_chains( std::vector< std::vector< std::string > > const& fit,
+	std::vector< std::string > const& chains )
+{
+	std::vector< std::string > names;
+	for ( auto const& list : fit )
+		if ( !list.empty() ) names.push_back( chain_of_candidate( list.front(), chains ) );
+	return names;
+}
+
+bool holds( std::vector< std::string > const& names, std::string const& name )
+{
+	return std::find( names.begin(), names.end(), name ) != names.end();
+}
+
+// Once the final model is written: what it holds of every chain that the
+// first matching or the FFT re-match could not place, and why each chain
+// that it lacks (report.leftOut, read from the model) is missing.
+// writtenSearch is the search whose combination was written (1 or 2).
+void note_unplaced_chains( std::vector< std::string > const& chains, std::vector< std::string > const& placedFirst,
+	bool rematched, std::vector< std::string > const& placedSecond, int writtenSearch, StageReport& report )
+{
+	// A chain that the combination written did place, and the model still
+	// lacks, lost its placement after the combination was chosen.
+	std::vector< std::string > why( report.leftOut.size(), "its placement is not in the final model" );
+	auto reason = [ & ]( std::string const& name, std::string const& text ) {
+		for ( std::size_t k = 0; k < report.leftOut.size(); ++k )
+			if ( report.leftOut[ k ] == name ) why[ k ] = text;
+	};
+	std::string const leftOut = "it is left out of the assembled model.";
+	for ( std::string const& c : chains ) {
+		std::string const name = chainNameOf( c );
+		bool const first = holds( placedFirst, name );
+		bool const second = rematched && holds( placedSecond, name );
+		bool const held = !holds( report.leftOut, name );
+		std::string const chain = "chain '" + name + "'";
+		if ( !first && !second ) {
+			// Neither matching placed it.
+			if ( held ) continue;
+			report.unplaced.push_back( "No placement was found for " + chain + "; " + leftOut );
+			reason( name, "no placement was found for it" );
+		} else if ( !first ) {
+			// Only the re-match placed it.
+			if ( held && writtenSearch == 2 ) {
+				report.unplaced.push_back( "No placement was found for " + chain +
+				                           " in the first matching; the assembled model holds its placement from "
+				                           "the FFT re-match." );
+			} else if ( !held && writtenSearch == 1 ) {
+				report.unplaced.push_back( "No placement was found for " + chain +
+				                           " in the first matching, and that matching's combination of placements "
+				                           "fits the map best: " + leftOut );
+				reason( name, "no placement was found for it in the first matching, whose combination was written" );
+			} else if ( !held ) {
+				report.unplaced.push_back( "No placement was found for " + chain + " in the first matching; " + leftOut );
+			}
+		} else if ( rematched && !second ) {
+			// Only the first matching placed it.
+			if ( held && writtenSearch == 1 ) {
+				report.unplaced.push_back( "The FFT re-match found no placement for " + chain +
+				                           "; the assembled model keeps its placement from the first matching." );
+			} else if ( !held && writtenSearch == 2 ) {
+				report.unplaced.push_back( "The FFT re-match found no placement for " + chain +
+				                           ", and the re-match's combination of placements fits the map best: " +
+				                           leftOut );
+				reason( name, "the FFT re-match found no placement for it, and the re-match's combination was written" );
+			} else if ( !held ) {
+				report.unplaced.push_back( "The FFT re-match found no placement for " + chain + "; " + leftOut );
+			}
+		}
+	}
+	report.leftOutWhy = why;
+}
+
 // Everything after the main matching: searches, second matching, final
 // model, global domain optimisation and the removal of the work directory.
 bool finish_stage( StageOptions const& o, std::string const& work, std::vector< std::string > const& chains,
@@ -231,7 +303,8 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 
 	std::vector< std::vector< std::string > > fit2;
 	std::vector< int > n2;
-	if ( lbfgsStarted == 1 && max_of( first.rscc ) < 0.7 ) {
+	bool const rematched = lbfgsStarted == 1 && max_of( first.rscc ) < 0.7;
+	if ( rematched ) {
 		std::cout << "Use FFt fit again: " << std::endl;
 		UnitMatching_ft( work, chains, o.binDir, o.mapPath, o.reso, fit2, n2, o.removeMatched, false, o.processes );
 		drop_placements_without_density( fit2, n2, chains, map );
@@ -240,8 +313,9 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 
 	step.now( "writing the final model" );
 	int written = 0;
+	std::vector< int > searches;
 	SaveFinalModel( o.nModels, o.outName, o.dataDir, first.fileSets, second.fileSets, first.rscc,
-		second.rscc, written, &report.writeFailure );
+		second.rscc, written, &report.writeFailure, &searches );
 
 	std::string const base = o.outName.size() >= 4 ? o.outName.substr( 0, o.outName.size() - 4 ) : o.outName;
 	std::string const finalModel = o.dataDir + "/" + base + "1.pdb";
@@ -268,7 +342,11 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 			removeFiles( { optimised } );
 		}
 	}
-	if ( written > 0 ) review_final_model( finalModel, chains, report );
+	if ( written > 0 ) {
+		review_final_model( finalModel, chains, report );
+		note_unplaced_chains( chains, placed_chains( fit1, chains ), rematched, placed_chains( fit2, chains ),
+			searches.front(), report );
+	}
 	std::cout << "GetInitModel> Unit matching completed" << std::endl;
 
 	changedir( o.dataDir );

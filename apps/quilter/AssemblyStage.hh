@@ -26,12 +26,21 @@ void removeWorkDirectory( const std::string& dir, const std::string& dataDir, co
 
 // What the user has to check in the final model: chains kept below the
 // acceptance threshold (the warning text of each), chains left out of it
-// (their names: no program left a result, or none that overlaps density),
-// and pairs of chains that clash (the warning text of each).
+// (their names, read from the model written, and why each is missing: no
+// program left a result, or none that overlaps density, in the matching
+// whose combination was written), and pairs of chains that clash (the
+// warning text of each).
 struct StageReport {
 	std::vector< std::string > belowThreshold;
 	std::vector< std::string > leftOut;
+	std::vector< std::string > leftOutWhy;
 	std::vector< std::string > clashes;
+	// For each chain that a matching could not place, what the final model
+	// holds of it (the warning text of each): known only once the model is
+	// written, since the FFT re-match may place a chain that the first
+	// matching could not, and the first matching's combination may be
+	// written over a re-match that lost one.
+	std::vector< std::string > unplaced;
 	// Why the final model could not be written, in the system's words
 	// (empty when it was written or nothing was placed).
 	std::string writeFailure;

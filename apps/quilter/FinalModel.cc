@@ -38,9 +38,12 @@ bool writeAssembledModel( const std::string& path, const std::vector< std::strin
 
 double SaveFinalModel( int nModels, std::string outName, std::string outDir,
 	std::vector< std::vector< std::string > > fileSets1, std::vector< std::vector< std::string > > fileSets2,
-	std::vector< double > rscc1, std::vector< double > rscc2, int& written, std::string* failure )
+	std::vector< double > rscc1, std::vector< double > rscc2, int& written, std::string* failure,
+	std::vector< int >* searches )
 {
 	written = 0;
+	if ( searches ) searches->clear();
+	std::size_t const firstCount = fileSets1.size();
 	std::vector< std::vector< std::string > > sets = fileSets1;
 	sets.insert( sets.end(), fileSets2.begin(), fileSets2.end() );
 	std::vector< double > rscc = rscc1;
@@ -64,6 +67,7 @@ double SaveFinalModel( int nModels, std::string outName, std::string outDir,
 			continue;
 		}
 		++written;
+		if ( searches ) searches->push_back( static_cast< std::size_t >( k ) < firstCount ? 1 : 2 );
 		best = std::max( best, rscc[ k ] );
 	}
 	delete[] order;

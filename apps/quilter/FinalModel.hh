@@ -14,10 +14,13 @@
 // written (0.0 when it is below 0 or nothing was written).  written receives
 // the number of files actually written; a file is written whole (through a
 // temporary file) or not at all; for a file that cannot be written,
-// `failure` (when given) receives the system's reason.
+// `failure` (when given) receives the system's reason.  `searches` (when
+// given) receives, for each file written in turn, the search its
+// combination came from: 1 for the first, 2 for the second.
 double SaveFinalModel( int nModels, std::string outName, std::string outDir,
 	std::vector< std::vector< std::string > > fileSets1, std::vector< std::vector< std::string > > fileSets2,
-	std::vector< double > rscc1, std::vector< double > rscc2, int& written, std::string* failure = nullptr );
+	std::vector< double > rscc1, std::vector< double > rscc2, int& written, std::string* failure = nullptr,
+	std::vector< int >* searches = nullptr );
 
 // Writes one assembled model from the chain files (only the atoms of their
 // chains, core/pdb_atom_records.hh: readable "ATOM" records and the

@@ -354,8 +354,9 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 			++matchedCount;
 			matched[ i ] = 1;
 			if ( a.fitList.empty() ) {
-				std::cout << "Warning! No placement was found for chain '" << name
-				          << "'; it is left out of the assembled model." << std::endl;
+				// What the final model holds of it is said once that model is
+				// written: a re-match may still place it.
+				std::cout << "Warning! No placement was found for chain '" << name << "'." << std::endl;
 				continue;
 			}
 			if ( score < asked ) {
@@ -419,8 +420,7 @@ void single_pass( std::string const& workDir, std::vector< std::string > const& 
 		}
 		std::vector< std::string > const found = collect( path_k, results );
 		if ( found.empty() ) {
-			std::cout << "Warning! No placement was found for chain '" << name
-			          << "'; it is left out of the assembled model." << std::endl;
+			std::cout << "Warning! No placement was found for chain '" << name << "'." << std::endl;
 		} else {
 			if ( i + 1 < n && removeMatched && ran ) mapFile = blank_matched( workDir, name, mapFile, found.front() );
 			Nchainpos.push_back( static_cast< int >( found.size() ) );

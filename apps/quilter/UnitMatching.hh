@@ -6,7 +6,9 @@
 //   fitchainpath[c]  paths of the candidate files of matched chain c
 //   Nchainpos[c]     their number
 // Nothing in the lists says which input chain an entry came from.  A chain
-// for which no program left a result gets a warning and no entry.
+// for which no program left a result gets a warning and no entry; whether
+// the final model lacks it is for the assembly stage to say, once that
+// model is written (a later matching may place it).
 #ifndef QUILT_QUILTER_UNITMATCHING_HH
 #define QUILT_QUILTER_UNITMATCHING_HH
 
