@@ -346,6 +346,10 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 		review_final_model( finalModel, chains, report );
 		note_unplaced_chains( chains, placed_chains( fit1, chains ), rematched, placed_chains( fit2, chains ),
 			searches.front(), report );
+		// The notes of chains kept below the threshold describe the first
+		// matching's placements; a model written from the re-match's
+		// combination holds none of them.
+		if ( searches.front() == 2 ) report.belowThreshold.clear();
 	}
 	std::cout << "GetInitModel> Unit matching completed" << std::endl;
 

@@ -106,8 +106,10 @@ TEST( RematchMessages, ChainMissingFromTheRematchThatIsWrittenIsLeftOut )
 		<< out;
 	EXPECT_EQ( count( out.substr( review ), "is left out of the model" ), 1u ) << out;
 	// The first matching's placements, below the threshold, are not the
-	// model's: the other two chains are not called left out.
+	// model's: the other two chains are not called left out, nor listed as
+	// kept at the first matching's scores.
 	EXPECT_FALSE( says( out, "Chain 'chain1_A' is left out" ) || says( out, "Chain 'chain2_B' is left out" ) ) << out;
+	EXPECT_FALSE( says( out.substr( review ), "is kept at RSCC" ) ) << out;
 	EXPECT_TRUE( finished( out ) );
 }
 
