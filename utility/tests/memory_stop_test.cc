@@ -212,7 +212,8 @@ TEST_F( MemoryStop, AStepThatEndedIsNotNamedForALaterFailure )
 }
 
 // Catches the outer step lost when an inner one ends: a failure after the
-// inner step named no step at all, or the inner one.
+// inner step named no step at all, or the inner one (also where no
+// unwinding gives the step back: a failure a stream swallowed).
 TEST_F( MemoryStop, AnEndedInnerStepGivesTheOuterStepBack )
 {
 	std::string out;
@@ -232,6 +233,22 @@ TEST_F( MemoryStop, AnEndedInnerStepGivesTheOuterStepBack )
 		out );
 	EXPECT_EQ( status, 1 );
 	EXPECT_EQ( out, "Error! Memory ran out while writing the results (3.0 MB could not be allocated); no model written.\n" );
+
+	// A failure a stream swallowed unwinds no step: the step is the one
+	// live when it came.
+	utility::forget_allocation_failure();
+	EXPECT_EQ( stopped(
+		           [] {
+			           MemoryStep const step( "reading the model" );
+			           {
+				           MemoryStep const inner( "reading a record" );
+			           }
+			           utility::note_allocation_failure( 4096 ); // as a read that failed and set badbit
+			           return 1;
+		           },
+		           out ),
+		1 );
+	EXPECT_EQ( out, "Error! Memory ran out while reading the model (4.0 kB could not be allocated); no model written.\n" );
 }
 
 // Catches a failure that was met and forgotten (the threads went on with
