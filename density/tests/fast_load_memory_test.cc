@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using fast_test::MrcSpec;
 using fast_test::write_mrc;
@@ -195,4 +197,62 @@ TEST( FastLoadMemoryDeathTest, FailedAllocationOfTheFastScoreIsRefusedWithItsSiz
 		testing::ExitedWithCode( 0 ),
 		"Error! Not enough memory for the fast density score of the map on its grid of 256 x 256 x 256 voxels "
 		"\\(1280 MB\\)." );
+}
+
+// Catches the room left under an address-space limit counted without what
+// the process already maps (or the larger bound taken): under a limit of
+// what is mapped plus 256 MB the room is those 256 MB, give or take what
+// the reading itself maps, and the text names the limit and the use.
+TEST( FastLoadMemoryDeathTest, TheRoomUnderALimitIsTheLimitLessWhatIsMapped )
+{
+	if ( memory_caps::kSanitized ) GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
+	EXPECT_EXIT(
+		{
+			uint64_t const extra = uint64_t( 256 ) << 20;
+			if ( !memory_caps::cap_address_space( extra ) ) std::exit( 2 );
+			struct rlimit lim;
+			getrlimit( RLIMIT_AS, &lim );
+			uint64_t const limit = lim.rlim_cur;
+			MemoryRoom const room = memoryRoom();
+			uint64_t const mapped = memory_caps::status_bytes( "VmSize" );
+			// A machine with less memory available than 256 MB names that bound.
+			if ( room.known && room.source.rfind( "available memory", 0 ) == 0 && room.bytes < extra ) std::exit( 0 );
+			std::string const source = "room under the address-space limit (ulimit -v) of " + megabytes( limit ) +
+			                           ", of which " + megabytes( mapped ) + " are in use";
+			int64_t const off = int64_t( room.bytes ) - int64_t( limit - mapped );
+			std::cerr << "room " << room.bytes << " expected " << ( limit - mapped ) << " (" << room.source << ")"
+			          << std::endl;
+			std::exit( room.known && off > -( int64_t( 1 ) << 20 ) && off < ( int64_t( 1 ) << 20 ) && mapped > ( 4 << 20 ) &&
+			                   room.source == source
+			               ? 0
+			               : 1 );
+		},
+		testing::ExitedWithCode( 0 ), "" );
+}
+
+// Catches a map that fills its cell counted twice, as if it were placed on
+// a cell grid beside its data: a 256^3 map (128 MB) loads where the address
+// space has 200 MB to spare.
+TEST( FastLoadMemoryDeathTest, AMapThatFillsItsCellIsCountedOnce )
+{
+	if ( memory_caps::kSanitized ) GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
+	quilt_test::ScratchDir dir( "fds_cell" );
+	MrcSpec s;
+	for ( int a = 0; a < 3; ++a ) {
+		s.ext[ a ] = s.samp[ a ] = 256;
+		s.cell[ a ] = 256.f;
+	}
+	for ( int i = 0; i < 64; ++i ) s.data.push_back( float( i + 1 ) );
+	ASSERT_TRUE( write_mrc( dir.file( "filled.mrc" ), s ) );
+	// The rest of the data as a hole in the file: zeros that take no disk.
+	ASSERT_EQ( ::truncate( dir.file( "filled.mrc" ).c_str(), off_t( 1024 ) + off_t( 4 ) * 256 * 256 * 256 ), 0 );
+	EXPECT_EXIT(
+		{
+			dmap_test::stdout_to_stderr();
+			if ( !memory_caps::cap_address_space( uint64_t( 200 ) << 20 ) ) std::exit( 2 );
+			FastDensityScore m;
+			bool const ok = m.readDensityMap( dir.file( "filled.mrc" ), 6.0, 0.0, 0.0, true );
+			std::exit( ok && m.isLoaded && m.density().u1() == 256 && m.density()( 64, 1, 1 ) == 64.0 ? 0 : 1 );
+		},
+		testing::ExitedWithCode( 0 ), "" );
 }

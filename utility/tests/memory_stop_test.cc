@@ -5,11 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using utility::MemoryStep;
@@ -181,4 +186,125 @@ TEST_F( MemoryStop, ARefusalAfterASwallowedFailureEndsWithTheLine )
 		1 );
 	EXPECT_EQ( out, "Error! The model has no atoms.\n"
 	                "Error! Memory ran out while reading the model (4.0 kB could not be allocated); no model written.\n" );
+}
+
+// Catches a step that ended normally kept as the step of a later failure
+// that records none of its own (a container's length_error): the line
+// named "reading the command line" for a search that asked for more than a
+// vector holds.
+TEST_F( MemoryStop, AStepThatEndedIsNotNamedForALaterFailure )
+{
+	std::string out;
+	int const status = stopped(
+		[] {
+			{
+				MemoryStep const reading( "reading the command line" );
+			}
+			MemoryStep const searching( "searching poses" );
+			std::vector<double> v;
+			v.reserve( v.max_size() + 1 );
+			return 0;
+		},
+		out );
+	EXPECT_EQ( status, 1 );
+	EXPECT_EQ( out, "Error! Memory ran out while searching poses (more memory was asked for than can be addressed); "
+	                "no model written.\n" );
+}
+
+// Catches the outer step lost when an inner one ends: a failure after the
+// inner step named no step at all, or the inner one (also where no
+// unwinding gives the step back: a failure a stream swallowed).
+TEST_F( MemoryStop, AnEndedInnerStepGivesTheOuterStepBack )
+{
+	std::string out;
+	int const status = stopped(
+		[] {
+			MemoryStep step( "loading the map" );
+			{
+				MemoryStep const inner( "reading the header" );
+			}
+			step.now( "writing the results" );
+			{
+				MemoryStep const inner( "naming the results" );
+			}
+			utility::throw_allocation_failure( 3 * 1024 * 1024 );
+			return 0;
+		},
+		out );
+	EXPECT_EQ( status, 1 );
+	EXPECT_EQ( out, "Error! Memory ran out while writing the results (3.0 MB could not be allocated); no model written.\n" );
+
+	// A failure a stream swallowed unwinds no step: the step is the one
+	// live when it came.
+	utility::forget_allocation_failure();
+	EXPECT_EQ( stopped(
+		           [] {
+			           MemoryStep const step( "reading the model" );
+			           {
+				           MemoryStep const inner( "reading a record" );
+			           }
+			           utility::note_allocation_failure( 4096 ); // as a read that failed and set badbit
+			           return 1;
+		           },
+		           out ),
+		1 );
+	EXPECT_EQ( out, "Error! Memory ran out while reading the model (4.0 kB could not be allocated); no model written.\n" );
+}
+
+// Catches a failure that was met and forgotten (the threads went on with
+// fewer) still naming its step when a later failure records none.
+TEST_F( MemoryStop, AForgottenFailureLeavesNoStepBehind )
+{
+	std::string out;
+	int const status = stopped(
+		[] {
+			{
+				MemoryStep const starting( "starting the threads" );
+				try {
+					utility::throw_allocation_failure( 8 * 1024 * 1024 );
+				} catch ( std::bad_alloc const& ) {
+					utility::forget_allocation_failure();
+				}
+			}
+			EXPECT_FALSE( utility::memory_ran_out() );
+			MemoryStep const searching( "searching poses" );
+			std::vector<double> v;
+			v.reserve( v.max_size() + 1 );
+			return 0;
+		},
+		out );
+	EXPECT_EQ( status, 1 );
+	EXPECT_EQ( out, "Error! Memory ran out while searching poses (more memory was asked for than can be addressed); "
+	                "no model written.\n" );
+}
+
+// Catches a notes file that keeps only the last stop (opened without
+// appending, a second note writes over the first) or is not made: each stop
+// adds its text, the line without its tag, as one line.
+TEST_F( MemoryStop, EveryStopAddsItsNoteToTheNotesFile )
+{
+	char dir[] = "/tmp/memory_notes_XXXXXX";
+	ASSERT_NE( ::mkdtemp( dir ), nullptr );
+	std::string const notes = std::string( dir ) + "/memory_stops";
+	ASSERT_EQ( ::setenv( utility::kMemoryStopNotes, notes.c_str(), 1 ), 0 );
+	std::string out;
+	for ( char const* step : { "searching poses", "ranking the poses" } ) {
+		EXPECT_EQ( stopped(
+			           [step] {
+				           MemoryStep const s( step );
+				           utility::throw_allocation_failure( 2254857830 );
+				           return 0;
+			           },
+			           out ),
+			1 );
+		utility::forget_allocation_failure();
+	}
+	::unsetenv( utility::kMemoryStopNotes );
+	std::ifstream in( notes );
+	std::stringstream text;
+	text << in.rdbuf();
+	EXPECT_EQ( text.str(), "Memory ran out while searching poses (2.1 GB could not be allocated)\n"
+	                       "Memory ran out while ranking the poses (2.1 GB could not be allocated)\n" );
+	std::remove( notes.c_str() );
+	::rmdir( dir );
 }
