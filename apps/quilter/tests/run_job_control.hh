@@ -1,0 +1,176 @@
+// Job control of an assembly run in tests: the run started as a shell
+// starts a job (a process group of its own, its parent in the same session),
+// or in a session of its own as a daemon starts it; the states of a process
+// group read from /proc; bounded waits for a stop, a continue, a file or the
+// end of the run.  Every wait waits for an event and gives up after a
+// minute or two, never judging a length of time.
+#ifndef QUILT_QUILTER_TESTS_RUN_JOB_CONTROL_HH
+#define QUILT_QUILTER_TESTS_RUN_JOB_CONTROL_HH
+
+#include "quilter_run_case.hh"
+#include "testsupport/test_data.hh"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace quilter_test {
+
+// How the run is started.
+struct JobStart {
+	// NAME=value pairs added to the run's environment.
+	std::vector< std::pair< std::string, std::string > > env;
+	// A session of its own (setsid): its process group then has no parent
+	// in its session, and the kernel discards the stops sent to it.
+	bool ownSession = false;
+	// Signals the caller ignores (the run inherits them ignored).
+	std::vector< int > ignored;
+};
+
+// Quilter on the case as a job, its standard output and error in `log`.
+// Returns its process id (also its process group).
+inline pid_t start_run_job( RunCase const& c, std::string const& log, JobStart const& how = JobStart() )
+{
+	std::fflush( nullptr );
+	pid_t const q = ::fork();
+	if ( q == 0 ) {
+		if ( how.ownSession )
+			::setsid();
+		else
+			::setpgid( 0, 0 );
+		for ( auto const& e : how.env ) ::setenv( e.first.c_str(), e.second.c_str(), 1 );
+		for ( int s : how.ignored ) ::signal( s, SIG_IGN );
+		if ( !std::freopen( log.c_str(), "w", stdout ) ) ::_exit( 126 );
+		::dup2( STDOUT_FILENO, STDERR_FILENO );
+		::execl( ( c.bin + "/Quilter" ).c_str(), "Quilter", c.data.c_str(), c.map.c_str(), "6", "-nco", "1",
+			static_cast< char* >( nullptr ) );
+		::_exit( 127 );
+	}
+	if ( !how.ownSession ) ::setpgid( q, q );
+	return q;
+}
+
+// Waits up to a minute for a file to hold something.
+inline bool await_file( std::string const& path )
+{
+	for ( int i = 0; i < 1200; ++i ) {
+		if ( !file_text( path ).empty() ) return true;
+		::usleep( 50000 );
+	}
+	return false;
+}
+
+// The fields of /proc/<pid>/stat after the command name ("S 1234 5678 ..."
+// : state, parent, process group), empty when the process is gone.
+inline std::string stat_fields( std::string const& pid )
+{
+	std::ifstream in( "/proc/" + pid + "/stat" );
+	std::string text;
+	std::getline( in, text );
+	std::size_t const paren = text.rfind( ')' );
+	return paren != std::string::npos && paren + 2 < text.size() ? text.substr( paren + 2 ) : std::string();
+}
+
+// The state letters ('T' stopped, 'S' sleeping, 'Z' ended but not reaped,
+// ...) of every process in process group `group`.
+inline std::string states_of_group( long group )
+{
+	std::string states;
+	for ( std::string const& entry : quilt_test::entries( "/proc" ) ) {
+		if ( entry.find_first_not_of( "0123456789" ) != std::string::npos ) continue;
+		std::istringstream f( stat_fields( entry ) );
+		char state;
+		long parent, g = 0;
+		if ( f >> state >> parent >> g && g == group ) states += state;
+	}
+	return states;
+}
+
+// The state letters of every process in the process group of pid.
+inline std::string group_states( pid_t pid )
+{
+	std::istringstream fields( stat_fields( std::to_string( pid ) ) );
+	char state;
+	long parent, group = 0;
+	if ( !( fields >> state >> parent >> group ) ) return std::string();
+	return states_of_group( group );
+}
+
+// Whether a process of the group, other than one ended and not reaped, is
+// left.
+inline bool group_alive( long group ) { return states_of_group( group ).find_first_not_of( "ZX" ) != std::string::npos; }
+
+// Waits up to a minute for no process of the group to be left (zombies
+// aside); false when one still is.
+inline bool await_group_gone( long group )
+{
+	for ( int i = 0; i < 1200; ++i ) {
+		if ( !group_alive( group ) ) return true;
+		::usleep( 50000 );
+	}
+	return false;
+}
+
+// Whether the group of pid is stopped: one of its processes at least is,
+// and none runs or sleeps.  A shell waits in state D, neither stopped nor
+// running, for a child it made with vfork that was stopped before its exec.
+inline bool group_stopped( std::string const& states )
+{
+	return states.find( 'T' ) != std::string::npos && states.find_first_of( "RS" ) == std::string::npos;
+}
+
+// Waits up to a minute for the group of pid to be stopped (or, with
+// `stopped` false, to have no stopped process left).
+inline bool await_group( pid_t pid, bool stopped )
+{
+	for ( int i = 0; i < 1200; ++i ) {
+		std::string const states = group_states( pid );
+		if ( stopped ? group_stopped( states ) : states.find( 'T' ) == std::string::npos ) return true;
+		::usleep( 50000 );
+	}
+	return false;
+}
+
+// Waits (bounded) for a job-control change of pid: WUNTRACED or WCONTINUED.
+inline bool await_change( pid_t pid, int flag, int& status )
+{
+	for ( int i = 0; i < 1200; ++i ) {
+		pid_t const r = ::waitpid( pid, &status, flag | WNOHANG );
+		if ( r == pid ) return true;
+		if ( r < 0 ) return false;
+		::usleep( 50000 );
+	}
+	return false;
+}
+
+// Waits up to two minutes for the run to end, and reaps it; when it does
+// not end, it is killed and false returned.  A stop of the run meanwhile is
+// counted in `stops` (and the run continued).
+inline bool await_end( pid_t q, int& status, int* stops = nullptr )
+{
+	for ( int i = 0; i < 2400; ++i ) {
+		pid_t const r = ::waitpid( q, &status, WNOHANG | WUNTRACED );
+		if ( r == q && WIFSTOPPED( status ) ) {
+			if ( stops ) ++*stops;
+			::kill( q, SIGCONT );
+			continue;
+		}
+		if ( r == q ) return true;
+		if ( r < 0 ) return false;
+		::usleep( 50000 );
+	}
+	::kill( q, SIGKILL );
+	::waitpid( q, &status, 0 );
+	return false;
+}
+
+} // namespace quilter_test
+
+#endif
