@@ -57,6 +57,13 @@ inline pid_t start_run_job( RunCase const& c, std::string const& log, JobStart c
 	return q;
 }
 
+// For a stand-in: `await F` waits for file F to hold something, in steps
+// of 50 ms, for up to five minutes: longer than any wait of the test, so
+// that a stand-in never gives up (and ends, changing what its group looks
+// like) while the test still watches it.
+const std::string kStandInAwait =
+	"await() { i=0; while [ ! -s \"$1\" ] && [ $i -lt 6000 ]; do sleep 0.05; i=$((i+1)); done; }\n";
+
 // Waits up to a minute for a file to hold something.
 inline bool await_file( std::string const& path )
 {
@@ -78,6 +85,16 @@ inline std::string stat_fields( std::string const& pid )
 	return paren != std::string::npos && paren + 2 < text.size() ? text.substr( paren + 2 ) : std::string();
 }
 
+// The process group of a process (0 when it is gone).
+inline long group_of( pid_t pid )
+{
+	std::istringstream fields( stat_fields( std::to_string( pid ) ) );
+	char state;
+	long parent, group = 0;
+	fields >> state >> parent >> group;
+	return group;
+}
+
 // The state letters ('T' stopped, 'S' sleeping, 'Z' ended but not reaped,
 // ...) of every process in process group `group`.
 inline std::string states_of_group( long group )
@@ -96,11 +113,8 @@ inline std::string states_of_group( long group )
 // The state letters of every process in the process group of pid.
 inline std::string group_states( pid_t pid )
 {
-	std::istringstream fields( stat_fields( std::to_string( pid ) ) );
-	char state;
-	long parent, group = 0;
-	if ( !( fields >> state >> parent >> group ) ) return std::string();
-	return states_of_group( group );
+	long const group = group_of( pid );
+	return group > 0 ? states_of_group( group ) : std::string();
 }
 
 // Whether a process of the group, other than one ended and not reaped, is
@@ -170,6 +184,26 @@ inline bool await_end( pid_t q, int& status, int* stops = nullptr )
 	::waitpid( q, &status, 0 );
 	return false;
 }
+
+// Whatever is left, when the test leaves the scope, of a run it started
+// and of a process group it watched (after a failure: a run or a stand-in
+// still waiting) is killed and the run reaped.
+struct JobGuard {
+	pid_t run = 0;
+	long group = 0;
+	JobGuard() = default;
+	JobGuard( JobGuard const& ) = delete;
+	JobGuard& operator=( JobGuard const& ) = delete;
+	~JobGuard()
+	{
+		int status = 0;
+		if ( run > 0 && ::waitpid( run, &status, WNOHANG ) == 0 ) {
+			::kill( run, SIGKILL );
+			::waitpid( run, &status, 0 );
+		}
+		if ( group > 0 && group_alive( group ) ) ::kill( pid_t( -group ), SIGKILL );
+	}
+};
 
 } // namespace quilter_test
 

@@ -117,15 +117,17 @@ TEST( RunSignals, CtrlZStopsTheStartedProgramWithTheRunAndContinueGoesOnWithBoth
 	for ( int sig : { SIGTSTP, SIGTTIN, SIGTTOU } ) {
 		RunCase c;
 		std::string const pidFile = c.root.path() + "/search.pid", go = c.root.path() + "/go";
-		c.script( "Rasterseek", kShellHelpers + "echo $$ > '" + pidFile + ".tmp' && mv '" + pidFile + ".tmp' '" +
+		c.script( "Rasterseek", kStandInAwait + "echo $$ > '" + pidFile + ".tmp' && mv '" + pidFile + ".tmp' '" +
 		                            pidFile + "'\nawait '" + go + "'\ncp \"$2\" \"$3_001.pdb\"\n" );
 		std::string const log = c.root.path() + "/run.log";
-		pid_t const q = start_run_job( c, log );
+		JobGuard guard;
+		pid_t const q = guard.run = start_run_job( c, log );
 		// The search has started.
 		int tries = 0;
 		while ( file_text( pidFile ).empty() && tries++ < 1200 ) ::usleep( 50000 );
 		pid_t const search = std::atoi( file_text( pidFile ).c_str() );
 		ASSERT_GT( search, 0 ) << file_text( log );
+		guard.group = group_of( search );
 
 		ASSERT_EQ( ::kill( q, sig ), 0 );
 		int status = 0;

@@ -25,10 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// `await F` waits up to a minute for file F, in steps of 50 ms.
-const std::string kAwait =
-	"await() { i=0; while [ ! -s \"$1\" ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; }\n";
-
 // Writes `text` into `path` in one step (the test reads it while it is
 // written).
 std::string write_at_once( std::string const& text, std::string const& path )
@@ -45,7 +41,7 @@ struct WaitingSearch {
 
 	explicit WaitingSearch( RunCase& rc, std::string const& before = "" ) : c( rc )
 	{
-		c.script( "Rasterseek", kAwait + before + write_at_once( "$$", pidFile ) + "await '" + go +
+		c.script( "Rasterseek", kStandInAwait + before + write_at_once( "$$", pidFile ) + "await '" + go +
 		                            "'\ncp \"$2\" \"$3_001.pdb\"\n" );
 	}
 	// The process id of the first search, once it has started (0 when it
@@ -66,16 +62,6 @@ void pause_at_least( double seconds )
 	while ( std::chrono::steady_clock::now() < until ) ::usleep( 50000 );
 }
 
-// The process group of a running process (0 when it is gone).
-long group_of( pid_t pid )
-{
-	std::istringstream fields( stat_fields( std::to_string( pid ) ) );
-	char state;
-	long parent, group = 0;
-	fields >> state >> parent >> group;
-	return group;
-}
-
 } // namespace
 
 TEST( StoppedPrograms, TimeTheRunStoodStoppedDoesNotCountTowardTheTimeLimit )
@@ -89,9 +75,11 @@ TEST( StoppedPrograms, TimeTheRunStoodStoppedDoesNotCountTowardTheTimeLimit )
 	double const limit = 4.0;
 	JobStart how;
 	how.env = { { "QUILT_PROGRAM_TIME_LIMIT", "4" } };
-	pid_t const q = start_run_job( c, log, how );
+	JobGuard guard;
+	pid_t const q = guard.run = start_run_job( c, log, how );
 	pid_t const s = search.started();
 	ASSERT_GT( s, 0 ) << file_text( log );
+	guard.group = group_of( s );
 
 	ASSERT_EQ( ::kill( q, SIGTSTP ), 0 );
 	int status = 0;
@@ -141,10 +129,11 @@ TEST( StoppedPrograms, AnInterruptedRunLetsItsStoppedProgramCleanUp )
 		                                   "echo cleaned > '" + cleaned + ".tmp' && mv '" + cleaned + ".tmp' '" +
 		                                   cleaned + "'; exit 143; }\ntrap clean_up TERM\n" );
 		std::string const log = c.root.path() + "/run.log";
-		pid_t const q = start_run_job( c, log );
+		JobGuard guard;
+		pid_t const q = guard.run = start_run_job( c, log );
 		pid_t const s = search.started();
 		ASSERT_GT( s, 0 ) << way.name << "\n" << file_text( log );
-		long const group = group_of( s );
+		long const group = guard.group = group_of( s );
 		ASSERT_GT( group, 0 );
 
 		int status = 0;
@@ -171,7 +160,6 @@ TEST( StoppedPrograms, AnInterruptedRunLetsItsStoppedProgramCleanUp )
 		EXPECT_TRUE( await_group_gone( group ) ) << way.name << ": states " << states_of_group( group );
 		EXPECT_TRUE( c.leftovers().empty() ) << way.name;
 		EXPECT_FALSE( fs::exists( c.model() ) ) << way.name;
-		if ( group_alive( group ) ) ::kill( pid_t( -group ), SIGKILL );
 	}
 }
 
@@ -183,10 +171,11 @@ TEST( StoppedPrograms, ContinuingTheRunContinuesAProgramStoppedAlone )
 	RunCase c;
 	WaitingSearch const search( c );
 	std::string const log = c.root.path() + "/run.log";
-	pid_t const q = start_run_job( c, log );
+	JobGuard guard;
+	pid_t const q = guard.run = start_run_job( c, log );
 	pid_t const s = search.started();
 	ASSERT_GT( s, 0 ) << file_text( log );
-	long const group = group_of( s );
+	long const group = guard.group = group_of( s );
 	ASSERT_EQ( ::kill( pid_t( -group ), SIGSTOP ), 0 );
 	ASSERT_TRUE( await_group( s, true ) ) << group_states( s );
 
@@ -212,15 +201,17 @@ TEST( StoppedPrograms, AStopTheKernelDiscardsLeavesTheProgramRunning )
 	std::string const log = c.root.path() + "/run.log";
 	JobStart how;
 	how.ownSession = true;
-	pid_t const q = start_run_job( c, log, how );
+	JobGuard guard;
+	pid_t const q = guard.run = start_run_job( c, log, how );
 	pid_t const s = search.started();
 	ASSERT_GT( s, 0 ) << file_text( log );
+	guard.group = group_of( s );
 	ASSERT_EQ( ::kill( q, SIGTSTP ), 0 );
 	// The run takes the signal long before this.
 	pause_at_least( 0.5 );
 	EXPECT_TRUE( group_states( s ).find( 'T' ) == std::string::npos ) << "the search stays stopped, states "
 	                                                                   << group_states( s );
-	::kill( pid_t( -group_of( s ) ), SIGCONT );
+	::kill( pid_t( -guard.group ), SIGCONT );
 	search.release();
 	int status = 0, stops = 0;
 	ASSERT_TRUE( await_end( q, status, &stops ) ) << file_text( log );
@@ -238,14 +229,16 @@ TEST( StoppedPrograms, StopSignalsTheCallerIgnoresStayIgnored )
 	std::string const log = c.root.path() + "/run.log";
 	JobStart how;
 	how.ignored = { SIGTSTP, SIGTTIN, SIGTTOU };
-	pid_t const q = start_run_job( c, log, how );
+	JobGuard guard;
+	pid_t const q = guard.run = start_run_job( c, log, how );
 	pid_t const s = search.started();
 	ASSERT_GT( s, 0 ) << file_text( log );
+	guard.group = group_of( s );
 	for ( int sig : how.ignored ) ASSERT_EQ( ::kill( q, sig ), 0 );
 	// A stop, if one were taken, comes long before the run ends.
 	pause_at_least( 0.5 );
 	EXPECT_TRUE( group_states( s ).find( 'T' ) == std::string::npos ) << group_states( s );
-	::kill( pid_t( -group_of( s ) ), SIGCONT );
+	::kill( pid_t( -guard.group ), SIGCONT );
 	search.release();
 	int status = 0, stops = 0;
 	ASSERT_TRUE( await_end( q, status, &stops ) ) << file_text( log );
@@ -273,7 +266,8 @@ TEST( StoppedPrograms, AProgramOverItsTimeLimitEndsWithEverythingItStarted )
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
 	long const group = std::atol( file_text( pidFile ).c_str() );
 	ASSERT_GT( group, 0 );
+	JobGuard guard;
+	guard.group = group;
 	EXPECT_TRUE( await_group_gone( group ) ) << "the search runs on: states " << states_of_group( group );
-	if ( group_alive( group ) ) ::kill( pid_t( -group ), SIGKILL );
 	EXPECT_FALSE( fs::exists( late ) );
 }
