@@ -95,18 +95,31 @@ inline long group_of( pid_t pid )
 	return group;
 }
 
-// The state letters ('T' stopped, 'S' sleeping, 'Z' ended but not reaped,
-// ...) of every process in process group `group`.
-inline std::string states_of_group( long group )
+// A process of a group, as /proc tells it.
+struct GroupMember {
+	long pid;
+	char state;  // 'T' stopped, 'S' sleeping, 'R' running, 'D' waiting, 'Z' ended but not reaped
+	long parent;
+};
+
+inline std::vector< GroupMember > members_of_group( long group )
 {
-	std::string states;
+	std::vector< GroupMember > members;
 	for ( std::string const& entry : quilt_test::entries( "/proc" ) ) {
 		if ( entry.find_first_not_of( "0123456789" ) != std::string::npos ) continue;
 		std::istringstream f( stat_fields( entry ) );
 		char state;
 		long parent, g = 0;
-		if ( f >> state >> parent >> g && g == group ) states += state;
+		if ( f >> state >> parent >> g && g == group ) members.push_back( { std::atol( entry.c_str() ), state, parent } );
 	}
+	return members;
+}
+
+// The state letters of every process in process group `group`.
+inline std::string states_of_group( long group )
+{
+	std::string states;
+	for ( GroupMember const& m : members_of_group( group ) ) states += m.state;
 	return states;
 }
 
@@ -133,11 +146,28 @@ inline bool await_group_gone( long group )
 }
 
 // Whether the group of pid is stopped: one of its processes at least is,
-// and none runs or sleeps.  A shell waits in state D, neither stopped nor
-// running, for a child it made with vfork that was stopped before its exec.
-inline bool group_stopped( std::string const& states )
+// and every other one is stopped too, or ended, or is a shell waiting (state
+// D) for a child it made with vfork that was stopped before its exec.  A
+// shell of a running group is in state D too, for the moment of each vfork,
+// with its child running: that group is not stopped.
+inline bool group_stopped( pid_t pid )
 {
-	return states.find( 'T' ) != std::string::npos && states.find_first_of( "RS" ) == std::string::npos;
+	long const group = group_of( pid );
+	if ( group <= 0 ) return false;
+	std::vector< GroupMember > const members = members_of_group( group );
+	bool any = false;
+	for ( GroupMember const& m : members ) {
+		if ( m.state == 'T' || m.state == 't' ) {
+			any = true;
+			continue;
+		}
+		if ( m.state == 'Z' || m.state == 'X' ) continue;
+		bool stoppedChild = false;
+		for ( GroupMember const& c : members )
+			stoppedChild = stoppedChild || ( c.parent == m.pid && c.state == 'T' );
+		if ( m.state != 'D' || !stoppedChild ) return false;
+	}
+	return any;
 }
 
 // Waits up to a minute for the group of pid to be stopped (or, with
@@ -145,8 +175,7 @@ inline bool group_stopped( std::string const& states )
 inline bool await_group( pid_t pid, bool stopped )
 {
 	for ( int i = 0; i < 1200; ++i ) {
-		std::string const states = group_states( pid );
-		if ( stopped ? group_stopped( states ) : states.find( 'T' ) == std::string::npos ) return true;
+		if ( stopped ? group_stopped( pid ) : group_states( pid ).find( 'T' ) == std::string::npos ) return true;
 		::usleep( 50000 );
 	}
 	return false;
