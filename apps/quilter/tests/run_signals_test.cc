@@ -247,48 +247,6 @@ TEST( RunInterrupts, StartedProcessGetsTheDefaultActionsBack )
 	EXPECT_TRUE( fs::exists( work ) );
 }
 
-// Catches a run whose interrupt leaves its own temporary files behind (the
-// final model under its temporary name beside the chains, say): a test tool
-// loaded into Quilter raises a signal right after each temporary file the
-// run makes and right after each one it renames into place, until the run
-// no longer reaches that step.  Every such run ends with 128 + the signal,
-// leaves nothing in the data directory but the inputs and, once renamed
-// into place, the whole model.
-TEST( RunSignals, NoTemporaryOfTheRunOutlivesASignalAtAnyStep )
-{
-	std::string const shim = std::string( QUILT_BINARY_DIR ) + "/lib/libquilt_signal_at_step.so";
-	std::vector< int > const sigs = { SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGXFSZ, SIGRTMIN, SIGPIPE };
-	int reached = 0;
-	for ( std::string const kind : { "temp", "rename" } ) {
-		RunCase c;
-		c.script( "Rasterseek", kRasterseekInPlace );
-		bool ended = false;
-		for ( int n = 1; n <= 40 && !ended; ++n ) {
-			int const sig = sigs[ size_t( n - 1 ) % sigs.size() ];
-			std::string out;
-			c.quilter( out,
-				"QUILT_SIGNAL_AT=" + kind + ":" + std::to_string( n ) + ":" + std::to_string( sig ) + " LD_PRELOAD=" +
-					shq( shim ) + " ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0\" ",
-				"-nco 1 > " + shq( c.root.path() + "/run.log" ) + " 2>&1; echo status=$?" );
-			ended = says( out, "status=0" );
-			if ( ended ) break;
-			++reached;
-			EXPECT_TRUE( says( out, "status=" + std::to_string( 128 + sig ) ) ) << kind << " " << n << " signal " << sig
-			                                                                   << "\n" << out;
-			EXPECT_TRUE( c.leftovers().empty() ) << kind << " " << n << " signal " << sig << " left "
-			                                     << c.leftovers().front();
-			if ( fs::exists( c.model() ) ) {
-				EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) ) << kind << " " << n;
-				fs::remove( c.model() );
-			}
-			for ( std::string const& left : c.leftovers() ) fs::remove_all( c.data + "/" + left );
-		}
-		EXPECT_TRUE( ended ) << "the run reached more than 40 " << kind << " steps";
-	}
-	// The chain files of the run and its model, each made and renamed.
-	EXPECT_GE( reached, 4 );
-}
-
 TEST( RunInterrupts, JobControlHandlersKeepErrno )
 {
 	// A stop or a continue may come between a failed call and the reading
