@@ -111,9 +111,12 @@ TEST( StoppedPrograms, AnInterruptedRunLetsItsStoppedProgramCleanUp )
 	// stopped alone, as the terminal stops a program of a background group
 	// that reads from it (SIGTTIN) or a user's kill -STOP does, or stopped
 	// with the run by Ctrl-Z and then killed as a shell kills a stopped job
-	// (SIGTERM, then SIGCONT).  A stopped program acts on SIGTERM only once
-	// continued: left stopped, it would be killed after five seconds with
-	// its file left behind.
+	// (SIGTERM, then SIGCONT: the run's continue, which continues the
+	// search too, comes before the run takes the SIGTERM).  A stopped
+	// program acts on SIGTERM only once continued: left stopped, it would
+	// be killed after five seconds with its file left behind.  The shell
+	// that runs the search's command line ends at once on SIGTERM: the
+	// search must still be given its time.
 	struct Way {
 		std::string name;
 		int stop;        // sent to the search's group, or with `runStopped` to the run
