@@ -41,18 +41,6 @@ void pause_ms( long ms )
 	}
 }
 
-// Waits up to ms milliseconds for the child to end; true when it was reaped.
-bool reap_within( pid_t child, long ms )
-{
-	for ( long waited = 0;; waited += 20 ) {
-		int status = 0;
-		pid_t const r = ::waitpid( child, &status, WNOHANG );
-		if ( r == child || ( r < 0 && errno == ECHILD ) ) return true;
-		if ( waited >= ms ) return false;
-		pause_ms( 20 );
-	}
-}
-
 // The directory entries of Linux's getdents64.
 struct DirEntry64 {
 	unsigned long long ino;
@@ -61,6 +49,80 @@ struct DirEntry64 {
 	unsigned char type;
 	char name[ 1 ];
 };
+
+// Whether /proc/<name>/stat tells a process of process group `group` that
+// has not ended (a zombie left unreaped by whoever adopted it counts as
+// ended).
+bool live_in_group( int procfd, char const* name, long group )
+{
+	char path[ 64 ] = { 0 };
+	std::size_t const n = std::strlen( name );
+	if ( n + 6 >= sizeof path ) return false;
+	std::memcpy( path, name, n );
+	std::memcpy( path + n, "/stat", 6 );
+	int const fd = ::openat( procfd, path, O_RDONLY | O_CLOEXEC );
+	if ( fd < 0 ) return false;
+	char text[ 1024 ];
+	ssize_t const got = ::read( fd, text, sizeof text - 1 );
+	::close( fd );
+	if ( got <= 0 ) return false;
+	text[ got ] = '\0';
+	// "pid (command) state parent group ...": the command may hold blanks
+	// and parentheses, so the fields start after the last ')'.
+	char const* p = std::strrchr( text, ')' );
+	if ( !p || p[ 1 ] != ' ' ) return false;
+	char const state = p[ 2 ];
+	p += 3;
+	// The parent, then the group.
+	while ( *p == ' ' ) ++p;
+	while ( *p >= '0' && *p <= '9' ) ++p;
+	while ( *p == ' ' ) ++p;
+	long g = 0;
+	while ( *p >= '0' && *p <= '9' ) g = 10 * g + ( *p++ - '0' );
+	return g == group && state != 'Z' && state != 'X';
+}
+
+// Whether a process of process group `group` is left, read from /proc;
+// false when /proc cannot be read (the group then counts as gone with its
+// leader).
+bool group_left( long group )
+{
+	int const procfd = ::open( "/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC );
+	if ( procfd < 0 ) return false;
+	bool left = false;
+	alignas( 8 ) char buf[ 4096 ];
+	while ( !left ) {
+		long const n = ::syscall( SYS_getdents64, procfd, buf, sizeof buf );
+		if ( n <= 0 ) break;
+		for ( long at = 0; at < n && !left; ) {
+			DirEntry64 const* e = reinterpret_cast< DirEntry64 const* >( buf + at );
+			at += e->reclen;
+			if ( e->name[ 0 ] >= '1' && e->name[ 0 ] <= '9' ) left = live_in_group( procfd, e->name, group );
+		}
+	}
+	::close( procfd );
+	return left;
+}
+
+// Waits up to ms milliseconds for the child and the rest of its process
+// group to end; true when the child was reaped and nothing of its group is
+// left.  The shell that runs a command line ends on SIGTERM at once, before
+// the program it started has done its own clean-up: that program gets the
+// same time.
+bool group_ends_within( pid_t child, long ms )
+{
+	bool reaped = false;
+	for ( long waited = 0;; waited += 20 ) {
+		if ( !reaped ) {
+			int status = 0;
+			pid_t const r = ::waitpid( child, &status, WNOHANG );
+			reaped = r == child || ( r < 0 && errno == ECHILD );
+		}
+		if ( reaped && !group_left( child ) ) return true;
+		if ( waited >= ms ) return false;
+		pause_ms( 20 );
+	}
+}
 
 // Empties the open directory; entries that cannot be removed are left.
 void remove_contents( int dirfd, int depth )
@@ -105,7 +167,7 @@ void on_interrupt( int sig )
 		// A program stopped by job control acts on the signal only once
 		// continued.
 		::kill( -child, SIGCONT );
-		if ( !reap_within( child, 5000 ) ) {
+		if ( !group_ends_within( child, 5000 ) ) {
 			::kill( -child, SIGKILL );
 			::kill( child, SIGKILL );
 			int status = 0;

@@ -1,8 +1,9 @@
 // What an assembly run does when a signal would end it (SIGINT, SIGTERM,
 // SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1/2, SIGALRM, SIGXCPU, SIGXFSZ and every
 // other signal whose default action ends the process): the started program
-// that is running is stopped with its whole process group and waited for,
-// the run's own work directory is removed, and the process ends with status
+// that is running is stopped with its whole process group (SIGTERM, and
+// SIGCONT for a program that stands stopped; whatever of the group is left
+// after five seconds is killed), the run's own work directory is removed, and the process ends with status
 // 128 + the signal number (SIGABRT is raised again after the clean-up, so
 // that an abort stays an abort).  A hangup that the caller ignores (nohup)
 // stays ignored.  Job control reaches the started program too: Ctrl-Z

@@ -57,6 +57,22 @@ TEST( TemporaryFiles, MadeRenamedAndRemovedFilesLeaveTheRecord )
 	EXPECT_FALSE( exists( b ) );
 	EXPECT_EQ( utility::recorded_temporary_files(), before );
 
+	// A file removed by other means is forgotten, and errno still kept: a
+	// caller removes its temporary on a failed write and then reports the
+	// write's reason.
+	std::string c = dir.file( "c.pdb.tmpXXXXXX" );
+	int const fc = utility::make_temporary_file( c );
+	ASSERT_GE( fc, 0 );
+	::close( fc );
+	::unlink( c.c_str() );
+	errno = ENOSPC;
+	utility::remove_temporary_file( c );
+	EXPECT_EQ( errno, ENOSPC );
+	EXPECT_EQ( utility::recorded_temporary_files(), before );
+	errno = EIO;
+	utility::forget_temporary_file( c );
+	EXPECT_EQ( errno, EIO );
+
 	// A template that cannot be made is not recorded.
 	std::string bad = dir.file( "missing/x.tmpXXXXXX" );
 	EXPECT_EQ( utility::make_temporary_file( bad ), -1 );

@@ -7,6 +7,7 @@
 // bounded, never for a length of time.
 #include "apps/quilter/RunInterrupts.hh"
 #include "quilter_run_case.hh"
+#include "run_job_control.hh"
 #include "testsupport/test_data.hh"
 
 #include <csignal>
@@ -107,71 +108,6 @@ TEST( RunSignals, ClosedOutputPipeStopsTheRunCleanly )
 	EXPECT_FALSE( fs::exists( c.model() ) );
 }
 
-namespace {
-
-// The fields of /proc/<pid>/stat after the command name ("S 1234 5678 ..."
-// : state, parent, process group), empty when the process is gone.
-std::string stat_fields( std::string const& pid )
-{
-	std::ifstream in( "/proc/" + pid + "/stat" );
-	std::string text;
-	std::getline( in, text );
-	std::size_t const paren = text.rfind( ')' );
-	return paren != std::string::npos && paren + 2 < text.size() ? text.substr( paren + 2 ) : std::string();
-}
-
-// The state letters ('T' stopped, 'S' sleeping, ...) of every process in
-// the process group of pid.
-std::string group_states( pid_t pid )
-{
-	std::istringstream fields( stat_fields( std::to_string( pid ) ) );
-	char state;
-	long parent, group = 0;
-	if ( !( fields >> state >> parent >> group ) ) return std::string();
-	std::string states;
-	for ( std::string const& entry : quilt_test::entries( "/proc" ) ) {
-		if ( entry.find_first_not_of( "0123456789" ) != std::string::npos ) continue;
-		std::istringstream f( stat_fields( entry ) );
-		long g = 0;
-		if ( f >> state >> parent >> g && g == group ) states += state;
-	}
-	return states;
-}
-
-// Whether the group of pid is stopped: one of its processes at least is,
-// and none runs or sleeps.  A shell waits in state D, neither stopped nor
-// running, for a child it made with vfork that was stopped before its exec.
-bool group_stopped( std::string const& states )
-{
-	return states.find( 'T' ) != std::string::npos && states.find_first_of( "RS" ) == std::string::npos;
-}
-
-// Waits up to a minute for the group of pid to be stopped (or, with
-// `stopped` false, to have no stopped process left).
-bool await_group( pid_t pid, bool stopped )
-{
-	for ( int i = 0; i < 1200; ++i ) {
-		std::string const states = group_states( pid );
-		if ( stopped ? group_stopped( states ) : states.find( 'T' ) == std::string::npos ) return true;
-		::usleep( 50000 );
-	}
-	return false;
-}
-
-// Waits (bounded) for a job-control change of pid: WUNTRACED or WCONTINUED.
-bool await_change( pid_t pid, int flag, int& status )
-{
-	for ( int i = 0; i < 1200; ++i ) {
-		pid_t const r = ::waitpid( pid, &status, flag | WNOHANG );
-		if ( r == pid ) return true;
-		if ( r < 0 ) return false;
-		::usleep( 50000 );
-	}
-	return false;
-}
-
-} // namespace
-
 TEST( RunSignals, CtrlZStopsTheStartedProgramWithTheRunAndContinueGoesOnWithBoth )
 {
 	// Catches a started program that runs on while the run is stopped (it
@@ -181,25 +117,17 @@ TEST( RunSignals, CtrlZStopsTheStartedProgramWithTheRunAndContinueGoesOnWithBoth
 	for ( int sig : { SIGTSTP, SIGTTIN, SIGTTOU } ) {
 		RunCase c;
 		std::string const pidFile = c.root.path() + "/search.pid", go = c.root.path() + "/go";
-		c.script( "Rasterseek", kShellHelpers + "echo $$ > '" + pidFile + ".tmp' && mv '" + pidFile + ".tmp' '" +
+		c.script( "Rasterseek", kStandInAwait + "echo $$ > '" + pidFile + ".tmp' && mv '" + pidFile + ".tmp' '" +
 		                            pidFile + "'\nawait '" + go + "'\ncp \"$2\" \"$3_001.pdb\"\n" );
 		std::string const log = c.root.path() + "/run.log";
-		std::fflush( nullptr );
-		pid_t const q = ::fork();
-		if ( q == 0 ) {
-			::setpgid( 0, 0 );
-			std::freopen( log.c_str(), "w", stdout );
-			::dup2( STDOUT_FILENO, STDERR_FILENO );
-			::execl( ( c.bin + "/Quilter" ).c_str(), "Quilter", c.data.c_str(), c.map.c_str(), "6", "-nco", "1",
-				static_cast< char* >( nullptr ) );
-			::_exit( 127 );
-		}
-		::setpgid( q, q );
+		JobGuard guard;
+		pid_t const q = guard.run = start_run_job( c, log );
 		// The search has started.
 		int tries = 0;
 		while ( file_text( pidFile ).empty() && tries++ < 1200 ) ::usleep( 50000 );
 		pid_t const search = std::atoi( file_text( pidFile ).c_str() );
 		ASSERT_GT( search, 0 ) << file_text( log );
+		guard.group = group_of( search );
 
 		ASSERT_EQ( ::kill( q, sig ), 0 );
 		int status = 0;
@@ -215,16 +143,7 @@ TEST( RunSignals, CtrlZStopsTheStartedProgramWithTheRunAndContinueGoesOnWithBoth
 
 		// The run then ends as it would have.
 		std::ofstream( go ) << "go\n";
-		bool ended = false;
-		for ( int i = 0; i < 2400 && !ended; ++i ) {
-			pid_t const r = ::waitpid( q, &status, WNOHANG );
-			ended = r == q && ( WIFEXITED( status ) || WIFSIGNALED( status ) );
-			if ( !ended ) ::usleep( 50000 );
-		}
-		if ( !ended ) {
-			::kill( q, SIGKILL );
-			::waitpid( q, &status, 0 );
-		}
+		bool const ended = await_end( q, status );
 		ASSERT_TRUE( ended ) << "signal " << sig << ": the run did not end\n" << file_text( log );
 		EXPECT_TRUE( WIFEXITED( status ) && WEXITSTATUS( status ) == 0 ) << status << "\n" << file_text( log );
 		EXPECT_TRUE( finished( file_text( log ) ) ) << file_text( log );
@@ -326,4 +245,28 @@ TEST( RunInterrupts, StartedProcessGetsTheDefaultActionsBack )
 	ASSERT_TRUE( WIFSIGNALED( status ) ) << WEXITSTATUS( status );
 	EXPECT_EQ( WTERMSIG( status ), SIGTERM );
 	EXPECT_TRUE( fs::exists( work ) );
+}
+
+TEST( RunInterrupts, JobControlHandlersKeepErrno )
+{
+	// A stop or a continue may come between a failed call and the reading
+	// of its errno: the handlers must leave errno as they found it, though
+	// their own calls fail (here, the started program is gone: ESRCH).  In a
+	// session of its own, so that the kernel discards the stop itself.
+	int const status = in_child( [] {
+		::setsid();
+		pid_t const gone = ::fork();
+		if ( gone == 0 ) ::_exit( 0 );
+		::waitpid( gone, nullptr, 0 );
+		installRunInterruptHandlers();
+		setInterruptChild( gone );
+		for ( int sig : { SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT } ) {
+			errno = EDOM;
+			::raise( sig );
+			if ( errno != EDOM ) ::_exit( 10 + sig );
+		}
+		::_exit( 0 );
+	} );
+	ASSERT_TRUE( WIFEXITED( status ) ) << status;
+	EXPECT_EQ( WEXITSTATUS( status ), 0 ) << "errno changed by the handler of signal " << WEXITSTATUS( status ) - 10;
 }
