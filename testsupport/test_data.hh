@@ -77,6 +77,14 @@ private:
 	std::string path_;
 };
 
+// How often `what` stands in `text` (overlapping places counted).
+inline std::size_t occurrences( std::string const& text, std::string const& what )
+{
+	std::size_t n = 0;
+	for ( std::size_t at = text.find( what ); at != std::string::npos; at = text.find( what, at + 1 ) ) ++n;
+	return n;
+}
+
 // Names in dir other than "." and ".." (in the directory's order); empty
 // when it cannot be listed.
 inline std::vector<std::string> entries( std::string const& dir )

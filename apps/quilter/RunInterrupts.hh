@@ -3,15 +3,15 @@
 // other signal whose default action ends the process): the started program
 // that is running is stopped with its whole process group (SIGTERM, and
 // SIGCONT for a program that stands stopped; whatever of the group is left
-// after five seconds is killed), the run's own work directory is removed, and the process ends with status
-// 128 + the signal number (SIGABRT is raised again after the clean-up, so
-// that an abort stays an abort).  A hangup that the caller ignores (nohup)
-// stays ignored.  Job control reaches the started program too: Ctrl-Z
-// (SIGTSTP), SIGTTIN and SIGTTOU are passed on to its process group before
-// the run stops itself, and SIGCONT when the run continues.  The handler
-// runs on the interrupted thread
-// (the program is single-threaded) and uses only async-signal-safe calls, so
-// it may come at any point of the run.
+// after five seconds is killed), the run's own work directory is removed,
+// and the process ends with status 128 + the signal number (SIGABRT is
+// raised again after the clean-up, so that an abort stays an abort).  A
+// hangup that the caller ignores (nohup) stays ignored.  Job control reaches
+// the started program too: Ctrl-Z (SIGTSTP), SIGTTIN and SIGTTOU are passed
+// on to its process group before the run stops itself, and SIGCONT when the
+// run continues.  The handler runs on the interrupted thread (the program is
+// single-threaded) and uses only async-signal-safe calls, so it may come at
+// any point of the run.
 #ifndef QUILT_QUILTER_RUNINTERRUPTS_HH
 #define QUILT_QUILTER_RUNINTERRUPTS_HH
 

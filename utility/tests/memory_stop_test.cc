@@ -2,10 +2,10 @@
 // in and the size that could not be had, also after the failure has unwound
 // the steps, and allocation failures keep the rules of operator new.
 #include "utility/memory_stop.hh"
+#include "testsupport/test_data.hh"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -14,7 +14,6 @@
 #include <stdexcept>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using utility::MemoryStep;
@@ -283,9 +282,8 @@ TEST_F( MemoryStop, AForgottenFailureLeavesNoStepBehind )
 // adds its text, the line without its tag, as one line.
 TEST_F( MemoryStop, EveryStopAddsItsNoteToTheNotesFile )
 {
-	char dir[] = "/tmp/memory_notes_XXXXXX";
-	ASSERT_NE( ::mkdtemp( dir ), nullptr );
-	std::string const notes = std::string( dir ) + "/memory_stops";
+	quilt_test::ScratchDir const dir( "memory_notes" );
+	std::string const notes = dir.file( "memory_stops" );
 	ASSERT_EQ( ::setenv( utility::kMemoryStopNotes, notes.c_str(), 1 ), 0 );
 	std::string out;
 	for ( char const* step : { "searching poses", "ranking the poses" } ) {
@@ -305,6 +303,4 @@ TEST_F( MemoryStop, EveryStopAddsItsNoteToTheNotesFile )
 	text << in.rdbuf();
 	EXPECT_EQ( text.str(), "Memory ran out while searching poses (2.1 GB could not be allocated)\n"
 	                       "Memory ran out while ranking the poses (2.1 GB could not be allocated)\n" );
-	std::remove( notes.c_str() );
-	::rmdir( dir );
 }

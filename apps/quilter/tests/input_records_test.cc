@@ -70,13 +70,6 @@ struct Split {
 	}
 };
 
-std::size_t count( std::string const& text, std::string const& what )
-{
-	std::size_t n = 0;
-	for ( std::size_t at = text.find( what ); at != std::string::npos; at = text.find( what, at + 1 ) ) ++n;
-	return n;
-}
-
 } // namespace
 
 // Catches modified residues (MSE, or TYR written as HETATM) dropped from
@@ -163,7 +156,7 @@ TEST( InputRecords, WatersAndLigandsOutsideTheChainsAreCountedOnce )
 	Split none( dir.file( "water.pdb" ) );
 	EXPECT_TRUE( none.paths.empty() );
 	EXPECT_TRUE( none.keys.empty() );
-	EXPECT_EQ( count( none.out, "Warning!" ), 1u ) << none.out;
+	EXPECT_EQ( quilt_test::occurrences( none.out, "Warning!" ), 1u ) << none.out;
 	EXPECT_NE( none.out.find( "3 HETATM lines of water.pdb" ), std::string::npos ) << none.out;
 }
 

@@ -21,13 +21,6 @@ std::string run_out( std::string const& pattern, std::string const& step, std::s
 	       ";; ";
 }
 
-std::size_t count_of( std::string const& out, std::string const& text )
-{
-	std::size_t n = 0;
-	for ( std::size_t at = out.find( text ); at != std::string::npos; at = out.find( text, at + 1 ) ) ++n;
-	return n;
-}
-
 } // namespace
 
 // Catches a note that writes over the one before (the notes file opened
@@ -46,12 +39,12 @@ TEST( QuilterMemoryNotes, EveryStartedProgramThatRunsOutIsNamedWithItsOwnLine )
 	std::string out;
 	EXPECT_EQ( c.quilter( out ), 0 ) << out;
 	for ( std::string const chain : { "chain1_A", "chain2_B" } )
-		EXPECT_EQ( count_of( out, "Warning! Rasterseek ran out of memory on chain '" + chain +
+		EXPECT_EQ( quilt_test::occurrences( out, "Warning! Rasterseek ran out of memory on chain '" + chain +
 		                              "' (status 1): Memory ran out while searching poses (1024.0 TB could not be "
 		                              "allocated).\n" ),
 			1u )
 			<< chain << "\n" << out;
-	EXPECT_EQ( count_of( out, "Warning! Rasterseek ran out of memory on chain 'chain3_C' (status 1): Memory ran out "
+	EXPECT_EQ( quilt_test::occurrences( out, "Warning! Rasterseek ran out of memory on chain 'chain3_C' (status 1): Memory ran out "
 	                          "while searching poses (more memory was asked for than can be addressed).\n" ),
 		1u )
 		<< out;

@@ -139,13 +139,6 @@ std::map< char, Trace > true_traces()
 	return traces( quilt_test::shared_file( "complexes/2dqj/2DQJ.pdb" ) );
 }
 
-std::size_t count( std::string const& text, std::string const& what )
-{
-	std::size_t n = 0;
-	for ( std::size_t at = text.find( what ); at != std::string::npos; at = text.find( what, at + 1 ) ) ++n;
-	return n;
-}
-
 } // namespace
 
 // Catches the HETATM residues of a chain dropped from the assembled chain
@@ -191,7 +184,7 @@ TEST( RealdataInputRecords, EnsembleIsAssembledFromItsFirstModel )
 		return file;
 	} );
 	ASSERT_EQ( a.status, 0 ) << a.out;
-	EXPECT_EQ( count( a.out, "Warning! chain1.pdb holds 3 models; only the first is read, the other 2 are ignored." ), 1u )
+	EXPECT_EQ( quilt_test::occurrences( a.out, "Warning! chain1.pdb holds 3 models; only the first is read, the other 2 are ignored." ), 1u )
 		<< a.out;
 	std::map< char, Trace > const truth = true_traces();
 	ASSERT_EQ( a.model.size(), 3u ) << a.out;
@@ -230,7 +223,7 @@ TEST( RealdataInputRecords, DamagedLinesAreReportedAndMakeNoChain )
 	ASSERT_EQ( damaged.size(), 4u );
 	std::string const numbers = std::to_string( damaged[ 0 ] ) + ", " + std::to_string( damaged[ 1 ] ) + ", "
 	                            + std::to_string( damaged[ 2 ] ) + ", " + std::to_string( damaged[ 3 ] );
-	EXPECT_EQ( count( a.out, "Warning! 4 lines of chain1.pdb cannot be read as atom records and are left out (lines "
+	EXPECT_EQ( quilt_test::occurrences( a.out, "Warning! 4 lines of chain1.pdb cannot be read as atom records and are left out (lines "
 	                         + numbers + ")." ),
 		1u )
 		<< a.out;

@@ -60,6 +60,18 @@ double best_rmsd( const Trace& truth, const std::vector< Trace >& model )
 	return best;
 }
 
+// The "ATOM" records of a chain file moved by a random rigid motion, then
+// "TER".
+std::vector< std::string > moved_chain( const std::string& file, std::mt19937& rng )
+{
+	std::vector< std::string > atoms;
+	for ( auto const& l : quilter_test::read_lines( file ) )
+		if ( l.rfind( "ATOM", 0 ) == 0 && l.size() >= 54 ) atoms.push_back( l );
+	std::vector< std::string > lines = quilter_test::randomly_moved( atoms, rng );
+	lines.push_back( "TER" );
+	return lines;
+}
+
 // The four chains of 1Z5S moved (chain1.pdb ... chain4.pdb in `data`);
 // returns their true traces.
 std::vector< Trace > moved_chains( const std::string& data, unsigned seed )
@@ -69,12 +81,7 @@ std::vector< Trace > moved_chains( const std::string& data, unsigned seed )
 	int k = 0;
 	for ( char c : std::string( "ABCD" ) ) {
 		std::string const f = quilt_test::shared_file( std::string( "complexes/1z5s/1z5s_" ) + c + ".pdb" );
-		std::vector< std::string > atoms;
-		for ( auto const& l : quilter_test::read_lines( f ) )
-			if ( l.rfind( "ATOM", 0 ) == 0 && l.size() >= 54 ) atoms.push_back( l );
-		std::vector< std::string > lines = quilter_test::randomly_moved( atoms, rng );
-		lines.push_back( "TER" );
-		quilter_test::write_lines( data + "/chain" + std::to_string( ++k ) + ".pdb", lines );
+		quilter_test::write_lines( data + "/chain" + std::to_string( ++k ) + ".pdb", moved_chain( f, rng ) );
 		truth.push_back( traces( f ).at( 0 ) );
 	}
 	return truth;
@@ -248,14 +255,7 @@ void first_voxel( const BaseMap& base, const MapRow& r, double* p )
 }
 
 // In-place CA RMSD of two traces of the same chain.
-double trace_rmsd( const Trace& a, const Trace& b )
-{
-	if ( a.size() != b.size() || a.empty() ) return 1e9;
-	double s = 0;
-	for ( std::size_t i = 0; i < a.size(); ++i )
-		for ( int k = 0; k < 3; ++k ) s += std::pow( a[ i ][ k ] - b[ i ][ k ], 2 );
-	return std::sqrt( s / a.size() );
-}
+double trace_rmsd( const Trace& a, const Trace& b ) { return a.empty() ? 1e9 : best_rmsd( b, { a } ); }
 
 class OneMapManyHeaders : public testing::TestWithParam< MapRow > {};
 
@@ -286,12 +286,8 @@ TEST_P( OneMapManyHeaders, EveryProgramPlacesTheChainWhereTheFormatPutsTheDensit
 	// The chain moved away, and its truth in the frame the row gives.
 	double first[ 3 ];
 	first_voxel( base, r, first );
-	std::vector< std::string > atoms;
-	for ( auto const& l : quilter_test::read_lines( quilt_test::shared_file( "single/1ggg.pdb" ) ) )
-		if ( l.rfind( "ATOM", 0 ) == 0 && l.size() >= 54 ) atoms.push_back( l );
 	std::mt19937 rng( 11 );
-	std::vector< std::string > moved = quilter_test::randomly_moved( atoms, rng );
-	moved.push_back( "TER" );
+	std::vector< std::string > const moved = moved_chain( quilt_test::shared_file( "single/1ggg.pdb" ), rng );
 	for ( const std::string& d : { data, fit, seek } ) quilter_test::write_lines( d + "/chain1.pdb", moved );
 	Trace truth = traces( quilt_test::shared_file( "single/1ggg.pdb" ) ).at( 0 );
 	for ( auto& p : truth )

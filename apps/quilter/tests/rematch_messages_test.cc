@@ -39,13 +39,6 @@ void first_matching_poor( RunCase& c, const std::string& rematch, const std::str
 	                        moved_copy( "$c", "${c%.pdb}_1.pdb", 3.0 ) );
 }
 
-std::size_t count( const std::string& out, const std::string& text )
-{
-	std::size_t n = 0;
-	for ( std::size_t at = out.find( text ); at != std::string::npos; at = out.find( text, at + 1 ) ) ++n;
-	return n;
-}
-
 const std::vector< std::string > kChains = { "chain1_A", "chain2_B", "chain3_C" };
 
 } // namespace
@@ -72,7 +65,7 @@ TEST( RematchMessages, ChainsTheRematchLostAreKeptFromTheFirstMatching )
 		EXPECT_GT( found, out.find( "Use FFt fit again: " ) ) << name << "\n" << out;
 		std::string const kept = "Warning! The FFT re-match found no placement for chain '" + name +
 		                         "'; the assembled model keeps its placement from the first matching.\n";
-		EXPECT_EQ( count( out, kept ), 1u ) << name << "\n" << out;
+		EXPECT_EQ( quilt_test::occurrences( out, kept ), 1u ) << name << "\n" << out;
 		EXPECT_GT( out.find( kept ), done ) << name << "\n" << out;
 	}
 	// The list at the end names what the model holds below the threshold.
@@ -96,15 +89,15 @@ TEST( RematchMessages, ChainMissingFromTheRematchThatIsWrittenIsLeftOut )
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24 } ) ) << out;
 	std::string const note = "Warning! The FFT re-match found no placement for chain 'chain3_C', and the re-match's "
 	                         "combination of placements fits the map best: it is left out of the assembled model.\n";
-	EXPECT_EQ( count( out, note ), 1u ) << out;
-	EXPECT_EQ( count( out, "left out of the assembled model" ), 1u ) << out;
+	EXPECT_EQ( quilt_test::occurrences( out, note ), 1u ) << out;
+	EXPECT_EQ( quilt_test::occurrences( out, "left out of the assembled model" ), 1u ) << out;
 	std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":" );
 	ASSERT_NE( review, std::string::npos ) << out;
 	EXPECT_GT( out.find( note ), out.find( "Assembly is done." ) ) << out;
 	EXPECT_TRUE( says( out.substr( review ), "    Chain 'chain3_C' is left out of the model: the FFT re-match found "
 	                                         "no placement for it, and the re-match's combination was written.\n" ) )
 		<< out;
-	EXPECT_EQ( count( out.substr( review ), "is left out of the model" ), 1u ) << out;
+	EXPECT_EQ( quilt_test::occurrences( out.substr( review ), "is left out of the model" ), 1u ) << out;
 	// The first matching's placements, below the threshold, are not the
 	// model's: the other two chains are not called left out, nor listed as
 	// kept at the first matching's scores.
@@ -130,7 +123,7 @@ TEST( RematchMessages, ChainOnlyTheRematchPlacedIsHeldByTheModel )
 	EXPECT_LT( found, out.find( "Use FFt fit again: " ) ) << out;
 	std::string const held = "Warning! No placement was found for chain 'chain2_B' in the first matching; the "
 	                         "assembled model holds its placement from the FFT re-match.\n";
-	EXPECT_EQ( count( out, held ), 1u ) << out;
+	EXPECT_EQ( quilt_test::occurrences( out, held ), 1u ) << out;
 	EXPECT_GT( out.find( held ), out.find( "Assembly is done." ) ) << out;
 	EXPECT_TRUE( finished( out ) );
 }
@@ -164,7 +157,7 @@ TEST( RematchMessages, FftOnlyRoadSaysLeftOutOnceTheModelLacksTheChain )
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 18 } ) ) << out;
 	EXPECT_TRUE( says( out, "Warning! No placement was found for chain 'chain2_B'.\n" ) ) << out;
 	std::string const left = "Warning! No placement was found for chain 'chain2_B'; it is left out of the assembled model.\n";
-	EXPECT_EQ( count( out, left ), 1u ) << out;
+	EXPECT_EQ( quilt_test::occurrences( out, left ), 1u ) << out;
 	EXPECT_GT( out.find( left ), out.find( "GetInitModel> segCmodel1.pdb: " ) ) << out;
 	std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":" );
 	ASSERT_NE( review, std::string::npos ) << out;

@@ -64,14 +64,21 @@ inline pid_t start_run_job( RunCase const& c, std::string const& log, JobStart c
 const std::string kStandInAwait =
 	"await() { i=0; while [ ! -s \"$1\" ] && [ $i -lt 6000 ]; do sleep 0.05; i=$((i+1)); done; }\n";
 
-// Waits up to a minute for a file to hold something.
-inline bool await_file( std::string const& path )
+// Asks `done` every 50 ms, up to a minute; whether it said yes.
+template< class Done >
+bool within_a_minute( Done done )
 {
 	for ( int i = 0; i < 1200; ++i ) {
-		if ( !file_text( path ).empty() ) return true;
+		if ( done() ) return true;
 		::usleep( 50000 );
 	}
 	return false;
+}
+
+// Waits up to a minute for a file to hold something.
+inline bool await_file( std::string const& path )
+{
+	return within_a_minute( [ & ] { return !file_text( path ).empty(); } );
 }
 
 // The fields of /proc/<pid>/stat after the command name ("S 1234 5678 ..."
@@ -138,11 +145,7 @@ inline bool group_alive( long group ) { return states_of_group( group ).find_fir
 // aside); false when one still is.
 inline bool await_group_gone( long group )
 {
-	for ( int i = 0; i < 1200; ++i ) {
-		if ( !group_alive( group ) ) return true;
-		::usleep( 50000 );
-	}
-	return false;
+	return within_a_minute( [ & ] { return !group_alive( group ); } );
 }
 
 // Whether the group of pid is stopped: one of its processes at least is,
@@ -174,11 +177,8 @@ inline bool group_stopped( pid_t pid )
 // `stopped` false, to have no stopped process left).
 inline bool await_group( pid_t pid, bool stopped )
 {
-	for ( int i = 0; i < 1200; ++i ) {
-		if ( stopped ? group_stopped( pid ) : group_states( pid ).find( 'T' ) == std::string::npos ) return true;
-		::usleep( 50000 );
-	}
-	return false;
+	return within_a_minute(
+		[ & ] { return stopped ? group_stopped( pid ) : group_states( pid ).find( 'T' ) == std::string::npos; } );
 }
 
 // Waits (bounded) for a job-control change of pid: WUNTRACED or WCONTINUED.
