@@ -25,7 +25,7 @@ if [ ! -x /usr/bin/time ]; then
 fi
 bin="${QUILT_BUILD:-build}/bin"
 if [ -z "${QUILT_BUILD:-}" ]; then
-  [ -x build/bin/Placer ] && [ -x build/bin/simulate_map ] || bash scripts/build.sh
+  [ -x build/bin/Placer ] && [ -x build/bin/simulate_map ] || BUILD_DIR=build bash scripts/build.sh
 fi
 [ -x "$bin/Placer" ] && [ -x "$bin/simulate_map" ] || { echo "placer_bench.sh: no Placer/simulate_map in $bin" >&2; exit 1; }
 

@@ -50,7 +50,7 @@ if [ ! -x /usr/bin/time ]; then
   fi
 fi
 bin="${QUILT_BUILD:-build}/bin"
-[ -n "${QUILT_BUILD:-}" ] || bash scripts/build.sh >/dev/null
+[ -n "${QUILT_BUILD:-}" ] || BUILD_DIR=build bash scripts/build.sh >/dev/null
 [ -x "$bin/Quilter" ] || { echo "quilter_bench.sh: no Quilter in $bin" >&2; exit 1; }
 
 work="$(mktemp -d /tmp/quilter_bench_XXXXXX)"

@@ -33,7 +33,7 @@ if [ ! -x /usr/bin/time ]; then
 fi
 bin="${QUILT_BUILD:-build}/bin"
 if [ -z "${QUILT_BUILD:-}" ]; then
-  [ -x build/bin/Rasterseek ] && [ -x build/bin/simulate_map ] || bash scripts/build.sh
+  [ -x build/bin/Rasterseek ] && [ -x build/bin/simulate_map ] || BUILD_DIR=build bash scripts/build.sh
 fi
 [ -x "$bin/Rasterseek" ] && [ -x "$bin/simulate_map" ] || { echo "rasterseek_bench.sh: no Rasterseek/simulate_map in $bin" >&2; exit 1; }
 bin="$(cd "$bin" && pwd)"

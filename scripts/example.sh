@@ -14,6 +14,7 @@ cd "$here"
 seed="${1:-$RANDOM}"
 
 bash scripts/build.sh
+bin="${BUILD_DIR:-build}/bin"   # where build.sh put the programs
 
 pdb=/usr/share/pymol/data/demo/1tii.pdb
 if [ ! -f "$pdb" ]; then
@@ -62,12 +63,12 @@ awk -v seed="$seed" -v dir="$work/data" '
   /^TER/ { flush_chain() }
   END { flush_chain() }' "$work/true.pdb"
 
-build/bin/simulate_map "$work/true.pdb" "$work/data/map.mrc" 7 1.5
+"$bin/simulate_map" "$work/true.pdb" "$work/data/map.mrc" 7 1.5
 echo 7 > "$work/data/resolution.txt"
 
 nco="$(nproc)"
 start=$(date +%s)
-build/bin/Quilter "$work/data" "$work/data/map.mrc" "$work/data/resolution.txt" -nco "$nco" | tee "$work/quilter.log" | \
+"$bin/Quilter" "$work/data" "$work/data/map.mrc" "$work/data/resolution.txt" -nco "$nco" | tee "$work/quilter.log" | \
   grep -E "Input information|Models:|GetInitModel> (Fit|RSCC of the best model|segCmodel)|ASSEMBLY|ERROR|Warning" || true
 end=$(date +%s)
 
@@ -101,7 +102,7 @@ echo "example (seed $seed): 1TII, 7 chains, 7 A simulated map, $((end - start)) 
 if [ -f "$work/data/segCmodel1.pdb" ]; then
   echo "CA RMSD of the assembled chains to their true places:"
   chain_rmsd "$work/true.pdb" "$work/data/segCmodel1.pdb"
-  echo "  model: $work/data/segCmodel1.pdb"
+  echo "  model: build/example/data/segCmodel1.pdb"
 else
   echo "no model was written; see $work/quilter.log"
   exit 1

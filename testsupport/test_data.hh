@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <ftw.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -63,11 +64,21 @@ public:
 	}
 	~ScratchDir()
 	{
-		if ( !path_.empty() && path_.rfind( "/tmp/", 0 ) == 0 ) {
-			std::string cmd = "rm -rf '" + path_ + "'";
-			int rc = std::system( cmd.c_str() );
-			(void)rc;
-		}
+		if ( !path_.empty() && path_.rfind( "/tmp/", 0 ) == 0 ) remove_tree( path_ );
+	}
+	// Removes path and everything below it with system calls, deepest first;
+	// symbolic links are removed themselves, never followed.  No shell: a
+	// directory name may hold quotes, "$(...)" or ";" (the quoting tests
+	// make such names on purpose).
+	static void remove_tree( std::string const& path )
+	{
+		::nftw( path.c_str(),
+			[]( char const* p, struct stat const*, int type, struct FTW* ) {
+				if ( type == FTW_DP ) ::rmdir( p );
+				else ::unlink( p );
+				return 0;
+			},
+			64, FTW_DEPTH | FTW_PHYS );
 	}
 	ScratchDir( ScratchDir const& ) = delete;
 	ScratchDir& operator=( ScratchDir const& ) = delete;
