@@ -403,7 +403,7 @@ void DensityScore::assert_cubic_map( int orthogonal, int cubic, double alpha, do
 	}
 	if ( test_registration( static_cast<float>( *origx ), static_cast<float>( *origy ),
 			static_cast<float>( *origz ), static_cast<float>( *width ) ) == 0 ) {
-		std::fflush( stdout );
-		std::fprintf( stderr, "ReadMrc_st> Input grid not in register with origin of coordinate system.\n" );
+		// A note like the reader's other lines, on standard output.
+		std::printf( "ReadMrc_st> Input grid not in register with origin of coordinate system.\n" );
 	}
 }

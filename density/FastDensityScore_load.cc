@@ -197,20 +197,15 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		          << " (gunzip) first.  Not loading map." << std::endl;
 		return false;
 	}
-	if ( got < mrc::bytes_through( mrc::MAPS ) ) {
-		std::cout << "Error! Improperly formatted line in MRC map.  Not loading map." << std::endl;
-		return false;
-	}
-	if ( got < mrc::bytes_through( mrc::NSYMBT ) ) {
-		std::cout << "Error! Failed reading symmetry bytes record.  Not loading map." << std::endl;
-		return false;
-	}
-	if ( got < mrc::bytes_through( mrc::ZORIGIN ) ) {
-		std::cout << "Error! Improperly formatted line in MRC map.  Not loading map." << std::endl;
+	// A file shorter than the header holds no map at all, whatever the words
+	// it has would say (the same words as DensityScore's reader).
+	if ( got < mrc::kHeaderBytes ) {
+		std::cout << "Error! Map " << file << " has " << got << " bytes, too few for the " << mrc::kHeaderBytes
+		          << "-byte MRC header.  Not loading map." << std::endl;
 		return false;
 	}
 	// Only the first three bytes of the stamp are compared ("MAP " or "MAP\0").
-	if ( got < mrc::offset( mrc::MAP_STRING ) + 3 || std::memcmp( h + mrc::offset( mrc::MAP_STRING ), "MAP", 3 ) != 0 ) {
+	if ( std::memcmp( h + mrc::offset( mrc::MAP_STRING ), "MAP", 3 ) != 0 ) {
 		std::cout << "Error! 'MAP' string missing, not a valid MRC map.  Not loading map." << std::endl;
 		return false;
 	}

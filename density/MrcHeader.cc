@@ -65,7 +65,11 @@ char const* mode_name( int32_t mode )
 // is odd.  "Plain reader" is DensityScore::ReadMrc with its probes test_mrc,
 // get_grid_width and get_origin; "loader" is FastDensityScore's
 // readDensityMap.  The probe's range count decides the plain reader's byte
-// order; the loader decides it from MODE.
+// order; the loader decides it from MODE.  Both readers refuse a file
+// shorter than the 1024-byte header, naming its size (after the gzip check),
+// whatever its first words say.  The plain reader lists the header and its
+// warnings about the stamp and the skew words only when it is not quiet
+// (Quilter runs it quiet).
 void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 {
 	if ( got > kHeaderBytes ) got = kHeaderBytes;
@@ -152,9 +156,9 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	// 70643/70645/70647).
 	h.nsymbt = i32( NSYMBT );
 	// 25 LSKFLG: skew flag; 26-34 skew matrix S11 ... S33 and 35-37 skew
-	// translation T1 T2 T3.  Plain reader: listed, with a warning that they
-	// are ignored when LSKFLG is not 0 (the frame comes from the cell).
-	// Loader: not used.
+	// translation T1 T2 T3.  Both readers ignore them (the frame comes from
+	// the cell); the plain reader, when not quiet, lists them with a warning
+	// that they are ignored when LSKFLG is not 0.
 	h.lskflg = i32( LSKFLG );
 	for ( int i = 0; i < 9; ++i ) h.skw_mat[ i ] = f32( SKEW_MATRIX + i );
 	for ( int i = 0; i < 3; ++i ) h.skw_trn[ i ] = f32( SKEW_TRANSLATION + i );
@@ -173,9 +177,9 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	h.xorig = f32( XORIGIN );
 	h.yorig = f32( YORIGIN );
 	h.zorig = f32( ZORIGIN );
-	// 53 "MAP ": file type stamp.  Plain reader: warns when "MAP" is missing
-	// (older or unconventional files) and goes on.  Loader: missing is an
-	// error.
+	// 53 "MAP ": file type stamp.  Plain reader: goes on when "MAP" is
+	// missing (older or unconventional files), with a warning when not
+	// quiet.  Loader: missing is an error.
 	// 54 machine stamp: listed, not used (the byte order comes from the words
 	// above).
 	for ( int i = 0; i < 4; ++i ) {

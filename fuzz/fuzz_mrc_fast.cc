@@ -3,10 +3,10 @@
 // map in place (it returns false, never exits); a file it takes must give a
 // map on the whole unit-cell grid with finite values and a sane voxel list,
 // and must have a header DensityScore's reader takes as well in the words
-// both check: interval counts of at least 1, voxels of at least
-// mrc::kMinVoxelWidth, NSYMBT within the file and not negative where the
-// file holds more than the header and the data, and no ORIGIN word of
-// mrc::kOriginWordLimit or more placing the map.
+// both check: a whole 1024-byte header, interval counts of at least 1,
+// voxels of at least mrc::kMinVoxelWidth, NSYMBT within the file and not
+// negative where the file holds more than the header and the data, and no
+// ORIGIN word of mrc::kOriginWordLimit or more placing the map.
 #include "density/FastDensityScore.hh"
 #include "density/MrcHeader.hh"
 #include "fuzz/FuzzSupport.hh"
@@ -81,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 	}
 
 	check( map.isLoaded, "accepted map not marked loaded" );
+	check( size >= size_t( mrc::kHeaderBytes ), "map accepted from a file shorter than the 1024-byte header" );
 	bool const swapped = mrc::word_int( data + mrc::offset( mrc::MODE ), false ) != 2;
 	for ( int a = 0; a < 3; ++a ) {
 		int32_t const m = mrc::word_int( data + mrc::offset( mrc::MX + a ), swapped );

@@ -64,6 +64,44 @@ TEST( DmapRegrid, HalfVoxelOriginMovesIntoRegister )
 	std::free( out );
 }
 
+// The note that a grid is not in register with the coordinate origin went
+// to standard error, the only line of the reader that did: it is one of the
+// reader's lines on standard output now.
+TEST( DmapRegrid, NotInRegisterNoteGoesToStandardOutput )
+{
+	quilt_test::ScratchDir dir( "dmap_reg" );
+	dmap_test::CraftMrc m;
+	m.nc = m.nr = m.ns = 3;
+	m.xorig = 0.3f;
+	m.values = dmap_test::ramp( 27 );
+	m.write( dir.file( "off.mrc" ) );
+	dmap_test::Grid g;
+	testing::internal::CaptureStdout();
+	testing::internal::CaptureStderr();
+	dmap_test::read_vol( dir.file( "off.mrc" ), g );
+	std::fflush( stdout );
+	std::string const err = testing::internal::GetCapturedStderr();
+	std::string const out = testing::internal::GetCapturedStdout();
+	std::string const note = "ReadMrc_st> Input grid not in register with origin of coordinate system.\n";
+	EXPECT_EQ( quilt_test::occurrences( out, note ), 1u ) << out;
+	EXPECT_EQ( err.find( "ReadMrc_st>" ), std::string::npos ) << err;
+	EXPECT_DOUBLE_EQ( g.ox, 0.3f );
+	ASSERT_EQ( g.n(), 27u );
+
+	// A grid in register prints no such note.
+	m.xorig = 2.0f;
+	m.write( dir.file( "on.mrc" ) );
+	dmap_test::Grid h;
+	testing::internal::CaptureStdout();
+	testing::internal::CaptureStderr();
+	dmap_test::read_vol( dir.file( "on.mrc" ), h );
+	std::fflush( stdout );
+	std::string const err2 = testing::internal::GetCapturedStderr();
+	std::string const out2 = testing::internal::GetCapturedStdout();
+	EXPECT_EQ( out2.find( "not in register" ), std::string::npos ) << out2;
+	EXPECT_EQ( err2.find( "not in register" ), std::string::npos ) << err2;
+}
+
 TEST( DmapRegrid, LinearDensityIsReproducedExactlyOnAnyGrid )
 {
 	// Trilinear interpolation reproduces a linear function exactly; positions

@@ -637,6 +637,42 @@ TEST( FastLoad, UnreadableMapsSayWhy )
 	EXPECT_TRUE( load( m, dir.file( "bound.mrc" ), &text ) ) << text;
 }
 
+// A file shorter than the 1024-byte header holds no map, whatever its first
+// words say.  Cut from a good map it used to be taken word by word: below
+// 212 bytes as "Improperly formatted line", from there on (the stamp read)
+// as NSYMBT 0 reaching beyond the file.  Every such file is now refused
+// with its size, an empty one too, and a short gzip file is still named as
+// gzip.
+TEST( FastLoad, FilesShorterThanTheHeaderAreRefusedWithTheirSize )
+{
+	quilt_test::ScratchDir dir( "fds_short" );
+	ASSERT_TRUE( write_mrc( dir.file( "whole.mrc" ), ramp( 4, 4, 4 ) ) );
+	std::string bytes;
+	{
+		std::ifstream in( dir.file( "whole.mrc" ), std::ios::binary );
+		bytes.assign( ( std::istreambuf_iterator< char >( in ) ), std::istreambuf_iterator< char >() );
+	}
+	ASSERT_EQ( bytes.size(), 1024u + 4 * 64 );
+	for ( int n : { 0, 100, 211, 212, 300, 1000, 1023 } ) {
+		std::string const f = dir.file( "cut" + std::to_string( n ) + ".mrc" );
+		std::ofstream( f, std::ios::binary ) << bytes.substr( 0, std::size_t( n ) );
+		SCOPED_TRACE( n );
+		expect_rejected( f, "Error! Map " + f + " has " + std::to_string( n )
+			+ " bytes, too few for the 1024-byte MRC header.  Not loading map." );
+	}
+	// 1024 bytes are a header without data: the data are missing, not the
+	// header.
+	std::ofstream( dir.file( "head.mrc" ), std::ios::binary ) << bytes.substr( 0, 1024 );
+	expect_rejected( dir.file( "head.mrc" ), "Warning! File appears truncated and doesn't match header.  Not loading map." );
+
+	std::string gz = bytes.substr( 0, 300 );
+	gz[ 0 ] = char( 0x1f );
+	gz[ 1 ] = char( 0x8b );
+	std::ofstream( dir.file( "gz.mrc" ), std::ios::binary ) << gz;
+	expect_rejected( dir.file( "gz.mrc" ), "Error! Map " + dir.file( "gz.mrc" )
+		+ " is gzip-compressed (it begins with the bytes 1f 8b); decompress it (gunzip) first.  Not loading map." );
+}
+
 TEST( FastLoad, FailuresKeepThePreviousMap )
 {
 	quilt_test::ScratchDir dir( "fds_bad" );
@@ -644,7 +680,8 @@ TEST( FastLoad, FailuresKeepThePreviousMap )
 
 	{
 		std::ofstream( dir.file( "short.mrc" ) ) << "tiny";
-		expect_rejected( dir.file( "short.mrc" ), "Error! Improperly formatted line in MRC map.  Not loading map." );
+		expect_rejected( dir.file( "short.mrc" ), "Error! Map " + dir.file( "short.mrc" )
+			+ " has 4 bytes, too few for the 1024-byte MRC header.  Not loading map." );
 	}
 	MrcSpec s = ramp( 4, 4, 4 );
 	s.stamp = false;

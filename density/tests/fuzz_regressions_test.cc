@@ -197,7 +197,9 @@ TEST( FuzzRegressionsDeathTest, ResamplingFarBeyondTheMapsOwnSizeIsRefused )
 // where DensityScore's reader refused them or no model can be placed: both
 // refuse them now.  Two negative cell lengths (X and Y) gave the cell matrix
 // a positive determinant, and the map was taken mirrored.  An axis word of
-// -2^31 overflowed (undefined behaviour) in the permutation check.
+// -2^31 overflowed (undefined behaviour) in the permutation check.  A file
+// shorter than the 1024-byte header was read word by word (a 300-byte one
+// as NSYMBT 0 beyond the end of the file): both name its size now.
 TEST( FuzzRegressions, FastReaderRefusesWhatThePlainReaderRefuses )
 {
 	struct Case {
@@ -212,6 +214,7 @@ TEST( FuzzRegressions, FastReaderRefusesWhatThePlainReaderRefuses )
 		{ "mrc_fast/axis_map_int_min.mrc", "Error! Axis map 1, -2147483648, 3 is not a permutation of 1, 2, 3." },
 		{ "mrc_fast/negative_nsymbt_extended.mrc",
 			"gives NSYMBT (word 24) -80, a negative length of symmetry records, but the file holds 80 bytes besides" },
+		{ "mrc_fast/short_header.mrc", "has 300 bytes, too few for the 1024-byte MRC header.  Not loading map." },
 	};
 	for ( Case const& c : cases ) {
 		FastDensityScore map;
@@ -240,6 +243,7 @@ TEST( FuzzRegressionsDeathTest, PlainReaderSaysWhyItStops )
 		{ "mrc_plain/negative_nsymbt_extended.mrc", 70647,
 			"gives NSYMBT \\(word 24\\) -80, a negative length of symmetry records, but the file holds 80 bytes "
 			"besides" },
+		{ "mrc_plain/short_header.mrc", 70646, "has 300 bytes, too few for the 1024-byte MRC header" },
 	};
 	for ( Case const& c : cases ) {
 		std::string const f = regression( c.file );
