@@ -232,25 +232,31 @@ std::string field_trimmed( const std::string& line, std::size_t from, std::size_
 	return trim( f );
 }
 
-// After the final model is written: what it holds of the chains that a
-// matching could not place, then every chain the user has to check, once
-// more in one place.
+// After the final model is written: the chains it keeps below the
+// acceptance threshold and what it holds of the chains that a matching
+// could not place, then every chain the user has to check, once more in one
+// place.  A chain is called kept only where the model holds it: the notes
+// of the matching are said here, not while matching, since the placement
+// check may drop a chain's placements after it was accepted.
 void print_review( const std::string& model, const StageReport& report )
 {
-	for ( std::string const& note : report.unplaced ) std::cout << "Warning! " << note << std::endl;
-	std::vector< std::string > lines;
-	for ( std::size_t k = 0; k < report.leftOut.size(); ++k ) {
-		std::string const why = k < report.leftOutWhy.size() ? report.leftOutWhy[ k ] : "no placement was found for it";
-		lines.push_back( "Chain '" + report.leftOut[ k ] + "' is left out of the model: " + why + "." );
-	}
+	std::vector< std::string > kept;
 	for ( std::string const& note : report.belowThreshold ) {
 		bool leftOut = false;
 		for ( std::string const& name : report.leftOut ) {
 			std::string const head = "Chain '" + name + "'";
 			leftOut = leftOut || note.compare( 0, head.size(), head ) == 0;
 		}
-		if ( !leftOut ) lines.push_back( note );
+		if ( !leftOut ) kept.push_back( note );
 	}
+	for ( std::string const& note : kept ) std::cout << "Warning! " << note << std::endl;
+	for ( std::string const& note : report.unplaced ) std::cout << "Warning! " << note << std::endl;
+	std::vector< std::string > lines;
+	for ( std::size_t k = 0; k < report.leftOut.size(); ++k ) {
+		std::string const why = k < report.leftOutWhy.size() ? report.leftOutWhy[ k ] : "no placement was found for it";
+		lines.push_back( "Chain '" + report.leftOut[ k ] + "' is left out of the model: " + why + "." );
+	}
+	lines.insert( lines.end(), kept.begin(), kept.end() );
 	lines.insert( lines.end(), report.clashes.begin(), report.clashes.end() );
 	if ( startedProgramMemoryStops() > 0 )
 		lines.push_back( "The started programs " + memory_stops_text() +

@@ -146,12 +146,15 @@ std::string chain_of_candidate( std::string const& candidate, std::vector< std::
 }
 
 // Drops the candidates that overlap no density of the whole map: such a
-// result is no placement.  A chain left without candidates is one without
-// results: whether the final model lacks it is said once that model is
-// written.
-void drop_placements_without_density( std::vector< std::vector< std::string > >& fit, std::vector< int >& counts,
-	std::vector< std::string > const& chains, FastDensityScore const& map )
+// result is no placement.  Returns the chains left without candidates so:
+// whether the final model lacks them, and why, is said once that model is
+// written.  The correlation this check gives is the one on the whole map,
+// which is not the matching's (that one is judged on the map less the
+// density of the chains accepted before).
+std::vector< std::string > drop_placements_without_density( std::vector< std::vector< std::string > >& fit,
+	std::vector< int >& counts, std::vector< std::string > const& chains, FastDensityScore const& map )
 {
+	std::vector< std::string > dropped;
 	std::vector< std::vector< std::string > > keptFit;
 	std::vector< int > keptCounts;
 	for ( auto const& list : fit ) {
@@ -165,10 +168,11 @@ void drop_placements_without_density( std::vector< std::vector< std::string > >&
 		if ( kept.empty() && !list.empty() ) {
 			std::string const name = chain_of_candidate( list.front(), chains );
 			char what[ 96 ];
-			std::snprintf( what, sizeof what, "best RSCC %.3f, %.0f%% of its atoms inside the map", best.correlation,
-				100.0 * best.insideBox );
+			std::snprintf( what, sizeof what, "best RSCC %.3f on the whole map, %.0f%% of its atoms inside the map",
+				best.correlation, 100.0 * best.insideBox );
 			std::cout << "Warning! The placements found for chain '" << name
 			          << "' do not lie on density of the map (" << what << ")." << std::endl;
+			dropped.push_back( name );
 			continue;
 		}
 		keptCounts.push_back( static_cast< int >( kept.size() ) );
@@ -176,6 +180,7 @@ void drop_placements_without_density( std::vector< std::vector< std::string > >&
 	}
 	fit = keptFit;
 	counts = keptCounts;
+	return dropped;
 }
 
 // What the final model lacks or holds twice: the chains left out of it,
@@ -232,9 +237,13 @@ bool holds( std::vector< std::string > const& names, std::string const& name )
 // Once the final model is written: what it holds of every chain that the
 // first matching or the FFT re-match could not place, and why each chain
 // that it lacks (report.leftOut, read from the model) is missing.
-// writtenSearch is the search whose combination was written (1 or 2).
+// writtenSearch is the search whose combination was written (1 or 2).  A
+// matching that could not place a chain either found nothing for it or
+// found placements that the placement check dropped (offFirst, offSecond:
+// they lie off the density of the map); each line says which.
 void note_unplaced_chains( std::vector< std::string > const& chains, std::vector< std::string > const& placedFirst,
-	bool rematched, std::vector< std::string > const& placedSecond, int writtenSearch, StageReport& report )
+	std::vector< std::string > const& offFirst, bool rematched, std::vector< std::string > const& placedSecond,
+	std::vector< std::string > const& offSecond, int writtenSearch, StageReport& report )
 {
 	// A chain that the combination written did place, and the model still
 	// lacks, lost its placement after the combination was chosen.
@@ -244,43 +253,69 @@ void note_unplaced_chains( std::vector< std::string > const& chains, std::vector
 			if ( report.leftOut[ k ] == name ) why[ k ] = text;
 	};
 	std::string const leftOut = "it is left out of the assembled model.";
+	std::string const offDensity = "do not lie on density of the map and were dropped";
 	for ( std::string const& c : chains ) {
 		std::string const name = chainNameOf( c );
 		bool const first = holds( placedFirst, name );
 		bool const second = rematched && holds( placedSecond, name );
 		bool const held = !holds( report.leftOut, name );
+		bool const droppedFirst = holds( offFirst, name );
+		bool const droppedSecond = rematched && holds( offSecond, name );
 		std::string const chain = "chain '" + name + "'";
+		// What each matching left of the chain, where it placed none.
+		std::string const inFirst = droppedFirst
+		                                ? "The placements found for " + chain + " in the first matching " + offDensity
+		                                : "No placement was found for " + chain + " in the first matching";
+		std::string const inSecond = droppedSecond
+		                                 ? "The placements the FFT re-match found for " + chain + " " + offDensity
+		                                 : "The FFT re-match found no placement for " + chain;
 		if ( !first && !second ) {
 			// Neither matching placed it.
 			if ( held ) continue;
-			report.unplaced.push_back( "No placement was found for " + chain + "; " + leftOut );
-			reason( name, "no placement was found for it" );
+			if ( !rematched || droppedFirst == droppedSecond ) {
+				if ( droppedFirst ) {
+					report.unplaced.push_back( "The placements found for " + chain + " " + offDensity + "; " + leftOut );
+					reason( name, "the placements found for it " + offDensity );
+				} else {
+					report.unplaced.push_back( "No placement was found for " + chain + "; " + leftOut );
+					reason( name, "no placement was found for it" );
+				}
+			} else if ( droppedFirst ) {
+				report.unplaced.push_back( inFirst + ", and the FFT re-match found no placement for it; " + leftOut );
+				reason( name, "the placements found for it in the first matching " + offDensity +
+				                  ", and the FFT re-match found none" );
+			} else {
+				report.unplaced.push_back( inFirst + ", and those the FFT re-match found " + offDensity + "; " + leftOut );
+				reason( name, "no placement was found for it in the first matching, and those the FFT re-match found " +
+				                  offDensity );
+			}
 		} else if ( !first ) {
 			// Only the re-match placed it.
 			if ( held && writtenSearch == 2 ) {
-				report.unplaced.push_back( "No placement was found for " + chain +
-				                           " in the first matching; the assembled model holds its placement from "
-				                           "the FFT re-match." );
+				report.unplaced.push_back( inFirst + "; the assembled model holds its placement from the FFT re-match." );
 			} else if ( !held && writtenSearch == 1 ) {
-				report.unplaced.push_back( "No placement was found for " + chain +
-				                           " in the first matching, and that matching's combination of placements "
-				                           "fits the map best: " + leftOut );
-				reason( name, "no placement was found for it in the first matching, whose combination was written" );
+				report.unplaced.push_back( inFirst + ", and that matching's combination of placements fits the map best: " +
+				                           leftOut );
+				reason( name, droppedFirst ? "the placements found for it in the first matching " + offDensity +
+				                                 ", and that matching's combination was written"
+				                           : "no placement was found for it in the first matching, whose combination "
+				                             "was written" );
 			} else if ( !held ) {
-				report.unplaced.push_back( "No placement was found for " + chain + " in the first matching; " + leftOut );
+				report.unplaced.push_back( inFirst + "; " + leftOut );
 			}
 		} else if ( rematched && !second ) {
 			// Only the first matching placed it.
 			if ( held && writtenSearch == 1 ) {
-				report.unplaced.push_back( "The FFT re-match found no placement for " + chain +
-				                           "; the assembled model keeps its placement from the first matching." );
+				report.unplaced.push_back( inSecond + "; the assembled model keeps its placement from the first matching." );
 			} else if ( !held && writtenSearch == 2 ) {
-				report.unplaced.push_back( "The FFT re-match found no placement for " + chain +
-				                           ", and the re-match's combination of placements fits the map best: " +
+				report.unplaced.push_back( inSecond + ", and the re-match's combination of placements fits the map best: " +
 				                           leftOut );
-				reason( name, "the FFT re-match found no placement for it, and the re-match's combination was written" );
+				reason( name, droppedSecond ? "the placements the FFT re-match found for it " + offDensity +
+				                                  ", and the re-match's combination was written"
+				                            : "the FFT re-match found no placement for it, and the re-match's "
+				                              "combination was written" );
 			} else if ( !held ) {
-				report.unplaced.push_back( "The FFT re-match found no placement for " + chain + "; " + leftOut );
+				report.unplaced.push_back( inSecond + "; " + leftOut );
 			}
 		}
 	}
@@ -293,7 +328,7 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 	FastDensityScore const& map, std::vector< std::vector< std::string > > fit1, std::vector< int > n1,
 	int lbfgsStarted, bool anySimilar, StageReport& report )
 {
-	drop_placements_without_density( fit1, n1, chains, map );
+	std::vector< std::string > const offFirst = drop_placements_without_density( fit1, n1, chains, map );
 	for ( int c : n1 ) std::cout << "*********** Nchainpos:" << c << std::endl;
 	std::cout << "***********size* fitchainpath:" << fit1.size() << std::endl;
 
@@ -303,11 +338,12 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 
 	std::vector< std::vector< std::string > > fit2;
 	std::vector< int > n2;
+	std::vector< std::string > offSecond;
 	bool const rematched = lbfgsStarted == 1 && max_of( first.rscc ) < 0.7;
 	if ( rematched ) {
 		std::cout << "Use FFt fit again: " << std::endl;
 		UnitMatching_ft( work, chains, o.binDir, o.mapPath, o.reso, fit2, n2, o.removeMatched, false, o.processes );
-		drop_placements_without_density( fit2, n2, chains, map );
+		offSecond = drop_placements_without_density( fit2, n2, chains, map );
 	}
 	if ( !fit2.empty() ) SearhBestCombination( fit2, n2, map, second );
 
@@ -344,8 +380,8 @@ bool finish_stage( StageOptions const& o, std::string const& work, std::vector< 
 	}
 	if ( written > 0 ) {
 		review_final_model( finalModel, chains, report );
-		note_unplaced_chains( chains, placed_chains( fit1, chains ), rematched, placed_chains( fit2, chains ),
-			searches.front(), report );
+		note_unplaced_chains( chains, placed_chains( fit1, chains ), offFirst, rematched,
+			placed_chains( fit2, chains ), offSecond, searches.front(), report );
 		// The notes of chains kept below the threshold describe the first
 		// matching's placements; a model written from the re-match's
 		// combination holds none of them.
@@ -422,11 +458,11 @@ bool GetInitNA_ProModel( int nModels, std::string dataDir, std::string outName, 
 		std::vector< int > naN;
 		UnitMatching_lb_ftRNA( work, naChains, binDir, naMapPath, reso, naMap, naFit, naN, naMarksSorted.data(),
 			lbfgsStarted, processes, fftPositions, lbfgsPositions, removeMatched, false, localDomainOpt,
-			domainMatching, iterate, gridWidth, threshold, cutoff, "all", &r.belowThreshold );
+			domainMatching, iterate, gridWidth, threshold, cutoff, "all", &r.belowThreshold, "NA.map" );
 		std::cout << "GetInitModel> matching Pro chain into Pro.map******************" << std::endl;
 		UnitMatching_lb_ft( work, proChains, binDir, proMapPath, reso, proMap, fit1, n1, proMarksSorted.data(),
 			lbfgsStarted, processes, fftPositions, lbfgsPositions, removeMatched, false, localDomainOpt,
-			domainMatching, iterate, gridWidth, threshold, cutoff, "CA", &r.belowThreshold );
+			domainMatching, iterate, gridWidth, threshold, cutoff, "CA", &r.belowThreshold, "Pro.map" );
 		fit1.insert( fit1.end(), naFit.begin(), naFit.end() );
 		n1.insert( n1.end(), naN.begin(), naN.end() );
 		std::cout << "Merged fitchainpath number:" << fit1.size() << std::endl;

@@ -24,12 +24,12 @@ std::string makeWorkDirectory( const std::string& dataDir, const std::string& pr
 // Removes a work directory made by makeWorkDirectory (refuses any other path).
 void removeWorkDirectory( const std::string& dir, const std::string& dataDir, const std::string& prefix );
 
-// What the user has to check in the final model: chains kept below the
-// acceptance threshold (the warning text of each), chains left out of it
-// (their names, read from the model written, and why each is missing: no
-// program left a result, or none that overlaps density, in the matching
-// whose combination was written), and pairs of chains that clash (the
-// warning text of each).
+// What the user has to check in the final model: chains accepted below the
+// acceptance threshold (the note of each, said only of the chains that the
+// model holds), chains left out of it (their names, read from the model
+// written, and why each is missing: no program left a result, or none that
+// overlaps density, in the matching whose combination was written), and
+// pairs of chains that clash (the warning text of each).
 struct StageReport {
 	std::vector< std::string > belowThreshold;
 	std::vector< std::string > leftOut;

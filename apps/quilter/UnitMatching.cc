@@ -84,11 +84,15 @@ void reportLogTail( const std::string& log, const std::string& program )
 
 } // namespace
 
-std::string belowThresholdNote( const std::string& chain, double score, double cut, double lowered )
+std::string belowThresholdNote( const std::string& chain, double score, double cut, double lowered,
+	const std::string& scoredOn )
 {
 	char buf[ 128 ];
-	std::snprintf( buf, sizeof buf, "%.3f below the acceptance threshold %.3f", score, cut );
+	std::snprintf( buf, sizeof buf, "%.3f", score );
 	std::string text = buf;
+	if ( !scoredOn.empty() ) text += " (judged on " + scoredOn + ")";
+	std::snprintf( buf, sizeof buf, " below the acceptance threshold %.3f", cut );
+	text += buf;
 	if ( lowered < cut ) {
 		std::snprintf( buf, sizeof buf, " (lowered to %.3f when it was accepted)", lowered );
 		text += buf;
@@ -167,6 +171,8 @@ struct Attempt {
 	std::vector< double > scores;
 	bool newResult = false;
 	bool fftRan = false;
+	// Chains whose density was blanked in the map the scores were judged on.
+	int blankedChains = 0;
 };
 
 struct IterativeSettings {
@@ -177,6 +183,8 @@ struct IterativeSettings {
 	double gridWidth, threshold, cutoff;
 	std::string atomType;
 	bool rna;
+	// How the notes name the map matched into ("the map", "Pro.map").
+	std::string mapName;
 };
 
 // Steps of one chain: FFT search, LBFGS fitting, then domain optimisation
@@ -298,6 +306,7 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 	// chains accepted so far: density that another chain explains already
 	// must not make a candidate lying on it look good.
 	FastDensityScore scoreMap = map;
+	int blanked = 0;
 
 	// The threshold asked for (-rsc, or the one the resolution gives for
 	// -rsc 0).  The passes lower the threshold in force when they accept
@@ -342,6 +351,7 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 			} else {
 				a = match_one_chain( s, chains[ i ], mapFile, scoreMap, marks ? marks[ i ] : 0, domainCount[ i ],
 					domainSimilar[ i ], cut, lbfgsStarted );
+				a.blankedChains = blanked;
 				last[ i ] = a;
 			}
 			double const score = best_of( a.scores );
@@ -360,18 +370,30 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 				continue;
 			}
 			if ( score < asked ) {
-				// Kept as the best there is, or on a lowered threshold, but
-				// not on the grounds the threshold asks for: the user has to
-				// know.
-				std::string const note = belowThresholdNote( name, score, asked, cut );
-				std::cout << "Warning! " << note << std::endl;
+				// Accepted as the best there is, or on a lowered threshold,
+				// but not on the grounds the threshold asks for: the user has
+				// to know.  Whether the chain is kept is known only once the
+				// final model is written (the placement check may still drop
+				// these placements): the assembly says it then, of the chains
+				// the model holds.  Without a list to take the note it is said
+				// at once.
+				std::string const on = a.blankedChains == 0
+				                           ? ( s.mapName == "the map" ? std::string( "the whole map" )
+				                                                      : "the whole of " + s.mapName )
+				                           : s.mapName + " less the density of the " +
+				                                 ( a.blankedChains == 1 ? std::string( "chain" )
+				                                                        : std::to_string( a.blankedChains ) + " chains" ) +
+				                                 " accepted before it";
+				std::string const note = belowThresholdNote( name, score, asked, cut, on );
 				if ( weakChains ) weakChains->push_back( note );
+				else std::cout << "Warning! " << note << std::endl;
 			}
 			if ( n - matchedCount > 0 && s.removeMatched && ( a.newResult || a.fftRan ) ) {
 				std::string const newMap = s.workDir + "/map_new_" + name + ".mrc";
 				std::cout << "density_map_path_new: " << newMap << std::endl;
 				mapFile = blank_matched( s.workDir, name, mapFile, a.fitList.front() );
 				blankModelDensity( scoreMap, a.fitList.front(), 4.0 );
+				++blanked;
 			}
 			std::cout << "chain: " << i << std::endl;
 			std::cout << "fitpath.size():" << a.fitList.size() << std::endl;
@@ -389,10 +411,12 @@ void iterative_matching( IterativeSettings const& s, std::vector< std::string > 
 
 IterativeSettings make_settings( std::string const& workDir, std::string const& binDir, double reso, int processes,
 	int fftPositions, int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching,
-	bool iterate, double gridWidth, double threshold, double cutoff, std::string const& atomType, bool rna )
+	bool iterate, double gridWidth, double threshold, double cutoff, std::string const& atomType, bool rna,
+	std::string const& mapName )
 {
 	return IterativeSettings{ workDir, binDir, reso, processes, fftPositions, lbfgsPositions, removeMatched, reuse,
-		domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, rna };
+		domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, rna,
+		mapName.empty() ? std::string( "the map" ) : mapName };
 }
 
 // One pass of one program over every chain, keeping every result.
@@ -436,10 +460,12 @@ void UnitMatching_lb_ft( std::string workDir, std::vector< std::string > chains,
 	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
 	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
 	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
-	double gridWidth, double threshold, double cutoff, std::string atomType, std::vector< std::string >* weakChains )
+	double gridWidth, double threshold, double cutoff, std::string atomType, std::vector< std::string >* weakChains,
+	std::string const& mapName )
 {
 	IterativeSettings const s = make_settings( workDir, binDir, reso, processes, fftPositions, lbfgsPositions,
-		removeMatched, reuse, domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, false );
+		removeMatched, reuse, domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, false,
+		mapName );
 	iterative_matching( s, chains, mapFile, map, fitchainpath, Nchainpos, marks, lbfgsStarted, weakChains );
 }
 
@@ -447,10 +473,12 @@ void UnitMatching_lb_ftRNA( std::string workDir, std::vector< std::string > chai
 	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
 	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
 	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
-	double gridWidth, double threshold, double cutoff, std::string atomType, std::vector< std::string >* weakChains )
+	double gridWidth, double threshold, double cutoff, std::string atomType, std::vector< std::string >* weakChains,
+	std::string const& mapName )
 {
 	IterativeSettings const s = make_settings( workDir, binDir, reso, processes, fftPositions, lbfgsPositions,
-		removeMatched, reuse, domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, true );
+		removeMatched, reuse, domainOpt, domainMatching, iterate, gridWidth, threshold, cutoff, atomType, true,
+		mapName );
 	iterative_matching( s, chains, mapFile, map, fitchainpath, Nchainpos, marks, lbfgsStarted, weakChains );
 }
 

@@ -31,16 +31,20 @@ bool lowerRsccCut( double& cut, double bestUnmatched );
 // domain programs) in passes with an acceptance threshold; accepted chains
 // have their density blanked in a new map for the later chains.  A chain
 // accepted with a score below the threshold asked for (the cutoff, or the
-// one derived from the resolution for cutoff 0) gets a warning, whose text
-// is also appended to weakChains when given: a chain of the last pass, the
-// last chain, "-it 0", a chain with similar domains, and a chain accepted
-// after a pass that accepted nothing lowered the threshold.
+// one derived from the resolution for cutoff 0) gets a note
+// (belowThresholdNote), appended to weakChains when given, else printed as
+// a warning at once: a chain of the last pass, the last chain, "-it 0", a
+// chain with similar domains, and a chain accepted after a pass that
+// accepted nothing lowered the threshold.  The assembly says the notes once
+// the final model is written, of the chains it holds: the placement check
+// may yet drop such a chain's placements.  mapName is how the notes name the
+// map matched into ("the map" when empty; "NA.map", "Pro.map").
 void UnitMatching_lb_ft( std::string workDir, std::vector< std::string > chains, std::string binDir,
 	std::string mapFile, double reso, FastDensityScore map, std::vector< std::vector< std::string > >& fitchainpath,
 	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
 	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
 	double gridWidth, double threshold, double cutoff, std::string atomType,
-	std::vector< std::string >* weakChains = nullptr );
+	std::vector< std::string >* weakChains = nullptr, std::string const& mapName = "" );
 
 // The same for nucleic-acid chains, with PlacerRNA and the atom type.
 void UnitMatching_lb_ftRNA( std::string workDir, std::vector< std::string > chains, std::string binDir,
@@ -48,7 +52,7 @@ void UnitMatching_lb_ftRNA( std::string workDir, std::vector< std::string > chai
 	std::vector< int >& Nchainpos, int* marks, int& lbfgsStarted, int processes, int fftPositions,
 	int lbfgsPositions, bool removeMatched, bool reuse, bool domainOpt, bool domainMatching, bool iterate,
 	double gridWidth, double threshold, double cutoff, std::string atomType,
-	std::vector< std::string >* weakChains = nullptr );
+	std::vector< std::string >* weakChains = nullptr, std::string const& mapName = "" );
 
 // One pass of FFT search for every chain, keeping every result (one per
 // chain with removal on, else up to five).
@@ -66,10 +70,13 @@ void UnitMatching_lb( std::string workDir, std::vector< std::string > chains, st
 void blankModelDensity( FastDensityScore& map, const std::string& model, double radius );
 
 // "Chain '<chain>' is kept at RSCC <score> below the acceptance threshold
-// <cut>: its placement is uncertain.", with " (lowered to <lowered> when it
-// was accepted)" after <cut> when the threshold in force was lowered below
-// the one asked for.
-std::string belowThresholdNote( const std::string& chain, double score, double cut, double lowered );
+// <cut>: its placement is uncertain.", with " (judged on <scoredOn>)" after
+// <score> when scoredOn is given (the map the score was judged on: in the
+// matching, the map less the density of the chains accepted before), and
+// " (lowered to <lowered> when it was accepted)" after <cut> when the
+// threshold in force was lowered below the one asked for.
+std::string belowThresholdNote( const std::string& chain, double score, double cut, double lowered,
+	const std::string& scoredOn = "" );
 // Chain name of a chain file: its file name less the last four characters.
 std::string chainNameOf( const std::string& path );
 

@@ -110,6 +110,43 @@ TEST( AssemblyFaults, HangingProgramIsStoppedAtTheTimeLimit )
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
 }
 
+// The global domain optimisation starts Lobetune on the whole final model,
+// on no chain: each warning about it names the program alone, in the form
+// the reference page quotes for a program started without a chain.  The
+// hanging stand-in is stopped by the time limit (bounded by the timeout).
+TEST( AssemblyFaults, ProgramStartedOnNoChainIsNamedWithoutOne )
+{
+	struct Row {
+		std::string body, warning;
+	};
+	std::vector< Row > rows = {
+		{ "sleep 600\n", "Warning! A started program ran longer than 1 s and was stopped: Lobetune ('" },
+		{ "exit 3\n", "Warning! Lobetune ended with status 3.\n" },
+		{ "kill -KILL $$\n", "Warning! Lobetune was ended by signal 9.\n" },
+		{ "exit 127\n", "Warning! Lobetune could not be started (status 127).\n" },
+	};
+	// The sanitizer's allocator aborts on a request of 1 PB.
+	if ( !quilt_test::kAddressSanitized )
+		rows.push_back( { "exec " + q( quilt_test::bin_dir() + "/run_out_of_memory" ) + " 'optimising domains' alloc\n",
+			"Warning! Lobetune ran out of memory (status 1): Memory ran out while optimising domains (1024.0 TB could "
+			"not be allocated).\n" } );
+	for ( Row const& row : rows ) {
+		Case c;
+		c.script( "Rasterseek", kRasterseek );
+		c.script( "Lobetune", row.body );
+		std::string out;
+		EXPECT_EQ( c.quilter( out, "QUILT_PROGRAM_TIME_LIMIT=1 timeout 600 " ), 0 ) << row.body << out;
+		ASSERT_TRUE( says( out, "GetInitModel> Global domain optimize ..." ) ) << out;
+		EXPECT_EQ( quilt_test::occurrences( out, row.warning ), 1u ) << row.body << out;
+		EXPECT_FALSE( says( out, "Lobetune ended with status 0" ) ) << out;
+		EXPECT_FALSE( says( out.substr( out.find( "Global domain optimize" ) ), " on chain '" ) ) << row.body << out;
+		// The final model stays the one written before the optimisation.
+		EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) ) << row.body << out;
+		EXPECT_TRUE( finished( out ) ) << out;
+		EXPECT_TRUE( c.leftovers().empty() );
+	}
+}
+
 TEST( AssemblyFaults, EmptyOrTruncatedResultsAreNotUsed )
 {
 	Case c;

@@ -106,6 +106,36 @@ TEST( RematchMessages, ChainMissingFromTheRematchThatIsWrittenIsLeftOut )
 	EXPECT_TRUE( finished( out ) );
 }
 
+// The same with the third chain's re-match placement 500 A away from the
+// map: found, then dropped by the placement check.  The run used to call it
+// a chain for which the re-match "found no placement".
+TEST( RematchMessages, ChainWhoseRematchPlacementsAreDroppedIsNamedSo )
+{
+	RunCase c;
+	first_matching_poor( c, "case \"$3\" in chain3_*) " + moved_copy( "$2", "$3_001.pdb", 500.0 ) +
+	                            ";; *) cp \"$2\" \"$3_001.pdb\";; esac; exit 0" );
+	std::string out;
+	ASSERT_EQ( c.quilter( out ), 0 ) << out;
+	ASSERT_TRUE( says( out, "Use FFt fit again: \n" ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24 } ) ) << out;
+	EXPECT_TRUE( says( out, "Warning! The placements found for chain 'chain3_C' do not lie on density of the map "
+	                        "(best RSCC " ) )
+		<< out;
+	std::string const note = "Warning! The placements the FFT re-match found for chain 'chain3_C' do not lie on "
+	                         "density of the map and were dropped, and the re-match's combination of placements fits "
+	                         "the map best: it is left out of the assembled model.\n";
+	EXPECT_EQ( quilt_test::occurrences( out, note ), 1u ) << out;
+	EXPECT_FALSE( says( out, "found no placement for chain 'chain3_C'" ) ) << out;
+	std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":" );
+	ASSERT_NE( review, std::string::npos ) << out;
+	EXPECT_TRUE( says( out.substr( review ), "    Chain 'chain3_C' is left out of the model: the placements the FFT "
+	                                         "re-match found for it do not lie on density of the map and were "
+	                                         "dropped, and the re-match's combination was written.\n" ) )
+		<< out;
+	EXPECT_FALSE( says( out, "is kept at RSCC" ) ) << out;
+	EXPECT_TRUE( finished( out ) );
+}
+
 // A chain that the first matching cannot place at all, placed by the
 // re-match, whose combination is written: the first matching's warning must
 // not call it left out of the model that holds it.
