@@ -202,17 +202,21 @@ void review_final_model( std::string const& model, std::vector< std::string > co
 			if ( fileIds[ k ] == id ) return "'" + names[ k ] + "'";
 		return "'" + trim( id ) + "'";
 	};
-	std::vector< std::string > ids;
-	auto const traces = readChainTraces( model, ids );
+	std::vector< std::string > ids, kinds;
+	auto const traces = readChainTraces( model, ids, &kinds );
 	for ( std::size_t k = 0; k < fileIds.size(); ++k )
 		if ( std::find( ids.begin(), ids.end(), fileIds[ k ] ) == ids.end() ) report.leftOut.push_back( names[ k ] );
 	for ( std::size_t i = 0; i < traces.size(); ++i ) {
 		for ( std::size_t j = i + 1; j < traces.size(); ++j ) {
 			int const close = closeTracePairs( traces[ i ], traces[ j ], kClashDistance );
 			if ( close <= kClashPairs ) continue;
+			// The pairs are named by their trace atoms: CA pairs of two
+			// protein chains, P pairs of two nucleic-acid chains, CA-P pairs
+			// of one of each.
+			std::string const atoms = kinds[ i ] == kinds[ j ] ? kinds[ i ] : kinds[ i ] + "-" + kinds[ j ];
 			std::string const note = "Chains " + name_of( ids[ i ] ) + " and " + name_of( ids[ j ] ) +
-			                         " clash in the final model: " + std::to_string( close ) +
-			                         " CA pairs closer than 3 A (one of them is probably misplaced).";
+			                         " clash in the final model: " + std::to_string( close ) + " " + atoms +
+			                         " pairs closer than 3 A (one of them is probably misplaced).";
 			std::cout << "Warning! " << note << std::endl;
 			report.clashes.push_back( note );
 		}

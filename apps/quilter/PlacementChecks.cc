@@ -79,10 +79,12 @@ PlacementOverlap placementOverlap( const std::string& modelPath, const FastDensi
 }
 
 std::vector< std::vector< std::vector< double > > > readChainTraces( const std::string& path,
-	std::vector< std::string >& ids )
+	std::vector< std::string >& ids, std::vector< std::string >* kinds )
 {
 	std::vector< std::vector< std::vector< double > > > chains;
 	ids.clear();
+	// Per chain: whether a CA, and whether a P stands for one of its residues.
+	std::vector< std::pair< bool, bool > > used;
 	std::ifstream in( path );
 	std::string line, openId;
 	bool open = false;
@@ -91,7 +93,10 @@ std::vector< std::vector< std::vector< double > > > readChainTraces( const std::
 	std::vector< double > p;
 	bool hasCA = false;
 	auto flush_residue = [ & ]() {
-		if ( !p.empty() ) chains.back().push_back( p );
+		if ( !p.empty() ) {
+			chains.back().push_back( p );
+			( hasCA ? used.back().first : used.back().second ) = true;
+		}
 		p.clear();
 		hasCA = false;
 	};
@@ -110,6 +115,7 @@ std::vector< std::vector< std::vector< double > > > readChainTraces( const std::
 		}
 		if ( !open ) {
 			chains.emplace_back();
+			used.emplace_back( false, false );
 			ids.push_back( id );
 			openId = id;
 			open = true;
@@ -129,6 +135,10 @@ std::vector< std::vector< std::vector< double > > > readChainTraces( const std::
 		hasCA = hasCA || isCA;
 	}
 	if ( open ) flush_residue();
+	if ( kinds ) {
+		kinds->clear();
+		for ( auto const& u : used ) kinds->push_back( u.first && u.second ? "CA/P" : u.second ? "P" : "CA" );
+	}
 	return chains;
 }
 

@@ -34,9 +34,11 @@ PlacementOverlap placementOverlap( const std::string& modelPath, const FastDensi
 
 // Trace atoms (CA, or P where a residue has no CA) of every chain of a PDB
 // file, one list per chain in file order; chains end at "TER" records and at
-// changes of chain identifier.  ids receives each chain's identifier.
+// changes of chain identifier.  ids receives each chain's identifier; kinds
+// (when given) what its trace atoms are: "CA", "P", or "CA/P" for a chain
+// that has both.
 std::vector< std::vector< std::vector< double > > > readChainTraces( const std::string& path,
-	std::vector< std::string >& ids );
+	std::vector< std::string >& ids, std::vector< std::string >* kinds = nullptr );
 
 // Number of pairs of trace atoms, one of each list, closer than `distance`.
 int closeTracePairs( const std::vector< std::vector< double > >& a, const std::vector< std::vector< double > >& b,

@@ -146,6 +146,23 @@ TEST( PlacementChecks, TracesAndClashesOfAModel )
 	EXPECT_EQ( closeTracePairs( t[ 0 ], t[ 1 ], 2.8 ), 1 );
 	EXPECT_EQ( closeTracePairs( { { 0, 0, 0 } }, { { 3, 0, 0 } }, 3.0 ), 0 );
 	EXPECT_EQ( closeTracePairs( t[ 0 ], {}, 3.0 ), 0 );
+
+	// What the trace atoms are, as the clash warning names its pairs: the
+	// protein chains by CA, the DNA chain by P, and a chain of both kinds
+	// (a protein chain with a nucleotide ligand read as a residue) by both.
+	std::vector< std::string > kinds;
+	readChainTraces( f, ids, &kinds );
+	EXPECT_EQ( kinds, ( std::vector< std::string >{ "CA", "CA", "P" } ) );
+	std::string const g = dir.file( "mixed.pdb" );
+	std::ofstream( g ) << "ATOM      1  CA  ALA A   1       0.000   0.000   0.000  1.00  0.00           C\n"
+	                      "HETATM    2  P   ATP A   2       3.800   0.000   0.000  1.00  0.00           P\n"
+	                      "TER\n"
+	                      "ATOM      3  P    DA B   1       0.000   5.000   0.000  1.00  0.00           P\n"
+	                      "END\n";
+	readChainTraces( g, ids, &kinds );
+	EXPECT_EQ( kinds, ( std::vector< std::string >{ "CA/P", "P" } ) );
+	readChainTraces( dir.file( "none.pdb" ), ids, &kinds );
+	EXPECT_TRUE( kinds.empty() );
 }
 
 TEST( RunInterrupts, WorkTreeIsRemovedWithoutFollowingLinks )
