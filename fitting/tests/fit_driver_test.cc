@@ -547,7 +547,11 @@ TEST_F( FitDriver, OutputNamesCutOnlyAFinalPdbOrEnt )
 		char const* model;
 		char const* written;
 	} const cases[] = { { "structure", "structure_1.pdb" }, { "m.pdb.gz", "m.pdb.gz_1.pdb" }, { "x.ENT", "x_1.pdb" },
-		{ "chainA.pdb", "chainA_1.pdb" }, { "p.ent", "p_1.pdb" } };
+		{ "chainA.pdb", "chainA_1.pdb" }, { "p.ent", "p_1.pdb" },
+		// In any case of letters; a name that is only the ending, and other
+		// endings, are kept whole.
+		{ "X.PDB", "X_1.pdb" }, { "Q.Pdb", "Q_1.pdb" }, { "W.ENT", "W_1.pdb" }, { "V.txt", "V.txt_1.pdb" },
+		{ "U", "U_1.pdb" }, { ".pdb", ".pdb_1.pdb" } };
 	for ( Case const& c : cases ) {
 		{
 			std::ofstream f( dir_.file( c.model ).c_str() );
