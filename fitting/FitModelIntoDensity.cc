@@ -3,6 +3,7 @@
 #include "core/Protein.hh"
 #include "core/basic_fun_Quilt.hh"
 #include "core/model_file_format.hh"
+#include "core/pdb_atom_records.hh"
 #include "fitting/Placer.hh"
 #include "transforms/ModelOutput.hh"
 #include "utility/memory_stop.hh"
@@ -14,7 +15,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <climits>
 #include <ctime>
+#include <fstream>
 #include <dirent.h>
 #include <iostream>
 #include <memory>
@@ -50,7 +53,6 @@ struct ModelParts {
 	int nCA = 0;
 	double** atoms = nullptr;                 // every atom read, m rows (owned)
 	int m = 0;
-	int skipped = 0;                          // residues without "CA"
 	int firstChain = 0;                       // atom rows of the first chain (the fitted one)
 
 	~ModelParts()
@@ -73,7 +75,6 @@ void extract_model( Protein& protein, ModelParts& parts )
 	std::vector<int> keep;
 	for ( size_t i = 0; i < protein.residues.size(); ++i ) {
 		if ( find_ca( protein.residues[i].atomNames ) >= 0 ) keep.push_back( (int)i );
-		else ++parts.skipped;
 	}
 	parts.nCA = (int)keep.size();
 	parts.ca = new2DArr( parts.nCA, 3 );
@@ -303,6 +304,64 @@ bool map_has_density( FastDensityScore const& map, std::string const& mapPath, d
 	return true;
 }
 
+// The residues of the model file that the fit leaves out.  The model reader
+// (Protein::readPDB) begins a new residue at a change of the residue number
+// (columns 23-26) only when the open one has a CA; a change met while it has
+// none drops the first line of the next residue and reads on into the same
+// residue.  So only the last residue read can be without a CA, and it then
+// holds every residue of the file from its start to the end of the first
+// chain, some of them (those whose only line was dropped) without a line of
+// their own.  They are counted here on the file's lines, read by the
+// reader's rules: each residue number and insertion code (columns 23-27) once
+// as it changes.  Residues without a CA before a residue with one are read
+// with it and fitted with it: they are not counted.
+int residues_left_out( std::string const& modelPath )
+{
+	std::ifstream in( modelPath.c_str() );
+	std::vector<std::string> lines;
+	for ( std::string l; std::getline( in, l ); ) lines.push_back( l );
+	PdbLineRoles const roles = pdb_line_roles( lines );
+	std::string chain;           // chain of the last "ATOM" record
+	bool first = true, hasCA = false;
+	long number = 0;             // residue number of the last record
+	std::string residue;         // columns 23-27 of the last record
+	int open = 0;                // residues of the file in the open residue
+	for ( size_t i = 0; i < roles.end; ++i ) {
+		std::string const& line = lines[i];
+		if ( line.size() < 3 ) continue;
+		if ( line.compare( 0, 3, "TER" ) == 0 && pdb_ter_ends_chain( lines, i, chain ) ) break;
+		if ( pdb_is_end_record( line ) ) break;
+		bool const atom = line.compare( 0, 4, "ATOM" ) == 0;
+		if ( !atom && roles.role[i] != PdbLineRole::ChainAtom ) continue;
+		std::string padded = line;
+		if ( padded.size() < 54 ) padded.resize( 54, ' ' );
+		if ( atom ) chain = pdb_chain_id( padded );
+		std::string const field = padded.substr( 22, 4 );
+		char* end = nullptr;
+		long n = std::strtol( field.c_str(), &end, 10 );
+		if ( end == field.c_str() ) n = LONG_MIN; // no number: one residue of its own kind
+		bool const ca = padded.compare( 13, 3, "CA " ) == 0;
+		std::string const id = padded.substr( 22, 5 );
+		if ( first || n != number ) {
+			if ( first || hasCA ) {
+				// The reader closes the open residue (it has a CA) and begins one here.
+				open = 1;
+				hasCA = ca;
+			} else {
+				// Read on into the CA-less residue; this line is dropped, its CA too.
+				++open;
+			}
+			number = n;
+		} else {
+			if ( id != residue ) ++open; // another insertion code of the same number
+			hasCA = hasCA || ca;
+		}
+		residue = id;
+		first = false;
+	}
+	return first || hasCA ? 0 : open;
+}
+
 // Reads the model and checks it has something to fit.
 bool load_model( std::string const& modelPath, ModelParts& parts )
 {
@@ -317,12 +376,14 @@ bool load_model( std::string const& modelPath, ModelParts& parts )
 		return false;
 	}
 	extract_model( protein, parts );
-	if ( parts.skipped > 0 )
-		std::cout << "Warning! " << parts.skipped << " residues without a CA atom are left out of the fit." << std::endl;
 	if ( parts.nCA == 0 ) {
 		std::cout << "Error! No residue of the model file " << modelPath << " has a CA atom." << std::endl;
 		return false;
 	}
+	// The count is of the file's residues: the reader keeps the CA-less
+	// residues at the end of the chain as one.
+	if ( int const leftOut = residues_left_out( modelPath ) )
+		std::cout << "Warning! " << leftOut << " residues without a CA atom are left out of the fit." << std::endl;
 	if ( parts.firstChain < parts.m ) {
 		std::cout << "Placer> Note: only the " << parts.firstChain << " atoms of the first chain of " << modelPath
 		          << " (" << protein.residues.size() << " residues) are fitted; the other "

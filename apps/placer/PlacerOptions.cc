@@ -35,7 +35,7 @@ char const* option_value( int argc, char** argv, char const* name )
 // options, each with a value: a misspelt option (Quilter's "-rsc" given as
 // "-rcs"), a stray word or a trailing option without its value would
 // otherwise be passed over and the fit run with defaults the user did not
-// ask for.
+// ask for.  Negative numbers ("-1") are values, not options.
 bool options_well_formed( int argc, char** argv )
 {
 	for ( int i = 4; i < argc; i += 2 ) {
@@ -49,7 +49,9 @@ bool options_well_formed( int argc, char** argv )
 				          << "options with their values may follow; no model written." << std::endl;
 			return false;
 		}
-		if ( i + 1 >= argc ) {
+		// An option where its value should be ("-nm -rc 0") means the value
+		// was left out: the value after the second option is no stray word.
+		if ( i + 1 >= argc || is_option( argv[i + 1] ) ) {
 			std::cout << "Error! The option " << arg << " needs a value; no model written." << std::endl;
 			return false;
 		}

@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -112,6 +114,141 @@ TEST_F( FitDriver, ResiduesWithoutCaAreLeftOutNotMisread )
 		std::pow( std::atof( nline.substr( 38, 8 ).c_str() ) - truthN[0].p[1], 2 ) +
 		std::pow( std::atof( nline.substr( 46, 8 ).c_str() ) - truthN[0].p[2], 2 ) );
 	EXPECT_LT( d, 1.5 );
+}
+
+// The input model with the CA line of the residues in `noCa` left out (and,
+// for those in `onlyN`, every line but the N), moved away from the map.
+std::vector<synth::Atom> without_ca( std::vector<synth::Atom> const& truth, std::vector<int> const& noCa,
+	std::vector<int> const& onlyN = {} )
+{
+	auto in = []( std::vector<int> const& v, int r ) { return std::find( v.begin(), v.end(), r ) != v.end(); };
+	double const t[3] = { -6.0, 9.0, 4.0 };
+	std::vector<synth::Atom> atoms;
+	for ( synth::Atom const& a : synth::moved( truth, 2.2, 1.7, 0.4, t ) ) {
+		if ( in( noCa, a.res ) && a.name == "CA" ) continue;
+		if ( in( onlyN, a.res ) && a.name != "N" ) continue;
+		atoms.push_back( a );
+	}
+	return atoms;
+}
+
+// The ATOM lines of a file.
+std::vector<std::string> atom_lines( std::string const& path )
+{
+	std::vector<std::string> out;
+	std::ifstream in( path.c_str() );
+	for ( std::string line; std::getline( in, line ); )
+		if ( line.compare( 0, 4, "ATOM" ) == 0 ) out.push_back( line );
+	return out;
+}
+
+double line_distance( std::string const& a, std::string const& b )
+{
+	double s = 0.0;
+	for ( int c = 0; c < 3; ++c ) {
+		double const d = std::atof( a.substr( 30 + 8 * c, 8 ).c_str() ) - std::atof( b.substr( 30 + 8 * c, 8 ).c_str() );
+		s += d * d;
+	}
+	return std::sqrt( s );
+}
+
+// Every atom line of the input is in the written model, in order, named as
+// before, and the whole file moved as one rigid body: the distances between
+// its lines are kept (checked against three lines spread over the file).
+void expect_moved_whole( std::string const& input, std::string const& written )
+{
+	std::vector<std::string> const a = atom_lines( input ), b = atom_lines( written );
+	ASSERT_EQ( a.size(), b.size() );
+	ASSERT_GE( a.size(), 3u );
+	size_t const refs[3] = { 0, a.size() / 2, a.size() - 1 };
+	for ( size_t i = 0; i < a.size(); ++i ) {
+		EXPECT_EQ( a[i].substr( 12, 15 ), b[i].substr( 12, 15 ) ) << i;
+		for ( size_t r : refs ) EXPECT_NEAR( line_distance( a[i], a[r] ), line_distance( b[i], b[r] ), 0.005 ) << i;
+	}
+	EXPECT_GT( line_distance( a[0], b[0] ), 1.0 ); // moved, not copied
+}
+
+size_t occurrences( std::string const& text, std::string const& what )
+{
+	size_t n = 0;
+	for ( size_t at = text.find( what ); at != std::string::npos; at = text.find( what, at + 1 ) ) ++n;
+	return n;
+}
+
+TEST_F( FitDriver, ResiduesWithoutCaAtTheEndAreCountedAsTheFileHoldsThem )
+{
+	// The model reader keeps the CA-less residues at the end of the chain as
+	// one residue, and drops the first line of every one after the first: the
+	// count is of the file's residues.  Residue 61 of three keeps its N only,
+	// so that no line of it is read at all.
+	int const last = truth_.back().res;
+	synth::write_pdb( dir_.file( "tail3.pdb" ),
+		without_ca( truth_, { last - 2, last - 1, last }, { last - 1 } ) );
+	std::string out;
+	ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "tail3.pdb" ), 1, &out, false ), FIT_OK ) << out;
+	EXPECT_NE( out.find( "Warning! 3 residues without a CA atom are left out of the fit." ), std::string::npos ) << out;
+	EXPECT_EQ( occurrences( out, "Warning!" ), 1u ) << out;
+	std::vector<std::vector<double> > want = true_ca();
+	want.resize( want.size() - 3 );
+	EXPECT_LT( synth::ca_rmsd( synth::read_ca( dir_.file( "tail3_1.pdb" ) ), want ), 1.0 );
+	expect_moved_whole( dir_.file( "tail3.pdb" ), dir_.file( "tail3_1.pdb" ) );
+
+	// Two residues of one number told apart by their insertion code (column
+	// 27): 61 and 61A, both without a CA, are two residues.
+	std::string text = synth::pdb_text( without_ca( truth_, { last - 1, last } ) );
+	char number[16];
+	std::snprintf( number, sizeof number, "%4d ", last );
+	char renumbered[16];
+	std::snprintf( renumbered, sizeof renumbered, "%4dA", last - 1 );
+	std::istringstream lines( text );
+	std::ostringstream edited;
+	for ( std::string line; std::getline( lines, line ); ) {
+		if ( line.compare( 0, 4, "ATOM" ) == 0 && line.compare( 22, 5, number ) == 0 ) line.replace( 22, 5, renumbered );
+		edited << line << "\n";
+	}
+	{
+		std::ofstream f( dir_.file( "insertion.pdb" ).c_str() );
+		f << edited.str();
+	}
+	ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "insertion.pdb" ), 1, &out, false ), FIT_OK ) << out;
+	EXPECT_NE( out.find( "Warning! 2 residues without a CA atom are left out of the fit." ), std::string::npos ) << out;
+	expect_moved_whole( dir_.file( "insertion.pdb" ), dir_.file( "insertion_1.pdb" ) );
+}
+
+TEST_F( FitDriver, ResidueWithoutCaInTheMiddleIsReadWithTheNextOne )
+{
+	// The reader names the residue and reads it with the next one (whose CA
+	// the fit uses); no residue is left out, no count line is printed, and
+	// the written model holds every atom line of the file, moved.
+	synth::write_pdb( dir_.file( "mid.pdb" ), without_ca( truth_, { 30 } ) );
+	std::string out;
+	ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "mid.pdb" ), 1, &out, false ), FIT_OK ) << out;
+	EXPECT_NE( out.find( "Error! CA atom is missed in residue 30\n" ), std::string::npos ) << out;
+	EXPECT_EQ( out.find( "Warning!" ), std::string::npos ) << out;
+	std::vector<std::vector<double> > want = true_ca();
+	want.erase( want.begin() + 29 );
+	EXPECT_LT( synth::ca_rmsd( synth::read_ca( dir_.file( "mid_1.pdb" ) ), want ), 1.0 );
+	expect_moved_whole( dir_.file( "mid.pdb" ), dir_.file( "mid_1.pdb" ) );
+}
+
+TEST_F( FitDriver, ModelWithoutAnyCaIsRefusedWithoutACountLine )
+{
+	// Every residue lacks its CA: the reader's lines and the error, no count
+	// of residues left out (the reader makes one residue of the whole chain),
+	// and no file.
+	std::vector<int> all;
+	for ( synth::Atom const& a : truth_ ) all.push_back( a.res );
+	synth::write_pdb( dir_.file( "noca_all.pdb" ), without_ca( truth_, all ) );
+	std::string out;
+	EXPECT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "noca_all.pdb" ), 1, &out ), FIT_NO_MODEL );
+	int const residues = truth_.back().res;
+	EXPECT_NE( out.find( "Error! CA atom is missed in residue 1\n" ), std::string::npos ) << out;
+	EXPECT_NE( out.find( "Error! CA atom is missed in " + std::to_string( residues - 2 ) + " more residues" ),
+		std::string::npos ) << out;
+	EXPECT_NE( out.find( "Error! No residue of the model file " + dir_.file( "noca_all.pdb" ) + " has a CA atom.\n" ),
+		std::string::npos ) << out;
+	EXPECT_EQ( out.find( "Warning!" ), std::string::npos ) << out;
+	EXPECT_FALSE( quilt_test::path_exists( dir_.file( "noca_all_1.pdb" ) ) );
 }
 
 // Every ATOM record's coordinates, in file order.
@@ -410,7 +547,11 @@ TEST_F( FitDriver, OutputNamesCutOnlyAFinalPdbOrEnt )
 		char const* model;
 		char const* written;
 	} const cases[] = { { "structure", "structure_1.pdb" }, { "m.pdb.gz", "m.pdb.gz_1.pdb" }, { "x.ENT", "x_1.pdb" },
-		{ "chainA.pdb", "chainA_1.pdb" }, { "p.ent", "p_1.pdb" } };
+		{ "chainA.pdb", "chainA_1.pdb" }, { "p.ent", "p_1.pdb" },
+		// In any case of letters; a name that is only the ending, and other
+		// endings, are kept whole.
+		{ "X.PDB", "X_1.pdb" }, { "Q.Pdb", "Q_1.pdb" }, { "W.ENT", "W_1.pdb" }, { "V.txt", "V.txt_1.pdb" },
+		{ "U", "U_1.pdb" }, { ".pdb", ".pdb_1.pdb" } };
 	for ( Case const& c : cases ) {
 		{
 			std::ofstream f( dir_.file( c.model ).c_str() );

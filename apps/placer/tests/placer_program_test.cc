@@ -147,6 +147,19 @@ TEST_F( PlacerProgram, TrailingOptionWithoutValueIsRefused )
 	EXPECT_NE( r.out.find( "Error! The option -nm needs a value; no model written." ), std::string::npos ) << r.out;
 	EXPECT_EQ( r.out.find( "Placer> Fit '" ), std::string::npos ) << r.out;
 	EXPECT_EQ( result_files(), 0 );
+	// An option in the place of the value: the value is missing, and the
+	// next option's value is no unexpected argument.
+	r = run_placer( dir_->path(), "map.mrc model.pdb 6 -nm -rc 0" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "Error! The option -nm needs a value; no model written.\n" ), std::string::npos ) << r.out;
+	EXPECT_EQ( r.out.find( "Unexpected argument" ), std::string::npos ) << r.out;
+	EXPECT_EQ( result_files(), 0 );
+	// A negative value is a value: it is refused as one.
+	r = run_placer( dir_->path(), "map.mrc model.pdb 6 -nm -2" );
+	EXPECT_EQ( r.status, 1 ) << r.out;
+	EXPECT_NE( r.out.find( "Error! -nm must be at least 1 and at most 1000000 (got -2); no model written.\n" ),
+		std::string::npos ) << r.out;
+	EXPECT_EQ( result_files(), 0 );
 }
 
 TEST_F( PlacerProgram, UnknownOptionsAndStrayArgumentsAreRefused )

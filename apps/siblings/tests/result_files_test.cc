@@ -126,3 +126,32 @@ TEST( SiblingResultFiles, RasterseekUsageGivesTheNamesOfItsResults )
 		EXPECT_TRUE( says( out, rasterseek::result_file_name( "name", k ) ) ) << k << "\n" << out;
 	EXPECT_FALSE( says( out, "name_010.pdb" ) ) << out;
 }
+
+// The result names of the fitting programs as the reference page gives them:
+// PlacerRNA and the default of Lobetune drop the model name's last four
+// characters whatever they are; an "-on" name loses a final ".pdb" in small
+// letters only.
+TEST( SiblingResultFiles, ResultNamesDropWhatThePageSays )
+{
+	SmallFitCase c;
+	fs::copy_file( c.chain, c.file( "X.txt" ) );
+	fs::copy_file( c.chain, c.file( "abcdefg" ) );
+	struct Run {
+		std::string command;
+		std::vector<std::string> results;
+	} const runs[] = {
+		{ SmallFitCase::program( "PlacerRNA" ) + " map.mrc X.txt 6 -nm 2 -sl 0", { "X_1.pdb", "X_2.pdb" } },
+		{ SmallFitCase::program( "PlacerRNA" ) + " map.mrc abcdefg 6 -sl 0", { "abc_1.pdb" } },
+		{ SmallFitCase::program( "Lobetune" ) + " map.mrc X.txt 6 -sl 0", { "X_dom_1.pdb" } },
+		{ SmallFitCase::program( "Lobetune" ) + " map.mrc chain.pdb 6 -sl 0 -on foo.PDB", { "foo.PDB_1.pdb" } },
+	};
+	for ( Run const& r : runs ) {
+		std::vector<std::string> const before = c.names();
+		std::string out;
+		ASSERT_EQ( c.run( r.command, out ), 0 ) << r.command << "\n" << out;
+		std::vector<std::string> made;
+		for ( std::string const& n : c.names() )
+			if ( std::find( before.begin(), before.end(), n ) == before.end() ) made.push_back( n );
+		EXPECT_EQ( made, r.results ) << r.command << "\n" << out;
+	}
+}

@@ -80,6 +80,14 @@ TEST( UnusableInputs, InputsThatAreNotRegularFilesAreRefused )
 	EXPECT_EQ( run_shell( program( "Rasterseek" ) + " " + shq( in.dir.path() ) + " " + shq( in.chain ) + " x -res 6", out ),
 		1 ) << out;
 	EXPECT_TRUE( says( out, "is not a regular file" ) ) << out;
+	// lobecut names its input file, on standard error, and prints no domain line.
+	ASSERT_TRUE( fs::create_directory( in.dir.file( "dddd.pdb" ) ) );
+	std::string const lobecut = "cd " + shq( in.dir.path() ) + " && " + program( "lobecut" ) + " ddddA";
+	EXPECT_EQ( run_shell( "( " + lobecut + " 2>/dev/null )", out ), 1 ) << out;
+	EXPECT_EQ( out, "" );
+	EXPECT_EQ( run_shell( "( " + lobecut + " 2>&1 >/dev/null )", out ), 1 ) << out;
+	EXPECT_EQ( out, "Error! dddd.pdb is not a regular file.\n" );
+	fs::remove( in.dir.file( "dddd.pdb" ) );
 	EXPECT_EQ( in.results(), 0u );
 }
 
