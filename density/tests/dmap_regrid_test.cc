@@ -72,16 +72,22 @@ TEST( DmapRegrid, NotInRegisterNoteGoesToStandardOutput )
 	quilt_test::ScratchDir dir( "dmap_reg" );
 	dmap_test::CraftMrc m;
 	m.nc = m.nr = m.ns = 3;
-	m.xorig = 0.3f;
 	m.values = dmap_test::ramp( 27 );
-	m.write( dir.file( "off.mrc" ) );
+	// Reads the map with ORIGIN x at xorig; what the reader printed on
+	// standard output and on standard error.
+	auto read_at = [ & ]( float xorig, dmap_test::Grid& g, std::string& out, std::string& err ) {
+		m.xorig = xorig;
+		m.write( dir.file( "map.mrc" ) );
+		testing::internal::CaptureStdout();
+		testing::internal::CaptureStderr();
+		dmap_test::read_vol( dir.file( "map.mrc" ), g );
+		std::fflush( stdout );
+		err = testing::internal::GetCapturedStderr();
+		out = testing::internal::GetCapturedStdout();
+	};
 	dmap_test::Grid g;
-	testing::internal::CaptureStdout();
-	testing::internal::CaptureStderr();
-	dmap_test::read_vol( dir.file( "off.mrc" ), g );
-	std::fflush( stdout );
-	std::string const err = testing::internal::GetCapturedStderr();
-	std::string const out = testing::internal::GetCapturedStdout();
+	std::string out, err;
+	read_at( 0.3f, g, out, err );
 	std::string const note = "ReadMrc_st> Input grid not in register with origin of coordinate system.\n";
 	EXPECT_EQ( quilt_test::occurrences( out, note ), 1u ) << out;
 	EXPECT_EQ( err.find( "ReadMrc_st>" ), std::string::npos ) << err;
@@ -89,17 +95,10 @@ TEST( DmapRegrid, NotInRegisterNoteGoesToStandardOutput )
 	ASSERT_EQ( g.n(), 27u );
 
 	// A grid in register prints no such note.
-	m.xorig = 2.0f;
-	m.write( dir.file( "on.mrc" ) );
 	dmap_test::Grid h;
-	testing::internal::CaptureStdout();
-	testing::internal::CaptureStderr();
-	dmap_test::read_vol( dir.file( "on.mrc" ), h );
-	std::fflush( stdout );
-	std::string const err2 = testing::internal::GetCapturedStderr();
-	std::string const out2 = testing::internal::GetCapturedStdout();
-	EXPECT_EQ( out2.find( "not in register" ), std::string::npos ) << out2;
-	EXPECT_EQ( err2.find( "not in register" ), std::string::npos ) << err2;
+	read_at( 2.0f, h, out, err );
+	EXPECT_EQ( out.find( "not in register" ), std::string::npos ) << out;
+	EXPECT_EQ( err.find( "not in register" ), std::string::npos ) << err;
 }
 
 TEST( DmapRegrid, LinearDensityIsReproducedExactlyOnAnyGrid )
