@@ -504,8 +504,20 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	}
 	// A symmetry record the file has no room for beside the data, where the
 	// data fill the file right after the header, is bogus: the data are read
-	// from there (as FastDensityScore's loader does).
+	// from there (as FastDensityScore's loader does).  Unless its bytes read
+	// as text: then the record was written and the data were cut short, and
+	// reading from 1024 would shift every voxel by the record.
 	if ( fsize >= 0 && nsym > 0 && n64 <= 0xFFFFFFFFull && static_cast<unsigned long long>( fsize - 1024 ) == data_bytes ) {
+		std::string text;
+		if ( mrc::record_reads_as_symmetry_text( file, nsym, &text ) ) {
+			std::fclose( fp );
+			fail_mrc( err_data, format( "map %s holds fewer voxel values than its header gives (%d x %d x %d of MODE %d: "
+										"%llu bytes after the header and %lld symmetry bytes; the file has %lld); the %lld "
+										"bytes after the header read as text (\"%s\"), a symmetry record, so the voxel data "
+										"are cut short",
+									file, h.nc, h.nr, h.ns, h.mode, data_bytes, nsym, fsize - 1024 - nsym, nsym,
+									text.c_str() ) );
+		}
 		std::printf( "ReadMrc_st> Warning: map %s gives NSYMBT %d, but its voxel data fill the file right after the header; the symmetry record is taken as absent.\n",
 			file, h.nsymbt );
 		nsym = 0;

@@ -297,25 +297,37 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 		          << " bytes after its 1024-byte header.  Not loading map." << std::endl;
 		return false;
 	}
-	int64_t readAt = 1024 + int64_t( nsymbt );
-	if ( dataOffset == 1024 + int64_t( nsymbt ) ) {
+	int64_t const recordEnd = 1024 + int64_t( nsymbt );
+	int64_t readAt = recordEnd;
+	// A file with room for the header and the data only, whose header gives a
+	// symmetry record, comes from writers that set NSYMBT and never wrote the
+	// record: the data are read from 1024.  Unless the bytes the header calls
+	// the record read as text: then the record is there and the data were cut
+	// short, and reading from 1024 would shift every voxel by the record.
+	std::string recordText;
+	bool const recordWritten = dataOffset == 1024 && nsymbt > 0
+	                           && mrc::record_reads_as_symmetry_text( file, nsymbt, &recordText );
+	if ( dataOffset == recordEnd ) {
 		// as expected
-	} else if ( dataOffset == 1024 ) {
+	} else if ( dataOffset == 1024 && !recordWritten ) {
 		std::cout << "Warning! File contains bogus symmetry record.  Continuing." << std::endl;
 		nsymbt = 0;
 		readAt = 1024;
-	} else if ( dataOffset < 1024 ) {
+	} else if ( dataOffset < recordEnd ) {
+		// Shorter than its header, record and data together: truncated.
 		std::cout << "Warning! File appears truncated and doesn't match header.  Not loading map." << std::endl;
+		std::cout << "Error! Map " << file << " is truncated: its header gives 1024 header bytes, " << nsymbt
+		          << " bytes of symmetry records and " << 4 * nvox << " bytes of voxel data (" << ext[ 0 ] << " x "
+		          << ext[ 1 ] << " x " << ext[ 2 ] << " 32-bit floats), " << recordEnd + 4 * nvox
+		          << " bytes in all, but the file has " << fileSize << ".";
+		if ( recordWritten )
+			std::cout << "  The " << nsymbt << " bytes after the header read as text (\"" << recordText
+			          << "\"), a symmetry record, so the voxel data are cut short.";
+		std::cout << std::endl;
 		return false;
 	} else if ( dataOffset <= 1048575 ) {
 		std::cout << "Warning! File is larger than expected and doesn't match header.  Reading anyway."
 		          << std::endl;
-		if ( readAt + 4 * nvox > fileSize ) {
-			// The symmetry record would push the data past the end of the file.
-			std::cout << "Error! Symmetry record length " << nsymbt
-			          << " does not fit the file.  Not loading map." << std::endl;
-			return false;
-		}
 	} else {
 		std::cout << "Error! File is MUCH larger than expected and doesn't match header.  Not loading map."
 		          << std::endl;

@@ -1,9 +1,12 @@
 // MRC/CCP4 header words: the word reader and the decoding of words 1-56.
 #include "density/MrcHeader.hh"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace mrc {
 
@@ -44,6 +47,72 @@ std::string far_origin_words( float x, float y, float z )
 		names += "XYZ"[ a ];
 	}
 	return names;
+}
+
+namespace {
+
+// What the bytes of a record read so far hold: whether each is text, and
+// which of the characters that make an operator line have been seen.
+struct SymmetryTextScan {
+	bool text = true, blank = true, comma = false, x = false, y = false, z = false;
+
+	void feed( unsigned char const* bytes, long n )
+	{
+		for ( long i = 0; i < n && text; ++i ) {
+			unsigned char const c = bytes[ i ];
+			bool const space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+			text = space || ( c >= 0x20 && c <= 0x7e );
+			blank = blank && space;
+			comma = comma || c == ',';
+			x = x || c == 'x' || c == 'X';
+			y = y || c == 'y' || c == 'Y';
+			z = z || c == 'z' || c == 'Z';
+		}
+	}
+
+	bool symmetry_text() const { return text && ( blank || ( comma && x && y && z ) ); }
+};
+
+} // namespace
+
+bool reads_as_symmetry_text( unsigned char const* bytes, long n )
+{
+	if ( n <= 0 ) return false;
+	SymmetryTextScan scan;
+	scan.feed( bytes, n );
+	return scan.symmetry_text();
+}
+
+std::string text_excerpt( unsigned char const* bytes, long n )
+{
+	std::string line;
+	for ( long i = 0; i < n && line.size() < 40; ++i ) {
+		char const c = static_cast< char >( bytes[ i ] );
+		if ( c == '\n' || c == '\r' ) break;
+		line += c == '\t' ? ' ' : c;
+	}
+	while ( !line.empty() && line.back() == ' ' ) line.pop_back();
+	return line;
+}
+
+bool record_reads_as_symmetry_text( std::string const& path, long long n, std::string* excerpt )
+{
+	if ( n <= 0 ) return false;
+	std::FILE* fp = std::fopen( path.c_str(), "rb" );
+	if ( !fp ) return false;
+	bool whole = std::fseek( fp, kHeaderBytes, SEEK_SET ) == 0;
+	std::vector< unsigned char > block( 1 << 16 );
+	SymmetryTextScan scan;
+	for ( long long left = n; whole && scan.text && left > 0; ) {
+		size_t const want = size_t( std::min< long long >( left, static_cast< long long >( block.size() ) ) );
+		whole = std::fread( block.data(), 1, want, fp ) == want;
+		if ( !whole ) break;
+		if ( left == n && excerpt ) *excerpt = text_excerpt( block.data(), long( want ) );
+		scan.feed( block.data(), long( want ) );
+		left -= static_cast< long long >( want );
+	}
+	std::fclose( fp );
+	return whole && scan.symmetry_text();
 }
 
 char const* mode_name( int32_t mode )
@@ -149,7 +218,12 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	// Both readers: more than the file holds after the header is an error
 	// (plain reader 70643/70645/70647 by MODE); when the record lies within
 	// the file but the file size puts the data right after the header, the
-	// record is bogus (warning, data read at 1024).  Both readers: negative is
+	// record is bogus (warning, data read at 1024) unless its bytes read as
+	// as symmetry operators in text (reads_as_symmetry_text): then the record
+	// is there and the file is
+	// truncated, an error naming the sizes.  A file shorter than its header,
+	// record and data together is truncated in both readers, never "larger
+	// than expected".  Both readers: negative is
 	// taken as 0 with a warning where the data fill the file right after the
 	// header, and is an error where the file holds more bytes than the header
 	// and the data (the data could start anywhere; plain reader

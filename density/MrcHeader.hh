@@ -80,6 +80,29 @@ inline bool gzip_magic( unsigned char const* bytes, long got )
 	return got >= 2 && bytes[ 0 ] == 0x1f && bytes[ 1 ] == 0x8b;
 }
 
+// Whether the n bytes that a header calls its symmetry record (NSYMBT bytes
+// after the header) read as symmetry operators in text: every byte a
+// printable ASCII character or a blank (space, tab, newline, carriage
+// return), and either all of them blanks or the text holding a comma and the
+// letters x, y and z (either case), as every operator does ("x,y,z",
+// "-X+1/2,Y,-Z").  Voxel values do not read so: zero voxels are NUL bytes,
+// a negative value has its top byte above 0x7f, and even a run of positive
+// values whose bytes are all printable does not spell out an operator.
+// Where a file has room only for the header and the data, such bytes show
+// that the record was written and the data were cut short.
+bool reads_as_symmetry_text( unsigned char const* bytes, long n );
+
+// The first line of a text record as it can be quoted in a message: up to
+// the first line break or 40 characters, trailing blanks dropped.
+std::string text_excerpt( unsigned char const* bytes, long n );
+
+// Whether the n bytes of the file at path that follow its 1024-byte header
+// read as symmetry operators in text (reads_as_symmetry_text; read in blocks,
+// stopping at the first byte that is not text); *excerpt receives
+// text_excerpt of their first block.
+// False when the file cannot be read that far.
+bool record_reads_as_symmetry_text( std::string const& path, long long n, std::string* excerpt );
+
 // Reverses the byte order of each of n consecutive 4-byte words in place
 // (bytes 0 1 2 3 become 3 2 1 0); n of 0 or less does nothing.
 void swap4( void* p, long n );

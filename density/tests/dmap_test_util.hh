@@ -33,6 +33,7 @@ struct CraftMrc {
 	int mapc = 1, mapr = 2, maps = 3;
 	int nsymbt = 0;
 	long sym_bytes = -1;                     // bytes actually written (-1: max(nsymbt, 0))
+	std::string sym_text;                    // the record as text padded with blanks (empty: bytes 0xA5)
 	float xorig = 0, yorig = 0, zorig = 0;
 	char map[4] = { 'M', 'A', 'P', ' ' };
 	unsigned char machst[4] = { 0x44, 0x41, 0, 0 };
@@ -66,7 +67,9 @@ struct CraftMrc {
 		std::memcpy( &f[208], map, 4 );
 		std::memcpy( &f[212], machst, 4 );
 		long const sb = sym_bytes >= 0 ? sym_bytes : ( nsymbt > 0 ? nsymbt : 0 );
-		for ( long i = 0; i < sb; ++i ) f.push_back( static_cast<unsigned char>( 0xA5 ) );
+		for ( long i = 0; i < sb; ++i )
+			f.push_back( sym_text.empty() ? static_cast<unsigned char>( 0xA5 )
+			                              : static_cast<unsigned char>( size_t( i ) < sym_text.size() ? sym_text[i] : ' ' ) );
 		std::vector<unsigned char> d;
 		for ( double v : values ) {
 			if ( mode == 0 ) {

@@ -251,6 +251,69 @@ TEST( MapFileStop, BothReadersRefuseTheSameHeaders )
 	}
 }
 
+TEST( MapFileStopDeathTest, TextRecordOfAFileCutShortIsTruncatedForBothReaders )
+{
+	// A symmetry record written as text ("x,y,z" and blanks) and the data
+	// cut short.  Cut by exactly the record's length the file has the size of
+	// a file without the record: both readers took the record as never
+	// written and read every voxel shifted by 20 values.  Cut by less, the
+	// fast loader called the file larger than expected.  Both refuse it now
+	// as truncated, naming the sizes, in either byte order.
+	quilt_test::ScratchDir dir( "mapstop" );
+	for ( bool const big : { false, true } ) {
+		for ( long const cut : { 80L, 1L, 4L, 40L } ) {
+			CraftMrc s = small_map();
+			s.nsymbt = 80;
+			s.sym_text = "x,y,z";
+			s.big_endian = big;
+			long const whole = 1024 + 80 + 256;
+			s.total_bytes = whole - cut;
+			std::string const f = dir.file( "cut" + std::to_string( cut ) + ( big ? "b" : "l" ) + ".mrc" );
+			s.write( f );
+			ASSERT_EQ( long( file_bytes( f ).size() ), whole - cut );
+			SCOPED_TRACE( f );
+
+			bool ok = true;
+			std::string const text = load_text( f, &ok );
+			EXPECT_FALSE( ok ) << text;
+			EXPECT_NE( text.find( "Warning! File appears truncated and doesn't match header.  Not loading map.\n"
+			                      "Error! Map " + f + " is truncated: its header gives 1024 header bytes, 80 bytes of "
+			                      "symmetry records and 256 bytes of voxel data (4 x 4 x 4 32-bit floats), 1360 bytes in "
+			                      "all, but the file has " + std::to_string( whole - cut ) + "." ),
+			           std::string::npos ) << text;
+			EXPECT_EQ( text.find( "larger than expected" ), std::string::npos ) << text;
+			EXPECT_EQ( text.find( "bogus" ), std::string::npos ) << text;
+			std::string const said = "The 80 bytes after the header read as text (\"x,y,z\"), a symmetry record, so the "
+			                         "voxel data are cut short.";
+			EXPECT_EQ( text.find( said ) != std::string::npos, cut == 80 ) << text;
+
+			std::string const why = "holds fewer voxel values than its header gives \\(4 x 4 x 4 of MODE 2: 256 bytes "
+			                        "after the header and 80 symmetry bytes; the file has " + std::to_string( 256 - cut ) +
+			                        "\\)" + ( cut == 80 ? "; the 80 bytes after the header read as text \\(\"x,y,z\"\\), a "
+			                                              "symmetry record, so the voxel data are cut short" : "" ) +
+			                        "\\.\nError in read mrc file! 70653";
+			EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( f, g ); }, testing::ExitedWithCode( 70653 % 256 ), why );
+		}
+	}
+
+	// The same file whole: the record is skipped and every voxel is in place.
+	CraftMrc s = small_map();
+	s.nsymbt = 80;
+	s.sym_text = "x,y,z";
+	s.write( dir.file( "whole.mrc" ) );
+	Grid g;
+	testing::internal::CaptureStdout();
+	read_vol( dir.file( "whole.mrc" ), g );
+	std::string const out = testing::internal::GetCapturedStdout();
+	EXPECT_EQ( out.find( "taken as absent" ), std::string::npos ) << out;
+	ASSERT_EQ( g.n(), 64u );
+	for ( size_t i = 0; i < 64; ++i ) EXPECT_DOUBLE_EQ( g.phi[i], 1.0 + 0.5 * i ) << i;
+	bool ok = false;
+	std::string const text = load_text( dir.file( "whole.mrc" ), &ok );
+	EXPECT_TRUE( ok ) << text;
+	EXPECT_EQ( text.find( "Warning!" ), std::string::npos ) << text;
+}
+
 TEST( MapFileStop, BogusSymmetryRecordIsReadPastByBothReaders )
 {
 	// NSYMBT 80 within the file, but the file holds exactly the data after

@@ -2,10 +2,14 @@
 // headers (a word the file does not hold whole reads 0) and a header written
 // and read back.
 #include "density/MrcHeader.hh"
+#include "testsupport/test_data.hh"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -116,4 +120,64 @@ TEST( MrcHeader, SwapReversesEachWord )
 	mrc::swap4( b, 0 );
 	mrc::swap4( b, -1 );
 	EXPECT_EQ( 0, std::memcmp( b, want, 8 ) );
+}
+
+TEST( MrcHeader, SymmetryRecordTextTellsOperatorsFromVoxelValues )
+{
+	auto text = []( std::string const& s ) {
+		return mrc::reads_as_symmetry_text( reinterpret_cast< unsigned char const* >( s.data() ), long( s.size() ) );
+	};
+	// Symmetry operators as they are written: blank-padded lines.
+	std::string op = "x,y,z";
+	op.resize( 80, ' ' );
+	EXPECT_TRUE( text( op ) );
+	EXPECT_TRUE( text( op + "-X+1/2,Y,-Z\t\r\n" ) );
+	EXPECT_TRUE( text( std::string( 80, ' ' ) ) );
+	EXPECT_FALSE( text( "" ) );
+	// Zero voxels are NUL bytes; 1.0f is 00 00 80 3f; a negative value has
+	// its top byte above 0x7f; 0xA5 filler is no text either.
+	EXPECT_FALSE( text( std::string( 80, '\0' ) ) );
+	EXPECT_FALSE( text( "x,y,z" + std::string( 75, '\0' ) ) );
+	EXPECT_FALSE( text( std::string( 80, char( 0xA5 ) ) ) );
+	// 0.0035f is 42 60 65 3b ("B`e;"): printable bytes, but no operator.
+	for ( float v : { 1.0f, -0.25f, 3.5e-3f, 0.0f } ) {
+		std::vector< float > voxels( 20, v );
+		std::string bytes( reinterpret_cast< char const* >( voxels.data() ), 80 );
+		EXPECT_FALSE( text( bytes ) ) << v;
+	}
+	// One byte that is not text anywhere in the record is enough.
+	std::string late = op;
+	late[ 79 ] = char( 0x01 );
+	EXPECT_FALSE( text( late ) );
+
+	unsigned char const* b = reinterpret_cast< unsigned char const* >( op.data() );
+	EXPECT_EQ( mrc::text_excerpt( b, long( op.size() ) ), "x,y,z" );
+	std::string const two = "X,Y,Z\n-X,-Y,Z";
+	EXPECT_EQ( mrc::text_excerpt( reinterpret_cast< unsigned char const* >( two.data() ), long( two.size() ) ), "X,Y,Z" );
+}
+
+TEST( MrcHeader, SymmetryRecordOfAFileIsJudgedWhole )
+{
+	// A record longer than one read block, with its last operator line split
+	// across the block boundary, reads as text; one stray byte near its end
+	// does not; a file shorter than the record is no record.
+	quilt_test::ScratchDir dir( "mrchdr" );
+	std::string record;
+	while ( record.size() < 65536 + 800 ) {
+		std::string line = "-X+1/2,Y+1/2,-Z";
+		line.resize( 80, ' ' );
+		record += line;
+	}
+	std::string const head( 1024, '\0' );
+	std::string const f = dir.file( "sym.mrc" );
+	std::ofstream( f, std::ios::binary ) << head << record;
+	std::string excerpt;
+	EXPECT_TRUE( mrc::record_reads_as_symmetry_text( f, static_cast< long long >( record.size() ), &excerpt ) );
+	EXPECT_EQ( excerpt, "-X+1/2,Y+1/2,-Z" );
+	EXPECT_FALSE( mrc::record_reads_as_symmetry_text( f, static_cast< long long >( record.size() ) + 1, &excerpt ) );
+	std::string stray = record;
+	stray[ stray.size() - 3 ] = '\0';
+	std::ofstream( f, std::ios::binary ) << head << stray;
+	EXPECT_FALSE( mrc::record_reads_as_symmetry_text( f, static_cast< long long >( stray.size() ), nullptr ) );
+	EXPECT_FALSE( mrc::record_reads_as_symmetry_text( dir.file( "absent.mrc" ), 80, nullptr ) );
 }

@@ -356,3 +356,140 @@ INSTANTIATE_TEST_SUITE_P( Rows, OneMapManyHeaders,
 		MapRow{ "byte_swapped_axes_321", { 3, 2, 1 }, { 0, 0, 0 }, true, 0.f, 0, false, 90.f, 0, true, false, 1.0 },
 		MapRow{ "skewed_cell", { 1, 2, 3 }, { 0, 0, 0 }, true, 0.f, 0, false, 100.f, 0, false, false, 1.0 } ),
 	[]( const testing::TestParamInfo< MapRow >& info ) { return std::string( info.param.name ); } );
+
+namespace {
+
+// Chain A of 3MHT as it lies in the 3MHT map (the truth), and moved away by
+// a random rigid motion into `dir`/chain1.pdb.
+Trace moved_3mht_chain( const std::string& dir )
+{
+	std::vector< std::string > atoms;
+	for ( auto const& l : quilter_test::read_lines( quilt_test::shared_file( "complexes/3mht/3mht.pdb" ) ) )
+		if ( l.rfind( "ATOM", 0 ) == 0 && l.size() >= 54 && l[ 21 ] == 'A' ) atoms.push_back( l );
+	std::filesystem::create_directories( dir );
+	quilter_test::write_lines( dir + "/true.pdb", atoms );
+	std::mt19937 rng( 23 );
+	std::vector< std::string > moved = quilter_test::randomly_moved( atoms, rng );
+	moved.push_back( "TER" );
+	quilter_test::write_lines( dir + "/chain1.pdb", moved );
+	return traces( dir + "/true.pdb" ).at( 0 );
+}
+
+std::string placer_run( const std::string& map, const std::string& model )
+{
+	return quilter_test::shq( quilt_test::bin_dir() + "/Placer" ) + " " + quilter_test::shq( map ) + " "
+	       + quilter_test::shq( model ) + " 6 -sl 0";
+}
+
+std::string rasterseek_run( const std::string& dir, const std::string& map )
+{
+	return "cd " + quilter_test::shq( dir ) + " && " + quilter_test::shq( quilt_test::bin_dir() + "/Rasterseek" ) + " "
+	       + quilter_test::shq( map ) + " chain1.pdb chain1 -res 6 -deg 20 -nprocs 4";
+}
+
+std::string quilter_run( const std::string& dir, const std::string& map )
+{
+	return quilter_test::shq( quilt_test::bin_dir() + "/Quilter" ) + " " + quilter_test::shq( dir ) + " "
+	       + quilter_test::shq( map ) + " 6 -nco 4";
+}
+
+} // namespace
+
+// The 3MHT map carries an 80-byte symmetry record ("x,y,z" and blanks).  Cut
+// short by exactly its length, the file had the size of a file without the
+// record: Placer, Rasterseek and Quilter took the record as never written,
+// read every voxel 20 values off and ended with status 0 and the chain 20 A
+// from its place.  Cut by less, Placer and Rasterseek called the file larger
+// than expected before refusing it.  Every program refuses each cut now as a
+// truncated file, status 1, and writes nothing.
+TEST( RealdataMapHeaders, MapCutShortBehindItsTextSymmetryRecordIsRefusedAsTruncated )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	quilt_test::MapCopy copy( quilt_test::shared_file( "complexes/3mht/3mht_sim6A.mrc" ) );
+	ASSERT_TRUE( copy.ok() );
+	ASSERT_EQ( copy.int_word( 24 ), 80 );
+	std::string const whole = quilter_test::file_text( quilt_test::shared_file( "complexes/3mht/3mht_sim6A.mrc" ) );
+	ASSERT_EQ( whole.size(), 1024u + 80u + 4u * 60 * 58 * 68 );
+	ASSERT_EQ( whole.substr( 1024, 5 ), "x,y,z" );
+	quilt_test::ScratchDir root( "quilt cut" );
+	for ( std::size_t const cut : { 80, 1, 4, 40 } ) {
+		SCOPED_TRACE( "cut by " + std::to_string( cut ) );
+		std::string const tag = std::to_string( cut );
+		std::string const map = root.file( "cut" + tag + ".mrc" ), fit = root.file( "fit" + tag ),
+		                  seek = root.file( "seek" + tag ), data = root.file( "data" + tag );
+		{
+			std::ofstream out( map, std::ios::binary );
+			out << whole.substr( 0, whole.size() - cut );
+		}
+		for ( const std::string& d : { fit, seek, data } ) moved_3mht_chain( d );
+		std::string const sizes = "Error! Map " + map + " is truncated: its header gives 1024 header bytes, 80 bytes of "
+		                          "symmetry records and 946560 bytes of voxel data (60 x 58 x 68 32-bit floats), 947664 "
+		                          "bytes in all, but the file has " + std::to_string( whole.size() - cut ) + ".";
+		std::string const asText = "  The 80 bytes after the header read as text (\"x,y,z\"), a symmetry record, so the "
+		                           "voxel data are cut short.";
+		std::string const fast = "Warning! File appears truncated and doesn't match header.  Not loading map.\n" + sizes
+		                         + ( cut == 80 ? asText : "" ) + "\n";
+
+		std::string out;
+		EXPECT_EQ( quilter_test::run_shell( placer_run( map, fit + "/chain1.pdb" ), out ), 1 ) << out;
+		EXPECT_TRUE( quilter_test::says( out, fast + "Error! The density map " + map + " could not be loaded; no model "
+		                                      "written." ) )
+			<< out;
+		EXPECT_FALSE( quilter_test::says( out, "larger than expected" ) ) << out;
+		EXPECT_FALSE( std::filesystem::exists( fit + "/chain1_1.pdb" ) );
+
+		EXPECT_EQ( quilter_test::run_shell( rasterseek_run( seek, map ), out ), 1 ) << out;
+		EXPECT_TRUE( quilter_test::says( out, fast + "Error! the density map " + map + " could not be loaded; no result "
+		                                      "written." ) )
+			<< out;
+		EXPECT_FALSE( quilter_test::says( out, "larger than expected" ) ) << out;
+		EXPECT_FALSE( std::filesystem::exists( seek + "/chain1_001.pdb" ) );
+
+		EXPECT_EQ( quilter_test::run_shell( quilter_run( data, map ), out ), 1 ) << out;
+		std::string const why = "holds fewer voxel values than its header gives (60 x 58 x 68 of MODE 2: 946560 bytes "
+		                        "after the header and 80 symmetry bytes; the file has " + std::to_string( 946560 - cut )
+		                        + ")" + ( cut == 80 ? "; the 80 bytes after the header read as text (\"x,y,z\"), a "
+		                                              "symmetry record, so the voxel data are cut short" : "" );
+		EXPECT_TRUE( quilter_test::says( out, "ReadMrc_st> Error: map " + map + " " + why + ".\n" ) ) << out;
+		EXPECT_TRUE( quilter_test::says( out, "The density map " + map + " " + why + "; no model written." ) ) << out;
+		EXPECT_FALSE( quilter_test::finished( out ) );
+		EXPECT_FALSE( std::filesystem::exists( data + "/segCmodel1.pdb" ) );
+	}
+}
+
+// The same map with its record taken out and NSYMBT left at 80, as writers
+// that set the word and never write the record leave it: the data fill the
+// file right after the header and are read from there, and every program
+// puts the chain where it lies in the map.
+TEST( RealdataMapHeaders, SymmetryRecordNeverWrittenIsReadFromTheHeadersEnd )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	std::string const whole = quilter_test::file_text( quilt_test::shared_file( "complexes/3mht/3mht_sim6A.mrc" ) );
+	ASSERT_EQ( whole.size(), 1024u + 80u + 4u * 60 * 58 * 68 );
+	quilt_test::ScratchDir root( "quilt norec" );
+	std::string const map = root.file( "norec.mrc" ), fit = root.file( "fit" ), seek = root.file( "seek" ),
+	                  data = root.file( "data" );
+	{
+		std::ofstream out( map, std::ios::binary );
+		out << whole.substr( 0, 1024 ) << whole.substr( 1104 );
+	}
+	Trace truth;
+	for ( const std::string& d : { fit, seek, data } ) truth = moved_3mht_chain( d );
+	ASSERT_GT( best_rmsd( truth, traces( fit + "/chain1.pdb" ) ), 8.0 );
+
+	std::string out;
+	ASSERT_EQ( quilter_test::run_shell( placer_run( map, fit + "/chain1.pdb" ), out ), 0 ) << out;
+	EXPECT_TRUE( quilter_test::says( out, "Warning! File contains bogus symmetry record.  Continuing." ) ) << out;
+	EXPECT_LT( best_rmsd( truth, traces( fit + "/chain1_1.pdb" ) ), 1.0 ) << "Placer";
+
+	ASSERT_EQ( quilter_test::run_shell( rasterseek_run( seek, map ), out ), 0 ) << out;
+	EXPECT_TRUE( quilter_test::says( out, "Warning! File contains bogus symmetry record.  Continuing." ) ) << out;
+	EXPECT_LT( best_rmsd( truth, traces( seek + "/chain1_001.pdb" ) ), 1.0 ) << "Rasterseek";
+
+	ASSERT_EQ( quilter_test::run_shell( quilter_run( data, map ), out ), 0 ) << out;
+	EXPECT_TRUE( quilter_test::says( out, "ReadMrc_st> Warning: map " + map + " gives NSYMBT 80, but its voxel data fill "
+	                                      "the file right after the header; the symmetry record is taken as absent." ) )
+		<< out;
+	EXPECT_TRUE( quilter_test::finished( out ) );
+	EXPECT_LT( best_rmsd( truth, traces( data + "/segCmodel1.pdb" ) ), 1.0 ) << "Quilter";
+}
