@@ -16,7 +16,7 @@ void write_file( std::string const& path )
 TEST( ScratchDir, RemovesItsTreeWhateverItsName )
 {
 	// Names a shell command would not parse, or would run something from.
-	for ( std::string const tag : { std::string( "quilt q'x;$(touch y)" ), std::string( "quilt \"a b\" `c`" ),
+	for ( std::string const& tag : { std::string( "quilt q'x;$(touch y)" ), std::string( "quilt \"a b\" `c`" ),
 	                                std::string( "quilt -rf ;* " ) } ) {
 		std::string path;
 		std::string outside;
