@@ -304,28 +304,41 @@ bool map_has_density( FastDensityScore const& map, std::string const& mapPath, d
 	return true;
 }
 
-// The residues of the model file that the fit leaves out.  The model reader
-// (Protein::readPDB) begins a new residue at a change of the residue number
-// (columns 23-26) only when the open one has a CA; a change met while it has
-// none drops the first line of the next residue and reads on into the same
-// residue.  So only the last residue read can be without a CA, and it then
-// holds every residue of the file from its start to the end of the first
-// chain, some of them (those whose only line was dropped) without a line of
-// their own.  They are counted here on the file's lines, read by the
-// reader's rules: each residue number and insertion code (columns 23-27) once
-// as it changes.  Residues without a CA before a residue with one are read
-// with it and fitted with it: they are not counted.
-int residues_left_out( std::string const& modelPath )
+// The residues of the first chain of the model file, and those of them
+// that the fit leaves out, both counted on the file's lines by one rule:
+// each residue number and insertion code (columns 23-27) once as it
+// changes, up to the end of the first chain where the model reader stops
+// (a "TER" followed by another chain, "END", "ENDMDL").  The two counts come
+// from one pass so that the residues fitted (residues - leftOut) and those
+// left out always make up the chain.
+//
+// The model reader (Protein::readPDB) begins a new residue at a change of
+// the residue number (columns 23-26) only when the open one has a CA; a
+// change met while it has none drops the first line of the next residue and
+// reads on into the same residue.  So only the last residue read can be
+// without a CA, and it then holds every residue of the file from its start
+// to the end of the first chain, some of them (those whose only line was
+// dropped) without a line of their own: the reader counts them as one
+// residue, which is why its own count is not the one reported.  Residues
+// without a CA before a residue with one are read with it and fitted with
+// it: they are not left out.
+struct ChainResidues {
+	int residues = 0; // of the first chain
+	int leftOut = 0;  // at its end, without a CA
+};
+
+ChainResidues first_chain_residues( std::string const& modelPath )
 {
 	std::ifstream in( modelPath.c_str() );
 	std::vector<std::string> lines;
 	for ( std::string l; std::getline( in, l ); ) lines.push_back( l );
 	PdbLineRoles const roles = pdb_line_roles( lines );
-	std::string chain;           // chain of the last "ATOM" record
+	std::string chain;           // chain of the last atom record read, as the reader keeps it
 	bool first = true, hasCA = false;
 	long number = 0;             // residue number of the last record
 	std::string residue;         // columns 23-27 of the last record
 	int open = 0;                // residues of the file in the open residue
+	ChainResidues counts;
 	for ( size_t i = 0; i < roles.end; ++i ) {
 		std::string const& line = lines[i];
 		if ( line.size() < 3 ) continue;
@@ -335,13 +348,14 @@ int residues_left_out( std::string const& modelPath )
 		if ( !atom && roles.role[i] != PdbLineRole::ChainAtom ) continue;
 		std::string padded = line;
 		if ( padded.size() < 54 ) padded.resize( 54, ' ' );
-		if ( atom ) chain = pdb_chain_id( padded );
+		chain = pdb_chain_id( padded );
 		std::string const field = padded.substr( 22, 4 );
 		char* end = nullptr;
 		long n = std::strtol( field.c_str(), &end, 10 );
 		if ( end == field.c_str() ) n = LONG_MIN; // no number: one residue of its own kind
 		bool const ca = padded.compare( 13, 3, "CA " ) == 0;
 		std::string const id = padded.substr( 22, 5 );
+		if ( first || id != residue ) ++counts.residues;
 		if ( first || n != number ) {
 			if ( first || hasCA ) {
 				// The reader closes the open residue (it has a CA) and begins one here.
@@ -359,7 +373,8 @@ int residues_left_out( std::string const& modelPath )
 		residue = id;
 		first = false;
 	}
-	return first || hasCA ? 0 : open;
+	counts.leftOut = first || hasCA ? 0 : open;
+	return counts;
 }
 
 // Reads the model and checks it has something to fit.
@@ -380,13 +395,15 @@ bool load_model( std::string const& modelPath, ModelParts& parts )
 		std::cout << "Error! No residue of the model file " << modelPath << " has a CA atom." << std::endl;
 		return false;
 	}
-	// The count is of the file's residues: the reader keeps the CA-less
-	// residues at the end of the chain as one.
-	if ( int const leftOut = residues_left_out( modelPath ) )
-		std::cout << "Warning! " << leftOut << " residues without a CA atom are left out of the fit." << std::endl;
+	// Both lines count the file's residues, the residues fitted and those
+	// left out together making up the first chain: the reader keeps the
+	// CA-less residues at the end of the chain as one residue of its own.
+	ChainResidues const counts = first_chain_residues( modelPath );
+	if ( counts.leftOut > 0 )
+		std::cout << "Warning! " << counts.leftOut << " residues without a CA atom are left out of the fit." << std::endl;
 	if ( parts.firstChain < parts.m ) {
 		std::cout << "Placer> Note: only the " << parts.firstChain << " atoms of the first chain of " << modelPath
-		          << " (" << protein.residues.size() << " residues) are fitted; the other "
+		          << " (" << ( counts.residues - counts.leftOut ) << " residues) are fitted; the other "
 		          << ( parts.m - parts.firstChain ) << " atom lines after it are moved with them as one rigid body."
 		          << std::endl;
 	}

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <vector>
 
 namespace {
 
@@ -22,13 +23,33 @@ bool is_option( char const* arg )
 	return false;
 }
 
-// Value of the first occurrence of option `name` among the options (from
-// argv[4] on, each followed by its value); null when it is not given.
-char const* option_value( int argc, char** argv, char const* name )
+// Values of every occurrence of option `name` among the options (from
+// argv[4] on, each followed by its value), in order; empty when it is not
+// given.
+std::vector<char const*> option_values( int argc, char** argv, char const* name )
 {
+	std::vector<char const*> values;
 	for ( int i = 4; i < argc - 1; i += 2 )
-		if ( std::strcmp( argv[i], name ) == 0 ) return argv[i + 1];
-	return nullptr;
+		if ( std::strcmp( argv[i], name ) == 0 ) values.push_back( argv[i + 1] );
+	return values;
+}
+
+// Reads option `name` with `parse` (which prints its own error line): every
+// occurrence has to hold a value the option accepts, as Quilter has it (a
+// value that would be refused is no less a slip for coming second: "-nm 2
+// -nm abc" ran with two models), and the first occurrence is the one used.
+// False when some occurrence is refused; `out` is left as it was when the
+// option is not given.
+template <class T, class Parse>
+bool read_option( int argc, char** argv, char const* name, Parse parse, T& out )
+{
+	std::vector<char const*> const values = option_values( argc, argv, name );
+	for ( size_t k = 0; k < values.size(); ++k ) {
+		T value = out;
+		if ( !parse( values[k], value ) ) return false;
+		if ( k == 0 ) out = value;
+	}
+	return true;
 }
 
 // The arguments after the map, the model and the resolution must be known
@@ -166,17 +187,19 @@ PlacerCommand parsePlacerArguments( int argc, char** argv, PlacerArguments& a )
 		std::cout << "Warning! A resolution of " << a.resolution << " A is very low (above 50 A).  Continuing."
 		          << std::endl;
 
+	auto finite = []( char const* name ) {
+		return [ name ]( char const* v, double& out ) { return finite_number( name, v, out ); };
+	};
+	auto whole = []( char const* name, long lo, long hi ) {
+		return [ = ]( char const* v, long& out ) { return whole_number( name, v, lo, hi, out ); };
+	};
 	long sl = 1, rc = 1;
-	if ( char const* v = option_value( argc, argv, "-gw" ) )
-		if ( !finite_number( "-gw", v, a.gridWidth ) ) return PlacerCommand::Stop;
-	if ( char const* v = option_value( argc, argv, "-dc" ) )
-		if ( !finite_number( "-dc", v, a.threshold ) ) return PlacerCommand::Stop;
-	if ( char const* v = option_value( argc, argv, "-nm" ) )
-		if ( !whole_number( "-nm", v, 1, kMaxPoseCount, a.poses ) ) return PlacerCommand::Stop;
-	if ( char const* v = option_value( argc, argv, "-sl" ) )
-		if ( !whole_number( "-sl", v, INT_MIN, INT_MAX, sl ) ) return PlacerCommand::Stop;
-	if ( char const* v = option_value( argc, argv, "-rc" ) )
-		if ( !whole_number( "-rc", v, INT_MIN, INT_MAX, rc ) ) return PlacerCommand::Stop;
+	if ( !read_option( argc, argv, "-gw", finite( "-gw" ), a.gridWidth )
+	     || !read_option( argc, argv, "-dc", finite( "-dc" ), a.threshold )
+	     || !read_option( argc, argv, "-nm", whole( "-nm", 1, kMaxPoseCount ), a.poses )
+	     || !read_option( argc, argv, "-sl", whole( "-sl", INT_MIN, INT_MAX ), sl )
+	     || !read_option( argc, argv, "-rc", whole( "-rc", INT_MIN, INT_MAX ), rc ) )
+		return PlacerCommand::Stop;
 	a.quiet = ( sl == 0 );
 	a.report = ( rc != 0 );
 	return PlacerCommand::Run;

@@ -26,8 +26,9 @@ enum class PlacerCommand {
 };
 
 // Reads argv[1..argc-1] into args: the map, the model and the resolution,
-// then options (-gw, -dc, -nm, -sl, -rc), each followed by its value; the
-// first occurrence of an option counts.  Unknown options, stray arguments and
+// then options (-gw, -dc, -nm, -sl, -rc), each followed by its value; every
+// occurrence of an option must hold a value it accepts, and the first one
+// counts ("-nm 2 -nm abc" is refused).  Unknown options, stray arguments and
 // an option without its value are refused.  Numbers must be whole texts
 // ("3x", "2.9" as a count, "1e6" as a count, "nan" and "inf" are refused).
 PlacerCommand parsePlacerArguments( int argc, char** argv, PlacerArguments& args );

@@ -10,6 +10,8 @@
 #include "utility/temporary_files.hh"
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 using namespace siblings;
 
@@ -46,13 +48,17 @@ int run( int argc, char** argv )
 	bool const iterate = integer_option( argc, argv, "-it", 0, -1000000, 1000000, ok ) != 0;
 	long const threads = integer_option( argc, argv, "-nco", 1, 1, 256, ok );
 	req.prefix = "Lobeplace> ";
-	char const* in = option_value( argc, argv, "-in" );
-	std::string const outBase = output_base( option_value( argc, argv, "-on" ), "" );
-	if ( !in || !*in || std::string( in ).find( '/' ) != std::string::npos ) {
-		std::cout << "Error! -in must give the input prefix (a file name)." << std::endl;
-		ok = false;
-	}
-	if ( !ok || outBase.empty() ) return 1;
+	// Every -in must be a plain file name; the first is used.
+	std::vector<char const*> const prefixes = option_values( argc, argv, "-in" );
+	char const* in = prefixes.empty() ? nullptr : prefixes[0];
+	for ( char const* p : prefixes )
+		if ( !*p || std::string( p ).find( '/' ) != std::string::npos ) {
+			std::cout << "Error! -in must give the input prefix (a file name); got '" << p << "'." << std::endl;
+			ok = false;
+			break;
+		}
+	std::string const outBase = output_base_option( argc, argv, "" );
+	if ( !in || !ok || outBase.empty() ) return 1;
 	req.modelPath = workdir + "/" + in + "1.pdb";
 	std::vector<std::string> outputs;
 	for ( long k = 1; k <= nm; ++k ) outputs.push_back( workdir + "/" + outBase + std::to_string( k ) + ".pdb" );

@@ -44,7 +44,7 @@ int run( int argc, char** argv )
 	bool ok = read_fit_options( argc, argv, argv[3], req );
 	integer_option( argc, argv, "-nm", 1, 1, 1000, ok );
 	integer_option( argc, argv, "-sch", 0, -1000000, 1000000, ok );
-	std::string const name = output_base( option_value( argc, argv, "-on" ), model_name( req.modelPath ) + "_dom.pdb" );
+	std::string const name = output_base_option( argc, argv, model_name( req.modelPath ) + "_dom.pdb" );
 	if ( !ok || name.empty() ) return 1;
 	std::string const output = model_directory( req.modelPath ) + "/" + name + "_1.pdb";
 	if ( !outputs_spare_inputs( { { "the density map", req.mapPath }, { "the model", req.modelPath } },

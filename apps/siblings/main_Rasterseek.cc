@@ -11,6 +11,7 @@
 #include "utility/memory_stop.hh"
 #include "utility/temporary_files.hh"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -82,25 +83,33 @@ int run( int argc, char** argv )
 
 	rasterseek::SearchOptions options;
 	options.log = &std::cout;
-	// The options stand in checked pairs after the three arguments.
+	// The options stand in checked pairs after the three arguments.  An
+	// option given more than once must hold a value it accepts every time,
+	// and the first occurrence is the one used, as in the other programs.
+	std::vector< std::string > seen;
 	for ( int i = 4; i + 1 < argc; i += 2 ) {
 		std::string const opt = argv[ i ];
 		char const* v = argv[ i + 1 ];
+		bool const first = std::find( seen.begin(), seen.end(), opt ) == seen.end();
+		seen.push_back( opt );
+		double number = 0.0;
 		long count = 0;
 		if ( opt == "-res" ) {
-			if ( !parse_number( v, options.resolution ) || !( options.resolution > 0.0 ) )
+			if ( !parse_number( v, number ) || !( number > 0.0 ) )
 				return fail( std::string( "-res must be a positive number of Angstrom; got '" ) + v + "'." );
+			if ( first ) options.resolution = number;
 		} else if ( opt == "-deg" ) {
-			if ( !parse_number( v, options.angleStep ) || !( options.angleStep > 0.0 && options.angleStep <= 180.0 ) )
+			if ( !parse_number( v, number ) || !( number > 0.0 && number <= 180.0 ) )
 				return fail( std::string( "-deg must be a number of degrees in (0, 180]; got '" ) + v + "'." );
+			if ( first ) options.angleStep = number;
 		} else if ( opt == "-explor" ) {
 			if ( !parse_count( v, 1, 999, count ) )
 				return fail( std::string( "-explor must be a whole number from 1 to 999; got '" ) + v + "'." );
-			options.count = int( count );
+			if ( first ) options.count = int( count );
 		} else {
 			if ( !parse_count( v, 1, 256, count ) )
 				return fail( std::string( "-nprocs must be a whole number from 1 to 256; got '" ) + v + "'." );
-			options.threads = int( count );
+			if ( first ) options.threads = int( count );
 		}
 	}
 	std::vector< std::string > results;

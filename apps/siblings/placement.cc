@@ -30,6 +30,19 @@ std::string output_base( char const* on, std::string const& fallback )
 	return name;
 }
 
+std::string output_base_option( int argc, char** argv, std::string const& fallback )
+{
+	std::vector<char const*> const names = option_values( argc, argv, "-on" );
+	if ( names.empty() ) return output_base( nullptr, fallback );
+	std::string first;
+	for ( size_t k = 0; k < names.size(); ++k ) {
+		std::string const name = output_base( names[k], fallback );
+		if ( name.empty() ) return std::string();
+		if ( k == 0 ) first = name;
+	}
+	return first;
+}
+
 bool FitSession::load( FitRequest const& request )
 {
 	request_ = request;

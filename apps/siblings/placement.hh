@@ -37,6 +37,9 @@ bool read_fit_options( int argc, char** argv, char const* resolution, FitRequest
 // The "-on" name (or the fallback when it is absent) without ".pdb"; empty
 // after a message when it is no plain file name.
 std::string output_base( char const* on, std::string const& fallback );
+// The same for the "-on" option of a command line: every occurrence must be
+// a plain file name (the first one refused is named), the first is used.
+std::string output_base_option( int argc, char** argv, std::string const& fallback );
 
 class FitSession {
 public:

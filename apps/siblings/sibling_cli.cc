@@ -117,6 +117,14 @@ char const* option_value( int argc, char** argv, char const* name )
 	return nullptr;
 }
 
+std::vector<char const*> option_values( int argc, char** argv, char const* name )
+{
+	std::vector<char const*> values;
+	for ( int i = 1; i < argc - 1; ++i )
+		if ( std::strcmp( argv[i], name ) == 0 ) values.push_back( argv[i + 1] );
+	return values;
+}
+
 double number_argument( char const* text, char const* what, double lo, double hi, bool& ok )
 {
 	char* end = nullptr;
@@ -130,26 +138,43 @@ double number_argument( char const* text, char const* what, double lo, double hi
 	return v;
 }
 
+// Every occurrence of an option is checked (a refused value is no less a
+// slip for coming after a good one: "-nm 2 -nm abc" ran with two models);
+// the first refused one is named, and the first occurrence gives the value.
 double number_option( int argc, char** argv, char const* name, double fallback, double lo, double hi, bool& ok )
 {
-	char const* v = option_value( argc, argv, name );
-	if ( !v ) return fallback;
-	return number_argument( v, ( std::string( "The value of " ) + name ).c_str(), lo, hi, ok );
+	std::vector<char const*> const values = option_values( argc, argv, name );
+	std::string const what = std::string( "The value of " ) + name;
+	double first = fallback;
+	for ( size_t k = 0; k < values.size(); ++k ) {
+		bool good = true;
+		double const v = number_argument( values[k], what.c_str(), lo, hi, good );
+		if ( !good ) {
+			ok = false;
+			return lo;
+		}
+		if ( k == 0 ) first = v;
+	}
+	return first;
 }
 
 long integer_option( int argc, char** argv, char const* name, long fallback, long lo, long hi, bool& ok )
 {
-	char const* v = option_value( argc, argv, name );
-	if ( !v ) return fallback;
-	char* end = nullptr;
-	long const n = std::strtol( v, &end, 10 );
-	if ( end == v || *end != '\0' || n < lo || n > hi ) {
-		std::cout << "Error! The value of " << name << " must be a whole number from " << lo << " to " << hi
-		          << "; got '" << v << "'." << std::endl;
-		ok = false;
-		return fallback;
+	long first = fallback;
+	std::vector<char const*> const values = option_values( argc, argv, name );
+	for ( size_t k = 0; k < values.size(); ++k ) {
+		char const* v = values[k];
+		char* end = nullptr;
+		long const n = std::strtol( v, &end, 10 );
+		if ( end == v || *end != '\0' || n < lo || n > hi ) {
+			std::cout << "Error! The value of " << name << " must be a whole number from " << lo << " to " << hi
+			          << "; got '" << v << "'." << std::endl;
+			ok = false;
+			return fallback;
+		}
+		if ( k == 0 ) first = n;
 	}
-	return n;
+	return first;
 }
 
 void print_usage( std::vector<std::string> const& lines )

@@ -53,9 +53,14 @@ bool outputs_spare_inputs( std::vector<InputFile> const& inputs, std::vector<std
 // Value of the first occurrence of option `name` (exact match) that has an
 // argument after it; null when there is none.
 char const* option_value( int argc, char** argv, char const* name );
+// Values of every such occurrence, in order.  An option given more than once
+// must hold a value it accepts every time; the first occurrence is the one
+// used (as Quilter reads its own options).
+std::vector<char const*> option_values( int argc, char** argv, char const* name );
 
-// Numeric option values; `ok` turns false (with a message naming the
-// option) when the text is no number or lies outside [lo, hi].
+// Numeric option values, from the first occurrence; `ok` turns false (with
+// a message naming the option and the value) when the text of any
+// occurrence is no number or lies outside [lo, hi].
 double number_option( int argc, char** argv, char const* name, double fallback, double lo, double hi, bool& ok );
 long integer_option( int argc, char** argv, char const* name, long fallback, long lo, long hi, bool& ok );
 // A positional number, checked in the same way.

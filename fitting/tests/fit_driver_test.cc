@@ -215,6 +215,52 @@ TEST_F( FitDriver, ResiduesWithoutCaAtTheEndAreCountedAsTheFileHoldsThem )
 	expect_moved_whole( dir_.file( "insertion.pdb" ), dir_.file( "insertion_1.pdb" ) );
 }
 
+TEST_F( FitDriver, NoteAndWarningCountTheSameResiduesOfTheFirstChain )
+{
+	// Chain A of the 65 residues, four of them told apart by an insertion
+	// code only (residues 10 and 20 renumbered 9A and 19A: the model reader
+	// reads 9 and 9A as one residue, and 19 and 19A), its last two residues
+	// (64 and 64A) without a CA; then "TER" and a chain B.  The warning
+	// counts the file's residues left out, and the note the file's residues
+	// fitted: 63 and 2 make the 65 residues of chain A.  The note counted the
+	// reader's residues (61 with a CA and the CA-less tail as one more: 62).
+	int const last = truth_.back().res;
+	std::string const a = synth::pdb_text( without_ca( truth_, { last - 1, last } ) );
+	auto field = []( char const* format, int n ) {
+		char text[16];
+		std::snprintf( text, sizeof text, format, n );
+		return std::string( text );
+	};
+	std::istringstream lines( a );
+	std::ostringstream edited;
+	int atomsA = 0;
+	for ( std::string line; std::getline( lines, line ); ) {
+		if ( line == "END" ) continue; // chain B follows
+		if ( line.compare( 0, 4, "ATOM" ) == 0 ) {
+			++atomsA;
+			if ( line.compare( 22, 5, field( "%4d ", last ) ) == 0 ) line.replace( 22, 5, field( "%4dA", last - 1 ) );
+			for ( int r : { 10, 20 } )
+				if ( line.compare( 22, 5, field( "%4d ", r ) ) == 0 ) line.replace( 22, 5, field( "%4dA", r - 1 ) );
+		}
+		edited << line << "\n";
+	}
+	std::string chainB = synth::pdb_text( std::vector<synth::Atom>( truth_.begin(), truth_.begin() + 50 ) );
+	for ( size_t at = chainB.find( "ALA A" ); at != std::string::npos; at = chainB.find( "ALA A", at ) ) chainB[at + 4] = 'B';
+	edited << chainB;
+	std::ofstream( dir_.file( "codes.pdb" ).c_str() ) << edited.str();
+
+	std::string out;
+	ASSERT_EQ( fit( dir_.file( "map.mrc" ), dir_.file( "codes.pdb" ), 1, &out, false ), FIT_OK ) << out;
+	std::string const warning = "Warning! 2 residues without a CA atom are left out of the fit.\n";
+	std::string const note = "Placer> Note: only the " + std::to_string( atomsA ) + " atoms of the first chain of "
+	                         + dir_.file( "codes.pdb" ) + " (" + std::to_string( last - 2 )
+	                         + " residues) are fitted; the other 50 atom lines after it are moved with them as one rigid"
+	                         + " body.\n";
+	EXPECT_NE( out.find( warning ), std::string::npos ) << out;
+	EXPECT_NE( out.find( note ), std::string::npos ) << out;
+	EXPECT_EQ( occurrences( out, "Warning!" ), 1u ) << out;
+}
+
 TEST_F( FitDriver, ResidueWithoutCaInTheMiddleIsReadWithTheNextOne )
 {
 	// The reader names the residue and reads it with the next one (whose CA

@@ -9,12 +9,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -185,6 +188,136 @@ TEST_F( PlacerProgram, UnknownOptionsAndStrayArgumentsAreRefused )
 		EXPECT_NE( r.out.find( c.message ), std::string::npos ) << c.args << "\n" << r.out;
 		EXPECT_EQ( r.out.find( "Placer> Fit '" ), std::string::npos ) << c.args << "\n" << r.out;
 		EXPECT_EQ( result_files(), 0 ) << c.args;
+	}
+}
+
+TEST_F( PlacerProgram, EveryOccurrenceOfARepeatedOptionIsChecked )
+{
+	// Only the first occurrence was read: "-nm 2 -nm abc" ran with two models
+	// and said nothing of the "abc".  Every occurrence has to hold a value
+	// the option accepts; the refused one is named, nothing is searched and
+	// nothing written.
+	struct Case {
+		char const* args;
+		char const* message;
+	} const cases[] = {
+		{ "-nm 2 -nm abc", "Error! -nm must be a whole number (got 'abc'); no model written.\n" },
+		{ "-nm 2 -sl 0 -nm 0", "Error! -nm must be at least 1 and at most 1000000 (got 0); no model written.\n" },
+		{ "-nm 2 -nm 3 -nm 2.5", "Error! -nm must be a whole number (got '2.5'); no model written.\n" },
+		{ "-dc 0 -dc 0.05x", "Error! -dc must be a finite number (got '0.05x'); no model written.\n" },
+		{ "-gw 0 -gw nan", "Error! -gw must be a finite number (got 'nan'); no model written.\n" },
+		{ "-sl 0 -sl no", "Error! -sl must be a whole number (got 'no'); no model written.\n" },
+		{ "-rc 0 -nm 1 -rc yes", "Error! -rc must be a whole number (got 'yes'); no model written.\n" },
+		// Of two refused values of one option, the first is named.
+		{ "-nm x -nm y", "Error! -nm must be a whole number (got 'x'); no model written.\n" },
+	};
+	for ( Case const& c : cases ) {
+		RunResult r = run_placer( dir_->path(), std::string( "map.mrc model.pdb 6 " ) + c.args );
+		EXPECT_EQ( r.status, 1 ) << c.args << "\n" << r.out;
+		EXPECT_EQ( r.out, c.message ) << c.args;
+		EXPECT_EQ( result_files(), 0 ) << c.args;
+	}
+	// Good values throughout: the first occurrence is the one used.
+	RunResult r = run_placer( dir_->path(), "map.mrc model.pdb 6 -sl 0 -rc 0 -nm 1 -nm 3" );
+	EXPECT_EQ( r.status, 0 ) << r.out;
+	EXPECT_EQ( result_files(), 1 ) << r.out;
+}
+
+// A model whose first chain (A) lacks the CA of its last `tail` residues and
+// also of residue `middle` (none when 0), with a "TER" after residue
+// `breakAfter` inside the chain when not 0 (a chain break, as deposited
+// files have), then "TER" and a second chain B of all `second` residues.
+// Returns the number of atom lines of chain A.
+int write_two_chains( std::string const& path, std::vector<synth::Atom> const& atoms, int tail, int middle,
+	int breakAfter, std::vector<synth::Atom> const& second )
+{
+	int const last = atoms.back().res;
+	std::ostringstream os;
+	char line[128];
+	int serial = 0, firstChain = 0;
+	auto put = [&]( synth::Atom const& a, char chain ) {
+		std::string const field = " " + a.name + std::string( 3 - a.name.size(), ' ' );
+		std::snprintf( line, sizeof line, "ATOM  %5d %4s ALA %c%4d    %8.3f%8.3f%8.3f  1.00 20.00           %c",
+			++serial, field.c_str(), chain, a.res, a.p[0], a.p[1], a.p[2], a.name[0] );
+		os << line << "\n";
+	};
+	for ( size_t i = 0; i < atoms.size(); ++i ) {
+		synth::Atom const& a = atoms[i];
+		bool const noCA = a.res > last - tail || a.res == middle;
+		if ( a.name == "CA" && noCA ) continue;
+		put( a, 'A' );
+		++firstChain;
+		if ( a.res == breakAfter && ( i + 1 == atoms.size() || atoms[i + 1].res != a.res ) ) os << "TER\n";
+	}
+	os << "TER\n";
+	for ( synth::Atom const& a : second ) put( a, 'B' );
+	os << "TER\nEND\n";
+	std::ofstream( path.c_str() ) << os.str();
+	return firstChain;
+}
+
+// The directory of the fixture as Placer names it (links resolved).
+std::string real_dir( std::string const& dir )
+{
+	char* p = ::realpath( dir.c_str(), nullptr );
+	std::string const out = p ? p : dir;
+	std::free( p );
+	return out;
+}
+
+TEST_F( PlacerProgram, CaLessResiduesAtTheEndOfAFirstChainFollowedByAnotherAreCountedOnce )
+{
+	// A first chain whose last ten residues have no CA, then a second chain:
+	// the warning counted the ten, and the note counted the fitted residues
+	// as the model reader keeps them, the ten as one residue of their own,
+	// so that the two lines made one residue more than the chain has.  Both
+	// now count the file's residues: fitted and left out make up the chain.
+	// The second chain (all of its residues with a CA) must not end the
+	// count of the first either: a count that runs on past the "TER" into it
+	// finds CA atoms there and loses the warning.
+	double const shiftA[3] = { -9.0, 6.0, 8.0 }, shiftB[3] = { 40.0, 0.0, 0.0 };
+	std::vector<synth::Atom> const chainA = synth::moved( truth_, 2.5, 1.9, 0.8, shiftA );
+	int const residues = truth_.back().res; // 65, numbered from 1
+	std::vector<synth::Atom> const chainB = synth::moved( truth_, 0.4, 0.2, 0.1, shiftB );
+	int const atomsB = (int)chainB.size();
+	std::string const dir = real_dir( dir_->path() );
+	struct Case {
+		char const* file;
+		int tail, middle, breakAfter;
+		char const* missed; // the reader's line for the first CA-less residue
+	} const cases[] = {
+		{ "tail10.pdb", 10, 0, 0, "Error! CA atom is missed in residue 56\n" },
+		// A chain break inside the first chain does not end it.
+		{ "tail10_break.pdb", 10, 0, 30, "Error! CA atom is missed in residue 56\n" },
+		// A CA-less residue in the middle is read (and fitted) with the next.
+		{ "tail10_middle.pdb", 10, 30, 0, "Error! CA atom is missed in residue 30\n" },
+		{ "tail1.pdb", 1, 0, 0, nullptr },
+		{ "whole.pdb", 0, 0, 0, nullptr },
+	};
+	for ( Case const& c : cases ) {
+		int const atomsA = write_two_chains( dir_->file( c.file ), chainA, c.tail, c.middle, c.breakAfter, chainB );
+		RunResult r = run_placer( dir_->path(), std::string( "map.mrc " ) + c.file + " 6 -sl 0 -rc 0" );
+		EXPECT_EQ( r.status, 0 ) << c.file << "\n" << r.out;
+		std::string const warning = "Warning! " + std::to_string( c.tail ) + " residues without a CA atom are left out of the fit.\n";
+		std::string const note = "Placer> Note: only the " + std::to_string( atomsA ) + " atoms of the first chain of " + dir
+		                         + "/" + c.file + " (" + std::to_string( residues - c.tail )
+		                         + " residues) are fitted; the other " + std::to_string( atomsB )
+		                         + " atom lines after it are moved with them as one rigid body.\n";
+		size_t const at = r.out.find( note );
+		EXPECT_NE( at, std::string::npos ) << c.file << "\n" << r.out;
+		if ( c.tail > 0 ) {
+			size_t const w = r.out.find( warning );
+			EXPECT_NE( w, std::string::npos ) << c.file << "\n" << r.out;
+			EXPECT_LT( w, at ) << c.file << "\n" << r.out; // the warning, then the note
+			EXPECT_EQ( r.out.find( "Warning!", w + 1 ), std::string::npos ) << c.file << "\n" << r.out;
+		} else {
+			EXPECT_EQ( r.out.find( "Warning!" ), std::string::npos ) << c.file << "\n" << r.out;
+		}
+		if ( c.missed ) {
+			EXPECT_NE( r.out.find( c.missed ), std::string::npos ) << c.file << "\n" << r.out;
+		}
+		std::string const result = std::string( c.file ).substr( 0, std::strlen( c.file ) - 4 ) + "_1.pdb";
+		EXPECT_TRUE( quilt_test::path_exists( dir_->file( result ) ) ) << c.file << "\n" << r.out;
 	}
 }
 

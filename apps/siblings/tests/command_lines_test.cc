@@ -76,6 +76,28 @@ Refusal const kRefusals[] = {
 		"Error! The value of -it must be a whole number" },
 	{ "Rasterseek_threads_not_a_number", "Rasterseek", " map.mrc chain.pdb A -res 6 -nprocs many",
 		"Error! -nprocs must be a whole number from 1 to 256" },
+	// An option given more than once: every occurrence is checked, not the
+	// first alone ("-nm 2 -nm abc" ran with two models and said nothing).
+	{ "PlacerRNA_repeated_count_not_a_number", "PlacerRNA", " map.mrc chain.pdb 6 -nm 2 -nm abc",
+		"Error! The value of -nm must be a whole number from 1 to 1000; got 'abc'.\n" },
+	{ "PlacerRNA_repeated_switch_not_a_number", "PlacerRNA", " map.mrc chain.pdb 6 -rc 0 -sl 0 -rc yes",
+		"Error! The value of -rc must be a whole number from -1000000 to 1000000; got 'yes'.\n" },
+	{ "Lobetune_repeated_threshold_not_a_number", "Lobetune", " map.mrc chain.pdb 6 -dc 0 -dc nan",
+		"Error! The value of -dc must be a number from -1e+30 to 1e+30; got 'nan'.\n" },
+	{ "Lobetune_repeated_count_out_of_range", "Lobetune", " map.mrc chain.pdb 6 -nm 1 -nm 0",
+		"Error! The value of -nm must be a whole number from 1 to 1000; got '0'.\n" },
+	{ "Lobetune_repeated_output_name_with_a_directory", "Lobetune", " map.mrc chain.pdb 6 -on t.pdb -on a/b.pdb",
+		"Error! The output name (-on) must be a file name; got 'a/b.pdb'.\n" },
+	{ "Lobeplace_repeated_threads_out_of_range", "Lobeplace", " . map.mrc 6 -in A_mi -on A_mo.pdb -nco 1 -nco 0",
+		"Error! The value of -nco must be a whole number from 1 to 256; got '0'.\n" },
+	{ "Lobeplace_repeated_input_prefix_with_a_directory", "Lobeplace", " . map.mrc 6 -in A_mi -on A_mo.pdb -in x/y",
+		"Error! -in must give the input prefix (a file name); got 'x/y'.\n" },
+	{ "Lobeplace_repeated_output_name_with_a_directory", "Lobeplace", " . map.mrc 6 -in A_mi -on A_mo.pdb -on q/r.pdb",
+		"Error! The output name (-on) must be a file name; got 'q/r.pdb'.\n" },
+	{ "Rasterseek_repeated_count_not_a_number", "Rasterseek", " map.mrc chain.pdb A -res 6 -explor 1 -explor abc",
+		"Error! -explor must be a whole number from 1 to 999; got 'abc'.\n" },
+	{ "Rasterseek_repeated_resolution_not_positive", "Rasterseek", " map.mrc chain.pdb A -res 6 -res 0",
+		"Error! -res must be a positive number of Angstrom; got '0'.\n" },
 	// Arguments beyond those the program takes.
 	{ "PlacerRNA_extra_argument", "PlacerRNA", " map.mrc chain.pdb 6 extra",
 		"Error! Unexpected argument 'extra' (see the usage: run without arguments)." },
@@ -162,6 +184,35 @@ TEST( SiblingCommandLines, NoArgumentsPrintTheUsageWithStatusZero )
 		EXPECT_EQ( quilter_test::run_shell( SmallFitCase::program( p ), out ), 0 ) << p << "\n" << out;
 		EXPECT_TRUE( says( out, "Usage:" ) ) << p << "\n" << out;
 		EXPECT_FALSE( says( out, "Error" ) ) << p << "\n" << out;
+	}
+}
+
+// Catches a program that takes a later occurrence of a repeated option (or
+// refuses good values given twice): as Quilter reads its own options, every
+// occurrence is checked and the first one is used.  Rasterseek took the
+// last one.
+TEST( SiblingCommandLines, TheFirstOccurrenceOfARepeatedOptionIsUsed )
+{
+	SmallFitCase c;
+	fs::copy_file( c.chain, c.file( "A_mi1.pdb" ) );
+	struct Run {
+		std::string arguments;
+		char const* program;
+		std::vector<std::string> written, absent;
+	} const runs[] = {
+		{ " map.mrc chain.pdb 6 -sl 0 -nm 1 -nm 2", "PlacerRNA", { "chain_1.pdb" }, { "chain_2.pdb" } },
+		{ " map.mrc chain.pdb 6 -sl 0 -nm 2 -nm 1", "PlacerRNA", { "chain_1.pdb", "chain_2.pdb" }, {} },
+		{ " map.mrc chain.pdb R -res 6 -explor 1 -explor 2", "Rasterseek", { "R_001.pdb" }, { "R_002.pdb" } },
+		{ " map.mrc chain.pdb 6 -sl 0 -on x.pdb -on y.pdb", "Lobetune", { "x_1.pdb" }, { "y_1.pdb" } },
+		{ " . map.mrc 6 -in A_mi -sl 0 -on A_mo.pdb -on A_mx.pdb", "Lobeplace", { "A_mo1.pdb" }, { "A_mx1.pdb" } },
+	};
+	for ( Run const& r : runs ) {
+		std::string out;
+		EXPECT_EQ( c.run( SmallFitCase::program( r.program ) + r.arguments, out ), 0 ) << r.program << r.arguments << "\n" << out;
+		EXPECT_FALSE( says( out, "Error" ) ) << r.program << r.arguments << "\n" << out;
+		for ( std::string const& f : r.written ) EXPECT_TRUE( fs::exists( c.file( f ) ) ) << r.program << r.arguments << " " << f;
+		for ( std::string const& f : r.absent ) EXPECT_FALSE( fs::exists( c.file( f ) ) ) << r.program << r.arguments << " " << f;
+		for ( std::string const& f : r.written ) fs::remove( c.file( f ) );
 	}
 }
 
