@@ -368,6 +368,11 @@ int runAssembly( int argc, char** argv )
 		models.push_back( copy );
 	}
 
+	// A time limit for the started programs that cannot be read is said
+	// here, before any program starts, rather than amid the first one's
+	// lines.
+	programTimeLimit();
+
 	std::cout << "**************** Input information ***************" << std::endl;
 	std::cout << "       Map: " << get_name_from_path( s.mapPath ) << std::endl;
 	std::cout << "Resolution: " << s.resolution << std::endl;
