@@ -467,6 +467,7 @@ int runAssembly( int argc, char** argv )
 	// step reads a file of that name that another run may have written.
 	std::string const workModel = workDir + "/" + base + "1.pdb";
 	StageReport report;
+	report.nucleicAcidIds = naIds;
 	bool written = false;
 	step.now( "placing the chains" );
 	if ( naCopies.empty() || naCopies.size() == models.size() ) {

@@ -10,7 +10,9 @@
 #include "quilter_run_case.hh"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -312,6 +314,79 @@ TEST( HostileRuns, DuplicatedChainOnTopOfAnotherIsNamed )
 	EXPECT_TRUE( says( out, "Warning! Chains 'chain1_A' and 'chain4_A' clash in the final model: " ) ||
 	             says( out, "Warning! Chains 'chain4_A' and 'chain1_A' clash in the final model: " ) )
 		<< out;
+}
+
+namespace {
+
+// A DNA strand of n nucleotides as its file gives it: per residue a P atom
+// on a helix of radius 2.3 A about the z axis (the helper's CA helix) from
+// height z0, and its C4' atom 7 A from the axis, beyond the reach of a
+// clash with a CA of that helix.
+void write_dna_strand( const std::string& path, int n, double z0, char chain )
+{
+	std::vector< Point > const p = helix( n, 0, 0, z0 );
+	std::ofstream out( path );
+	int serial = 1;
+	for ( int i = 0; i < n; ++i ) {
+		double const x = p[ i ].x * 7.0 / 2.3, y = p[ i ].y * 7.0 / 2.3;
+		const char* const base = i % 2 ? "DC" : "DA";
+		char buf[ 128 ];
+		std::snprintf( buf, sizeof buf, "ATOM  %5d  P    %s %c%4d    %8.3f%8.3f%8.3f  1.00 20.00           P\n",
+			serial++, base, chain, i + 1, p[ i ].x, p[ i ].y, p[ i ].z );
+		out << buf;
+		std::snprintf( buf, sizeof buf, "ATOM  %5d  C4'  %s %c%4d    %8.3f%8.3f%8.3f  1.00 20.00           C\n",
+			serial++, base, chain, i + 1, x, y, p[ i ].z );
+		out << buf;
+	}
+	out << "TER\n";
+}
+
+} // namespace
+
+// Protein and DNA chains on the mixed road, the two DNA strands laid on the
+// first protein chain and on each other.  While the stage reviews the final
+// model its DNA chains are masked as pseudo-protein chains, their C4' atoms
+// named CA: the review named a protein-DNA clash "CA pairs", measured on the
+// C4' atoms (here too far from the protein to clash at all), and a clash of
+// two DNA strands "CA pairs" too.  The DNA chains are traced by their P
+// atoms, as the reference page has it.
+TEST( HostileRuns, ProteinAndDnaChainsThatClashAreNamedByTheirTraceAtoms )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	c.script( "Placer", kPlacerInPlace );
+	c.script( "PlacerRNA", kPlacerInPlace );
+	std::string const dna4 = c.root.path() + "/dna4.pdb", dna5 = c.root.path() + "/dna5.pdb";
+	write_dna_strand( dna4, 16, 0.5, 'D' );
+	write_dna_strand( dna5, 12, 1.2, 'E' );
+	fs::copy_file( dna4, c.data + "/chain4.pdb" );
+	fs::copy_file( dna5, c.data + "/chain5.pdb" );
+	// The map of all five chains, and beside it the maps of the mixed road.
+	std::string const dir = c.root.path();
+	ASSERT_TRUE( simulate_map( { c.truth[ 0 ], c.truth[ 1 ], c.truth[ 2 ], dna4, dna5 }, c.map ) );
+	ASSERT_TRUE( simulate_map( { dna4, dna5 }, dir + "/NA.map" ) );
+	ASSERT_TRUE( simulate_map( c.truth, dir + "/Pro.map" ) );
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	ASSERT_TRUE( says( out, "Start to assemble NA and Protein" ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18, 32, 24 } ) ) << out;
+	std::vector< std::string > const clashes = {
+		"Chains 'chain1_A' and 'chain4_D' clash in the final model: 16 CA-P pairs closer than 3 A (one of them is "
+		"probably misplaced).\n",
+		"Chains 'chain1_A' and 'chain5_E' clash in the final model: 12 CA-P pairs closer than 3 A (one of them is "
+		"probably misplaced).\n",
+		"Chains 'chain4_D' and 'chain5_E' clash in the final model: 12 P pairs closer than 3 A (one of them is "
+		"probably misplaced).\n" };
+	std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":\n" );
+	ASSERT_NE( review, std::string::npos ) << out;
+	for ( std::string const& clash : clashes ) {
+		EXPECT_EQ( quilt_test::occurrences( out, "Warning! " + clash ), 1u ) << clash << out;
+		EXPECT_EQ( quilt_test::occurrences( out.substr( review ), "    " + clash ), 1u ) << clash << out;
+	}
+	// Those three and no other.
+	EXPECT_EQ( quilt_test::occurrences( out, "clash in the final model" ), 6u ) << out;
+	EXPECT_TRUE( finished( out ) );
+	EXPECT_TRUE( c.leftovers().empty() );
 }
 
 TEST( HostileRuns, InputFilesTheNumberingSkipsAreNamed )
