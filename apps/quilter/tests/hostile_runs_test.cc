@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -449,4 +451,57 @@ TEST( HostileRuns, ChainAcceptedOnALoweredThresholdIsNamedTwice )
 	std::vector< int > sizes = c.chain_sizes();
 	std::sort( sizes.rbegin(), sizes.rend() );
 	EXPECT_EQ( sizes, ( std::vector< int >{ 30, 24, 18 } ) ) << out;
+}
+
+// The note of a chain kept below the threshold names the map its RSCC was
+// judged on: the first chain accepted on the whole map, each later one on
+// the map less the density of the chains accepted before it, which the
+// matching blanks (-rm 1, the default); with -rm 0 nothing is blanked and
+// every note says the whole map.  With -rsc 0.99 every chain is kept below
+// the threshold, and the notes come in the order the chains were accepted.
+// A count of blanked chains that was not kept with a chain's scores made
+// every note say "judged on the whole map".
+TEST( HostileRuns, BelowThresholdNotesNameTheMapEachChainWasJudgedOn )
+{
+	struct Row {
+		std::string options;
+		std::vector< std::string > on;
+	};
+	std::vector< Row > const rows = {
+		{ "-nco 1 -rsc 0.99",
+			{ "the whole map", "the map less the density of the chain accepted before it",
+				"the map less the density of the 2 chains accepted before it" } },
+		{ "-nco 1 -rsc 0.99 -rm 0", { "the whole map", "the whole map", "the whole map" } } };
+	for ( Row const& row : rows ) {
+		RunCase c;
+		c.script( "Rasterseek", kRasterseekInPlace );
+		c.script( "Placer", kPlacerInPlace );
+		std::string out;
+		EXPECT_EQ( c.quilter( out, "", row.options ), 0 ) << row.options << "\n" << out;
+		std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":\n" );
+		ASSERT_NE( review, std::string::npos ) << row.options << "\n" << out;
+		// The notes said once the model is written, before the final list.
+		std::vector< std::string > notes;
+		std::istringstream lines( out.substr( 0, review ) );
+		for ( std::string line; std::getline( lines, line ); )
+			if ( line.rfind( "Warning! Chain '", 0 ) == 0 && says( line, " is kept at RSCC " ) ) notes.push_back( line );
+		ASSERT_EQ( notes.size(), row.on.size() ) << row.options << "\n" << out;
+		std::vector< std::string > named;
+		for ( std::size_t k = 0; k < notes.size(); ++k ) {
+			std::regex const note( "Warning! Chain '(chain[123]_[ABC])' is kept at RSCC 0\\.[0-9]{3} \\(judged on " +
+			                       row.on[ k ] +
+			                       "\\) below the acceptance threshold 0\\.990( \\(lowered to 0\\.[0-9]{3} when it "
+			                       "was accepted\\))?: its placement is uncertain\\." );
+			std::smatch m;
+			EXPECT_TRUE( std::regex_match( notes[ k ], m, note ) )
+				<< row.options << ": note " << k + 1 << " should be judged on " << row.on[ k ] << ":\n" << notes[ k ];
+			if ( m.size() > 1 ) named.push_back( m[ 1 ] );
+			// Repeated word for word in the final list.
+			EXPECT_EQ( quilt_test::occurrences( out.substr( review ), "    " + notes[ k ].substr( 9 ) + "\n" ), 1u )
+				<< row.options << "\n" << out;
+		}
+		std::sort( named.begin(), named.end() );
+		EXPECT_EQ( named, ( std::vector< std::string >{ "chain1_A", "chain2_B", "chain3_C" } ) ) << out;
+		EXPECT_TRUE( finished( out ) ) << row.options;
+	}
 }
