@@ -368,6 +368,11 @@ int runAssembly( int argc, char** argv )
 		models.push_back( copy );
 	}
 
+	// A time limit for the started programs that cannot be read is said
+	// here, before any program starts, rather than amid the first one's
+	// lines.
+	programTimeLimit();
+
 	std::cout << "**************** Input information ***************" << std::endl;
 	std::cout << "       Map: " << get_name_from_path( s.mapPath ) << std::endl;
 	std::cout << "Resolution: " << s.resolution << std::endl;
@@ -462,6 +467,7 @@ int runAssembly( int argc, char** argv )
 	// step reads a file of that name that another run may have written.
 	std::string const workModel = workDir + "/" + base + "1.pdb";
 	StageReport report;
+	report.nucleicAcidIds = naIds;
 	bool written = false;
 	step.now( "placing the chains" );
 	if ( naCopies.empty() || naCopies.size() == models.size() ) {

@@ -203,7 +203,7 @@ void review_final_model( std::string const& model, std::vector< std::string > co
 		return "'" + trim( id ) + "'";
 	};
 	std::vector< std::string > ids, kinds;
-	auto const traces = readChainTraces( model, ids, &kinds );
+	auto const traces = readChainTraces( model, ids, &kinds, report.nucleicAcidIds );
 	for ( std::size_t k = 0; k < fileIds.size(); ++k )
 		if ( std::find( ids.begin(), ids.end(), fileIds[ k ] ) == ids.end() ) report.leftOut.push_back( names[ k ] );
 	for ( std::size_t i = 0; i < traces.size(); ++i ) {
@@ -211,8 +211,9 @@ void review_final_model( std::string const& model, std::vector< std::string > co
 			int const close = closeTracePairs( traces[ i ], traces[ j ], kClashDistance );
 			if ( close <= kClashPairs ) continue;
 			// The pairs are named by their trace atoms: CA pairs of two
-			// protein chains, P pairs of two nucleic-acid chains, CA-P pairs
-			// of one of each.
+			// protein chains, P pairs of two nucleic-acid chains (masked in
+			// this model, and traced by their P atoms all the same), CA-P
+			// pairs of one of each.
 			std::string const atoms = kinds[ i ] == kinds[ j ] ? kinds[ i ] : kinds[ i ] + "-" + kinds[ j ];
 			std::string const note = "Chains " + name_of( ids[ i ] ) + " and " + name_of( ids[ j ] ) +
 			                         " clash in the final model: " + std::to_string( close ) + " " + atoms +

@@ -44,6 +44,11 @@ struct StageReport {
 	// Why the final model could not be written, in the system's words
 	// (empty when it was written or nothing was placed).
 	std::string writeFailure;
+	// Set by the caller before the stage: the identifiers (trimmed) of the
+	// nucleic-acid chains, which the stage sees masked as pseudo-protein
+	// chains.  The clash review traces them by their P atoms, not by the
+	// C4' atoms that the mask names "CA".
+	std::vector< std::string > nucleicAcidIds;
 };
 
 // Whole-map road (chains of one kind).  Returns true when the final model

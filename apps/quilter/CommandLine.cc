@@ -1,5 +1,6 @@
 #include "apps/quilter/CommandLine.hh"
 
+#include "apps/quilter/StringListHelpers.hh"
 #include "core/basic_fun_Quilt.hh"
 
 #include <algorithm>
@@ -117,26 +118,8 @@ namespace {
 	PrintErrorAndQuitS( "\033[1mERROR!\033[0m " + message );
 }
 
-// An argument as it is quoted in a message: in single quotes, at most 60
-// characters, bytes that are not printable ASCII as \xNN.
-std::string quoted( const std::string& text )
-{
-	std::size_t const kShown = 60;
-	std::string q = "'";
-	for ( std::size_t i = 0; i < text.size() && i < kShown; ++i ) {
-		unsigned char const c = static_cast< unsigned char >( text[ i ] );
-		if ( c >= 0x20 && c < 0x7f ) {
-			q += static_cast< char >( c );
-		} else {
-			char hex[ 8 ];
-			std::snprintf( hex, sizeof hex, "\\x%02x", c );
-			q += hex;
-		}
-	}
-	q += "'";
-	if ( text.size() > kShown ) q += "...";
-	return q;
-}
+// An argument as it is quoted in a message (StringListHelpers.hh).
+std::string quoted( const std::string& text ) { return quotedText( text ); }
 
 bool is_directory( const std::string& path )
 {

@@ -79,7 +79,8 @@ PlacementOverlap placementOverlap( const std::string& modelPath, const FastDensi
 }
 
 std::vector< std::vector< std::vector< double > > > readChainTraces( const std::string& path,
-	std::vector< std::string >& ids, std::vector< std::string >* kinds )
+	std::vector< std::string >& ids, std::vector< std::string >* kinds,
+	const std::vector< std::string >& nucleicAcidIds )
 {
 	std::vector< std::vector< std::vector< double > > > chains;
 	ids.clear();
@@ -92,6 +93,9 @@ std::vector< std::vector< std::vector< double > > > readChainTraces( const std::
 	std::string residue;
 	std::vector< double > p;
 	bool hasCA = false;
+	// Whether the open chain is a masked nucleic-acid chain: its " CA " is
+	// the C4' atom of a nucleotide, and only its P atoms trace it.
+	bool masked = false;
 	auto flush_residue = [ & ]() {
 		if ( !p.empty() ) {
 			chains.back().push_back( p );
@@ -120,6 +124,9 @@ std::vector< std::vector< std::vector< double > > > readChainTraces( const std::
 			openId = id;
 			open = true;
 			residue.clear();
+			std::size_t const b = id.find_first_not_of( ' ' ), e = id.find_last_not_of( ' ' );
+			std::string const bare = b == std::string::npos ? std::string() : id.substr( b, e - b + 1 );
+			masked = std::find( nucleicAcidIds.begin(), nucleicAcidIds.end(), bare ) != nucleicAcidIds.end();
 		}
 		std::string const res = line.substr( 22, 5 );
 		if ( res != residue ) {
@@ -127,7 +134,7 @@ std::vector< std::vector< std::vector< double > > > readChainTraces( const std::
 			residue = res;
 		}
 		std::string const name = line.substr( 12, 4 );
-		bool const isCA = name == " CA ", isP = name == " P  ";
+		bool const isCA = !masked && name == " CA ", isP = name == " P  ";
 		if ( !isCA && !( isP && !hasCA ) ) continue;
 		std::vector< double > xyz( 3 );
 		for ( int a = 0; a < 3; ++a ) xyz[ a ] = std::strtod( line.substr( 30 + 8 * a, 8 ).c_str(), nullptr );

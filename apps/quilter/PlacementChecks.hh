@@ -36,9 +36,13 @@ PlacementOverlap placementOverlap( const std::string& modelPath, const FastDensi
 // file, one list per chain in file order; chains end at "TER" records and at
 // changes of chain identifier.  ids receives each chain's identifier; kinds
 // (when given) what its trace atoms are: "CA", "P", or "CA/P" for a chain
-// that has both.
+// that has both.  The chains whose identifiers (trimmed) are listed in
+// nucleicAcidIds are nucleic-acid chains masked as pseudo-protein chains
+// (NucleicAcidMask.hh): their " CA " atoms are C4' atoms, and they are
+// traced by their P atoms alone, as once their names are restored.
 std::vector< std::vector< std::vector< double > > > readChainTraces( const std::string& path,
-	std::vector< std::string >& ids, std::vector< std::string >* kinds = nullptr );
+	std::vector< std::string >& ids, std::vector< std::string >* kinds = nullptr,
+	const std::vector< std::string >& nucleicAcidIds = {} );
 
 // Number of pairs of trace atoms, one of each list, closer than `distance`.
 int closeTracePairs( const std::vector< std::vector< double > >& a, const std::vector< std::vector< double > >& b,

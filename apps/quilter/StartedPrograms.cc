@@ -1,6 +1,7 @@
 #include "apps/quilter/StartedPrograms.hh"
 
 #include "apps/quilter/RunInterrupts.hh"
+#include "apps/quilter/StringListHelpers.hh"
 
 #include "core/basic_fun_Quilt.hh"
 #include "transforms/ModelOutput.hh"
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -133,14 +135,55 @@ std::string fitResultPath( const std::string& dir, const std::string& name, int 
 	return dir + "/" + name + "_" + std::to_string( k ) + ".pdb";
 }
 
+bool parseTimeLimitSeconds( const std::string& text, double& seconds )
+{
+	// Decimal notation only: "2h", "1:30", "0x10", "inf" and "nan" are no
+	// number of seconds, though strtod would read a number from each.
+	std::size_t const first = text.find_first_not_of( " \t" );
+	if ( first == std::string::npos ) return false;
+	std::size_t const last = text.find_last_not_of( " \t" );
+	std::string const number = text.substr( first, last - first + 1 );
+	auto digit = []( char c ) { return c >= '0' && c <= '9'; };
+	std::size_t i = 0;
+	if ( number[ i ] == '+' || number[ i ] == '-' ) ++i;
+	std::size_t digits = 0;
+	while ( i < number.size() && digit( number[ i ] ) ) ++i, ++digits;
+	if ( i < number.size() && number[ i ] == '.' ) {
+		++i;
+		while ( i < number.size() && digit( number[ i ] ) ) ++i, ++digits;
+	}
+	if ( digits == 0 ) return false;
+	if ( i < number.size() && ( number[ i ] == 'e' || number[ i ] == 'E' ) ) {
+		++i;
+		if ( i < number.size() && ( number[ i ] == '+' || number[ i ] == '-' ) ) ++i;
+		std::size_t const from = i;
+		while ( i < number.size() && digit( number[ i ] ) ) ++i;
+		if ( i == from ) return false;
+	}
+	if ( i != number.size() ) return false;
+	double const value = std::strtod( number.c_str(), nullptr );
+	// Beyond the doubles (1e999) or rounded to 0 (1e-999): no usable limit.
+	if ( !std::isfinite( value ) || !( value > 0.0 ) ) return false;
+	seconds = value;
+	return true;
+}
+
 double programTimeLimit()
 {
-	if ( const char* v = std::getenv( "QUILT_PROGRAM_TIME_LIMIT" ) ) {
-		char* end = nullptr;
-		double const t = std::strtod( v, &end );
-		if ( end != v && t > 0.0 ) return t;
+	double limit = kDefaultProgramTimeLimit;
+	char const* const v = std::getenv( "QUILT_PROGRAM_TIME_LIMIT" );
+	// An empty value counts as none, as a variable cleared with "VAR=" is
+	// meant to.
+	if ( !v || !*v || parseTimeLimitSeconds( v, limit ) ) return limit;
+	// The same value all run long: said once, not at every started program.
+	static bool warned = false;
+	if ( !warned ) {
+		warned = true;
+		std::cout << "Warning! QUILT_PROGRAM_TIME_LIMIT " << quotedText( v )
+		          << " is not a positive number of seconds; each started program may run " << limit
+		          << " s (the default)." << std::endl;
 	}
-	return 6.0 * 3600.0;
+	return limit;
 }
 
 std::string programNameOf( const std::string& command )

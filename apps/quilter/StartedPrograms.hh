@@ -61,8 +61,21 @@ int startedProgramMemoryStops();
 // File name of the program a command line starts (its first shell word).
 std::string programNameOf( const std::string& command );
 
+// Seconds a started program may run unless QUILT_PROGRAM_TIME_LIMIT says
+// otherwise: six hours.
+constexpr double kDefaultProgramTimeLimit = 6.0 * 3600.0;
+
+// Reads a QUILT_PROGRAM_TIME_LIMIT value: true, with the number in seconds,
+// when the text is wholly one positive finite number in decimal notation
+// ("90", "1.5", "2e3"), blanks and tabs around it allowed.  Anything else
+// ("2h", "1:30", "0", "-5", "inf", "0x10", "") leaves seconds as it was and
+// gives false.
+bool parseTimeLimitSeconds( const std::string& text, double& seconds );
+
 // Seconds a started program may run: the environment variable
-// QUILT_PROGRAM_TIME_LIMIT when it holds a positive number, else six hours.
+// QUILT_PROGRAM_TIME_LIMIT when parseTimeLimitSeconds reads it, else
+// kDefaultProgramTimeLimit.  A value that is set and not empty but cannot be
+// read gives the default with a warning that names it, once per run.
 double programTimeLimit();
 
 // Whether a result file left by a started program can be used: it holds at

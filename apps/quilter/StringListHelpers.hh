@@ -1,6 +1,7 @@
 // Small helpers over strings and string lists used around the assembly:
 // a byte-wise "less" for sorting file names, splitting a line into words or
-// numbers, copying and releasing string lists, and printing a path list.
+// numbers, copying and releasing string lists, printing a path list, and
+// quoting a text that a message names.
 #ifndef QUILT_QUILTER_STRINGLISTHELPERS_HH
 #define QUILT_QUILTER_STRINGLISTHELPERS_HH
 
@@ -27,5 +28,10 @@ void printPaths( const std::vector< std::string >& paths, const std::string& tit
 
 // Empties every inner list and the outer list, freeing their storage.
 void release2DVec( std::vector< std::vector< std::string > >& lists );
+
+// A text as a message quotes it: in single quotes, at most 60 characters
+// (then "..." after the closing quote), bytes that are not printable ASCII
+// as \xNN, so that what a user typed cannot break the message's line.
+std::string quotedText( const std::string& text );
 
 #endif

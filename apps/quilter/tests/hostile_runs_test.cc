@@ -10,8 +10,12 @@
 #include "quilter_run_case.hh"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -314,6 +318,79 @@ TEST( HostileRuns, DuplicatedChainOnTopOfAnotherIsNamed )
 		<< out;
 }
 
+namespace {
+
+// A DNA strand of n nucleotides as its file gives it: per residue a P atom
+// on a helix of radius 2.3 A about the z axis (the helper's CA helix) from
+// height z0, and its C4' atom 7 A from the axis, beyond the reach of a
+// clash with a CA of that helix.
+void write_dna_strand( const std::string& path, int n, double z0, char chain )
+{
+	std::vector< Point > const p = helix( n, 0, 0, z0 );
+	std::ofstream out( path );
+	int serial = 1;
+	for ( int i = 0; i < n; ++i ) {
+		double const x = p[ i ].x * 7.0 / 2.3, y = p[ i ].y * 7.0 / 2.3;
+		const char* const base = i % 2 ? "DC" : "DA";
+		char buf[ 128 ];
+		std::snprintf( buf, sizeof buf, "ATOM  %5d  P    %s %c%4d    %8.3f%8.3f%8.3f  1.00 20.00           P\n",
+			serial++, base, chain, i + 1, p[ i ].x, p[ i ].y, p[ i ].z );
+		out << buf;
+		std::snprintf( buf, sizeof buf, "ATOM  %5d  C4'  %s %c%4d    %8.3f%8.3f%8.3f  1.00 20.00           C\n",
+			serial++, base, chain, i + 1, x, y, p[ i ].z );
+		out << buf;
+	}
+	out << "TER\n";
+}
+
+} // namespace
+
+// Protein and DNA chains on the mixed road, the two DNA strands laid on the
+// first protein chain and on each other.  While the stage reviews the final
+// model its DNA chains are masked as pseudo-protein chains, their C4' atoms
+// named CA: the review named a protein-DNA clash "CA pairs", measured on the
+// C4' atoms (here too far from the protein to clash at all), and a clash of
+// two DNA strands "CA pairs" too.  The DNA chains are traced by their P
+// atoms, as the reference page has it.
+TEST( HostileRuns, ProteinAndDnaChainsThatClashAreNamedByTheirTraceAtoms )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	c.script( "Placer", kPlacerInPlace );
+	c.script( "PlacerRNA", kPlacerInPlace );
+	std::string const dna4 = c.root.path() + "/dna4.pdb", dna5 = c.root.path() + "/dna5.pdb";
+	write_dna_strand( dna4, 16, 0.5, 'D' );
+	write_dna_strand( dna5, 12, 1.2, 'E' );
+	fs::copy_file( dna4, c.data + "/chain4.pdb" );
+	fs::copy_file( dna5, c.data + "/chain5.pdb" );
+	// The map of all five chains, and beside it the maps of the mixed road.
+	std::string const dir = c.root.path();
+	ASSERT_TRUE( simulate_map( { c.truth[ 0 ], c.truth[ 1 ], c.truth[ 2 ], dna4, dna5 }, c.map ) );
+	ASSERT_TRUE( simulate_map( { dna4, dna5 }, dir + "/NA.map" ) );
+	ASSERT_TRUE( simulate_map( c.truth, dir + "/Pro.map" ) );
+	std::string out;
+	EXPECT_EQ( c.quilter( out ), 0 ) << out;
+	ASSERT_TRUE( says( out, "Start to assemble NA and Protein" ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18, 32, 24 } ) ) << out;
+	std::vector< std::string > const clashes = {
+		"Chains 'chain1_A' and 'chain4_D' clash in the final model: 16 CA-P pairs closer than 3 A (one of them is "
+		"probably misplaced).\n",
+		"Chains 'chain1_A' and 'chain5_E' clash in the final model: 12 CA-P pairs closer than 3 A (one of them is "
+		"probably misplaced).\n",
+		"Chains 'chain4_D' and 'chain5_E' clash in the final model: 12 P pairs closer than 3 A (one of them is "
+		"probably misplaced).\n" };
+	std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":\n" );
+	ASSERT_NE( review, std::string::npos ) << out;
+	for ( std::string const& clash : clashes ) {
+		EXPECT_EQ( quilt_test::occurrences( out, "Warning! " + clash ), 1u ) << clash << out;
+		EXPECT_EQ( quilt_test::occurrences( out.substr( review ), "    " + clash ), 1u ) << clash << out;
+	}
+	// Those three and no other.
+	EXPECT_EQ( quilt_test::occurrences( out, "clash in the final model" ), 6u ) << out;
+	EXPECT_TRUE( finished( out ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+}
+
 TEST( HostileRuns, InputFilesTheNumberingSkipsAreNamed )
 {
 	RunCase c;
@@ -374,4 +451,57 @@ TEST( HostileRuns, ChainAcceptedOnALoweredThresholdIsNamedTwice )
 	std::vector< int > sizes = c.chain_sizes();
 	std::sort( sizes.rbegin(), sizes.rend() );
 	EXPECT_EQ( sizes, ( std::vector< int >{ 30, 24, 18 } ) ) << out;
+}
+
+// The note of a chain kept below the threshold names the map its RSCC was
+// judged on: the first chain accepted on the whole map, each later one on
+// the map less the density of the chains accepted before it, which the
+// matching blanks (-rm 1, the default); with -rm 0 nothing is blanked and
+// every note says the whole map.  With -rsc 0.99 every chain is kept below
+// the threshold, and the notes come in the order the chains were accepted.
+// A count of blanked chains that was not kept with a chain's scores made
+// every note say "judged on the whole map".
+TEST( HostileRuns, BelowThresholdNotesNameTheMapEachChainWasJudgedOn )
+{
+	struct Row {
+		std::string options;
+		std::vector< std::string > on;
+	};
+	std::vector< Row > const rows = {
+		{ "-nco 1 -rsc 0.99",
+			{ "the whole map", "the map less the density of the chain accepted before it",
+				"the map less the density of the 2 chains accepted before it" } },
+		{ "-nco 1 -rsc 0.99 -rm 0", { "the whole map", "the whole map", "the whole map" } } };
+	for ( Row const& row : rows ) {
+		RunCase c;
+		c.script( "Rasterseek", kRasterseekInPlace );
+		c.script( "Placer", kPlacerInPlace );
+		std::string out;
+		EXPECT_EQ( c.quilter( out, "", row.options ), 0 ) << row.options << "\n" << out;
+		std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":\n" );
+		ASSERT_NE( review, std::string::npos ) << row.options << "\n" << out;
+		// The notes said once the model is written, before the final list.
+		std::vector< std::string > notes;
+		std::istringstream lines( out.substr( 0, review ) );
+		for ( std::string line; std::getline( lines, line ); )
+			if ( line.rfind( "Warning! Chain '", 0 ) == 0 && says( line, " is kept at RSCC " ) ) notes.push_back( line );
+		ASSERT_EQ( notes.size(), row.on.size() ) << row.options << "\n" << out;
+		std::vector< std::string > named;
+		for ( std::size_t k = 0; k < notes.size(); ++k ) {
+			std::regex const note( "Warning! Chain '(chain[123]_[ABC])' is kept at RSCC 0\\.[0-9]{3} \\(judged on " +
+			                       row.on[ k ] +
+			                       "\\) below the acceptance threshold 0\\.990( \\(lowered to 0\\.[0-9]{3} when it "
+			                       "was accepted\\))?: its placement is uncertain\\." );
+			std::smatch m;
+			EXPECT_TRUE( std::regex_match( notes[ k ], m, note ) )
+				<< row.options << ": note " << k + 1 << " should be judged on " << row.on[ k ] << ":\n" << notes[ k ];
+			if ( m.size() > 1 ) named.push_back( m[ 1 ] );
+			// Repeated word for word in the final list.
+			EXPECT_EQ( quilt_test::occurrences( out.substr( review ), "    " + notes[ k ].substr( 9 ) + "\n" ), 1u )
+				<< row.options << "\n" << out;
+		}
+		std::sort( named.begin(), named.end() );
+		EXPECT_EQ( named, ( std::vector< std::string >{ "chain1_A", "chain2_B", "chain3_C" } ) ) << out;
+		EXPECT_TRUE( finished( out ) ) << row.options;
+	}
 }

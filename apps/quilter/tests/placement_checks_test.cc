@@ -165,6 +165,41 @@ TEST( PlacementChecks, TracesAndClashesOfAModel )
 	EXPECT_TRUE( kinds.empty() );
 }
 
+TEST( PlacementChecks, MaskedNucleicAcidChainsAreTracedByTheirPhosphates )
+{
+	// A model as the assembly writes it on the mixed road: protein chain A,
+	// and DNA chain C masked as a pseudo-protein chain (residues "ALA", the
+	// C4' atoms named CA).  Its first nucleotide has no P atom.
+	quilt_test::ScratchDir dir( "quilt masked" );
+	std::string const f = dir.file( "model.pdb" );
+	std::ofstream( f ) << "ATOM      1  CA  ALA A   1       0.000   0.000   0.000  1.00  0.00           C\n"
+	                      "ATOM      2  CA  ALA A   2       3.800   0.000   0.000  1.00  0.00           C\n"
+	                      "TER\n"
+	                      "ATOM      3  CA  ALA C   1      20.000   0.000   0.000  1.00  0.00           C\n"
+	                      "ATOM      4  P   ALA C   2       0.500   0.000   0.000  1.00  0.00           P\n"
+	                      "ATOM      5  CA  ALA C   2      25.000   0.000   0.000  1.00  0.00           C\n"
+	                      "ATOM      6  P   ALA C   3       3.800   1.000   0.000  1.00  0.00           P\n"
+	                      "ATOM      7  CA  ALA C   3      30.000   0.000   0.000  1.00  0.00           C\n"
+	                      "TER\n";
+	std::vector< std::string > ids, kinds;
+	auto const t = readChainTraces( f, ids, &kinds, { "C" } );
+	ASSERT_EQ( ids, ( std::vector< std::string >{ " A", " C" } ) );
+	EXPECT_EQ( kinds, ( std::vector< std::string >{ "CA", "P" } ) );
+	ASSERT_EQ( t.size(), 2u );
+	EXPECT_EQ( t[ 1 ], ( std::vector< std::vector< double > >{ { 0.5, 0.0, 0.0 }, { 3.8, 1.0, 0.0 } } ) );
+	// (0,0,0)-(0.5,0,0) 0.5 A, (3.8,0,0)-(3.8,1,0) 1 A, the others 3.3 A
+	// and more.
+	EXPECT_EQ( closeTracePairs( t[ 0 ], t[ 1 ], 3.0 ), 2 );
+	// Not named as a nucleic-acid chain, the masked chain is traced by its
+	// C4' atoms, as a protein chain by its CA atoms; other identifiers
+	// ("CC", a blank one) do not name it.
+	auto const asProtein = readChainTraces( f, ids, &kinds, { "CC", "" } );
+	EXPECT_EQ( kinds, ( std::vector< std::string >{ "CA", "CA" } ) );
+	ASSERT_EQ( asProtein.size(), 2u );
+	EXPECT_EQ( asProtein[ 1 ].size(), 3u );
+	EXPECT_EQ( closeTracePairs( asProtein[ 0 ], asProtein[ 1 ], 3.0 ), 0 );
+}
+
 TEST( RunInterrupts, WorkTreeIsRemovedWithoutFollowingLinks )
 {
 	quilt_test::ScratchDir dir( "quilt tree" );

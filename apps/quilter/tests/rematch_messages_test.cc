@@ -30,12 +30,16 @@ std::string moved_copy( const std::string& from, const std::string& to, double d
 
 // The first matching: the search and the fitting both leave every chain 3 A
 // beside its place, except the chains whose output name begins with one of
-// `lost` (they get nothing).  The re-match's searches run `rematch`.
-void first_matching_poor( RunCase& c, const std::string& rematch, const std::string& lost = "none" )
+// `lost` (they get nothing) or with `off` (placed 500 A away, off the map).
+// The re-match's searches run `rematch`.
+void first_matching_poor( RunCase& c, const std::string& rematch, const std::string& lost = "none",
+	const std::string& off = "none" )
 {
-	c.script( "Rasterseek", "case \"$3\" in *_ft) " + rematch + ";; " + lost + "*) exit 1;; esac\n" +
+	c.script( "Rasterseek", "case \"$3\" in *_ft) " + rematch + ";; " + lost + "*) exit 1;; " + off + "*) " +
+	                            moved_copy( "$2", "$3_001.pdb", 500.0 ) + "exit 0;; esac\n" +
 	                            moved_copy( "$2", "$3_001.pdb", 3.0 ) );
-	c.script( "Placer", "c=\"$2\"; case \"${c##*/}\" in " + lost + "*) exit 1;; esac\n" +
+	c.script( "Placer", "c=\"$2\"; case \"${c##*/}\" in " + lost + "*) exit 1;; " + off + "*) " +
+	                        moved_copy( "$c", "${c%.pdb}_1.pdb", 500.0 ) + "exit 0;; esac\n" +
 	                        moved_copy( "$c", "${c%.pdb}_1.pdb", 3.0 ) );
 }
 
@@ -156,6 +160,56 @@ TEST( RematchMessages, ChainOnlyTheRematchPlacedIsHeldByTheModel )
 	EXPECT_EQ( quilt_test::occurrences( out, held ), 1u ) << out;
 	EXPECT_GT( out.find( held ), out.find( "Assembly is done." ) ) << out;
 	EXPECT_TRUE( finished( out ) );
+}
+
+// A chain that one matching placed off the density of the map (500 A away:
+// its placements are dropped) and the other could not place at all: the
+// lines after the model is written tell which matching did which, never the
+// other way round.  The re-match places the other two chains in their
+// places, so its combination is written, without the third chain.
+TEST( RematchMessages, ChainDroppedByOneMatchingAndNotFoundByTheOtherIsToldWhich )
+{
+	struct Row {
+		std::string what, lost, off, rematch, note, reason;
+	};
+	std::vector< Row > const rows = {
+		{ "dropped in the first matching, not found by the re-match", "none", "chain3_",
+			"case \"$3\" in chain3_*) exit 1;; esac; cp \"$2\" \"$3_001.pdb\"; exit 0",
+			"Warning! The placements found for chain 'chain3_C' in the first matching do not lie on density of the "
+			"map and were dropped, and the FFT re-match found no placement for it; it is left out of the assembled "
+			"model.\n",
+			"    Chain 'chain3_C' is left out of the model: the placements found for it in the first matching do not "
+			"lie on density of the map and were dropped, and the FFT re-match found none.\n" },
+		{ "not found in the first matching, dropped in the re-match", "chain3_", "none",
+			"case \"$3\" in chain3_*) " + moved_copy( "$2", "$3_001.pdb", 500.0 ) +
+				";; *) cp \"$2\" \"$3_001.pdb\";; esac; exit 0",
+			"Warning! No placement was found for chain 'chain3_C' in the first matching, and those the FFT re-match "
+			"found do not lie on density of the map and were dropped; it is left out of the assembled model.\n",
+			"    Chain 'chain3_C' is left out of the model: no placement was found for it in the first matching, and "
+			"those the FFT re-match found do not lie on density of the map and were dropped.\n" } };
+	for ( Row const& row : rows ) {
+		RunCase c;
+		first_matching_poor( c, row.rematch, row.lost, row.off );
+		std::string out;
+		ASSERT_EQ( c.quilter( out ), 0 ) << row.what << "\n" << out;
+		ASSERT_TRUE( says( out, "Use FFt fit again: \n" ) ) << row.what << "\n" << out;
+		EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24 } ) ) << row.what << "\n" << out;
+		// The placement check drops the placements of the one matching.
+		EXPECT_EQ( quilt_test::occurrences( out, "Warning! The placements found for chain 'chain3_C' do not lie on "
+		                                         "density of the map (best RSCC " ),
+			1u )
+			<< row.what << "\n" << out;
+		EXPECT_EQ( quilt_test::occurrences( out, row.note ), 1u ) << row.what << "\n" << out;
+		EXPECT_GT( out.find( row.note ), out.find( "Assembly is done." ) ) << row.what << "\n" << out;
+		EXPECT_EQ( quilt_test::occurrences( out, "left out of the assembled model" ), 1u ) << row.what << "\n" << out;
+		std::size_t const review = out.find( "Warning! Check these chains of " + c.model() + ":" );
+		ASSERT_NE( review, std::string::npos ) << row.what << "\n" << out;
+		EXPECT_EQ( quilt_test::occurrences( out.substr( review ), row.reason ), 1u ) << row.what << "\n" << out;
+		EXPECT_EQ( quilt_test::occurrences( out.substr( review ), "is left out of the model" ), 1u )
+			<< row.what << "\n" << out;
+		EXPECT_TRUE( finished( out ) ) << row.what;
+		EXPECT_TRUE( c.leftovers().empty() ) << row.what;
+	}
 }
 
 // No model at all: no chain is said to be left out of a model that does

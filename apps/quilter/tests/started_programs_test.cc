@@ -5,7 +5,9 @@
 #include "testsupport/test_data.hh"
 
 #include <fstream>
+#include <string>
 #include <sys/stat.h>
+#include <vector>
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,6 +77,32 @@ TEST( StartedPrograms, QuotingSurvivesShellMetacharacters )
 	EXPECT_EQ( second, chain );
 	EXPECT_FALSE( quilt_test::path_exists( dir.file( "x" ) ) );
 	EXPECT_FALSE( quilt_test::path_exists( "y" ) );
+}
+
+TEST( StartedPrograms, TimeLimitIsWhollyAPositiveNumberOfSeconds )
+{
+	// What QUILT_PROGRAM_TIME_LIMIT may hold.  strtod reads a number from
+	// the start of "2h" (2), "21600s", "1:30" (1) or "0x10" (16): none of
+	// them is a number of seconds, and each must give the default.
+	struct Row {
+		std::string text;
+		bool read;
+		double seconds;
+	};
+	std::vector< Row > const rows = { { "90", true, 90.0 }, { "1.5", true, 1.5 }, { " 8\t", true, 8.0 },
+		{ "+2e3", true, 2000.0 }, { ".5", true, 0.5 }, { "7.", true, 7.0 }, { "2E-1", true, 0.2 },
+		{ "2h", false, 0 }, { "2 h", false, 0 }, { "21600s", false, 0 }, { "1:30", false, 0 },
+		{ "0x10", false, 0 }, { "0", false, 0 }, { "0.0", false, 0 }, { "-5", false, 0 }, { "inf", false, 0 },
+		{ "nan", false, 0 }, { "1e999", false, 0 }, { "1e-999", false, 0 }, { "", false, 0 }, { "  ", false, 0 },
+		{ ".", false, 0 }, { "e5", false, 0 }, { "5e", false, 0 }, { "5e+", false, 0 }, { "1,5", false, 0 },
+		{ "2 3", false, 0 }, { "\n5", false, 0 } };
+	for ( Row const& row : rows ) {
+		double seconds = -1.0;
+		EXPECT_EQ( parseTimeLimitSeconds( row.text, seconds ), row.read ) << "'" << row.text << "'";
+		// A value that is not read leaves the limit as it was.
+		EXPECT_DOUBLE_EQ( seconds, row.read ? row.seconds : -1.0 ) << "'" << row.text << "'";
+	}
+	EXPECT_DOUBLE_EQ( kDefaultProgramTimeLimit, 21600.0 );
 }
 
 TEST( StartedPrograms, ResultFileNames )

@@ -280,3 +280,39 @@ TEST( StoppedPrograms, AProgramOverItsTimeLimitEndsWithEverythingItStarted )
 	EXPECT_TRUE( await_group_gone( group ) ) << "the search runs on: states " << states_of_group( group );
 	EXPECT_FALSE( fs::exists( late ) );
 }
+
+TEST( StoppedPrograms, ATimeLimitWithAUnitGivesTheDefaultWithOneWarning )
+{
+	// QUILT_PROGRAM_TIME_LIMIT=2h, as one writes it for timeout or a
+	// scheduler, is no number of seconds: the run keeps the default limit
+	// and says so once, before any program starts, though it starts several.
+	// It was read as 2 s, and the search of chain 1, held here for at least
+	// 3 s (a lower bound that only makes that fault show), was stopped.
+	RunCase c;
+	WaitingSearch const search( c );
+	std::string const log = c.root.path() + "/run.log";
+	JobStart how;
+	how.env = { { "QUILT_PROGRAM_TIME_LIMIT", "2h" } };
+	JobGuard guard;
+	pid_t const q = guard.run = start_run_job( c, log, how );
+	pid_t const s = search.started();
+	ASSERT_GT( s, 0 ) << file_text( log );
+	guard.group = group_of( s );
+	pause_at_least( 3.0 );
+	search.release();
+
+	int status = 0;
+	ASSERT_TRUE( await_end( q, status ) ) << "the run did not end\n" << file_text( log );
+	std::string const text = file_text( log );
+	EXPECT_TRUE( WIFEXITED( status ) && WEXITSTATUS( status ) == 0 ) << status << "\n" << text;
+	std::string const warning = "Warning! QUILT_PROGRAM_TIME_LIMIT '2h' is not a positive number of seconds; each "
+	                            "started program may run 21600 s (the default).\n";
+	EXPECT_EQ( quilt_test::occurrences( text, warning ), 1u ) << text;
+	EXPECT_EQ( quilt_test::occurrences( text, "QUILT_PROGRAM_TIME_LIMIT" ), 1u ) << text;
+	EXPECT_LT( text.find( warning ), text.find( "Input information" ) ) << text;
+	EXPECT_GE( quilt_test::occurrences( text, "GetInitModel> Fit '" ), 3u ) << text;
+	EXPECT_FALSE( says( text, "ran longer than" ) ) << text;
+	EXPECT_TRUE( finished( text ) ) << text;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
+	EXPECT_TRUE( c.leftovers().empty() );
+}
