@@ -87,10 +87,11 @@ std::vector< Trace > moved_chains( const std::string& data, unsigned seed )
 	return truth;
 }
 
-std::string quilter( const std::string& data, const std::string& map )
+std::string quilter( const std::string& data, const std::string& map, const std::string& resolution = "10",
+	int threads = 8 )
 {
 	return quilter_test::shq( quilt_test::bin_dir() + "/Quilter" ) + " " + quilter_test::shq( data ) + " "
-	       + quilter_test::shq( map ) + " 10 -nco 8";
+	       + quilter_test::shq( map ) + " " + resolution + " -nco " + std::to_string( threads );
 }
 
 } // namespace
@@ -387,12 +388,6 @@ std::string rasterseek_run( const std::string& dir, const std::string& map )
 	       + quilter_test::shq( map ) + " chain1.pdb chain1 -res 6 -deg 20 -nprocs 4";
 }
 
-std::string quilter_run( const std::string& dir, const std::string& map )
-{
-	return quilter_test::shq( quilt_test::bin_dir() + "/Quilter" ) + " " + quilter_test::shq( dir ) + " "
-	       + quilter_test::shq( map ) + " 6 -nco 4";
-}
-
 } // namespace
 
 // The 3MHT map carries an 80-byte symmetry record ("x,y,z" and blanks).  Cut
@@ -445,7 +440,7 @@ TEST( RealdataMapHeaders, MapCutShortBehindItsTextSymmetryRecordIsRefusedAsTrunc
 		EXPECT_FALSE( quilter_test::says( out, "larger than expected" ) ) << out;
 		EXPECT_FALSE( std::filesystem::exists( seek + "/chain1_001.pdb" ) );
 
-		EXPECT_EQ( quilter_test::run_shell( quilter_run( data, map ), out ), 1 ) << out;
+		EXPECT_EQ( quilter_test::run_shell( quilter( data, map, "6", 4 ), out ), 1 ) << out;
 		std::string const why = "holds fewer voxel values than its header gives (60 x 58 x 68 of MODE 2: 946560 bytes "
 		                        "after the header and 80 symmetry bytes; the file has " + std::to_string( 946560 - cut )
 		                        + ")" + ( cut == 80 ? "; the 80 bytes after the header read as text (\"x,y,z\"), a "
@@ -486,7 +481,7 @@ TEST( RealdataMapHeaders, SymmetryRecordNeverWrittenIsReadFromTheHeadersEnd )
 	EXPECT_TRUE( quilter_test::says( out, "Warning! File contains bogus symmetry record.  Continuing." ) ) << out;
 	EXPECT_LT( best_rmsd( truth, traces( seek + "/chain1_001.pdb" ) ), 1.0 ) << "Rasterseek";
 
-	ASSERT_EQ( quilter_test::run_shell( quilter_run( data, map ), out ), 0 ) << out;
+	ASSERT_EQ( quilter_test::run_shell( quilter( data, map, "6", 4 ), out ), 0 ) << out;
 	EXPECT_TRUE( quilter_test::says( out, "ReadMrc_st> Warning: map " + map + " gives NSYMBT 80, but its voxel data fill "
 	                                      "the file right after the header; the symmetry record is taken as absent." ) )
 		<< out;
