@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -118,9 +117,6 @@ namespace {
 	PrintErrorAndQuitS( "\033[1mERROR!\033[0m " + message );
 }
 
-// An argument as it is quoted in a message (StringListHelpers.hh).
-std::string quoted( const std::string& text ) { return quotedText( text ); }
-
 bool is_directory( const std::string& path )
 {
 	struct stat st;
@@ -167,7 +163,7 @@ int count_value( const char* option, const char* text, int lo, int hi )
 	long const v = whole ? std::strtol( text, nullptr, 10 ) : 0;
 	if ( !whole || errno == ERANGE || v < lo || v > hi )
 		stop_with_error( std::string( option ) + " should be a whole number from " + std::to_string( lo ) + " to " +
-		                 std::to_string( hi ) + " (got " + quoted( text ) + ")." );
+		                 std::to_string( hi ) + " (got " + quotedText( text ) + ")." );
 	return static_cast< int >( v );
 }
 
@@ -175,7 +171,7 @@ double grid_width_value( const char* text )
 {
 	double const g = std::strtod( text, nullptr );
 	if ( !isFloat( text ) || !( g >= 0.0 && g <= 5.0 ) )
-		stop_with_error( "-gw should be in [0,5], recommended 3 (0 keeps the map's own grid; got " + quoted( text ) +
+		stop_with_error( "-gw should be in [0,5], recommended 3 (0 keeps the map's own grid; got " + quotedText( text ) +
 		                 ")." );
 	return g;
 }
@@ -184,7 +180,7 @@ double threshold_value( const char* text )
 {
 	double const t = std::strtod( text, nullptr );
 	if ( !isFloat( text ) || !std::isfinite( t ) )
-		stop_with_error( "-dc should be a finite number (got " + quoted( text ) + ")." );
+		stop_with_error( "-dc should be a finite number (got " + quotedText( text ) + ")." );
 	return t;
 }
 
@@ -193,7 +189,7 @@ double cutoff_value( const char* text )
 	double const c = std::strtod( text, nullptr );
 	if ( !isFloat( text ) || !( c >= 0.0 && c < 1.0 ) )
 		stop_with_error( "-rsc should be in [0,1), recommended 0.6 (0 derives the cutoff from the resolution; got " +
-		                 quoted( text ) + ")." );
+		                 quotedText( text ) + ")." );
 	return c;
 }
 
@@ -206,7 +202,7 @@ std::string output_name_value( const char* text )
 	if ( get_suffix( name ) != "pdb" || name.size() <= 4 || name[ 0 ] == '.' || name.find( '/' ) != std::string::npos )
 		stop_with_error( "Output name should be in 'XXXX.pdb' format. -opn takes a file name ending in '.pdb' "
 		                 "(lower case), not beginning with '.' and without '/' (got " +
-		                 quoted( text ) + ")." );
+		                 quotedText( text ) + ")." );
 	return name;
 }
 
@@ -226,7 +222,7 @@ bool is_option( const char* text )
 int whole_value( const char* option, const char* text )
 {
 	if ( !is_whole( text ) )
-		stop_with_error( std::string( option ) + " should be a whole number such as 0 or 1 (got " + quoted( text ) +
+		stop_with_error( std::string( option ) + " should be a whole number such as 0 or 1 (got " + quotedText( text ) +
 		                 ")." );
 	return int_value( text );
 }
@@ -248,10 +244,10 @@ void check_every_argument_is_read( int argc, char** argv )
 		}
 		if ( valueOfPrevious ) continue;
 		if ( argv[ j ][ 0 ] == '-' && !isFloat( argv[ j ] ) )
-			stop_with_error( "Unknown option " + quoted( argv[ j ] ) +
+			stop_with_error( "Unknown option " + quotedText( argv[ j ] ) +
 			                 "; the options are -ipn, -opn, -lco, -glo, -dmm, -nlb, -nft, -rsc, -seg, -stm, -nco, "
 			                 "-gw, -dc, -sl, -rm, -it, -ft, -rps, -msc and -py3." );
-		stop_with_error( "Unexpected argument " + quoted( argv[ j ] ) +
+		stop_with_error( "Unexpected argument " + quotedText( argv[ j ] ) +
 		                 ": after data_path map resolution come only options, each with its value after it." );
 	}
 }
@@ -306,7 +302,7 @@ void readPositionalArguments( int argc, char** argv, QuilterSettings& s )
 			stop_with_error( "The resolution file '" + resArg + "' does not begin with a number: " +
 			                 ( empty ? std::string( "it is empty." )
 			                         : blank ? std::string( "its first line is blank." )
-			                                 : "its first line is " + quoted( line ) + "." ) );
+			                                 : "its first line is " + quotedText( line ) + "." ) );
 		}
 	}
 	if ( !std::isfinite( reso ) || reso < kMinResolution )

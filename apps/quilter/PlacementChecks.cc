@@ -1,6 +1,7 @@
 #include "apps/quilter/PlacementChecks.hh"
 
 #include "apps/quilter/CandidateEvaluation.hh"
+#include "core/basic_fun_Quilt.hh"
 
 #include <algorithm>
 #include <cmath>
@@ -124,9 +125,7 @@ std::vector< std::vector< std::vector< double > > > readChainTraces( const std::
 			openId = id;
 			open = true;
 			residue.clear();
-			std::size_t const b = id.find_first_not_of( ' ' ), e = id.find_last_not_of( ' ' );
-			std::string const bare = b == std::string::npos ? std::string() : id.substr( b, e - b + 1 );
-			masked = std::find( nucleicAcidIds.begin(), nucleicAcidIds.end(), bare ) != nucleicAcidIds.end();
+			masked = std::find( nucleicAcidIds.begin(), nucleicAcidIds.end(), trim( id ) ) != nucleicAcidIds.end();
 		}
 		std::string const res = line.substr( 22, 5 );
 		if ( res != residue ) {
