@@ -504,23 +504,47 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 	}
 	// A symmetry record the file has no room for beside the data, where the
 	// data fill the file right after the header, is bogus: the data are read
-	// from there (as FastDensityScore's loader does).  Unless its bytes read
-	// as text: then the record was written and the data were cut short, and
-	// reading from 1024 would shift every voxel by the record.
+	// from there (as FastDensityScore's loader does).  Unless the record is
+	// known to have been written (its bytes read as text, or EXTTYP names a
+	// binary extended header): then the data were cut short, and reading
+	// from 1024 would shift every voxel by the record.
 	if ( fsize >= 0 && nsym > 0 && n64 <= 0xFFFFFFFFull && static_cast<unsigned long long>( fsize - 1024 ) == data_bytes ) {
-		std::string text;
-		if ( mrc::record_reads_as_symmetry_text( file, nsym, &text ) ) {
+		std::string const written = mrc::record_known_written( file, h, nsym );
+		if ( !written.empty() ) {
 			std::fclose( fp );
 			fail_mrc( err_data, format( "map %s holds fewer voxel values than its header gives (%d x %d x %d of MODE %d: "
-										"%llu bytes after the header and %lld symmetry bytes; the file has %lld); the %lld "
-										"bytes after the header read as text (\"%s\"), a symmetry record, so the voxel data "
-										"are cut short",
-									file, h.nc, h.nr, h.ns, h.mode, data_bytes, nsym, fsize - 1024 - nsym, nsym,
-									text.c_str() ) );
+										"%llu bytes after the header and %lld symmetry bytes; the file has %lld); %s, so "
+										"the voxel data are cut short",
+									file, h.nc, h.nr, h.ns, h.mode, data_bytes, nsym, fsize - 1024 - nsym,
+									written.c_str() ) );
 		}
 		std::printf( "ReadMrc_st> Warning: map %s gives NSYMBT %d, but its voxel data fill the file right after the header; the symmetry record is taken as absent.\n",
 			file, h.nsymbt );
 		nsym = 0;
+	}
+	// A file longer than its header, record and data: where the bytes after
+	// the header run on as text past the record, NSYMBT does not count the
+	// record and reading from its end would shift every voxel (refused, as
+	// FastDensityScore's loader does); otherwise the data are read right
+	// after the record, and the bytes after them are left unread, with a
+	// warning naming the sizes.
+	if ( fsize >= 0 && h.nsymbt >= 0 && n64 <= 0xFFFFFFFFull
+		 && static_cast<unsigned long long>( fsize - 1024 - nsym ) > data_bytes ) {
+		long long const before_data = fsize - 1024 - static_cast<long long>( data_bytes );
+		long long const extra = before_data - nsym;
+		std::string const sizes = format( "1024 header bytes, %lld bytes of symmetry records and %llu bytes of voxel "
+										  "data (%d x %d x %d of MODE %d), %lld bytes in all",
+									  nsym, data_bytes, h.nc, h.nr, h.ns, h.mode,
+									  1024 + nsym + static_cast<long long>( data_bytes ) );
+		std::string const uncounted = mrc::record_beyond_nsymbt( file, nsym, before_data );
+		if ( !uncounted.empty() ) {
+			std::fclose( fp );
+			fail_mrc( err_sym, format( "map %s gives NSYMBT (word 24) %d, but %s: its header gives %s, but the file has "
+									   "%lld, %lld bytes more, and where the voxel data start is not known",
+								   file, h.nsymbt, uncounted.c_str(), sizes.c_str(), fsize, extra ) );
+		}
+		std::printf( "ReadMrc_st> Warning: map %s is larger than its header gives (%s; the file has %lld): the voxel data are read from byte %lld and the %lld bytes after them are not used.\n",
+			file, sizes.c_str(), fsize, 1024 + nsym, extra );
 	}
 	// A negative NSYMBT gives no length.  Where the data fill the file right
 	// after the header it is taken as 0; where the file holds more bytes

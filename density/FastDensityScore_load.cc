@@ -11,6 +11,7 @@
 #include "utility/memory_stop.hh"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <iostream>
 #include <new>
+#include <sstream>
 
 using farray::DynamicIndexRange;
 using farray::FArray3D;
@@ -299,35 +301,55 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 	}
 	int64_t const recordEnd = 1024 + int64_t( nsymbt );
 	int64_t readAt = recordEnd;
+	auto sizes = [ & ] {
+		std::ostringstream o;
+		o << "1024 header bytes, " << nsymbt << " bytes of symmetry records and " << 4 * nvox << " bytes of voxel data ("
+		  << ext[ 0 ] << " x " << ext[ 1 ] << " x " << ext[ 2 ] << " 32-bit floats), " << recordEnd + 4 * nvox
+		  << " bytes in all";
+		return o.str();
+	};
 	// A file with room for the header and the data only, whose header gives a
 	// symmetry record, comes from writers that set NSYMBT and never wrote the
-	// record: the data are read from 1024.  Unless the bytes the header calls
-	// the record read as text: then the record is there and the data were cut
-	// short, and reading from 1024 would shift every voxel by the record.
-	std::string recordText;
-	bool const recordWritten = dataOffset == 1024 && nsymbt > 0
-	                           && mrc::record_reads_as_symmetry_text( file, nsymbt, &recordText );
+	// record: the data are read from 1024.  Unless the record is known to
+	// have been written (its bytes read as text, or EXTTYP names a binary
+	// extended header): then the data were cut short, and reading from 1024
+	// would shift every voxel by the record.
+	std::string const written =
+		dataOffset == 1024 && nsymbt > 0 ? mrc::record_known_written( file, hd, nsymbt ) : std::string();
+	// A file longer than its header, record and data whose bytes after the
+	// header run on as text past the record: NSYMBT does not count the
+	// record, and reading from its end would shift every voxel.
+	std::string const uncounted =
+		dataOffset > recordEnd ? mrc::record_beyond_nsymbt( file, nsymbt, dataOffset - 1024 ) : std::string();
 	if ( dataOffset == recordEnd ) {
 		// as expected
-	} else if ( dataOffset == 1024 && !recordWritten ) {
+	} else if ( dataOffset == 1024 && written.empty() ) {
 		std::cout << "Warning! File contains bogus symmetry record.  Continuing." << std::endl;
 		nsymbt = 0;
 		readAt = 1024;
 	} else if ( dataOffset < recordEnd ) {
 		// Shorter than its header, record and data together: truncated.
 		std::cout << "Warning! File appears truncated and doesn't match header.  Not loading map." << std::endl;
-		std::cout << "Error! Map " << file << " is truncated: its header gives 1024 header bytes, " << nsymbt
-		          << " bytes of symmetry records and " << 4 * nvox << " bytes of voxel data (" << ext[ 0 ] << " x "
-		          << ext[ 1 ] << " x " << ext[ 2 ] << " 32-bit floats), " << recordEnd + 4 * nvox
-		          << " bytes in all, but the file has " << fileSize << ".";
-		if ( recordWritten )
-			std::cout << "  The " << nsymbt << " bytes after the header read as text (\"" << recordText
-			          << "\"), a symmetry record, so the voxel data are cut short.";
+		std::cout << "Error! Map " << file << " is truncated: its header gives " << sizes() << ", but the file has "
+		          << fileSize << ".";
+		if ( !written.empty() ) {
+			std::string w = written;
+			w[ 0 ] = char( std::toupper( static_cast< unsigned char >( w[ 0 ] ) ) );
+			std::cout << "  " << w << ", so the voxel data are cut short.";
+		}
 		std::cout << std::endl;
+		return false;
+	} else if ( !uncounted.empty() ) {
+		std::cout << "Error! Map " << file << " gives NSYMBT (word 24) " << nsymbt << ", but " << uncounted << ": "
+		          << "its header gives " << sizes() << ", but the file has " << fileSize << ", " << dataOffset - recordEnd
+		          << " bytes more, and where the voxel data start is not known.  Not loading map." << std::endl;
 		return false;
 	} else if ( dataOffset <= 1048575 ) {
 		std::cout << "Warning! File is larger than expected and doesn't match header.  Reading anyway."
 		          << std::endl;
+		std::cout << "Warning! Map " << file << " is larger than its header gives (" << sizes() << "; the file has "
+		          << fileSize << "): the voxel data are read from byte " << recordEnd << " and the "
+		          << dataOffset - recordEnd << " bytes after them are not used." << std::endl;
 	} else {
 		std::cout << "Error! File is MUCH larger than expected and doesn't match header.  Not loading map."
 		          << std::endl;

@@ -51,17 +51,29 @@ std::string far_origin_words( float x, float y, float z )
 
 namespace {
 
+// Symmetry operators are written in lines of this many characters.
+long const kOperatorLine = 80;
+
 // What the bytes of a record read so far hold: whether each is text, and
-// which of the characters that make an operator line have been seen.
+// which of the characters that make an operator line have been seen.  NUL
+// bytes pad a line to its end; the record's first byte is never one.
 struct SymmetryTextScan {
-	bool text = true, blank = true, comma = false, x = false, y = false, z = false;
+	bool text = true, blank = true, nul = false, comma = false, x = false, y = false, z = false;
+	long long at = 0;       // bytes fed so far
+	bool padding = false;   // a NUL has been seen in the current line
 
 	void feed( unsigned char const* bytes, long n )
 	{
-		for ( long i = 0; i < n && text; ++i ) {
+		for ( long i = 0; i < n && text; ++i, ++at ) {
+			if ( at % kOperatorLine == 0 ) padding = false;
 			unsigned char const c = bytes[ i ];
+			if ( c == 0 ) {
+				text = at > 0;
+				padding = nul = true;
+				continue;
+			}
 			bool const space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
-			text = space || ( c >= 0x20 && c <= 0x7e );
+			text = !padding && ( space || ( c >= 0x20 && c <= 0x7e ) );
 			blank = blank && space;
 			comma = comma || c == ',';
 			x = x || c == 'x' || c == 'X';
@@ -70,8 +82,10 @@ struct SymmetryTextScan {
 		}
 	}
 
-	bool symmetry_text() const { return text && ( blank || ( comma && x && y && z ) ); }
+	bool symmetry_text() const { return at > 0 && text && ( ( blank && !nul ) || ( comma && x && y && z ) ); }
 };
+
+std::string count_bytes( long long n ) { return std::to_string( n ) + ( n == 1 ? " byte" : " bytes" ); }
 
 } // namespace
 
@@ -88,19 +102,19 @@ std::string text_excerpt( unsigned char const* bytes, long n )
 	std::string line;
 	for ( long i = 0; i < n && line.size() < 40; ++i ) {
 		char const c = static_cast< char >( bytes[ i ] );
-		if ( c == '\n' || c == '\r' ) break;
+		if ( c == '\n' || c == '\r' || c == '\0' ) break;
 		line += c == '\t' ? ' ' : c;
 	}
 	while ( !line.empty() && line.back() == ' ' ) line.pop_back();
 	return line;
 }
 
-bool record_reads_as_symmetry_text( std::string const& path, long long n, std::string* excerpt )
+bool bytes_read_as_symmetry_text( std::string const& path, long long from, long long n, std::string* excerpt )
 {
-	if ( n <= 0 ) return false;
+	if ( n <= 0 || from < 0 ) return false;
 	std::FILE* fp = std::fopen( path.c_str(), "rb" );
 	if ( !fp ) return false;
-	bool whole = std::fseek( fp, kHeaderBytes, SEEK_SET ) == 0;
+	bool whole = std::fseek( fp, long( from ), SEEK_SET ) == 0;
 	std::vector< unsigned char > block( 1 << 16 );
 	SymmetryTextScan scan;
 	for ( long long left = n; whole && scan.text && left > 0; ) {
@@ -112,7 +126,50 @@ bool record_reads_as_symmetry_text( std::string const& path, long long n, std::s
 		left -= static_cast< long long >( want );
 	}
 	std::fclose( fp );
-	return whole && scan.symmetry_text();
+	// A scan stopped early by a byte that is not text has not read every byte.
+	return whole && scan.symmetry_text() && scan.at == n;
+}
+
+bool record_reads_as_symmetry_text( std::string const& path, long long n, std::string* excerpt )
+{
+	return bytes_read_as_symmetry_text( path, kHeaderBytes, n, excerpt );
+}
+
+std::string binary_extended_header_type( Header const& h )
+{
+	static char const* const kTypes[] = { "MRCO", "SERI", "AGAR", "FEI1", "FEI2", "HDF5" };
+	for ( char const* t : kTypes )
+		if ( std::memcmp( h.exttyp, t, 4 ) == 0 ) return t;
+	return "";
+}
+
+std::string record_known_written( std::string const& path, Header const& h, long long n )
+{
+	if ( n <= 0 ) return "";
+	std::string const type = binary_extended_header_type( h );
+	if ( !type.empty() )
+		return "EXTTYP (word 27) is \"" + type + "\", a binary extended header of the MRC2014 format, written in the "
+		       + count_bytes( n ) + " after the header";
+	std::string text;
+	if ( record_reads_as_symmetry_text( path, n, &text ) )
+		return "the " + count_bytes( n ) + " after the header read as text (\"" + text + "\"), a symmetry record";
+	return "";
+}
+
+std::string record_beyond_nsymbt( std::string const& path, long long nsymbt, long long before_data )
+{
+	if ( nsymbt < 0 || before_data <= nsymbt ) return "";
+	// The extra bytes begin with text, not with the NULs of zero voxels.
+	std::FILE* fp = std::fopen( path.c_str(), "rb" );
+	if ( !fp ) return "";
+	int c = EOF;
+	if ( std::fseek( fp, long( kHeaderBytes + nsymbt ), SEEK_SET ) == 0 ) c = std::fgetc( fp );
+	std::fclose( fp );
+	if ( c == EOF || c == 0 ) return "";
+	std::string text;
+	if ( !bytes_read_as_symmetry_text( path, kHeaderBytes, before_data, &text ) ) return "";
+	return "the " + count_bytes( before_data ) + " after the header read as text (\"" + text
+	       + "\"), a symmetry record that NSYMBT does not count";
 }
 
 char const* mode_name( int32_t mode )
@@ -214,20 +271,30 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	h.dmax = f32( DMAX );
 	h.dmean = f32( DMEAN );
 	h.ispg = i32( ISPG );
-	// 24 NSYMBT: bytes of symmetry records between the header and the data.
-	// Both readers: more than the file holds after the header is an error
-	// (plain reader 70643/70645/70647 by MODE); when the record lies within
-	// the file but the file size puts the data right after the header, the
-	// record is bogus (warning, data read at 1024) unless its bytes read as
-	// as symmetry operators in text (reads_as_symmetry_text): then the record
-	// is there and the file is
-	// truncated, an error naming the sizes.  A file shorter than its header,
-	// record and data together is truncated in both readers, never "larger
-	// than expected".  Both readers: negative is
-	// taken as 0 with a warning where the data fill the file right after the
-	// header, and is an error where the file holds more bytes than the header
-	// and the data (the data could start anywhere; plain reader
-	// 70643/70645/70647).
+	// 24 NSYMBT: bytes of symmetry records (or of an extended header)
+	// between the header and the data.  Both readers, by the file's size:
+	// - more than the file holds after the header: an error (plain reader
+	//   70643/70645/70647 by MODE);
+	// - shorter than the header, record and data together: truncated, an
+	//   error naming the sizes, never "larger than expected";
+	// - room only for the header and the data (the file cut short by exactly
+	//   the record, or a record never written): when the record is known to
+	//   have been written (record_known_written: its bytes read as operator
+	//   text, or EXTTYP names a binary extended header) the file is
+	//   truncated, an error naming the sizes and what showed the record;
+	//   otherwise the writer set the word and never wrote the record (a
+	//   warning; the data are read from byte 1024);
+	// - longer than the header, record and data: where the bytes after the
+	//   header run on as operator text past the NSYMBT bytes
+	//   (record_beyond_nsymbt) the word does not count the record and where
+	//   the data start is not known, an error naming NSYMBT and the text;
+	//   otherwise the data are read right after the record and the bytes
+	//   after them left unread, with a warning naming the sizes (the fast
+	//   reader refuses a file more than 1 MB over);
+	// - negative: taken as 0 with a warning where the data fill the file
+	//   right after the header, an error where the file holds more bytes than
+	//   the header and the data (the data could start anywhere; plain reader
+	//   70643/70645/70647).
 	h.nsymbt = i32( NSYMBT );
 	// 25 LSKFLG: skew flag; 26-34 skew matrix S11 ... S33 and 35-37 skew
 	// translation T1 T2 T3.  Both readers ignore them (the frame comes from
@@ -236,6 +303,16 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 	h.lskflg = i32( LSKFLG );
 	for ( int i = 0; i < 9; ++i ) h.skw_mat[ i ] = f32( SKEW_MATRIX + i );
 	for ( int i = 0; i < 3; ++i ) h.skw_trn[ i ] = f32( SKEW_TRANSLATION + i );
+	// 27 EXTTYP (MRC2014; S21 of the skew matrix in older files): four
+	// characters naming the type of the extended header.  Where the file has
+	// room only for the header and the data, a type of binary extended
+	// header (binary_extended_header_type) shows that the NSYMBT bytes were
+	// written and the data cut short: both readers refuse the file as
+	// truncated (record_known_written).
+	for ( int i = 0; i < 4; ++i ) {
+		long const b = offset( EXTTYP ) + i;
+		h.exttyp[ i ] = b < got ? static_cast< char >( bytes[ b ] ) : 0;
+	}
 	// 38-49: extra words, not used.
 	// 50-52 XORIGIN YORIGIN ZORIGIN (MRC2000): Cartesian position (A) of the
 	// stored block, in x, y, z order whatever the axis map (only the start

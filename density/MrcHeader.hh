@@ -31,6 +31,7 @@ enum Word : int {
 	ISPG = 23, NSYMBT = 24, LSKFLG = 25,
 	SKEW_MATRIX = 26,      // 26-34: S11 ... S33
 	SKEW_TRANSLATION = 35, // 35-37: T1 T2 T3
+	EXTTYP = 27,           // MRC2014: four characters naming the extended header's type (S21 above)
 	EXTRA = 38,            // 38-49: not used
 	XORIGIN = 50, YORIGIN = 51, ZORIGIN = 52,
 	MAP_STRING = 53, MACHINE_STAMP = 54, RMS = 55, NLABL = 56,
@@ -81,26 +82,32 @@ inline bool gzip_magic( unsigned char const* bytes, long got )
 }
 
 // Whether the n bytes that a header calls its symmetry record (NSYMBT bytes
-// after the header) read as symmetry operators in text: every byte a
-// printable ASCII character or a blank (space, tab, newline, carriage
-// return), and either all of them blanks or the text holding a comma and the
-// letters x, y and z (either case), as every operator does ("x,y,z",
-// "-X+1/2,Y,-Z").  Voxel values do not read so: zero voxels are NUL bytes,
-// a negative value has its top byte above 0x7f, and even a run of positive
-// values whose bytes are all printable does not spell out an operator.
-// Where a file has room only for the header and the data, such bytes show
-// that the record was written and the data were cut short.
+// after the header) read as symmetry operators in text.  Operators are
+// written in lines of 80 characters, padded with blanks or, by some writers,
+// with NUL bytes: every byte is a printable ASCII character, a blank (space,
+// tab, newline, carriage return) or a NUL that pads a line to its end (after
+// the first NUL of a line only NULs follow up to the line's 80th byte); the
+// first byte is not a NUL; and either the bytes are all blanks (no NUL among
+// them) or the text holds a comma and the letters x, y and z (either case),
+// as every operator does ("x,y,z", "-X+1/2,Y,-Z").  Voxel values do not read
+// so: zero voxels are NUL bytes from the first, a negative value has its top
+// byte above 0x7f, and even a run of positive values whose bytes are all
+// printable does not spell out an operator.
 bool reads_as_symmetry_text( unsigned char const* bytes, long n );
 
 // The first line of a text record as it can be quoted in a message: up to
-// the first line break or 40 characters, trailing blanks dropped.
+// the first line break or NUL, at most 40 characters, trailing blanks
+// dropped.
 std::string text_excerpt( unsigned char const* bytes, long n );
 
-// Whether the n bytes of the file at path that follow its 1024-byte header
-// read as symmetry operators in text (reads_as_symmetry_text; read in blocks,
-// stopping at the first byte that is not text); *excerpt receives
-// text_excerpt of their first block.
-// False when the file cannot be read that far.
+// Whether the n bytes of the file at path from byte offset `from` on read as
+// symmetry operators in text (reads_as_symmetry_text, the lines counted from
+// `from`; read in blocks, stopping at the first byte that is not text);
+// *excerpt receives text_excerpt of their first block.  False when the file
+// cannot be read that far.
+bool bytes_read_as_symmetry_text( std::string const& path, long long from, long long n, std::string* excerpt );
+
+// The same for the n bytes that follow the 1024-byte header.
 bool record_reads_as_symmetry_text( std::string const& path, long long n, std::string* excerpt );
 
 // Reverses the byte order of each of n consecutive 4-byte words in place
@@ -129,6 +136,7 @@ struct Header {
 	unsigned char machst[ 4 ] = { 0, 0, 0, 0 };
 	float rms = 0;
 	int32_t nlabl = 0;
+	char exttyp[ 4 ] = { 0, 0, 0, 0 }; // word 27 as characters (MRC2014)
 };
 
 // Decodes the first `got` bytes of a header (bytes beyond 1024 are ignored)
@@ -139,6 +147,34 @@ void decode_header( unsigned char const* bytes, long got, bool swap, Header& h )
 
 // The 1024-byte header of h in the machine's byte order, labels zero.
 void encode_header( Header const& h, unsigned char* bytes );
+
+// The binary extended-header types of the MRC2014 format, as EXTTYP (word
+// 27) names them: "MRCO", "SERI", "AGAR", "FEI1", "FEI2", "HDF5".  Returns
+// the type EXTTYP names, or "" when it names none of them ("CCP4", the type
+// of text symmetry records, blanks, or any other word).
+std::string binary_extended_header_type( Header const& h );
+
+// What shows that the NSYMBT bytes after the header were written, for a
+// message: that EXTTYP names a binary extended header ("EXTTYP (word 27) is
+// \"FEI1\", a binary extended header of the MRC2014 format, written in the
+// 80 bytes after the header"; a writer that names the type wrote the
+// header), or that the bytes read as symmetry operators in text ("the 80
+// bytes after the header read as text (\"x,y,z\"), a symmetry record").  ""
+// when neither shows it: the bytes may be voxel values of a file whose
+// writer set NSYMBT and never wrote the record.
+std::string record_known_written( std::string const& path, Header const& h, long long n );
+
+// A symmetry record that NSYMBT does not count.  Where the file holds more
+// bytes than its header, NSYMBT bytes and data give, the data taken to end
+// the file leave `before_data` bytes between the header and the data (NSYMBT
+// and the extra ones).  When those read as symmetry operators in text and
+// the extra ones beyond the NSYMBT bytes are text too (their first byte not
+// a NUL: NULs there may be zero voxels after a whole record), the record
+// runs past the length NSYMBT gives, and where the data start is not known
+// from the header.  Returns the message's account of it ("the 80 bytes
+// after the header read as text (\"x,y,z\"), a symmetry record that NSYMBT
+// does not count"), else "".
+std::string record_beyond_nsymbt( std::string const& path, long long nsymbt, long long before_data );
 
 } // namespace mrc
 

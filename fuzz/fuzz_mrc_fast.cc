@@ -7,11 +7,13 @@
 // voxels of at least mrc::kMinVoxelWidth, NSYMBT within the file and not
 // negative where the file holds more than the header and the data, a file
 // shorter than header, record and data only where the record was never
-// written, and no ORIGIN word of mrc::kOriginWordLimit or more placing the
+// written, no text record running past the NSYMBT bytes
+// (size_rule_broken), and no ORIGIN word of mrc::kOriginWordLimit or more placing the
 // map.
 #include "density/FastDensityScore.hh"
 #include "density/MrcHeader.hh"
 #include "fuzz/FuzzSupport.hh"
+#include "fuzz/MapOracle.hh"
 
 #include <algorithm>
 #include <cmath>
@@ -97,13 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 	for ( int a = 0; a < 3; ++a ) voxels *= mrc::word_int( data + mrc::offset( mrc::NC + a ), swapped );
 	check( nsymbt >= 0 || double( size ) - 4.0 * voxels == 1024.0,
 	       "map accepted with a negative NSYMBT and bytes the header does not account for" );
-	// A file shorter than its header, record and data is taken only where
-	// the record was never written: the bytes after the header are voxel
-	// values, not symmetry operators in text.
-	check( double( size ) >= 1024.0 + std::max( nsymbt, 0 ) + 4.0 * voxels
-	           || ( double( size ) - 4.0 * voxels == 1024.0
-	                && !mrc::reads_as_symmetry_text( data + 1024, std::min< long >( nsymbt, long( size ) - 1024 ) ) ),
-	       "map accepted from a file shorter than its header, symmetry record and data" );
+	std::string const broken = size_rule_broken( data, size, swapped, 4 );
+	check( broken.empty(), broken );
 	float orig[ 3 ];
 	for ( int a = 0; a < 3; ++a ) orig[ a ] = mrc::word_float( data + mrc::offset( mrc::XORIGIN + a ), swapped );
 	check( !map.useAltOrigin || mrc::far_origin_words( orig[ 0 ], orig[ 1 ], orig[ 2 ] ).empty(),

@@ -33,13 +33,16 @@ struct CraftMrc {
 	int mapc = 1, mapr = 2, maps = 3;
 	int nsymbt = 0;
 	long sym_bytes = -1;                     // bytes actually written (-1: max(nsymbt, 0))
-	std::string sym_text;                    // the record as text padded with blanks (empty: bytes 0xA5)
+	std::string sym_text;                    // the record as text padded with sym_pad (empty: bytes 0xA5)
+	char sym_pad = ' ';
+	char exttyp[4] = { 0, 0, 0, 0 };         // word 27 (MRC2014 extended header type)
 	float xorig = 0, yorig = 0, zorig = 0;
 	char map[4] = { 'M', 'A', 'P', ' ' };
 	unsigned char machst[4] = { 0x44, 0x41, 0, 0 };
 	bool big_endian = false;
 	long data_bytes = -1;                    // -1: all values; else truncate
 	long total_bytes = -1;                   // -1: whole file; else cut the file
+	long extra_bytes = 0;                    // NUL bytes after the data
 	std::vector<double> values;
 
 	void write( std::string const& path ) const
@@ -66,10 +69,11 @@ struct CraftMrc {
 		pf( 50, xorig ); pf( 51, yorig ); pf( 52, zorig );
 		std::memcpy( &f[208], map, 4 );
 		std::memcpy( &f[212], machst, 4 );
+		std::memcpy( &f[104], exttyp, 4 );
 		long const sb = sym_bytes >= 0 ? sym_bytes : ( nsymbt > 0 ? nsymbt : 0 );
 		for ( long i = 0; i < sb; ++i )
 			f.push_back( sym_text.empty() ? static_cast<unsigned char>( 0xA5 )
-			                              : static_cast<unsigned char>( size_t( i ) < sym_text.size() ? sym_text[i] : ' ' ) );
+			                              : static_cast<unsigned char>( size_t( i ) < sym_text.size() ? sym_text[i] : sym_pad ) );
 		std::vector<unsigned char> d;
 		for ( double v : values ) {
 			if ( mode == 0 ) {
@@ -90,6 +94,7 @@ struct CraftMrc {
 		}
 		if ( data_bytes >= 0 && static_cast<size_t>( data_bytes ) < d.size() ) d.resize( data_bytes );
 		f.insert( f.end(), d.begin(), d.end() );
+		f.insert( f.end(), static_cast<size_t>( extra_bytes ), 0 );
 		if ( total_bytes >= 0 && static_cast<size_t>( total_bytes ) < f.size() ) f.resize( total_bytes );
 		std::ofstream out( path, std::ios::binary );
 		out.write( reinterpret_cast<char const*>( f.data() ), static_cast<std::streamsize>( f.size() ) );

@@ -215,6 +215,14 @@ TEST( FuzzRegressions, FastReaderRefusesWhatThePlainReaderRefuses )
 		{ "mrc_fast/negative_nsymbt_extended.mrc",
 			"gives NSYMBT (word 24) -80, a negative length of symmetry records, but the file holds 80 bytes besides" },
 		{ "mrc_fast/short_header.mrc", "has 300 bytes, too few for the 1024-byte MRC header.  Not loading map." },
+		// Records known to be written, the data cut short by their length or
+		// read from behind a record NSYMBT does not count.
+		{ "mrc_fast/nul_text_record_cut_short.mrc",
+			"The 80 bytes after the header read as text (\"x,y,z\"), a symmetry record, so the voxel data are cut short." },
+		{ "mrc_fast/fei1_record_cut_short.mrc", "EXTTYP (word 27) is \"FEI1\", a binary extended header of the MRC2014 "
+			"format, written in the 80 bytes after the header, so the voxel data are cut short." },
+		{ "mrc_fast/uncounted_text_record.mrc", "gives NSYMBT (word 24) 0, but the 80 bytes after the header read as text "
+			"(\"x,y,z\"), a symmetry record that NSYMBT does not count" },
 	};
 	for ( Case const& c : cases ) {
 		FastDensityScore map;
@@ -244,6 +252,14 @@ TEST( FuzzRegressionsDeathTest, PlainReaderSaysWhyItStops )
 			"gives NSYMBT \\(word 24\\) -80, a negative length of symmetry records, but the file holds 80 bytes "
 			"besides" },
 		{ "mrc_plain/short_header.mrc", 70646, "has 300 bytes, too few for the 1024-byte MRC header" },
+		{ "mrc_plain/nul_text_record_cut_short.mrc", 70653,
+			"holds fewer voxel values than its header gives .*; the 80 bytes after the header read as text \\(\"x,y,z\"\\), a "
+			"symmetry record, so the voxel data are cut short" },
+		{ "mrc_plain/fei1_record_cut_short.mrc", 70653,
+			"holds fewer voxel values than its header gives .*; EXTTYP \\(word 27\\) is \"FEI1\", a binary extended header" },
+		{ "mrc_plain/uncounted_text_record.mrc", 70647,
+			"gives NSYMBT \\(word 24\\) 0, but the 80 bytes after the header read as text \\(\"x,y,z\"\\), a symmetry "
+			"record that NSYMBT does not count" },
 	};
 	for ( Case const& c : cases ) {
 		std::string const f = regression( c.file );

@@ -10,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -337,4 +339,217 @@ TEST( MapFileStop, BogusSymmetryRecordIsReadPastByBothReaders )
 	std::string const text = load_text( dir.file( "bogus.mrc" ), &ok );
 	EXPECT_TRUE( ok ) << text;
 	EXPECT_NE( text.find( "Warning! File contains bogus symmetry record.  Continuing." ), std::string::npos ) << text;
+}
+
+namespace {
+
+// `text` as a regular expression that matches it literally.
+std::string literal( std::string const& text )
+{
+	std::string out;
+	for ( char c : text ) {
+		if ( std::string( "\\^$.|?*+()[]{}" ).find( c ) != std::string::npos ) out += '\\';
+		out += c;
+	}
+	return out;
+}
+
+// The small map with an 80-byte record before its data, cut by the record's
+// length: the file has room for the header and the data only.
+CraftMrc cut_behind_record( bool big )
+{
+	CraftMrc s = small_map();
+	s.nsymbt = 80;
+	s.big_endian = big;
+	s.total_bytes = 1024 + 256;
+	return s;
+}
+
+} // namespace
+
+TEST( MapFileStopDeathTest, RecordKnownWrittenOfAFileCutShortIsTruncatedForBothReaders )
+{
+	// Cut by exactly its record, a file whose record is known to have been
+	// written was read from byte 1024 by both readers, every voxel shifted:
+	// operator text padded with NUL bytes, and binary extended headers that
+	// EXTTYP declares.  Both refuse them now, naming what showed the record.
+	quilt_test::ScratchDir dir( "mapstop" );
+	std::string const sizes = " is truncated: its header gives 1024 header bytes, 80 bytes of symmetry records and 256 "
+	                          "bytes of voxel data (4 x 4 x 4 32-bit floats), 1360 bytes in all, but the file has 1280.  ";
+	struct Kind {
+		char const* name;
+		char const* exttyp;
+		bool nul_text;
+		std::string shown;
+	} const kinds[] = {
+		{ "nultext", "CCP4", true, "the 80 bytes after the header read as text (\"x,y,z\"), a symmetry record" },
+		{ "nultext_notype", "\0\0\0\0", true, "the 80 bytes after the header read as text (\"x,y,z\"), a symmetry record" },
+		{ "MRCO", "MRCO", false, "" }, { "SERI", "SERI", false, "" }, { "AGAR", "AGAR", false, "" },
+		{ "FEI1", "FEI1", false, "" }, { "FEI2", "FEI2", false, "" }, { "HDF5", "HDF5", false, "" },
+	};
+	for ( bool const big : { false, true } ) {
+		for ( Kind const& k : kinds ) {
+			CraftMrc s = cut_behind_record( big );
+			std::memcpy( s.exttyp, k.exttyp, 4 );
+			if ( k.nul_text ) {
+				s.sym_text = "x,y,z";
+				s.sym_pad = '\0';
+			}
+			std::string const f = dir.file( std::string( k.name ) + ( big ? "_b" : "_l" ) + ".mrc" );
+			s.write( f );
+			ASSERT_EQ( file_bytes( f ).size(), 1280u );
+			SCOPED_TRACE( f );
+			std::string const shown = !k.shown.empty() ? k.shown
+			                                           : "EXTTYP (word 27) is \"" + std::string( k.exttyp )
+			                                                 + "\", a binary extended header of the MRC2014 format, "
+			                                                   "written in the 80 bytes after the header";
+			std::string upper = shown;
+			upper[ 0 ] = char( std::toupper( static_cast<unsigned char>( upper[ 0 ] ) ) );
+			bool ok = true;
+			std::string const text = load_text( f, &ok );
+			EXPECT_FALSE( ok ) << text;
+			EXPECT_NE( text.find( "Warning! File appears truncated and doesn't match header.  Not loading map.\n"
+			                      "Error! Map " + f + sizes + upper + ", so the voxel data are cut short.\n" ),
+			           std::string::npos ) << text;
+			EXPECT_EQ( text.find( "bogus" ), std::string::npos ) << text;
+			EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( f, g ); }, testing::ExitedWithCode( 70653 % 256 ),
+				literal( "holds fewer voxel values than its header gives (4 x 4 x 4 of MODE 2: 256 bytes after the "
+				         "header and 80 symmetry bytes; the file has 176); " + shown + ", so the voxel data are cut "
+				         "short.\nError in read mrc file! 70653" ) );
+		}
+	}
+}
+
+TEST( MapFileStop, RecordNeverWrittenIsReadFromTheHeadersEndWhateverItsType )
+{
+	// The same size under EXTTYP CCP4, blanks or another word, the bytes
+	// after the header voxel values (zeros among them: NULs from the first
+	// byte): the record was never written; every voxel is read in place.
+	quilt_test::ScratchDir dir( "mapstop" );
+	for ( char const* type : { "CCP4", "    ", "\0\0\0\0", "IMOD", "fei1" } ) {
+		for ( bool const zeros : { false, true } ) {
+			CraftMrc s = small_map();
+			s.nsymbt = 80;
+			s.sym_bytes = 0;
+			std::memcpy( s.exttyp, type, 4 );
+			if ( zeros )
+				for ( int i = 0; i < 30; ++i ) s.values[ i ] = 0.0;
+			std::string const f = dir.file( "never.mrc" );
+			s.write( f );
+			SCOPED_TRACE( std::string( type, 4 ) + ( zeros ? " zeros" : "" ) );
+			Grid g;
+			testing::internal::CaptureStdout();
+			read_vol( f, g );
+			std::string const out = testing::internal::GetCapturedStdout();
+			EXPECT_NE( out.find( "the symmetry record is taken as absent." ), std::string::npos ) << out;
+			ASSERT_EQ( g.n(), 64u );
+			for ( size_t i = 0; i < 64; ++i ) EXPECT_DOUBLE_EQ( g.phi[i], s.values[i] ) << i;
+			bool ok = false;
+			std::string const text = load_text( f, &ok );
+			EXPECT_TRUE( ok ) << text;
+			EXPECT_NE( text.find( "Warning! File contains bogus symmetry record.  Continuing." ), std::string::npos )
+				<< text;
+		}
+	}
+	// A whole file with a binary extended header is read past it.
+	CraftMrc s = small_map();
+	s.nsymbt = 80;
+	std::memcpy( s.exttyp, "FEI1", 4 );
+	s.write( dir.file( "fei.mrc" ) );
+	Grid g;
+	testing::internal::CaptureStdout();
+	read_vol( dir.file( "fei.mrc" ), g );
+	std::string const out = testing::internal::GetCapturedStdout();
+	EXPECT_EQ( out.find( "Warning" ), std::string::npos ) << out;
+	ASSERT_EQ( g.n(), 64u );
+	for ( size_t i = 0; i < 64; ++i ) EXPECT_DOUBLE_EQ( g.phi[i], s.values[i] ) << i;
+	bool ok = false;
+	std::string const text = load_text( dir.file( "fei.mrc" ), &ok );
+	EXPECT_TRUE( ok ) << text;
+	EXPECT_EQ( text.find( "Warning!" ), std::string::npos ) << text;
+}
+
+TEST( MapFileStopDeathTest, TextRecordThatNsymbtDoesNotCountIsRefusedByBothReaders )
+{
+	// An 80-byte text record under NSYMBT 0 or 3: the fast loader read the
+	// record as voxels with "larger than expected", the plain reader without
+	// a word (NSYMBT 3: every value misaligned).  Both refuse it now, naming
+	// NSYMBT and the text, in either byte order and with either padding.
+	quilt_test::ScratchDir dir( "mapstop" );
+	for ( bool const big : { false, true } ) {
+		for ( int const nsymbt : { 0, 3 } ) {
+			for ( char const pad : { ' ', '\0' } ) {
+				CraftMrc s = small_map();
+				s.nsymbt = nsymbt;
+				s.sym_bytes = 80;
+				s.sym_text = "x,y,z";
+				s.sym_pad = pad;
+				s.big_endian = big;
+				std::string const f = dir.file( "uncounted" + std::to_string( nsymbt ) + ( pad ? "s" : "n" )
+				                                + ( big ? "b" : "l" ) + ".mrc" );
+				s.write( f );
+				SCOPED_TRACE( f );
+				std::string const expected = std::to_string( 1024 + nsymbt + 256 );
+				std::string const why =
+					"gives NSYMBT (word 24) " + std::to_string( nsymbt ) + ", but the 80 bytes after the header read as "
+					"text (\"x,y,z\"), a symmetry record that NSYMBT does not count: its header gives 1024 header bytes, "
+					+ std::to_string( nsymbt ) + " bytes of symmetry records and 256 bytes of voxel data (4 x 4 x 4 ";
+				std::string const tail = "), " + expected + " bytes in all, but the file has 1360, "
+				                         + std::to_string( 80 - nsymbt ) + " bytes more, and where the voxel data start "
+				                         "is not known";
+				bool ok = true;
+				std::string const text = load_text( f, &ok );
+				EXPECT_FALSE( ok ) << text;
+				EXPECT_NE( text.find( "Error! Map " + f + " " + why + "32-bit floats" + tail + ".  Not loading map." ),
+				           std::string::npos ) << text;
+				EXPECT_EQ( text.find( "larger than expected" ), std::string::npos ) << text;
+				EXPECT_EXIT( { stdout_to_stderr(); Grid g; read_vol( f, g ); }, testing::ExitedWithCode( 70647 % 256 ),
+					literal( "ReadMrc_st> Error: map " + f + " " + why + "of MODE 2" + tail + ".\nError in read mrc "
+					         "file! 70647" ) );
+			}
+		}
+	}
+}
+
+TEST( MapFileStop, FileLongerThanItsHeaderGivesIsReadAndNamedByBothReaders )
+{
+	// Bytes after the data (zeros, or a whole record followed by zero
+	// voxels): both readers read the data right after the record and name
+	// the sizes; the plain reader said nothing before.
+	quilt_test::ScratchDir dir( "mapstop" );
+	for ( int const nsymbt : { 0, 80 } ) {
+		CraftMrc s = small_map();
+		s.nsymbt = nsymbt;
+		s.sym_text = "x,y,z";
+		s.sym_pad = '\0';
+		s.extra_bytes = 100;
+		// After a whole record, 25 zero voxels: the 180 bytes before the
+		// data, as the file's size places them, read as NUL-padded text.
+		if ( nsymbt )
+			for ( int i = 0; i < 25; ++i ) s.values[ i ] = 0.0;
+		std::string const f = dir.file( "longer" + std::to_string( nsymbt ) + ".mrc" );
+		s.write( f );
+		SCOPED_TRACE( f );
+		std::string const all = std::to_string( 1024 + nsymbt + 256 ), has = std::to_string( 1024 + nsymbt + 356 );
+		std::string const sizes = "1024 header bytes, " + std::to_string( nsymbt ) + " bytes of symmetry records and 256 "
+		                          "bytes of voxel data (4 x 4 x 4 ";
+		std::string const read = " bytes in all; the file has " + has + "): the voxel data are read from byte "
+		                         + std::to_string( 1024 + nsymbt ) + " and the 100 bytes after them are not used.";
+		Grid g;
+		testing::internal::CaptureStdout();
+		read_vol( f, g );
+		std::string const out = testing::internal::GetCapturedStdout();
+		EXPECT_NE( out.find( "ReadMrc_st> Warning: map " + f + " is larger than its header gives (" + sizes + "of MODE "
+		                     "2), " + all + read + "\n" ),
+		           std::string::npos ) << out;
+		ASSERT_EQ( g.n(), 64u );
+		for ( size_t i = 0; i < 64; ++i ) EXPECT_DOUBLE_EQ( g.phi[i], s.values[i] ) << i;
+		bool ok = false;
+		std::string const text = load_text( f, &ok );
+		EXPECT_TRUE( ok ) << text;
+		EXPECT_NE( text.find( "Warning! File is larger than expected and doesn't match header.  Reading anyway.\n"
+		                      "Warning! Map " + f + " is larger than its header gives (" + sizes + "32-bit floats), "
+		                      + all + read + "\n" ),
+		           std::string::npos ) << text;
+	}
 }

@@ -27,6 +27,8 @@ mrc::Header sample_header()
 	h.ispg = 1; h.nsymbt = 80; h.lskflg = 1;
 	for ( int i = 0; i < 9; ++i ) h.skw_mat[ i ] = 0.125f * ( i + 1 );
 	for ( int i = 0; i < 3; ++i ) h.skw_trn[ i ] = -2.f * ( i + 1 );
+	// MRC2014 reads word 27, S21 of the skew matrix, as EXTTYP.
+	std::memcpy( h.exttyp, &h.skw_mat[ 1 ], 4 );
 	h.xorig = 1.5f; h.yorig = -3.25f; h.zorig = 1e4f;
 	std::memcpy( h.map, "MAP ", 4 );
 	h.machst[ 0 ] = 0x44; h.machst[ 1 ] = 0x41;
@@ -77,6 +79,10 @@ TEST( MrcHeader, OtherByteOrderReadsTheSameValues )
 	mrc::swap4( b + mrc::offset( mrc::RMS ), 2 );
 	mrc::Header back;
 	mrc::decode_header( b, mrc::kHeaderBytes, true, back );
+	// EXTTYP is characters: as stored, whatever the order of the numbers
+	// (here the bytes of S21 as the other machine wrote them).
+	for ( int i = 0; i < 4; ++i ) EXPECT_EQ( back.exttyp[ i ], h.exttyp[ 3 - i ] ) << i;
+	std::memcpy( back.exttyp, h.exttyp, 4 );
 	expect_same( back, h );
 	// Read in the wrong order, NC is 11 << 24.
 	EXPECT_EQ( mrc::word_int( b, false ), 11 << 24 );
@@ -137,8 +143,30 @@ TEST( MrcHeader, SymmetryRecordTextTellsOperatorsFromVoxelValues )
 	// Zero voxels are NUL bytes; 1.0f is 00 00 80 3f; a negative value has
 	// its top byte above 0x7f; 0xA5 filler is no text either.
 	EXPECT_FALSE( text( std::string( 80, '\0' ) ) );
-	EXPECT_FALSE( text( "x,y,z" + std::string( 75, '\0' ) ) );
 	EXPECT_FALSE( text( std::string( 80, char( 0xA5 ) ) ) );
+	// Lines padded with NUL bytes instead of blanks are text too; a record
+	// that begins with NULs (zero voxels) is not, nor one whose line goes on
+	// after its NUL padding, nor blanks padded with NULs.
+	EXPECT_TRUE( text( "x,y,z" + std::string( 75, '\0' ) ) );
+	std::string line2 = "-X,Y+1/2,-Z";
+	line2.resize( 80, '\0' );
+	EXPECT_TRUE( text( "x,y,z" + std::string( 75, '\0' ) + line2 ) );
+	EXPECT_TRUE( text( "x,y,z" + std::string( 75, '\0' ) + std::string( 80, '\0' ) ) );
+	EXPECT_TRUE( text( "x,y,z" + std::string( 75, ' ' ) + line2 ) );
+	EXPECT_FALSE( text( std::string( 75, '\0' ) + "x,y,z" ) );
+	EXPECT_FALSE( text( std::string( 1, '\0' ) + "x,y,z" + std::string( 74, ' ' ) ) );
+	EXPECT_FALSE( text( "x,y,z" + std::string( 10, '\0' ) + "x" + std::string( 64, '\0' ) ) );
+	EXPECT_FALSE( text( std::string( 40, ' ' ) + std::string( 40, '\0' ) ) );
+	// An operator holds a comma and all three letters: letters alone, or a
+	// comma with two of them, are no operator.
+	for ( std::string const t : { "xyz", "XYZ xyz", "x y z", ",yz", "x,z", "x,y", "y,z", "xx,yy" } ) {
+		std::string padded = t;
+		padded.resize( 80, ' ' );
+		EXPECT_FALSE( text( padded ) ) << t;
+		padded = t;
+		padded.resize( 80, '\0' );
+		EXPECT_FALSE( text( padded ) ) << t;
+	}
 	// 0.0035f is 42 60 65 3b ("B`e;"): printable bytes, but no operator.
 	for ( float v : { 1.0f, -0.25f, 3.5e-3f, 0.0f } ) {
 		std::vector< float > voxels( 20, v );
@@ -154,6 +182,11 @@ TEST( MrcHeader, SymmetryRecordTextTellsOperatorsFromVoxelValues )
 	EXPECT_EQ( mrc::text_excerpt( b, long( op.size() ) ), "x,y,z" );
 	std::string const two = "X,Y,Z\n-X,-Y,Z";
 	EXPECT_EQ( mrc::text_excerpt( reinterpret_cast< unsigned char const* >( two.data() ), long( two.size() ) ), "X,Y,Z" );
+	// The excerpt ends at the NUL padding: no NUL byte reaches a message.
+	std::string const nul = "x,y,z" + std::string( 75, '\0' );
+	std::string const cut = mrc::text_excerpt( reinterpret_cast< unsigned char const* >( nul.data() ), long( nul.size() ) );
+	EXPECT_EQ( cut, "x,y,z" );
+	EXPECT_EQ( cut.find( '\0' ), std::string::npos );
 }
 
 TEST( MrcHeader, SymmetryRecordOfAFileIsJudgedWhole )
@@ -180,4 +213,115 @@ TEST( MrcHeader, SymmetryRecordOfAFileIsJudgedWhole )
 	std::ofstream( f, std::ios::binary ) << head << stray;
 	EXPECT_FALSE( mrc::record_reads_as_symmetry_text( f, static_cast< long long >( stray.size() ), nullptr ) );
 	EXPECT_FALSE( mrc::record_reads_as_symmetry_text( dir.file( "absent.mrc" ), 80, nullptr ) );
+}
+
+TEST( MrcHeader, ExtendedHeaderTypeNamesTheBinaryTypesOnly )
+{
+	// EXTTYP is four characters at word 27, the same in either byte order.
+	unsigned char b[ mrc::kHeaderBytes ] = {};
+	auto type_of = [ & ]( char const* t, bool swap ) {
+		std::memcpy( b + mrc::offset( mrc::EXTTYP ), t, 4 );
+		mrc::Header h;
+		mrc::decode_header( b, mrc::kHeaderBytes, swap, h );
+		return mrc::binary_extended_header_type( h );
+	};
+	for ( char const* t : { "MRCO", "SERI", "AGAR", "FEI1", "FEI2", "HDF5" } ) {
+		EXPECT_EQ( type_of( t, false ), t );
+		EXPECT_EQ( type_of( t, true ), t );
+	}
+	for ( char const* t : { "CCP4", "    ", "fei1", "FEI3", "IMOD", "\0\0\0\0" } ) EXPECT_EQ( type_of( t, false ), "" ) << t;
+	// A header shorter than word 27 has no type.
+	std::memcpy( b + mrc::offset( mrc::EXTTYP ), "FEI1", 4 );
+	mrc::Header h;
+	mrc::decode_header( b, mrc::bytes_through( mrc::EXTTYP ) - 1, false, h );
+	EXPECT_EQ( mrc::binary_extended_header_type( h ), "" );
+}
+
+namespace {
+
+// A file of a 1024-byte header with EXTTYP `type`, then `after`.
+std::string header_and( std::string const& path, char const* type, std::string const& after )
+{
+	std::string head( mrc::kHeaderBytes, '\0' );
+	std::memcpy( &head[ mrc::offset( mrc::EXTTYP ) ], type, 4 );
+	std::ofstream( path, std::ios::binary ) << head << after;
+	return path;
+}
+
+mrc::Header header_of( std::string const& path )
+{
+	std::ifstream in( path, std::ios::binary );
+	std::vector< char > b( mrc::kHeaderBytes );
+	in.read( b.data(), mrc::kHeaderBytes );
+	mrc::Header h;
+	mrc::decode_header( reinterpret_cast< unsigned char const* >( b.data() ), long( in.gcount() ), false, h );
+	return h;
+}
+
+} // namespace
+
+TEST( MrcHeader, RecordIsKnownWrittenByItsTextOrByItsDeclaredBinaryType )
+{
+	quilt_test::ScratchDir dir( "mrchdr" );
+	std::string blanks = "x,y,z", nuls = "x,y,z";
+	blanks.resize( 80, ' ' );
+	nuls.resize( 80, '\0' );
+	std::vector< float > const ones( 20, 1.0f ), zeros( 20, 0.0f );
+	std::string const voxels( reinterpret_cast< char const* >( ones.data() ), 80 );
+	std::string const empty( reinterpret_cast< char const* >( zeros.data() ), 80 );
+
+	std::string f = header_and( dir.file( "blanks.mrc" ), "CCP4", blanks + voxels );
+	EXPECT_EQ( mrc::record_known_written( f, header_of( f ), 80 ),
+	           "the 80 bytes after the header read as text (\"x,y,z\"), a symmetry record" );
+	f = header_and( dir.file( "nuls.mrc" ), "\0\0\0\0", nuls + voxels );
+	EXPECT_EQ( mrc::record_known_written( f, header_of( f ), 80 ),
+	           "the 80 bytes after the header read as text (\"x,y,z\"), a symmetry record" );
+	// Binary bytes under a binary type: the type tells; the bytes could be
+	// anything, zero voxels among them.
+	for ( char const* type : { "FEI1", "SERI", "HDF5" } ) {
+		f = header_and( dir.file( std::string( type ) + ".mrc" ), type, empty + voxels );
+		EXPECT_EQ( mrc::record_known_written( f, header_of( f ), 80 ),
+		           "EXTTYP (word 27) is \"" + std::string( type ) + "\", a binary extended header of the MRC2014 "
+		           "format, written in the 80 bytes after the header" );
+	}
+	// Voxel values under CCP4, blanks or another word: nothing shows a record.
+	for ( char const* type : { "CCP4", "    ", "IMOD" } ) {
+		for ( std::string const& bytes : { voxels, empty } ) {
+			f = header_and( dir.file( "voxels.mrc" ), type, bytes + voxels );
+			EXPECT_EQ( mrc::record_known_written( f, header_of( f ), 80 ), "" ) << type;
+		}
+	}
+	EXPECT_EQ( mrc::record_known_written( f, header_of( f ), 0 ), "" );
+	std::string const one = "x,y,z" + std::string( 1, '\0' );
+	f = header_and( dir.file( "one.mrc" ), "CCP4", one );
+	EXPECT_EQ( mrc::record_known_written( f, header_of( f ), 6 ),
+	           "the 6 bytes after the header read as text (\"x,y,z\"), a symmetry record" );
+}
+
+TEST( MrcHeader, RecordRunningPastNsymbtIsTold )
+{
+	// The bytes between the header and data that end the file: a text
+	// record of 80 bytes under NSYMBT 0, 3 or 5 runs past the word; a whole
+	// record followed by zero voxels or by voxel values does not (the extra
+	// bytes lie after the data, or begin with the NULs of zero voxels).
+	quilt_test::ScratchDir dir( "mrchdr" );
+	std::string blanks = "x,y,z", nuls = "x,y,z";
+	blanks.resize( 80, ' ' );
+	nuls.resize( 80, '\0' );
+	std::vector< float > const ones( 20, 1.0f );
+	std::string const voxels( reinterpret_cast< char const* >( ones.data() ), 80 );
+	std::string const f = header_and( dir.file( "rec.mrc" ), "CCP4", blanks + voxels );
+	for ( long long const nsymbt : { 0LL, 3LL, 5LL, 79LL } )
+		EXPECT_EQ( mrc::record_beyond_nsymbt( f, nsymbt, 80 ),
+		           "the 80 bytes after the header read as text (\"x,y,z\"), a symmetry record that NSYMBT does not "
+		           "count" ) << nsymbt;
+	EXPECT_EQ( mrc::record_beyond_nsymbt( f, 80, 80 ), "" );     // nothing beyond the word
+	EXPECT_EQ( mrc::record_beyond_nsymbt( f, 80, 160 ), "" );    // voxel values beyond it
+	EXPECT_EQ( mrc::record_beyond_nsymbt( f, -1, 80 ), "" );
+	std::string const g = header_and( dir.file( "nul.mrc" ), "CCP4", nuls + std::string( 80, '\0' ) + voxels );
+	EXPECT_EQ( mrc::record_beyond_nsymbt( g, 0, 80 ),
+	           "the 80 bytes after the header read as text (\"x,y,z\"), a symmetry record that NSYMBT does not count" );
+	EXPECT_EQ( mrc::record_beyond_nsymbt( g, 80, 160 ), "" );    // zero voxels after a whole record
+	EXPECT_EQ( mrc::record_beyond_nsymbt( g, 5, 80 ), "" );      // NUL padding after the word's end
+	EXPECT_EQ( mrc::record_beyond_nsymbt( dir.file( "absent.mrc" ), 0, 80 ), "" );
 }

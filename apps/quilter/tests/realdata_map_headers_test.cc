@@ -488,3 +488,236 @@ TEST( RealdataMapHeaders, SymmetryRecordNeverWrittenIsReadFromTheHeadersEnd )
 	EXPECT_TRUE( quilter_test::finished( out ) );
 	EXPECT_LT( best_rmsd( truth, traces( data + "/segCmodel1.pdb" ) ), 1.0 ) << "Quilter";
 }
+
+namespace {
+
+// The 3MHT map file as it is: header, 80-byte record ("x,y,z" and blanks),
+// 60 x 58 x 68 floats.
+struct Map3mht {
+	std::string bytes = quilter_test::file_text( quilt_test::shared_file( "complexes/3mht/3mht_sim6A.mrc" ) );
+	std::string header() const { return bytes.substr( 0, 1024 ); }
+	std::string record() const { return bytes.substr( 1024, 80 ); }
+	std::string data() const { return bytes.substr( 1104 ); }
+	bool whole() const { return bytes.size() == 1024u + 80u + 4u * 60 * 58 * 68 && record().substr( 0, 5 ) == "x,y,z"; }
+};
+
+// A header with NSYMBT `nsymbt` and EXTTYP `exttyp` (null: as it is).
+std::string with_words( std::string header, int32_t nsymbt, const char* exttyp = nullptr )
+{
+	std::memcpy( &header[ 92 ], &nsymbt, 4 );
+	if ( exttyp ) std::memcpy( &header[ 104 ], exttyp, 4 );
+	return header;
+}
+
+void write_file( const std::string& path, const std::string& bytes )
+{
+	std::ofstream out( path, std::ios::binary );
+	out << bytes;
+}
+
+// Placer, Rasterseek and Quilter on `map`, each on chain A of 3MHT moved
+// away, in folders of `root` named after `tag`.  Each must refuse the map
+// with status 1 and write nothing: the fast reader's lines `fast` end with
+// the program's line for a map it cannot load; Quilter's reader says `why`.
+void expect_refused_by_all( quilt_test::ScratchDir& root, const std::string& tag, const std::string& map,
+	const std::string& fast, const std::string& why )
+{
+	SCOPED_TRACE( tag );
+	std::string const fit = root.file( "fit_" + tag ), seek = root.file( "seek_" + tag ), data = root.file( "data_" + tag );
+	for ( const std::string& d : { fit, seek, data } ) moved_3mht_chain( d );
+	std::string out;
+	EXPECT_EQ( quilter_test::run_shell( placer_run( map, fit + "/chain1.pdb" ), out ), 1 ) << out;
+	EXPECT_TRUE( quilter_test::says( out, fast + "\nError! The density map " + map + " could not be loaded; no model "
+	                                      "written." ) )
+		<< out;
+	EXPECT_EQ( quilter_test::run_shell( rasterseek_run( seek, map ), out ), 1 ) << out;
+	EXPECT_TRUE( quilter_test::says( out, fast + "\nError! the density map " + map + " could not be loaded; no result "
+	                                      "written." ) )
+		<< out;
+	EXPECT_EQ( quilter_test::run_shell( quilter( data, map, "6", 4 ), out ), 1 ) << out;
+	EXPECT_TRUE( quilter_test::says( out, "ReadMrc_st> Error: map " + map + " " + why + ".\n" ) ) << out;
+	EXPECT_TRUE( quilter_test::says( out, quilter_test::kError + "The density map " + map + " " + why + "; no model "
+	                                      "written." ) )
+		<< out;
+	EXPECT_FALSE( quilter_test::finished( out ) );
+	for ( const std::string& f : { fit + "/chain1_1.pdb", seek + "/chain1_001.pdb", data + "/segCmodel1.pdb" } )
+		EXPECT_FALSE( std::filesystem::exists( f ) ) << f;
+	// Nothing else is left in the run folders (no work directory, no part file).
+	for ( const std::string& d : { fit, seek, data } )
+		for ( auto const& e : std::filesystem::directory_iterator( d ) ) {
+			std::string const name = e.path().filename().string();
+			EXPECT_TRUE( name == "true.pdb" || name == "chain1.pdb" ) << e.path();
+		}
+}
+
+// Placer, Rasterseek and Quilter on `map`: each must put chain A within
+// 1 A of where it lies in the map, with status 0; returns what each printed.
+std::vector< std::string > expect_placed_by_all( quilt_test::ScratchDir& root, const std::string& tag, const std::string& map )
+{
+	SCOPED_TRACE( tag );
+	std::string const fit = root.file( "fit_" + tag ), seek = root.file( "seek_" + tag ), data = root.file( "data_" + tag );
+	Trace truth;
+	for ( const std::string& d : { fit, seek, data } ) truth = moved_3mht_chain( d );
+	std::vector< std::string > out( 3 );
+	EXPECT_EQ( quilter_test::run_shell( placer_run( map, fit + "/chain1.pdb" ), out[ 0 ] ), 0 ) << out[ 0 ];
+	EXPECT_LT( best_rmsd( truth, traces( fit + "/chain1_1.pdb" ) ), 1.0 ) << "Placer";
+	EXPECT_EQ( quilter_test::run_shell( rasterseek_run( seek, map ), out[ 1 ] ), 0 ) << out[ 1 ];
+	EXPECT_LT( best_rmsd( truth, traces( seek + "/chain1_001.pdb" ) ), 1.0 ) << "Rasterseek";
+	EXPECT_EQ( quilter_test::run_shell( quilter( data, map, "6", 4 ), out[ 2 ] ), 0 ) << out[ 2 ];
+	EXPECT_TRUE( quilter_test::finished( out[ 2 ] ) );
+	EXPECT_LT( best_rmsd( truth, traces( data + "/segCmodel1.pdb" ) ), 1.0 ) << "Quilter";
+	return out;
+}
+
+} // namespace
+
+// Cut short by exactly its record, a file whose record is just as surely
+// written as a blank-padded text record was read from byte 1024 by all three
+// programs, every voxel shifted, status 0 with the chain 30-53 A off: the
+// operator text padded with NUL bytes, and binary extended headers that
+// EXTTYP declares (FEI1, SERI).  Each is refused now as truncated, naming
+// what showed the record.
+TEST( RealdataMapHeaders, MapCutShortBehindARecordKnownWrittenIsRefusedAsTruncated )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	Map3mht const m;
+	ASSERT_TRUE( m.whole() );
+	quilt_test::ScratchDir root( "quilt known" );
+	std::string binary( 80, '\0' );
+	for ( int i = 0; i < 80; ++i ) binary[ i ] = char( ( i * 37 + 11 ) % 256 );
+	std::string const cut = m.data().substr( 0, m.data().size() - 80 );
+	struct Case {
+		const char* tag;
+		std::string bytes;
+		std::string shown;
+	} const cases[] = {
+		{ "nul_padded", m.header() + std::string( "x,y,z" ) + std::string( 75, '\0' ) + cut,
+		  "the 80 bytes after the header read as text (\"x,y,z\"), a symmetry record" },
+		{ "fei1", with_words( m.header(), 80, "FEI1" ) + binary + cut,
+		  "EXTTYP (word 27) is \"FEI1\", a binary extended header of the MRC2014 format, written in the 80 bytes after "
+		  "the header" },
+		{ "seri", with_words( m.header(), 80, "SERI" ) + binary + cut,
+		  "EXTTYP (word 27) is \"SERI\", a binary extended header of the MRC2014 format, written in the 80 bytes after "
+		  "the header" },
+	};
+	for ( const Case& c : cases ) {
+		std::string const map = root.file( std::string( c.tag ) + ".mrc" );
+		write_file( map, c.bytes );
+		ASSERT_EQ( c.bytes.size(), m.bytes.size() - 80 );
+		std::string upper = c.shown;
+		upper[ 0 ] = char( std::toupper( static_cast< unsigned char >( upper[ 0 ] ) ) );
+		expect_refused_by_all( root, c.tag, map,
+			"Warning! File appears truncated and doesn't match header.  Not loading map.\nError! Map " + map
+				+ " is truncated: its header gives 1024 header bytes, 80 bytes of symmetry records and 946560 bytes of "
+				  "voxel data (60 x 58 x 68 32-bit floats), 947664 bytes in all, but the file has 947584.  " + upper
+				+ ", so the voxel data are cut short.",
+			"holds fewer voxel values than its header gives (60 x 58 x 68 of MODE 2: 946560 bytes after the header and 80 "
+			"symmetry bytes; the file has 946480); " + c.shown + ", so the voxel data are cut short" );
+	}
+}
+
+// An 80-byte text record that NSYMBT does not count: under NSYMBT 0 the
+// record was read as voxels (Placer and Rasterseek with "larger than
+// expected", Quilter without a word), under NSYMBT 3 every value
+// misaligned; status 0 with the chain 26-55 A off.  Every program refuses
+// both now, naming NSYMBT and the text.
+TEST( RealdataMapHeaders, TextRecordThatNsymbtDoesNotCountIsRefused )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	Map3mht const m;
+	ASSERT_TRUE( m.whole() );
+	quilt_test::ScratchDir root( "quilt uncounted" );
+	for ( int const nsymbt : { 0, 3 } ) {
+		std::string const tag = "nsymbt" + std::to_string( nsymbt ), map = root.file( tag + ".mrc" );
+		write_file( map, with_words( m.header(), nsymbt ) + m.record() + m.data() );
+		std::string const sizes = std::to_string( nsymbt ) + ", but the 80 bytes after the header read as text "
+		                          "(\"x,y,z\"), a symmetry record that NSYMBT does not count: its header gives 1024 header "
+		                          "bytes, " + std::to_string( nsymbt ) + " bytes of symmetry records and 946560 bytes of "
+		                          "voxel data (60 x 58 x 68 ";
+		std::string const tail = "), " + std::to_string( 947584 + nsymbt ) + " bytes in all, but the file has 947664, "
+		                         + std::to_string( 80 - nsymbt ) + " bytes more, and where the voxel data start is not "
+		                         "known";
+		expect_refused_by_all( root, tag, map,
+			"Error! Map " + map + " gives NSYMBT (word 24) " + sizes + "32-bit floats" + tail + ".  Not loading map.",
+			"gives NSYMBT (word 24) " + sizes + "of MODE 2" + tail );
+	}
+}
+
+// Files that the format reads and the programs read as before: a whole file
+// with a binary extended header (FEI1); a record never written whose first
+// voxels' bytes are printable and hold the letters x, y and z but no comma,
+// so that they spell no operator; bytes after the data, which Quilter's
+// reader now names as the fast reader does.
+TEST( RealdataMapHeaders, RecordsTheFormatReadsArePlacedAsBefore )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	Map3mht const m;
+	ASSERT_TRUE( m.whole() );
+	quilt_test::ScratchDir root( "quilt fine" );
+	std::string binary( 80, '\0' );
+	for ( int i = 0; i < 80; ++i ) binary[ i ] = char( ( i * 37 + 11 ) % 256 );
+
+	std::string const fei = root.file( "fei1.mrc" );
+	write_file( fei, with_words( m.header(), 80, "FEI1" ) + binary + m.data() );
+	for ( const std::string& out : expect_placed_by_all( root, "fei1", fei ) ) {
+		EXPECT_FALSE( quilter_test::says( out, "Warning! File" ) ) << out;
+		EXPECT_FALSE( quilter_test::says( out, "ReadMrc_st> Warning: map " + fei ) ) << out;
+	}
+
+	// The map's corner is empty: 20 voxels of 2.1e-19 there ("xyz " each)
+	// change nothing the fit sees.
+	std::string letters = m.data();
+	for ( int i = 0; i < 20; ++i ) letters.replace( 4 * i, 4, "xyz " );
+	std::string const never = root.file( "never.mrc" );
+	write_file( never, m.header() + letters );
+	std::vector< std::string > const out = expect_placed_by_all( root, "never", never );
+	EXPECT_TRUE( quilter_test::says( out[ 0 ], "Warning! File contains bogus symmetry record.  Continuing." ) ) << out[ 0 ];
+	EXPECT_TRUE( quilter_test::says( out[ 1 ], "Warning! File contains bogus symmetry record.  Continuing." ) ) << out[ 1 ];
+	EXPECT_TRUE( quilter_test::says( out[ 2 ], "ReadMrc_st> Warning: map " + never + " gives NSYMBT 80, but its voxel data "
+	                                           "fill the file right after the header; the symmetry record is taken as "
+	                                           "absent." ) )
+		<< out[ 2 ];
+
+	std::string const longer = root.file( "longer.mrc" );
+	write_file( longer, m.bytes + std::string( 4 * 60 * 58, '\0' ) );
+	std::string const sizes = " is larger than its header gives (1024 header bytes, 80 bytes of symmetry records and "
+	                          "946560 bytes of voxel data (60 x 58 x 68 ";
+	std::string const read = "), 947664 bytes in all; the file has 961584): the voxel data are read from byte 1104 and "
+	                         "the 13920 bytes after them are not used.";
+	std::vector< std::string > const runs = expect_placed_by_all( root, "longer", longer );
+	for ( int k = 0; k < 2; ++k )
+		EXPECT_TRUE( quilter_test::says( runs[ k ], "Warning! File is larger than expected and doesn't match header.  "
+		                                            "Reading anyway.\nWarning! Map " + longer + sizes + "32-bit floats"
+		                                            + read + "\n" ) )
+			<< runs[ k ];
+	EXPECT_TRUE( quilter_test::says( runs[ 2 ], "ReadMrc_st> Warning: map " + longer + sizes + "of MODE 2" + read + "\n" ) )
+		<< runs[ 2 ];
+}
+
+// A header whose NX is one less than the data's: the file is one plane of
+// 58 x 68 values longer than the header gives.  The format reads it as
+// gemmi and mrcfile do (the data from byte 1104, each row one value short:
+// the density is scrambled), and Quilter's reader said nothing while the
+// fast reader warned; Quilter names it now with the sizes.
+TEST( RealdataMapHeaders, HeaderOnePlaneShortIsNamedByQuilter )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	Map3mht const m;
+	ASSERT_TRUE( m.whole() );
+	quilt_test::ScratchDir root( "quilt plane" );
+	std::string header = m.header();
+	int32_t const nx = 59;
+	std::memcpy( &header[ 0 ], &nx, 4 );
+	std::string const map = root.file( "nx59.mrc" ), data = root.file( "data" );
+	write_file( map, header + m.record() + m.data() );
+	moved_3mht_chain( data );
+	std::string out;
+	// One short pass: the scrambled density places nothing well, and the
+	// reader's line comes first.
+	EXPECT_EQ( quilter_test::run_shell( quilter( data, map, "6", 4 ) + " -it 0 -ft 1 -lco 0 -dmm 0 -glo 0", out ), 0 ) << out;
+	EXPECT_TRUE( quilter_test::says( out, "ReadMrc_st> Warning: map " + map + " is larger than its header gives (1024 "
+	                                      "header bytes, 80 bytes of symmetry records and 930784 bytes of voxel data (59 "
+	                                      "x 58 x 68 of MODE 2), 931888 bytes in all; the file has 947664): the voxel data "
+	                                      "are read from byte 1104 and the 15776 bytes after them are not used.\n" ) )
+		<< out;
+}
