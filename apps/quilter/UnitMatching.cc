@@ -419,11 +419,15 @@ IterativeSettings make_settings( std::string const& workDir, std::string const& 
 		mapName.empty() ? std::string( "the map" ) : mapName };
 }
 
-// One pass of one program over every chain, keeping every result.
+// One pass of one program over every chain, keeping every result.  `log`
+// names the program's log in the work directory (empty when the program
+// prints into the run's own output); a program that fails has its last line
+// said, as in the iterative matching.
 template< class Start, class PathOf >
 void single_pass( std::string const& workDir, std::vector< std::string > const& chains, std::string mapFile,
 	std::vector< std::vector< std::string > >& fitchainpath, std::vector< int >& Nchainpos, bool removeMatched,
-	bool reuse, const char* suffix, int results, Start start, PathOf pathOf )
+	bool reuse, const char* suffix, int results, std::string const& program, std::string const& log, Start start,
+	PathOf pathOf )
 {
 	std::size_t const n = chains.size();
 	for ( std::size_t i = 0; i < n; ++i ) {
@@ -437,7 +441,8 @@ void single_pass( std::string const& workDir, std::vector< std::string > const& 
 		bool ran = false;
 		if ( !reuse || !checkfile( path_k( 1 ) ) ) {
 			remove_results( path_k, results );
-			runCommand( start( mapFile, copy, tag ), name );
+			int const status = runCommand( start( mapFile, copy, tag ), name );
+			if ( status != 0 && !log.empty() ) reportLogTail( workDir + "/" + log, program );
 			ran = true;
 		} else {
 			std::cout << "GetInitModel> Using previous matched results!" << std::endl;
@@ -487,7 +492,8 @@ void UnitMatching_ft( std::string workDir, std::vector< std::string > chains, st
 	std::vector< int >& Nchainpos, bool removeMatched, bool reuse, int processes )
 {
 	int const count = removeMatched ? 1 : 5;
-	single_pass( workDir, chains, mapFile, fitchainpath, Nchainpos, removeMatched, reuse, "_ft", count,
+	single_pass( workDir, chains, mapFile, fitchainpath, Nchainpos, removeMatched, reuse, "_ft", count, "Rasterseek",
+		"FFTlog.txt",
 		[ & ]( std::string const& map, std::string const& copy, std::string const& tag ) {
 			return rasterseekCommand( binDir, map, copy, tag, reso, count, processes );
 		},
@@ -498,7 +504,7 @@ void UnitMatching_lb( std::string workDir, std::vector< std::string > chains, st
 	std::string mapFile, double reso, std::vector< std::vector< std::string > >& fitchainpath,
 	std::vector< int >& Nchainpos, bool removeMatched, bool reuse, double gridWidth, double threshold )
 {
-	single_pass( workDir, chains, mapFile, fitchainpath, Nchainpos, removeMatched, reuse, "_lb", 50,
+	single_pass( workDir, chains, mapFile, fitchainpath, Nchainpos, removeMatched, reuse, "_lb", 50, "Placer", "",
 		[ & ]( std::string const& map, std::string const& copy, std::string const& tag ) {
 			return placerOnlyCommand( binDir, map, copy, reso, gridWidth, threshold, 50 );
 		},

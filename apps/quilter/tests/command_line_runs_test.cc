@@ -136,6 +136,33 @@ TEST( QuilterCommandLineRuns, UnknownOptionsAndMalformedValuesAreRefused )
 	EXPECT_FALSE( fs::exists( c.model() ) );
 }
 
+// An argument is shown as quotedText shows it: quoted, its control bytes
+// written out, and cut after 60 characters.  Printed raw, an argument that
+// holds "ESC [31m" turns the terminal red and one with a newline forges a
+// line of its own.
+TEST( QuilterCommandLineRuns, UnexpectedArgumentsAreQuotedEscapedAndCut )
+{
+	RunCase c;
+	std::string const after = ": after data_path map resolution come only options, each with its value after it.";
+	std::string const longArgument = std::string( 70, 'a' ) + "\n" + std::string( 200, 'b' );
+	struct Refusal {
+		std::string argument, shown;
+	};
+	for ( Refusal const& r : std::vector< Refusal >{
+		      { "\x1b[31mred\nline", "'\\x1b[31mred\\x0aline'" },
+		      { longArgument, "'" + std::string( 60, 'a' ) + "'..." },
+		      { "tab\there\x7f", "'tab\\x09here\\x7f'" } } ) {
+		std::string out;
+		EXPECT_EQ( c.quilter( out, "", "-nco 1 " + shq( r.argument ) ), 1 ) << out;
+		EXPECT_EQ( out, kError + "Unexpected argument " + r.shown + after + "\n" );
+		EXPECT_FALSE( says( out, "\x1b[31m" ) ) << out;
+		EXPECT_FALSE( says( out, "bbbb" ) ) << out;
+		EXPECT_FALSE( says( out, "\t" ) || says( out, "\x7f" ) ) << out;
+		EXPECT_EQ( quilt_test::occurrences( out, "\n" ), 1u ) << out;
+		EXPECT_TRUE( c.leftovers().empty() );
+	}
+}
+
 // What the scan always took still runs: a value that looks like an option
 // ("-ipn -gw 2" is the prefix "-gw" and the grid width 2), and the options
 // read for old command lines.

@@ -168,6 +168,10 @@ TEST( QuilterCommandLineDeathTest, EveryArgumentAfterTheResolutionIsAnOptionOrIt
 	EXPECT_REFUSED( scan( { "-3" } ), kError + "Unexpected argument '-3'" + after );
 	EXPECT_REFUSED( scan( { "" } ), kError + "Unexpected argument ''" + after );
 	EXPECT_REFUSED( scan( { "-ipn", "-foo", "bar" } ), kError + "Unexpected argument 'bar'" + after );
+	// Shown quoted, control bytes written out, cut after 60 characters.
+	EXPECT_REFUSED( scan( { "\x1b[31mred\nline" } ), kError + "Unexpected argument '\\x1b[31mred\\x0aline'" + after );
+	EXPECT_REFUSED( scan( { std::string( 61, 'a' ) } ),
+		kError + "Unexpected argument '" + std::string( 60, 'a' ) + "'..." + after );
 }
 
 TEST( QuilterCommandLineDeathTest, ValuesThatAreNoNumbersAreRefused )

@@ -165,6 +165,51 @@ TEST( HostileRuns, ProgramThatFailsIsNamedWithItsChainAndStatus )
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
 }
 
+// The density left to a later chain can be gone: every voxel above -dc lay
+// within the blanking radius of the chain accepted before.  Rasterseek,
+// started on that work map, refuses it as the other programs do, and the
+// run names it as it names any started program that ends non-zero, with
+// the program's reason, in the iterative matching and on the FFT road
+// (-ft 1) alike; Placer, started next on the same map, is named the same
+// way.  Rasterseek used to "place" the chain on that map with status 0, and
+// the FFT road did not say why a search had failed.
+TEST( HostileRuns, SearchOnAWorkMapWithoutDensityLeftIsNamedWithItsReason )
+{
+	RunCase c;
+	// The map holds chain 1 alone; chain 2 has no density of its own.
+	ASSERT_TRUE( simulate_map( { c.truth[ 0 ] }, c.map ) );
+	fs::remove( c.data + "/chain3.pdb" );
+	std::string const bin = quilt_test::bin_dir();
+	// Chain 1 is placed where it stands, the rest by the real programs.
+	c.script( "Rasterseek", "case \"$3\" in chain1_*) cp \"$2\" \"$3_001.pdb\";; *) exec " +
+	                            shq( bin + "/Rasterseek" ) + " \"$@\";; esac\n" );
+	c.script( "Placer", "exec " + shq( bin + "/Placer" ) + " \"$@\"\n" );
+	std::string const failed = "Warning! Rasterseek ended with status 1 on chain 'chain2_B'.\n";
+	std::string const said = "         Rasterseek said: Error! the density map " + c.data + "/";
+	std::string const reason = "/map_new_chain1_A.mrc has no positive density; nothing to fit into, no result written.";
+	for ( std::string const road : { "-nco 1 -dc 1", "-nco 1 -dc 1 -ft 1" } ) {
+		std::string out;
+		EXPECT_EQ( c.quilter( out, "", road ), 0 ) << road << "\n" << out;
+		std::size_t const at = out.find( failed );
+		ASSERT_NE( at, std::string::npos ) << road << "\n" << out;
+		// The next line is Rasterseek's own reason.
+		std::size_t const next = at + failed.size();
+		std::string const line = out.substr( next, out.find( '\n', next ) - next );
+		EXPECT_EQ( line.rfind( said, 0 ), 0u ) << road << "\n" << out;
+		EXPECT_EQ( line.substr( line.size() - std::min( line.size(), reason.size() ) ), reason ) << road << "\n" << out;
+		EXPECT_EQ( quilt_test::occurrences( out, "Warning! Rasterseek ended with status" ), 1u ) << road << "\n" << out;
+		if ( road.find( "-ft 1" ) == std::string::npos )
+			EXPECT_TRUE( says( out, "Warning! Placer ended with status 1 on chain 'chain2_B'.\n" ) ) << out;
+		EXPECT_TRUE( says( out, "Warning! No placement was found for chain 'chain2_B'; it is left out of the assembled "
+		                        "model.\n" ) )
+			<< road << "\n" << out;
+		EXPECT_TRUE( finished( out ) ) << road << "\n" << out;
+		EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30 } ) ) << road;
+		EXPECT_TRUE( c.leftovers().empty() ) << road;
+		fs::remove( c.model() );
+	}
+}
+
 TEST( HostileRuns, InputsThatAreNotRegularFilesAreRefused )
 {
 	RunCase c;

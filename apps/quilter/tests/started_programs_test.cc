@@ -4,6 +4,7 @@
 #include "apps/quilter/StringListHelpers.hh"
 #include "testsupport/test_data.hh"
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
@@ -103,6 +104,30 @@ TEST( StartedPrograms, TimeLimitIsWhollyAPositiveNumberOfSeconds )
 		EXPECT_DOUBLE_EQ( seconds, row.read ? row.seconds : -1.0 ) << "'" << row.text << "'";
 	}
 	EXPECT_DOUBLE_EQ( kDefaultProgramTimeLimit, 21600.0 );
+}
+
+// "QUILT_PROGRAM_TIME_LIMIT=" clears the variable as a shell user means it:
+// the default limit, and no word about it.  A value that cannot be read is
+// said (once per run): that warning is still to come after the empty value.
+TEST( StartedPrograms, AnEmptyTimeLimitCountsAsUnset )
+{
+	char const* const was = std::getenv( "QUILT_PROGRAM_TIME_LIMIT" );
+	std::string const before = was ? was : "";
+	::setenv( "QUILT_PROGRAM_TIME_LIMIT", "", 1 );
+	testing::internal::CaptureStdout();
+	double const empty = programTimeLimit();
+	std::string const quiet = testing::internal::GetCapturedStdout();
+	EXPECT_DOUBLE_EQ( empty, kDefaultProgramTimeLimit );
+	EXPECT_EQ( quiet, "" );
+	::setenv( "QUILT_PROGRAM_TIME_LIMIT", "2h", 1 );
+	testing::internal::CaptureStdout();
+	double const bad = programTimeLimit();
+	std::string const said = testing::internal::GetCapturedStdout();
+	EXPECT_DOUBLE_EQ( bad, kDefaultProgramTimeLimit );
+	EXPECT_EQ( said, "Warning! QUILT_PROGRAM_TIME_LIMIT '2h' is not a positive number of seconds; each started "
+	                 "program may run 21600 s (the default).\n" );
+	if ( was ) ::setenv( "QUILT_PROGRAM_TIME_LIMIT", before.c_str(), 1 );
+	else ::unsetenv( "QUILT_PROGRAM_TIME_LIMIT" );
 }
 
 TEST( StartedPrograms, ResultFileNames )

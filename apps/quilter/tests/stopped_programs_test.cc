@@ -316,3 +316,18 @@ TEST( StoppedPrograms, ATimeLimitWithAUnitGivesTheDefaultWithOneWarning )
 	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
 	EXPECT_TRUE( c.leftovers().empty() );
 }
+
+// "QUILT_PROGRAM_TIME_LIMIT=", as one clears a variable for one command,
+// counts as unset: the run says nothing about it and runs with the default
+// limit.
+TEST( StoppedPrograms, AnEmptyTimeLimitGivesTheDefaultWithoutAWarning )
+{
+	RunCase c;
+	c.script( "Rasterseek", kRasterseekInPlace );
+	std::string out;
+	EXPECT_EQ( c.quilter( out, "QUILT_PROGRAM_TIME_LIMIT= timeout 600 " ), 0 ) << out;
+	EXPECT_FALSE( says( out, "QUILT_PROGRAM_TIME_LIMIT" ) ) << out;
+	EXPECT_FALSE( says( out, "ran longer than" ) ) << out;
+	EXPECT_TRUE( finished( out ) ) << out;
+	EXPECT_EQ( c.chain_sizes(), ( std::vector< int >{ 30, 24, 18 } ) );
+}

@@ -121,6 +121,29 @@ TEST( SiblingOptions, FirstOccurrenceWinsAndBadNumbersAreRefused )
 	EXPECT_EQ( model_directory( "/a b/chainA.pdb" ), "/a b" );
 }
 
+// Catches a reader that takes a later occurrence of a repeated option: the
+// numbers, the text values and the list of every value, in order.
+TEST( SiblingOptions, RepeatedOptionsGiveTheFirstValue )
+{
+	char const* args[] = { "prog", "-dc", "0.5", "-tp", "CA", "-nm", "3", "-dc", "-2", "-tp", "P", "-nm", "7" };
+	char** argv = const_cast<char**>( args );
+	int const argc = 13;
+	bool ok = true;
+	EXPECT_DOUBLE_EQ( number_option( argc, argv, "-dc", 0.0, -10.0, 10.0, ok ), 0.5 );
+	EXPECT_EQ( integer_option( argc, argv, "-nm", 1, 1, 100, ok ), 3 );
+	EXPECT_TRUE( ok );
+	ASSERT_NE( option_value( argc, argv, "-tp" ), nullptr );
+	EXPECT_STREQ( option_value( argc, argv, "-tp" ), "CA" );
+	std::vector<char const*> const values = option_values( argc, argv, "-tp" );
+	ASSERT_EQ( values.size(), 2u );
+	EXPECT_STREQ( values[0], "CA" );
+	EXPECT_STREQ( values[1], "P" );
+	// Absent: the fallback.
+	EXPECT_DOUBLE_EQ( number_option( argc, argv, "-gw", 1.5, 0.0, 10.0, ok ), 1.5 );
+	EXPECT_EQ( integer_option( argc, argv, "-sl", 1, 0, 1, ok ), 1 );
+	EXPECT_TRUE( ok );
+}
+
 // Catches: results written one by one (a failure leaving some), temporaries
 // left behind, a copy that is not byte-identical.
 TEST( ResultWriter, WritesAllOrNone )

@@ -203,6 +203,8 @@ TEST( SiblingCommandLines, TheFirstOccurrenceOfARepeatedOptionIsUsed )
 		{ " map.mrc chain.pdb 6 -sl 0 -nm 1 -nm 2", "PlacerRNA", { "chain_1.pdb" }, { "chain_2.pdb" } },
 		{ " map.mrc chain.pdb 6 -sl 0 -nm 2 -nm 1", "PlacerRNA", { "chain_1.pdb", "chain_2.pdb" }, {} },
 		{ " map.mrc chain.pdb R -res 6 -explor 1 -explor 2", "Rasterseek", { "R_001.pdb" }, { "R_002.pdb" } },
+		{ " map.mrc chain.pdb R -res 6 -deg 30 -explor 2 -explor 1", "Rasterseek", { "R_001.pdb", "R_002.pdb" }, {} },
+		{ " . map.mrc 6 -in A_mi -sl 0 -on A_mo.pdb -nm 1 -nm 2", "Lobeplace", { "A_mo1.pdb" }, { "A_mo2.pdb" } },
 		{ " map.mrc chain.pdb 6 -sl 0 -on x.pdb -on y.pdb", "Lobetune", { "x_1.pdb" }, { "y_1.pdb" } },
 		{ " . map.mrc 6 -in A_mi -sl 0 -on A_mo.pdb -on A_mx.pdb", "Lobeplace", { "A_mo1.pdb" }, { "A_mx1.pdb" } },
 	};
@@ -213,6 +215,66 @@ TEST( SiblingCommandLines, TheFirstOccurrenceOfARepeatedOptionIsUsed )
 		for ( std::string const& f : r.written ) EXPECT_TRUE( fs::exists( c.file( f ) ) ) << r.program << r.arguments << " " << f;
 		for ( std::string const& f : r.absent ) EXPECT_FALSE( fs::exists( c.file( f ) ) ) << r.program << r.arguments << " " << f;
 		for ( std::string const& f : r.written ) fs::remove( c.file( f ) );
+	}
+}
+
+// Catches a repeated option whose later occurrence is used where the
+// result files do not show it: the threshold (-dc: the reader names a
+// threshold that no voxel passes), the atoms scored (-tp), the correlation
+// report (-rc), the reader's lines (-sl), Rasterseek's resolution, step and
+// threads, and Lobeplace's input prefix.  Each pair is run both ways round,
+// so that the value used is the first one, not one of the two that happens
+// to suit.
+TEST( SiblingCommandLines, TheFirstOccurrenceIsWhatTheRunUses )
+{
+	SmallFitCase c;
+	fs::copy_file( c.chain, c.file( "A_mi1.pdb" ) );
+	std::string const noVoxel = "Warning! No voxel lies above the density threshold 100; the voxel list is empty.";
+	struct Run {
+		char const* program;
+		std::string arguments;
+		int status;
+		std::vector<std::string> shown, hidden;
+	} const runs[] = {
+		{ "PlacerRNA", " map.mrc chain.pdb 6 -dc 0 -dc 100", 0, { "PlacerRNA> RSCC of chain_1: " }, { noVoxel } },
+		{ "PlacerRNA", " map.mrc chain.pdb 6 -dc 100 -dc 0", 0, { noVoxel }, {} },
+		{ "PlacerRNA", " map.mrc chain.pdb 6 -sl 0 -tp all -tp CA", 0, { " 30 all atoms scored" }, { " CA atoms" } },
+		{ "PlacerRNA", " map.mrc chain.pdb 6 -sl 0 -tp CA -tp all", 0, { " 30 CA atoms scored" }, { " all atoms" } },
+		{ "PlacerRNA", " map.mrc chain.pdb 6 -sl 0 -rc 0 -rc 1", 0, {}, { "RSCC of chain_1" } },
+		{ "PlacerRNA", " map.mrc chain.pdb 6 -sl 0 -rc 1 -rc 0", 0, { "PlacerRNA> RSCC of chain_1: " }, {} },
+		{ "PlacerRNA", " map.mrc chain.pdb 6 -sl 0 -sl 1", 0, {}, { "ReadMrc>" } },
+		{ "PlacerRNA", " map.mrc chain.pdb 6 -sl 1 -sl 0", 0, { "ReadMrc> resolution: 6A" }, {} },
+		{ "Lobetune", " map.mrc chain.pdb 6 -on t.pdb -dc 0 -dc 100", 0, { "Lobetune> RSCC " }, { noVoxel } },
+		{ "Lobetune", " map.mrc chain.pdb 6 -on t.pdb -dc 100 -dc 0", 0, { noVoxel }, {} },
+		{ "Lobetune", " map.mrc chain.pdb 6 -on t.pdb -sl 0 -sl 1", 0, {}, { "ReadMrc>" } },
+		{ "Lobeplace", " . map.mrc 6 -in A_mi -on A_mo.pdb -dc 0 -dc 100", 0, { "Lobeplace> RSCC of A_mo1: " },
+			{ noVoxel } },
+		{ "Lobeplace", " . map.mrc 6 -in A_mi -on A_mo.pdb -dc 100 -dc 0", 0, { noVoxel }, {} },
+		{ "Lobeplace", " . map.mrc 6 -in A_mi -in B_mi -on A_mo.pdb -sl 0", 0, { "Lobeplace> RSCC of A_mo1: " },
+			{ "B_mi" } },
+		{ "Lobeplace", " . map.mrc 6 -in B_mi -in A_mi -on A_mo.pdb -sl 0", 1,
+			{ "Error! cannot read the model file ./B_mi1.pdb\n" }, { "RSCC" } },
+		{ "Rasterseek", " map.mrc chain.pdb R -res 6 -res 30 -deg 30", 0, { "ReadMrc> resolution: 6A\n" },
+			{ "resolution: 30A" } },
+		{ "Rasterseek", " map.mrc chain.pdb R -res 30 -res 6 -deg 30", 0, { "ReadMrc> resolution: 30A\n" },
+			{ "resolution: 6A" } },
+		{ "Rasterseek", " map.mrc chain.pdb R -res 6 -deg 30 -deg 20", 0, { " orientations at 30 degrees, 1 thread\n" },
+			{ "at 20 degrees" } },
+		{ "Rasterseek", " map.mrc chain.pdb R -res 6 -deg 30 -nprocs 2 -nprocs 1", 0,
+			{ " orientations at 30 degrees, 2 threads\n" }, { ", 1 thread" } },
+		{ "Rasterseek", " map.mrc chain.pdb R -res 6 -deg 30 -nprocs 1 -nprocs 2", 0,
+			{ " orientations at 30 degrees, 1 thread\n" }, { ", 2 threads" } },
+	};
+	std::vector<std::string> const inputs = c.names();
+	for ( Run const& r : runs ) {
+		std::string out;
+		std::string const what = std::string( r.program ) + r.arguments;
+		EXPECT_EQ( c.run( SmallFitCase::program( r.program ) + r.arguments, out ), r.status ) << what << "\n" << out;
+		for ( std::string const& text : r.shown ) EXPECT_TRUE( says( out, text ) ) << what << ": " << text << "\n" << out;
+		for ( std::string const& text : r.hidden ) EXPECT_FALSE( says( out, text ) ) << what << ": " << text << "\n" << out;
+		// The results go, so that each run starts from the inputs alone.
+		for ( std::string const& name : c.names() )
+			if ( std::find( inputs.begin(), inputs.end(), name ) == inputs.end() ) fs::remove( c.file( name ) );
 	}
 }
 

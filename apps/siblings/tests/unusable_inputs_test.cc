@@ -5,7 +5,9 @@
 // no program reads).  Each refuses with a message, status 1 and no result
 // file.
 #include "apps/quilter/tests/quilter_run_case.hh"
+#include "tools/SimulatedMap.hh"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -62,6 +64,69 @@ TEST( UnusableInputs, MapWithoutPositiveDensityIsRefusedByEveryFittingProgram )
 		<< out;
 	EXPECT_TRUE( says( out, "has no positive density" ) ) << out;
 	EXPECT_EQ( in.results(), 0u );
+	// Lobetune and Lobeplace refuse it alike; with -sl 0, as the assembly
+	// starts them, without the reader's warning.
+	fs::copy_file( in.chain, in.dir.file( "A_mi1.pdb" ) );
+	std::string const error = "Error! The density map " + in.negated +
+	                          " has no positive density; nothing to fit into, no model written.\n";
+	std::string const warning = "Warning! No voxel lies above the density threshold 0; the voxel list is empty.\n";
+	for ( std::string const& command :
+		{ program( "Lobetune" ) + " " + shq( in.negated ) + " " + shq( in.chain ) + " 6 -on tuned.pdb",
+			program( "Lobeplace" ) + " " + shq( in.dir.path() ) + " " + shq( in.negated ) + " 6 -in A_mi -on A_mo.pdb" } ) {
+		EXPECT_EQ( run_shell( command, out ), 1 ) << command << "\n" << out;
+		EXPECT_TRUE( says( out, warning + error ) ) << command << "\n" << out;
+		EXPECT_EQ( run_shell( command + " -sl 0", out ), 1 ) << command << "\n" << out;
+		EXPECT_TRUE( says( out, error ) ) << command << "\n" << out;
+		EXPECT_FALSE( says( out, warning ) ) << command << "\n" << out;
+	}
+	fs::remove( in.dir.file( "A_mi1.pdb" ) );
+	EXPECT_EQ( in.results(), 0u );
+}
+
+// Rasterseek wrote "results" on a map without positive density, poses of
+// no meaning, and ended with status 0 where the other programs refuse the
+// map.  It refuses it too, once the map is loaded, in its own style, and
+// writes nothing.  A map of zeros is refused alike; a map of one positive value on
+// a grid no finer than the search's is flat, as before.
+TEST( UnusableInputs, RasterseekRefusesAMapWithoutPositiveDensity )
+{
+	Inputs in;
+	quilt_test::ScratchDir maps( "quilt sibling maps" );
+	std::string const rasterseek = "cd " + shq( in.dir.path() ) + " && " + program( "Rasterseek" ) + " ";
+	std::string out;
+	// The map as it is gives results: the refusals below are the maps' doing.
+	EXPECT_EQ( run_shell( rasterseek + shq( in.map ) + " chain.pdb R -res 6 -deg 30 -explor 2", out ), 0 ) << out;
+	EXPECT_EQ( in.results(), 2u ) << out;
+	for ( char const* r : { "R_001.pdb", "R_002.pdb" } ) fs::remove( in.dir.file( r ) );
+
+	std::string const zeros = maps.file( "zeros.mrc" ), constant = maps.file( "constant.mrc" );
+	SimulatedMap m;
+	for ( int a = 0; a < 3; ++a ) m.n[ a ] = 20;
+	m.voxel = 3.0; // the search grid of a 6 A map is 2.4 A: no resampling
+	m.data.assign( 8000, 0.0f );
+	ASSERT_TRUE( write_mrc( zeros, m ) );
+	m.data.assign( 8000, 1.0f );
+	ASSERT_TRUE( write_mrc( constant, m ) );
+
+	std::string const warning = "Warning! No voxel lies above the density threshold 0; the voxel list is empty.\n";
+	for ( std::string const& map : { in.negated, zeros } ) {
+		EXPECT_EQ( run_shell( rasterseek + shq( map ) + " chain.pdb R -res 6 -deg 30 -explor 2", out ), 1 ) << out;
+		std::string const error =
+			"Error! the density map " + map + " has no positive density; nothing to fit into, no result written.\n";
+		// The reader's lines first (the map was loaded), the error line last
+		// and alone.
+		EXPECT_TRUE( says( out, "ReadMrc> number of voxels" ) ) << out;
+		EXPECT_TRUE( says( out, warning + error ) ) << out;
+		EXPECT_EQ( out.substr( out.size() - std::min( out.size(), error.size() ) ), error ) << out;
+		EXPECT_EQ( quilt_test::occurrences( out, "Error!" ), 1u ) << out;
+		// No result, no temporary beside one.
+		EXPECT_EQ( in.results(), 0u ) << out;
+	}
+	EXPECT_EQ( run_shell( rasterseek + shq( constant ) + " chain.pdb R -res 6 -deg 30", out ), 1 ) << out;
+	EXPECT_TRUE( says( out, "Error! the density map is flat (no variation to fit against); no result written.\n" ) )
+		<< out;
+	EXPECT_FALSE( says( out, "positive density" ) ) << out;
+	EXPECT_EQ( in.results(), 0u ) << out;
 }
 
 TEST( UnusableInputs, InputsThatAreNotRegularFilesAreRefused )
