@@ -90,6 +90,13 @@ double FitSession::chain_correlation( std::vector<Vec3> const& xyz )
 bool FitSession::place_chain( int nm, std::vector<Placement>& out )
 {
 	out.clear();
+	// The search starts from the centre of the voxels above the threshold:
+	// without any, it would start anywhere and its "fits" lie off the density.
+	if ( map_.nDensPoints == 0 ) {
+		std::cout << "Error! No voxel of the density map " << request_.mapPath << " lies above the threshold "
+		          << request_.threshold << " (-dc); no model written." << std::endl;
+		return false;
+	}
 	std::vector<int> const& residues = model_.chains[0].residues;
 	std::string used;
 	std::vector<int> const rows = select_rows( model_, residues, request_.atomType, used );

@@ -55,7 +55,9 @@ public:
 	// atom type.  Fills nm placements of the whole file (every row moved by
 	// the chain's transform), ranked by the correlation of the chain's atoms'
 	// density with the map, best first; poses within 1.5 A of a better one
-	// are passed over unless too few distinct ones remain.
+	// are passed over unless too few distinct ones remain.  False, after an
+	// error line, when no voxel lies above the threshold (-dc): the search
+	// starts from the centre of those voxels.
 	bool place_chain( int nm, std::vector<Placement>& out );
 
 	// Correlation the placements are ranked by: the first chain's atoms.

@@ -237,7 +237,9 @@ TEST( SiblingCommandLines, TheFirstOccurrenceIsWhatTheRunUses )
 		std::vector<std::string> shown, hidden;
 	} const runs[] = {
 		{ "PlacerRNA", " map.mrc chain.pdb 6 -dc 0 -dc 100", 0, { "PlacerRNA> RSCC of chain_1: " }, { noVoxel } },
-		{ "PlacerRNA", " map.mrc chain.pdb 6 -dc 100 -dc 0", 0, { noVoxel }, {} },
+		{ "PlacerRNA", " map.mrc chain.pdb 6 -dc 100 -dc 0", 1,
+			{ noVoxel, "Error! No voxel of the density map map.mrc lies above the threshold 100 (-dc); no model written." },
+			{ "RSCC of" } },
 		{ "PlacerRNA", " map.mrc chain.pdb 6 -sl 0 -tp all -tp CA", 0, { " 30 all atoms scored" }, { " CA atoms" } },
 		{ "PlacerRNA", " map.mrc chain.pdb 6 -sl 0 -tp CA -tp all", 0, { " 30 CA atoms scored" }, { " all atoms" } },
 		{ "PlacerRNA", " map.mrc chain.pdb 6 -sl 0 -rc 0 -rc 1", 0, {}, { "RSCC of chain_1" } },

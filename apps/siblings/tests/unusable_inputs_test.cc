@@ -129,6 +129,32 @@ TEST( UnusableInputs, RasterseekRefusesAMapWithoutPositiveDensity )
 	EXPECT_EQ( in.results(), 0u ) << out;
 }
 
+// PlacerRNA searches from the centre of the voxels above -dc: with a
+// threshold above every voxel it started the search anywhere and wrote a
+// "fit" 36 A off the density with status 0, where Placer refuses the
+// threshold.  It refuses it too now.  Lobetune refines the model where it
+// lies and Lobeplace searches the whole map: both still place the chain.
+TEST( UnusableInputs, ThresholdAboveEveryVoxelIsRefusedByThePlacerRNASearch )
+{
+	Inputs in;
+	std::string out;
+	EXPECT_EQ( run_shell( program( "PlacerRNA" ) + " " + shq( in.map ) + " " + shq( in.chain ) + " 6 -dc 1000 -nm 2", out ),
+		1 ) << out;
+	EXPECT_TRUE( says( out, "Warning! No voxel lies above the density threshold 1000; the voxel list is empty.\n"
+	                        "Error! No voxel of the density map " + in.map + " lies above the threshold 1000 (-dc); no "
+	                        "model written.\n" ) )
+		<< out;
+	EXPECT_EQ( in.results(), 0u );
+	EXPECT_EQ( run_shell( program( "Placer" ) + " " + shq( in.map ) + " " + shq( in.chain ) + " 6 -dc 1000", out ), 1 )
+		<< out;
+	EXPECT_TRUE( says( out, "lies above the threshold 1000 (-dc); no model written." ) ) << out;
+	EXPECT_EQ( in.results(), 0u );
+	EXPECT_EQ( run_shell( program( "Lobetune" ) + " " + shq( in.map ) + " " + shq( in.chain ) + " 6 -dc 1000 -sl 0 -on "
+	                                              "tuned.pdb", out ),
+		0 ) << out;
+	EXPECT_TRUE( fs::exists( in.dir.file( "tuned_1.pdb" ) ) ) << out;
+}
+
 TEST( UnusableInputs, InputsThatAreNotRegularFilesAreRefused )
 {
 	Inputs in;
