@@ -198,8 +198,9 @@ TEST( HostileRuns, SearchOnAWorkMapWithoutDensityLeftIsNamedWithItsReason )
 		EXPECT_EQ( line.rfind( said, 0 ), 0u ) << road << "\n" << out;
 		EXPECT_EQ( line.substr( line.size() - std::min( line.size(), reason.size() ) ), reason ) << road << "\n" << out;
 		EXPECT_EQ( quilt_test::occurrences( out, "Warning! Rasterseek ended with status" ), 1u ) << road << "\n" << out;
-		if ( road.find( "-ft 1" ) == std::string::npos )
+		if ( road.find( "-ft 1" ) == std::string::npos ) {
 			EXPECT_TRUE( says( out, "Warning! Placer ended with status 1 on chain 'chain2_B'.\n" ) ) << out;
+		}
 		EXPECT_TRUE( says( out, "Warning! No placement was found for chain 'chain2_B'; it is left out of the assembled "
 		                        "model.\n" ) )
 			<< road << "\n" << out;
