@@ -107,6 +107,9 @@ public:
 	// Writable map values: detaches this object's map from its copies and
 	// empties the fast-score cache.
 	farray::FArray3D< double >& mutableDensity();
+	// Whether any map value is above 0: without, every pose of a model
+	// scores alike and a fit means nothing.
+	bool hasPositiveDensity() const;
 	// Cartesian position (A) of the voxel at 0-based indices (i, j, k) of
 	// density(); the voxel list and the correlation's nearness test use it.
 	void voxelPosition( double i, double j, double k, double* out ) const;

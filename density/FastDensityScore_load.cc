@@ -122,6 +122,14 @@ farray::FArray3D< double >& FastDensityScore::mutableDensity()
 	return *density_;
 }
 
+bool FastDensityScore::hasPositiveDensity() const
+{
+	FArray3D< double > const& d = *density_;
+	for ( long l = 0, n = long( d.size() ); l < n; ++l )
+		if ( d[ l ] > 0.0 ) return true;
+	return false;
+}
+
 void FastDensityScore::cartToFrac( double const* x, double* f ) const
 {
 	for ( int j = 0; j < 3; ++j ) f[ j ] = c2f[ j ][ 0 ] * x[ 0 ] + c2f[ j ][ 1 ] * x[ 1 ] + c2f[ j ][ 2 ] * x[ 2 ];

@@ -126,8 +126,7 @@ bool bytes_read_as_symmetry_text( std::string const& path, long long from, long 
 		left -= static_cast< long long >( want );
 	}
 	std::fclose( fp );
-	// A scan stopped early by a byte that is not text has not read every byte.
-	return whole && scan.symmetry_text() && scan.at == n;
+	return whole && scan.symmetry_text();
 }
 
 bool record_reads_as_symmetry_text( std::string const& path, long long n, std::string* excerpt )

@@ -287,11 +287,7 @@ bool model_lines_usable( std::string const& modelPath )
 // above the threshold (the search points and the map centre come from them).
 bool map_has_density( FastDensityScore const& map, std::string const& mapPath, double threshold )
 {
-	farray::FArray3D<double> const& d = map.density();
-	long const n = (long)d.size();
-	bool positive = false;
-	for ( long l = 0; l < n && !positive; ++l ) positive = d[l] > 0.0;
-	if ( !positive ) {
+	if ( !map.hasPositiveDensity() ) {
 		std::cout << "Error! The density map " << mapPath << " has no positive density; nothing to fit into, no model"
 		          << " written." << std::endl;
 		return false;

@@ -8,8 +8,8 @@
 // negative where the file holds more than the header and the data, a file
 // shorter than header, record and data only where the record was never
 // written, no text record running past the NSYMBT bytes
-// (size_rule_broken), and no ORIGIN word of mrc::kOriginWordLimit or more placing the
-// map.
+// (size_rule_broken), and no ORIGIN word of mrc::kOriginWordLimit or more
+// placing the map.
 #include "density/FastDensityScore.hh"
 #include "density/MrcHeader.hh"
 #include "fuzz/FuzzSupport.hh"

@@ -139,10 +139,7 @@ int run( int argc, char** argv )
 	// Without positive density there is nothing for the model to lie on: the
 	// best-scoring pose of a negated or empty map means nothing.  The other
 	// fitting programs refuse such a map too.
-	farray::FArray3D< double > const& density = map.density();
-	bool positive = false;
-	for ( long v = 0, n = long( density.size() ); v < n && !positive; ++v ) positive = density[ v ] > 0.0;
-	if ( !positive )
+	if ( !map.hasPositiveDensity() )
 		return fail( "the density map " + mapPath + " has no positive density; nothing to fit into, no result written." );
 
 	std::vector< rasterseek::Placement > const poses = rasterseek::search_placements( map, model.atoms, options, error );

@@ -71,10 +71,7 @@ bool FitSession::load( FitRequest const& request )
 	}
 	// Without positive density every pose scores alike: the "fits" would be
 	// arbitrary.
-	farray::FArray3D<double> const& d = map_.density();
-	bool positive = false;
-	for ( long l = 0, n = (long)d.size(); l < n && !positive; ++l ) positive = d[l] > 0.0;
-	if ( !positive ) {
+	if ( !map_.hasPositiveDensity() ) {
 		std::cout << "Error! The density map " << request.mapPath << " has no positive density; nothing to fit into, no"
 		          << " model written." << std::endl;
 		return false;
