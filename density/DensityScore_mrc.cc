@@ -518,8 +518,12 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 									file, h.nc, h.nr, h.ns, h.mode, data_bytes, nsym, fsize - 1024 - nsym,
 									written.c_str() ) );
 		}
-		std::printf( "ReadMrc_st> Warning: map %s gives NSYMBT %d, but its voxel data fill the file right after the header; the symmetry record is taken as absent.\n",
-			file, h.nsymbt );
+		// The size allows a second reading: the record was written and the
+		// file lost as many bytes from its end.  Say what it would mean.
+		std::string const other = mrc::shift_if_record_was_written( h, nsym, bytes_per_value( h.mode ) );
+		std::printf( "ReadMrc_st> Warning: map %s gives NSYMBT %d, but its voxel data fill the file right after the header; the symmetry record is taken as absent.  %s\n",
+			file, h.nsymbt, other.c_str() );
+		mrc::note_other_reading( file, other );
 		nsym = 0;
 	}
 	// A file longer than its header, record and data: where the bytes after
@@ -543,8 +547,12 @@ void DensityScore::ReadMrc( char const* file, int* orthogonal, int* cubic, int* 
 									   "%lld, %lld bytes more, and where the voxel data start is not known",
 								   file, h.nsymbt, uncounted.c_str(), sizes.c_str(), fsize, extra ) );
 		}
-		std::printf( "ReadMrc_st> Warning: map %s is larger than its header gives (%s; the file has %lld): the voxel data are read from byte %lld and the %lld bytes after them are not used.\n",
-			file, sizes.c_str(), fsize, 1024 + nsym, extra );
+		// The other reading the size allows: the extra bytes lie before the
+		// data, which then end the file.
+		std::string const other = mrc::shift_if_bytes_lie_before_data( h, extra, bytes_per_value( h.mode ) );
+		std::printf( "ReadMrc_st> Warning: map %s is larger than its header gives (%s; the file has %lld): the voxel data are read from byte %lld and the %lld bytes after them are not used.  %s\n",
+			file, sizes.c_str(), fsize, 1024 + nsym, extra, other.c_str() );
+		mrc::note_other_reading( file, other );
 	}
 	// A negative NSYMBT gives no length.  Where the data fill the file right
 	// after the header it is taken as 0; where the file holds more bytes

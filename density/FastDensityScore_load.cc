@@ -332,7 +332,13 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 	if ( dataOffset == recordEnd ) {
 		// as expected
 	} else if ( dataOffset == 1024 && written.empty() ) {
+		// The size allows a second reading: the record was written and the
+		// file lost as many bytes from its end.  Say what it would mean.
 		std::cout << "Warning! File contains bogus symmetry record.  Continuing." << std::endl;
+		std::string const other = mrc::shift_if_record_was_written( hd, nsymbt, 4 );
+		std::cout << "Warning! Map " << file << " gives NSYMBT " << nsymbt << ", but its voxel data fill the file right "
+		          << "after the header; they are read from byte 1024.  " << other << std::endl;
+		mrc::note_other_reading( file, other );
 		nsymbt = 0;
 		readAt = 1024;
 	} else if ( dataOffset < recordEnd ) {
@@ -355,9 +361,13 @@ bool FastDensityScore::loadMapFile( std::string const& file, double reso, double
 	} else if ( dataOffset <= 1048575 ) {
 		std::cout << "Warning! File is larger than expected and doesn't match header.  Reading anyway."
 		          << std::endl;
+		// The size allows a second reading here too: the extra bytes lie
+		// before the data, which then end the file.
+		std::string const other = mrc::shift_if_bytes_lie_before_data( hd, dataOffset - recordEnd, 4 );
 		std::cout << "Warning! Map " << file << " is larger than its header gives (" << sizes() << "; the file has "
 		          << fileSize << "): the voxel data are read from byte " << recordEnd << " and the "
-		          << dataOffset - recordEnd << " bytes after them are not used." << std::endl;
+		          << dataOffset - recordEnd << " bytes after them are not used.  " << other << std::endl;
+		mrc::note_other_reading( file, other );
 	} else {
 		std::cout << "Error! File is MUCH larger than expected and doesn't match header.  Not loading map."
 		          << std::endl;

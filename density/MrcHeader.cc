@@ -1,6 +1,8 @@
 // MRC/CCP4 header words: the word reader and the decoding of words 1-56.
 #include "density/MrcHeader.hh"
 
+#include "utility/string_util.hh"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -99,14 +101,22 @@ bool reads_as_symmetry_text( unsigned char const* bytes, long n )
 
 std::string text_excerpt( unsigned char const* bytes, long n )
 {
-	std::string line;
-	for ( long i = 0; i < n && line.size() < 40; ++i ) {
-		char const c = static_cast< char >( bytes[ i ] );
-		if ( c == '\n' || c == '\r' || c == '\0' ) break;
-		line += c == '\t' ? ' ' : c;
+	// The line up to its NUL padding, trailing spaces dropped.
+	long end = 0;
+	while ( end < n && end < kOperatorLine && bytes[ end ] != 0 ) ++end;
+	while ( end > 0 && bytes[ end - 1 ] == ' ' ) --end;
+	std::string shown;
+	for ( long i = 0; i < end; ++i ) {
+		std::string const c = utility::escaped_bytes( std::string( 1, static_cast< char >( bytes[ i ] ) ) );
+		if ( shown.size() + c.size() > 40 ) return shown + "...";
+		shown += c;
 	}
-	while ( !line.empty() && line.back() == ' ' ) line.pop_back();
-	return line;
+	return shown;
+}
+
+std::string quoted_excerpt( std::string const& excerpt )
+{
+	return excerpt.empty() ? "a line of blanks" : "\"" + excerpt + "\"";
 }
 
 bool bytes_read_as_symmetry_text( std::string const& path, long long from, long long n, std::string* excerpt )
@@ -151,7 +161,7 @@ std::string record_known_written( std::string const& path, Header const& h, long
 		       + count_bytes( n ) + " after the header";
 	std::string text;
 	if ( record_reads_as_symmetry_text( path, n, &text ) )
-		return "the " + count_bytes( n ) + " after the header read as text (\"" + text + "\"), a symmetry record";
+		return "the " + count_bytes( n ) + " after the header read as text (" + quoted_excerpt( text ) + "), a symmetry record";
 	return "";
 }
 
@@ -167,9 +177,138 @@ std::string record_beyond_nsymbt( std::string const& path, long long nsymbt, lon
 	if ( c == EOF || c == 0 ) return "";
 	std::string text;
 	if ( !bytes_read_as_symmetry_text( path, kHeaderBytes, before_data, &text ) ) return "";
-	return "the " + count_bytes( before_data ) + " after the header read as text (\"" + text
-	       + "\"), a symmetry record that NSYMBT does not count";
+	return "the " + count_bytes( before_data ) + " after the header read as text (" + quoted_excerpt( text )
+	       + "), a symmetry record that NSYMBT does not count";
 }
+
+VoxelShift voxel_shift( Header const& h, long long bytes, int value_bytes )
+{
+	VoxelShift s;
+	if ( value_bytes < 1 ) value_bytes = 1;
+	// Part of a value: each value read is made of the bytes of two voxels,
+	// the nearer whole count of values away.
+	s.whole = bytes > 0 && bytes % value_bytes == 0;
+	s.values = bytes > 0 ? ( bytes + value_bytes / 2 ) / value_bytes : 0;
+	// Planes, rows and columns, each within half its axis's extent.
+	long long const ext[ 3 ] = { std::max< int32_t >( h.nc, 1 ), std::max< int32_t >( h.nr, 1 ),
+		std::max< int32_t >( h.ns, 1 ) };
+	long long part[ 3 ];
+	long long k = s.values;
+	for ( int i = 0; i < 2; ++i ) {
+		long long p = k % ext[ i ];
+		if ( 2 * p > ext[ i ] ) p -= ext[ i ];
+		part[ i ] = p;
+		k = ( k - p ) / ext[ i ];
+	}
+	part[ 2 ] = k;
+	int axis[ 3 ] = { h.mapc - 1, h.mapr - 1, h.maps - 1 };
+	bool seen[ 3 ] = { false, false, false };
+	bool permutation = true;
+	for ( int a : axis ) {
+		permutation = permutation && a >= 0 && a <= 2 && !seen[ a ];
+		if ( permutation ) seen[ a ] = true;
+	}
+	for ( int i = 0; i < 3; ++i ) s.voxels[ permutation ? axis[ i ] : i ] = part[ i ];
+
+	// The shift in A: grid steps of cell length over interval count along
+	// the cell's edges (right angles where the header's angles give no cell).
+	double const len[ 3 ] = { h.xlen, h.ylen, h.zlen };
+	int32_t const m[ 3 ] = { h.mx, h.my, h.mz };
+	double step[ 3 ];
+	for ( int a = 0; a < 3; ++a ) {
+		if ( !std::isfinite( len[ a ] ) || !( len[ a ] > 0 ) || m[ a ] < 1 ) {
+			s.distance = -1;
+			return s;
+		}
+		step[ a ] = double( s.voxels[ a ] ) * len[ a ] / m[ a ];
+	}
+	double const deg = std::acos( -1.0 ) / 180.0;
+	double ca = 0, cb = 0, cg = 0, sg = 1;
+	if ( std::isfinite( h.alpha ) && std::isfinite( h.beta ) && std::isfinite( h.gamma ) ) {
+		double const a = std::cos( h.alpha * deg ), b = std::cos( h.beta * deg ), g = std::cos( h.gamma * deg );
+		double const sin_g = std::sin( h.gamma * deg );
+		double const cy = std::fabs( sin_g ) > 1e-6 ? ( a - b * g ) / sin_g : 0;
+		if ( std::fabs( sin_g ) > 1e-6 && 1 - b * b - cy * cy > 1e-12 ) {
+			ca = a;
+			cb = b;
+			cg = g;
+			sg = sin_g;
+		}
+	}
+	double const cy = ( ca - cb * cg ) / sg;
+	double const cz = std::sqrt( std::max( 0.0, 1 - cb * cb - cy * cy ) );
+	double const v[ 3 ] = { step[ 0 ] + step[ 1 ] * cg + step[ 2 ] * cb, step[ 1 ] * sg + step[ 2 ] * cy, step[ 2 ] * cz };
+	s.distance = std::sqrt( v[ 0 ] * v[ 0 ] + v[ 1 ] * v[ 1 ] + v[ 2 ] * v[ 2 ] );
+	return s;
+}
+
+namespace {
+
+std::string those_bytes( long long n ) { return n == 1 ? "that byte" : "those " + count_bytes( n ); }
+
+// "every voxel is read 20 values early: the density, and every placement in
+// it, would be shifted by about 30 A along X"
+std::string shift_text( Header const& h, long long bytes, int value_bytes )
+{
+	VoxelShift const s = voxel_shift( h, bytes, value_bytes );
+	std::string along;
+	if ( s.distance >= 0 ) {
+		std::vector< std::string > axes;
+		for ( int a = 0; a < 3; ++a )
+			if ( s.voxels[ a ] != 0 ) axes.push_back( std::string( 1, "XYZ"[ a ] ) );
+		for ( std::size_t i = 0; i < axes.size(); ++i )
+			along += ( i == 0 ? "" : ( i + 1 == axes.size() ? " and " : ", " ) ) + axes[ i ];
+		char d[ 64 ];
+		std::snprintf( d, sizeof d, s.distance < 10 ? "%.1f" : "%.0f", s.distance );
+		along = std::string( "about " ) + d + " A" + ( along.empty() ? std::string() : " along " + along );
+	} else {
+		along = "that many values along the grid's rows (the header gives the voxels no size)";
+	}
+	if ( !s.whole ) {
+		char values[ 64 ];
+		std::snprintf( values, sizeof values, "%.2f", double( bytes ) / value_bytes );
+		std::string const made_of = s.values == 0 ? std::string( "neighbouring voxels" )
+		                                          : "voxels shifted by " + along;
+		return "every voxel is read " + count_bytes( bytes ) + " early (" + values + " values), out of step with the "
+		       + std::to_string( value_bytes ) + "-byte values: the density would be scrambled, each value made of the "
+		       "bytes of " + made_of + ", and no placement in it could be trusted";
+	}
+	return "every voxel is read " + std::to_string( s.values ) + ( s.values == 1 ? " value" : " values" )
+	       + " early: the density, and every placement in it, would be shifted by " + along;
+}
+
+} // namespace
+
+std::string shift_if_record_was_written( Header const& h, long long nsymbt, int value_bytes )
+{
+	return "If the file lost " + those_bytes( nsymbt ) + " from its end instead, " + shift_text( h, nsymbt, value_bytes )
+	       + ".";
+}
+
+std::string shift_if_bytes_lie_before_data( Header const& h, long long extra, int value_bytes )
+{
+	return "If " + those_bytes( extra ) + ( extra == 1 ? " lies" : " lie" ) + " before the voxel data instead (a record or extended header that NSYMBT "
+	       "does not count), " + shift_text( h, extra, value_bytes ) + ".";
+}
+
+namespace {
+
+std::vector< OtherReading >& readings()
+{
+	static std::vector< OtherReading > said;
+	return said;
+}
+
+} // namespace
+
+void note_other_reading( std::string const& map, std::string const& sentence )
+{
+	for ( OtherReading const& r : readings() )
+		if ( r.map == map && r.sentence == sentence ) return;
+	readings().push_back( { map, sentence } );
+}
+
+std::vector< OtherReading > const& other_readings() { return readings(); }
 
 char const* mode_name( int32_t mode )
 {

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace mrc {
 
@@ -95,10 +96,16 @@ inline bool gzip_magic( unsigned char const* bytes, long got )
 // printable does not spell out an operator.
 bool reads_as_symmetry_text( unsigned char const* bytes, long n );
 
-// The first line of a text record as it can be quoted in a message: up to
-// the first line break or NUL, at most 40 characters, trailing blanks
-// dropped.
+// The first line of a text record as it can be quoted in a message: its
+// bytes up to the first NUL or the end of its first 80-byte line, trailing
+// spaces dropped, each byte that is not a printable ASCII character (a tab,
+// a line break) escaped as \xNN; at most 40 characters so written, and
+// "..." after them where the line goes on.
 std::string text_excerpt( unsigned char const* bytes, long n );
+
+// The excerpt as a message quotes it: in double quotes ("x,y,z"), or "a line
+// of blanks" when it is empty (a line of spaces).
+std::string quoted_excerpt( std::string const& excerpt );
 
 // Whether the n bytes of the file at path from byte offset `from` on read as
 // symmetry operators in text (reads_as_symmetry_text, the lines counted from
@@ -175,6 +182,52 @@ std::string record_known_written( std::string const& path, Header const& h, long
 // after the header read as text (\"x,y,z\"), a symmetry record that NSYMBT
 // does not count"), else "".
 std::string record_beyond_nsymbt( std::string const& path, long long nsymbt, long long before_data );
+
+// Where a file's size allows two readings of where its voxel data start,
+// the reader takes the one its header gives and names the other: a file
+// with room only for the header and the data, whose NSYMBT bytes are taken
+// as a record never written (the other reading: the record was written and
+// the file lost as many bytes from its end), and a file longer than its
+// header, record and data, read from the record's end with the bytes after
+// the data left unread (the other reading: those bytes lie before the data,
+// a record or extended header that NSYMBT does not count).  In both, the
+// reading taken starts `bytes` bytes before the other one, so every voxel
+// is read bytes / value_bytes values early and the density, and any model
+// placed in it, lies that many values away from where the other reading
+// puts it: value_bytes is the size of one voxel value (1, 2 or 4).
+//
+// The distance is taken on the header's grid: the shift in values is split
+// into whole planes, rows and columns, each part chosen within half the
+// extent of its axis so that the shift describes a density in the middle of
+// the box (a shift of 50 columns in rows of 60 moves such a density one row
+// on and 10 columns back), then turned into Angstrom by the voxel size (cell
+// length over interval count) and the cell angles.  The axis order
+// MAPC/MAPR/MAPS names the axes (1, 2, 3 where it is not a permutation).
+struct VoxelShift {
+	long long values = 0;             // values the reading is early by (rounded where not whole)
+	bool whole = true;                // bytes is a whole number of values
+	long long voxels[ 3 ] = { 0, 0, 0 }; // along X, Y, Z (signed, on the grid)
+	double distance = 0;              // A; negative when the header gives no usable voxel size
+};
+VoxelShift voxel_shift( Header const& h, long long bytes, int value_bytes );
+
+// The sentence a warning adds for each of the two cases: "If the file lost
+// those 80 bytes from its end instead, every voxel is read 20 values early:
+// the density, and every placement in it, would be shifted by about 30 A
+// along X."  and "If those 80 bytes lie before the voxel data instead (a
+// record or extended header that NSYMBT does not count), every voxel is
+// read ...".
+std::string shift_if_record_was_written( Header const& h, long long nsymbt, int value_bytes );
+std::string shift_if_bytes_lie_before_data( Header const& h, long long extra, int value_bytes );
+
+// The sentences the readers have said of the maps they read in this
+// process, each with its map and without repeats, in the order said: a
+// program that reads a map early may say them again at the end of its run.
+struct OtherReading {
+	std::string map, sentence;
+};
+void note_other_reading( std::string const& map, std::string const& sentence );
+std::vector< OtherReading > const& other_readings();
 
 } // namespace mrc
 

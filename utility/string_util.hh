@@ -82,6 +82,11 @@ std::string strip( std::string const & source, char c );
 // the inserted text. An empty from leaves source unchanged.
 std::string replace_in( std::string const & source, std::string const & from, std::string const & to );
 
+// The bytes of text as they can be shown in a message: printable ASCII
+// characters as they are, every other byte (a tab, a line break, a byte
+// above 0x7e) written as \xNN with two hexadecimal digits.
+std::string escaped_bytes( std::string const & text );
+
 // Every occurrence of erase_str removed, left to right
 std::string remove_from_string( std::string const & source, std::string const & erase_str );
 

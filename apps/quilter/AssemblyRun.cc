@@ -14,6 +14,7 @@
 #include "core/model_file_format.hh"
 #include "density/DensityScore.hh"
 #include "density/MapFileStop.hh"
+#include "density/MrcHeader.hh"
 #include "utility/memory_stop.hh"
 
 #include <algorithm>
@@ -264,6 +265,16 @@ void print_review( const std::string& model, const StageReport& report )
 	if ( lines.empty() ) return;
 	std::cout << "Warning! Check these chains of " << model << ":" << std::endl;
 	for ( std::string const& l : lines ) std::cout << "    " << l << std::endl;
+}
+
+// A map whose size allowed its header a second reading was read as the
+// header gives, with a warning that scrolled away long before the end: say
+// once more what the other reading would mean for the model just written.
+void print_other_readings()
+{
+	for ( mrc::OtherReading const& r : mrc::other_readings() )
+		std::cout << "Warning! The map " << r.map << " was read as its header gives, though its size allows another "
+		          << "reading.  " << r.sentence << std::endl;
 }
 
 } // namespace
@@ -536,7 +547,10 @@ int runAssembly( int argc, char** argv )
 	step.now( "reviewing the final model" );
 	remove_work_directory_now();
 	release2DVec( naCopies );
-	if ( written ) print_review( finalModel, report );
+	if ( written ) {
+		print_review( finalModel, report );
+		print_other_readings();
+	}
 
 	long const seconds = static_cast< long >(
 		std::chrono::duration_cast< std::chrono::seconds >( std::chrono::steady_clock::now() - start ).count() );

@@ -5,6 +5,7 @@
 #include "apps/quilter/CombinationSearch.hh"
 #include "apps/quilter/FinalModel.hh"
 #include "apps/quilter/PlacementChecks.hh"
+#include "apps/quilter/RunInterrupts.hh"
 #include "apps/quilter/StartedPrograms.hh"
 #include "apps/quilter/UnitMatching.hh"
 #include "core/Protein.hh"
@@ -60,6 +61,9 @@ void removeWorkDirectory( const std::string& dir, const std::string& dataDir, co
 	if ( dir.find( "/../" ) != std::string::npos || dataDir.empty() ) return;
 	std::error_code ec;
 	fs::remove_all( dir, ec );
+	// The library's walk needs memory for every name it lists; where it
+	// could not finish (memory ran out, say), the walk that needs none.
+	if ( ec ) removeTreeSignalSafe( dir.c_str() );
 }
 
 namespace {

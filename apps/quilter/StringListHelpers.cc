@@ -1,5 +1,7 @@
 #include "apps/quilter/StringListHelpers.hh"
 
+#include "utility/string_util.hh"
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -53,18 +55,7 @@ void release2DVec( std::vector< std::vector< std::string > >& lists )
 std::string quotedText( const std::string& text )
 {
 	std::size_t const kShown = 60;
-	std::string q = "'";
-	for ( std::size_t i = 0; i < text.size() && i < kShown; ++i ) {
-		unsigned char const c = static_cast< unsigned char >( text[ i ] );
-		if ( c >= 0x20 && c < 0x7f ) {
-			q += static_cast< char >( c );
-		} else {
-			char hex[ 8 ];
-			std::snprintf( hex, sizeof hex, "\\x%02x", c );
-			q += hex;
-		}
-	}
-	q += "'";
+	std::string q = "'" + utility::escaped_bytes( text.substr( 0, kShown ) ) + "'";
 	if ( text.size() > kShown ) q += "...";
 	return q;
 }

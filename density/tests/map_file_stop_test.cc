@@ -5,6 +5,7 @@
 #include "density/DensityScore.hh"
 #include "density/FastDensityScore.hh"
 #include "density/MapFileStop.hh"
+#include "density/MrcHeader.hh"
 #include "density/tests/dmap_test_util.hh"
 #include "testsupport/test_data.hh"
 
@@ -308,12 +309,14 @@ TEST( MapFileStopDeathTest, TextRecordOfAFileCutShortIsTruncatedForBothReaders )
 	read_vol( dir.file( "whole.mrc" ), g );
 	std::string const out = testing::internal::GetCapturedStdout();
 	EXPECT_EQ( out.find( "taken as absent" ), std::string::npos ) << out;
+	EXPECT_EQ( out.find( "shifted" ), std::string::npos ) << out;
 	ASSERT_EQ( g.n(), 64u );
 	for ( size_t i = 0; i < 64; ++i ) EXPECT_DOUBLE_EQ( g.phi[i], 1.0 + 0.5 * i ) << i;
 	bool ok = false;
 	std::string const text = load_text( dir.file( "whole.mrc" ), &ok );
 	EXPECT_TRUE( ok ) << text;
 	EXPECT_EQ( text.find( "Warning!" ), std::string::npos ) << text;
+	for ( mrc::OtherReading const& r : mrc::other_readings() ) EXPECT_NE( r.map, dir.file( "whole.mrc" ) );
 }
 
 TEST( MapFileStop, BogusSymmetryRecordIsReadPastByBothReaders )
@@ -330,15 +333,29 @@ TEST( MapFileStop, BogusSymmetryRecordIsReadPastByBothReaders )
 	testing::internal::CaptureStdout();
 	read_vol( dir.file( "bogus.mrc" ), g );
 	std::string const out = testing::internal::GetCapturedStdout();
+	// The size allows the other reading too (the record written, the file
+	// cut short by its 80 bytes), and both readers say what it would mean:
+	// 20 values early on a 4 x 4 x 4 grid of 1 A are one plane and one row.
+	std::string const other = "If the file lost those 80 bytes from its end instead, every voxel is read 20 values "
+	                          "early: the density, and every placement in it, would be shifted by about 1.4 A along Y "
+	                          "and Z.";
 	EXPECT_NE( out.find( "gives NSYMBT 80, but its voxel data fill the file right after the header; the symmetry record "
-					   "is taken as absent." ),
+					   "is taken as absent.  " + other + "\n" ),
 		std::string::npos ) << out;
 	ASSERT_EQ( g.n(), 64u );
 	for ( size_t i = 0; i < 64; ++i ) EXPECT_DOUBLE_EQ( g.phi[i], 1.0 + 0.5 * i ) << i;
 	bool ok = false;
-	std::string const text = load_text( dir.file( "bogus.mrc" ), &ok );
+	std::string const f = dir.file( "bogus.mrc" );
+	std::string const text = load_text( f, &ok );
 	EXPECT_TRUE( ok ) << text;
-	EXPECT_NE( text.find( "Warning! File contains bogus symmetry record.  Continuing." ), std::string::npos ) << text;
+	EXPECT_NE( text.find( "Warning! File contains bogus symmetry record.  Continuing.\nWarning! Map " + f + " gives "
+	                      "NSYMBT 80, but its voxel data fill the file right after the header; they are read from byte "
+	                      "1024.  " + other + "\n" ),
+	           std::string::npos ) << text;
+	// Each map is noted once, however often it is read.
+	int noted = 0;
+	for ( mrc::OtherReading const& r : mrc::other_readings() ) noted += r.map == f && r.sentence == other;
+	EXPECT_EQ( noted, 1 );
 }
 
 namespace {
@@ -533,8 +550,13 @@ TEST( MapFileStop, FileLongerThanItsHeaderGivesIsReadAndNamedByBothReaders )
 		std::string const all = std::to_string( 1024 + nsymbt + 256 ), has = std::to_string( 1024 + nsymbt + 356 );
 		std::string const sizes = "1024 header bytes, " + std::to_string( nsymbt ) + " bytes of symmetry records and 256 "
 		                          "bytes of voxel data (4 x 4 x 4 ";
+		// The other reading, the 100 bytes before the data: 25 values early,
+		// on a 4 x 4 x 4 grid of 1 A one plane, two rows and one column.
 		std::string const read = " bytes in all; the file has " + has + "): the voxel data are read from byte "
-		                         + std::to_string( 1024 + nsymbt ) + " and the 100 bytes after them are not used.";
+		                         + std::to_string( 1024 + nsymbt ) + " and the 100 bytes after them are not used.  If "
+		                         "those 100 bytes lie before the voxel data instead (a record or extended header that "
+		                         "NSYMBT does not count), every voxel is read 25 values early: the density, and every "
+		                         "placement in it, would be shifted by about 2.4 A along X, Y and Z.";
 		Grid g;
 		testing::internal::CaptureStdout();
 		read_vol( f, g );

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -180,8 +181,21 @@ TEST( MrcHeader, SymmetryRecordTextTellsOperatorsFromVoxelValues )
 
 	unsigned char const* b = reinterpret_cast< unsigned char const* >( op.data() );
 	EXPECT_EQ( mrc::text_excerpt( b, long( op.size() ) ), "x,y,z" );
+	// Bytes that are not printable are quoted escaped, as they are: a line
+	// break, tabs (a record of tabs once read as "").
 	std::string const two = "X,Y,Z\n-X,-Y,Z";
-	EXPECT_EQ( mrc::text_excerpt( reinterpret_cast< unsigned char const* >( two.data() ), long( two.size() ) ), "X,Y,Z" );
+	EXPECT_EQ( mrc::text_excerpt( reinterpret_cast< unsigned char const* >( two.data() ), long( two.size() ) ),
+	           "X,Y,Z\\x0a-X,-Y,Z" );
+	std::string const tabs( 80, '\t' );
+	std::string const shown = mrc::text_excerpt( reinterpret_cast< unsigned char const* >( tabs.data() ), 80 );
+	EXPECT_EQ( shown, "\\x09\\x09\\x09\\x09\\x09\\x09\\x09\\x09\\x09\\x09..." );
+	std::string const long_line = "X,Y,Z; " + std::string( 40, 'x' ) + std::string( 33, ' ' );
+	EXPECT_EQ( mrc::text_excerpt( reinterpret_cast< unsigned char const* >( long_line.data() ), 80 ),
+	           long_line.substr( 0, 40 ) + "..." );
+	EXPECT_EQ( mrc::quoted_excerpt( "x,y,z" ), "\"x,y,z\"" );
+	std::string const blanks( 80, ' ' );
+	EXPECT_EQ( mrc::quoted_excerpt( mrc::text_excerpt( reinterpret_cast< unsigned char const* >( blanks.data() ), 80 ) ),
+	           "a line of blanks" );
 	// The excerpt ends at the NUL padding: no NUL byte reaches a message.
 	std::string const nul = "x,y,z" + std::string( 75, '\0' );
 	std::string const cut = mrc::text_excerpt( reinterpret_cast< unsigned char const* >( nul.data() ), long( nul.size() ) );
@@ -324,4 +338,116 @@ TEST( MrcHeader, RecordRunningPastNsymbtIsTold )
 	EXPECT_EQ( mrc::record_beyond_nsymbt( g, 80, 160 ), "" );    // zero voxels after a whole record
 	EXPECT_EQ( mrc::record_beyond_nsymbt( g, 5, 80 ), "" );      // NUL padding after the word's end
 	EXPECT_EQ( mrc::record_beyond_nsymbt( dir.file( "absent.mrc" ), 0, 80 ), "" );
+}
+
+namespace {
+
+// A header of `n` x `m` x `k` voxels of `w` A, axes 1, 2, 3, right angles.
+mrc::Header grid_header( int n, int m, int k, float w )
+{
+	mrc::Header h;
+	h.nc = h.mx = n;
+	h.nr = h.my = m;
+	h.ns = h.mz = k;
+	h.xlen = n * w;
+	h.ylen = m * w;
+	h.zlen = k * w;
+	h.alpha = h.beta = h.gamma = 90;
+	h.mapc = 1;
+	h.mapr = 2;
+	h.maps = 3;
+	h.mode = 2;
+	return h;
+}
+
+} // namespace
+
+TEST( MrcHeader, VoxelShiftOfAReadingThatStartsEarly )
+{
+	// Data read 80 bytes early on the 3MHT grid (60 x 58 x 68 of 1.5 A):
+	// 20 values along X, 30 A.
+	mrc::Header h = grid_header( 60, 58, 68, 1.5f );
+	mrc::VoxelShift s = mrc::voxel_shift( h, 80, 4 );
+	EXPECT_TRUE( s.whole );
+	EXPECT_EQ( s.values, 20 );
+	EXPECT_EQ( s.voxels[ 0 ], 20 );
+	EXPECT_EQ( s.voxels[ 1 ], 0 );
+	EXPECT_EQ( s.voxels[ 2 ], 0 );
+	EXPECT_NEAR( s.distance, 30.0, 1e-9 );
+
+	// 50 values in rows of 60: a density in the middle of the box moves one
+	// row on and 10 columns back, sqrt(10^2 + 1) voxels.
+	s = mrc::voxel_shift( h, 200, 4 );
+	EXPECT_EQ( s.voxels[ 0 ], -10 );
+	EXPECT_EQ( s.voxels[ 1 ], 1 );
+	EXPECT_NEAR( s.distance, 1.5 * std::sqrt( 101.0 ), 1e-9 );
+
+	// A whole plane and two rows: along Z and Y.
+	s = mrc::voxel_shift( h, 4L * ( 60 * 58 + 2 * 60 ), 4 );
+	EXPECT_EQ( s.voxels[ 0 ], 0 );
+	EXPECT_EQ( s.voxels[ 1 ], 2 );
+	EXPECT_EQ( s.voxels[ 2 ], 1 );
+	EXPECT_NEAR( s.distance, 1.5 * std::sqrt( 5.0 ), 1e-9 );
+
+	// Rows of 8-bit values: one byte a voxel.
+	s = mrc::voxel_shift( h, 80, 1 );
+	EXPECT_EQ( s.values, 80 );
+	EXPECT_EQ( s.voxels[ 0 ], 20 );
+	EXPECT_EQ( s.voxels[ 1 ], 1 );
+
+	// Part of a value: the nearer whole count of values, and not whole.
+	s = mrc::voxel_shift( h, 75, 4 );
+	EXPECT_FALSE( s.whole );
+	EXPECT_EQ( s.values, 19 );
+	EXPECT_NEAR( s.distance, 28.5, 1e-9 );
+}
+
+TEST( MrcHeader, VoxelShiftFollowsTheAxisOrderAndTheCell )
+{
+	// Columns along Z (MAPC 3), voxels of 2 A along Z: 5 values are 10 A
+	// along Z.
+	mrc::Header h = grid_header( 20, 30, 40, 1.0f );
+	h.mapc = 3;
+	h.mapr = 1;
+	h.maps = 2;
+	h.zlen = 2.0f * h.mz;
+	mrc::VoxelShift s = mrc::voxel_shift( h, 20, 4 );
+	EXPECT_EQ( s.voxels[ 2 ], 5 );
+	EXPECT_EQ( s.voxels[ 0 ], 0 );
+	EXPECT_NEAR( s.distance, 10.0, 1e-9 );
+
+	// gamma 60: one column and one row are the long diagonal of a rhombus
+	// of 1 A sides, sqrt(3) A; gamma 120, the short one, 1 A.
+	mrc::Header g = grid_header( 10, 10, 10, 1.0f );
+	g.gamma = 60;
+	EXPECT_NEAR( mrc::voxel_shift( g, 4 * 11, 4 ).distance, std::sqrt( 3.0 ), 1e-6 );
+	g.gamma = 120;
+	EXPECT_NEAR( mrc::voxel_shift( g, 4 * 11, 4 ).distance, 1.0, 1e-6 );
+	// Angles that give no cell are taken as right angles.
+	g.alpha = g.beta = g.gamma = 0;
+	EXPECT_NEAR( mrc::voxel_shift( g, 4 * 11, 4 ).distance, std::sqrt( 2.0 ), 1e-9 );
+	// Without a usable voxel size there is no distance.
+	g.mx = 0;
+	EXPECT_LT( mrc::voxel_shift( g, 4 * 11, 4 ).distance, 0 );
+}
+
+TEST( MrcHeader, SentencesNameTheOtherReading )
+{
+	mrc::Header h = grid_header( 60, 58, 68, 1.0f );
+	EXPECT_EQ( mrc::shift_if_record_was_written( h, 80, 4 ),
+	           "If the file lost those 80 bytes from its end instead, every voxel is read 20 values early: the density, "
+	           "and every placement in it, would be shifted by about 20 A along X." );
+	EXPECT_EQ( mrc::shift_if_bytes_lie_before_data( h, 4 * 60 * 58 * 3, 4 ),
+	           "If those 41760 bytes lie before the voxel data instead (a record or extended header that NSYMBT does not "
+	           "count), every voxel is read 10440 values early: the density, and every placement in it, would be "
+	           "shifted by about 3.0 A along Z." );
+	EXPECT_EQ( mrc::shift_if_bytes_lie_before_data( h, 1, 4 ),
+	           "If that byte lies before the voxel data instead (a record or extended header that NSYMBT does not count), "
+	           "every voxel is read 1 byte early (0.25 values), out of step with the 4-byte values: the density would be "
+	           "scrambled, each value made of the bytes of neighbouring voxels, and no placement in it could be "
+	           "trusted." );
+	mrc::Header bad = h;
+	bad.xlen = 0;
+	std::string const none = mrc::shift_if_record_was_written( bad, 8, 4 );
+	EXPECT_NE( none.find( "shifted by that many values along the grid's rows" ), std::string::npos ) << none;
 }

@@ -93,6 +93,14 @@ std::string expansion_failure( std::string const & text )
 
 }
 
+TEST( string_edit, EscapedBytesShowWhatTheBytesAre )
+{
+	EXPECT_EQ( escaped_bytes( "x,y,z ~" ), "x,y,z ~" );
+	EXPECT_EQ( escaped_bytes( std::string( "\t\n\r\0\x7f", 5 ) ), "\\x09\\x0a\\x0d\\x00\\x7f" );
+	EXPECT_EQ( escaped_bytes( "\xe9t\xc3\xa9" ), "\\xe9t\\xc3\\xa9" ); // bytes above 0x7e, one by one
+	EXPECT_EQ( escaped_bytes( "" ), "" );
+}
+
 TEST( string_edit, EnvironmentVariables )
 {
 	setenv( "QUILT_TEST_DIR", "/data/run", 1 );

@@ -662,6 +662,7 @@ TEST( RealdataMapHeaders, RecordsTheFormatReadsArePlacedAsBefore )
 	for ( const std::string& out : expect_placed_by_all( root, "fei1", fei ) ) {
 		EXPECT_FALSE( quilter_test::says( out, "Warning! File" ) ) << out;
 		EXPECT_FALSE( quilter_test::says( out, "ReadMrc_st> Warning: map " + fei ) ) << out;
+		EXPECT_FALSE( quilter_test::says( out, "shifted" ) ) << out;
 	}
 
 	// The map's corner is empty: 20 voxels of 2.1e-19 there ("xyz " each)
@@ -682,8 +683,13 @@ TEST( RealdataMapHeaders, RecordsTheFormatReadsArePlacedAsBefore )
 	write_file( longer, m.bytes + std::string( 4 * 60 * 58, '\0' ) );
 	std::string const sizes = " is larger than its header gives (1024 header bytes, 80 bytes of symmetry records and "
 	                          "946560 bytes of voxel data (60 x 58 x 68 ";
+	// Under the other reading the size allows (the bytes before the data)
+	// every voxel would lie one plane of 60 x 58 further, 1.5 A along Z.
 	std::string const read = "), 947664 bytes in all; the file has 961584): the voxel data are read from byte 1104 and "
-	                         "the 13920 bytes after them are not used.";
+	                         "the 13920 bytes after them are not used.  If those 13920 bytes lie before the voxel data "
+	                         "instead (a record or extended header that NSYMBT does not count), every voxel is read 3480 "
+	                         "values early: the density, and every placement in it, would be shifted by about 1.5 A along "
+	                         "Z.";
 	std::vector< std::string > const runs = expect_placed_by_all( root, "longer", longer );
 	for ( int k = 0; k < 2; ++k )
 		EXPECT_TRUE( quilter_test::says( runs[ k ], "Warning! File is larger than expected and doesn't match header.  "
@@ -692,6 +698,84 @@ TEST( RealdataMapHeaders, RecordsTheFormatReadsArePlacedAsBefore )
 			<< runs[ k ];
 	EXPECT_TRUE( quilter_test::says( runs[ 2 ], "ReadMrc_st> Warning: map " + longer + sizes + "of MODE 2" + read + "\n" ) )
 		<< runs[ 2 ];
+}
+
+// Files whose size allows two readings of where the data start, and that
+// the readers read as the format (or a record never written) gives: the
+// data cut short by the record's length under a record that is neither
+// operator text nor declared by EXTTYP (small values under EXTTYP CCP4, or
+// "P 1"), and bytes before the data that NSYMBT does not count (80 NULs,
+// or 4096 under NSYMBT 0).  All three programs ended with status 0 and the
+// chain 26-30 A off, saying only that the record was bogus or the file
+// larger.  Each program now says what the other reading would mean, with
+// the distance the chain then lies off, and Quilter says it once more after
+// the model is written.  The distance named is the one the chain was
+// placed off (the other reading is the true one here).
+TEST( RealdataMapHeaders, SizeThatAllowsTwoReadingsNamesTheOther )
+{
+	QUILT_REQUIRE_SHARED_DATA();
+	Map3mht const m;
+	ASSERT_TRUE( m.whole() );
+	quilt_test::ScratchDir root( "quilt other" );
+	std::string small;
+	for ( int i = 0; i < 20; ++i ) {
+		float const v = 0.001f * i;
+		small.append( reinterpret_cast< const char* >( &v ), 4 );
+	}
+	std::string const cut = m.data().substr( 0, m.data().size() - 80 );
+	std::string const dataAt = "If the file lost those 80 bytes from its end instead, every voxel is read 20 values "
+	                           "early: the density, and every placement in it, would be shifted by about 30 A along X.";
+	struct Case {
+		const char* tag;
+		std::string bytes;
+		std::string sentence; // what the other reading would mean
+		double distance;      // the distance it names (A)
+	} const cases[] = {
+		{ "small_ccp4", with_words( m.header(), 80, "CCP4" ) + small + cut, dataAt, 30 },
+		{ "p1", m.header() + "P 1" + std::string( 77, ' ' ) + cut, dataAt, 30 },
+		{ "nuls_nsymbt0", with_words( m.header(), 0 ) + std::string( 80, '\0' ) + m.data(),
+		  "If those 80 bytes lie before the voxel data instead (a record or extended header that NSYMBT does not "
+		  "count), every voxel is read 20 values early: the density, and every placement in it, would be shifted by "
+		  "about 30 A along X.",
+		  30 },
+		// 1024 values: 17 rows of 60 and 4 columns, 1.5 A each.
+		{ "zeros4096_nsymbt0", with_words( m.header(), 0 ) + std::string( 4096, '\0' ) + m.data(),
+		  "If those 4096 bytes lie before the voxel data instead (a record or extended header that NSYMBT does not "
+		  "count), every voxel is read 1024 values early: the density, and every placement in it, would be shifted by "
+		  "about 26 A along X and Y.",
+		  1.5 * std::sqrt( 17.0 * 17 + 4 * 4 ) },
+	};
+	for ( const Case& c : cases ) {
+		SCOPED_TRACE( c.tag );
+		std::string const map = root.file( std::string( c.tag ) + ".mrc" );
+		write_file( map, c.bytes );
+		std::string const fit = root.file( std::string( "fit_" ) + c.tag ), seek = root.file( std::string( "seek_" ) + c.tag ),
+		                  data = root.file( std::string( "data_" ) + c.tag );
+		Trace truth;
+		for ( const std::string& d : { fit, seek, data } ) truth = moved_3mht_chain( d );
+		std::string out;
+		EXPECT_EQ( quilter_test::run_shell( placer_run( map, fit + "/chain1.pdb" ), out ), 0 ) << out;
+		EXPECT_TRUE( quilter_test::says( out, "  " + c.sentence + "\n" ) ) << out;
+		EXPECT_NEAR( best_rmsd( truth, traces( fit + "/chain1_1.pdb" ) ), c.distance, 1.5 ) << "Placer";
+		EXPECT_EQ( quilter_test::run_shell( rasterseek_run( seek, map ), out ), 0 ) << out;
+		EXPECT_TRUE( quilter_test::says( out, "  " + c.sentence + "\n" ) ) << out;
+		EXPECT_NEAR( best_rmsd( truth, traces( seek + "/chain1_001.pdb" ) ), c.distance, 1.5 ) << "Rasterseek";
+
+		EXPECT_EQ( quilter_test::run_shell( quilter( data, map, "6", 4 ), out ), 0 ) << out;
+		EXPECT_TRUE( quilter_test::says( out, "ReadMrc_st> Warning: map " + map ) ) << out;
+		EXPECT_TRUE( quilter_test::says( out, "  " + c.sentence + "\n" ) ) << out;
+		EXPECT_NEAR( best_rmsd( truth, traces( data + "/segCmodel1.pdb" ) ), c.distance, 1.5 ) << "Quilter";
+		// Once more at the end, after the model is written and before the
+		// banner.
+		std::string const last = "Warning! The map " + map + " was read as its header gives, though its size allows "
+		                         "another reading.  " + c.sentence + "\n";
+		std::size_t const at = out.rfind( last ), done = out.find( "Assembly is done." ),
+		                  banner = out.find( "ASSEMBLY FINISHED" );
+		ASSERT_NE( at, std::string::npos ) << out;
+		EXPECT_LT( done, at );
+		EXPECT_LT( at, banner );
+		EXPECT_EQ( out.find( last ), at ) << "said once";
+	}
 }
 
 // A header whose NX is one less than the data's: the file is one plane of
@@ -718,6 +802,10 @@ TEST( RealdataMapHeaders, HeaderOnePlaneShortIsNamedByQuilter )
 	EXPECT_TRUE( quilter_test::says( out, "ReadMrc_st> Warning: map " + map + " is larger than its header gives (1024 "
 	                                      "header bytes, 80 bytes of symmetry records and 930784 bytes of voxel data (59 "
 	                                      "x 58 x 68 of MODE 2), 931888 bytes in all; the file has 947664): the voxel data "
-	                                      "are read from byte 1104 and the 15776 bytes after them are not used.\n" ) )
+	                                      "are read from byte 1104 and the 15776 bytes after them are not used.  If "
+	                                      "those 15776 bytes lie before the voxel data instead (a record or extended "
+	                                      "header that NSYMBT does not count), every voxel is read 3944 values early: the "
+	                                      "density, and every placement in it, would be shifted by about 19 A along X, Y "
+	                                      "and Z.\n" ) )
 		<< out;
 }
