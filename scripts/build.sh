@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
 # Optimised build into build/ (programs in build/bin/).
+# Builds every target (programs, libraries, test binaries) unless BUILD_TARGETS
+# names some, separated by spaces: then only those and what they need, e.g.
+#   BUILD_TARGETS="Quilter Placer" bash scripts/build.sh
+# Arguments are passed to the CMake configure step.
 # Installs the Debian packages the build needs when they are missing and we are root.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -24,4 +28,9 @@ fi
 builddir="${BUILD_DIR:-build}"
 jobs="${JOBS:-$(nproc)}"
 cmake -S . -B "$builddir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-cmake --build "$builddir" -j "$jobs"
+targets=()
+if [ -n "${BUILD_TARGETS:-}" ]; then
+  read -r -a names <<<"$BUILD_TARGETS"
+  targets=(--target "${names[@]}")
+fi
+cmake --build "$builddir" -j "$jobs" "${targets[@]}"
