@@ -27,7 +27,13 @@ std::vector< poseCoord > readModelAtoms( const std::string& path, bool readAll )
 			c.y = r.xyz[ i ][ 1 ];
 			c.z = r.xyz[ i ][ 2 ];
 			c.B = 0.0;
-			c.elt = r.atomNames[ i ].empty() ? std::string( "C" ) : r.atomNames[ i ].substr( 0, 1 );
+			// The element is the first letter of the whole name field
+			// (columns 13-16), as the fitting programs take it: writers
+			// that start a three-letter name in column 13 ("CG1 ", "OD1 ")
+			// would otherwise give the element as its second letter.
+			std::string const& line = i < r.atomLines.size() ? r.atomLines[ i ] : std::string();
+			std::string const name = line.size() > 12 ? trim( line.substr( 12, 4 ) ) : r.atomNames[ i ];
+			c.elt = name.empty() ? std::string( "C" ) : name.substr( 0, 1 );
 			atoms.push_back( c );
 		}
 	}

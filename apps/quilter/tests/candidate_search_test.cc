@@ -53,6 +53,31 @@ struct FourHelices {
 
 } // namespace
 
+TEST( CandidateEvaluation, ElementsComeFromTheWholeNameFieldHoweverItIsAligned )
+{
+	// Three-letter names written from column 13 ("CG1 ", as in the 2DQJ chain
+	// files) or from column 14 (" CG1"): both are carbon, "OD1 " oxygen.
+	// Taken from column 14 on, the first gave "G" and "D", unknown elements,
+	// one warning for every such atom of every candidate scored.
+	quilt_test::ScratchDir dir( "quilt elt" );
+	std::string const f = dir.file( "names.pdb" );
+	{
+		std::ofstream out( f );
+		out << "ATOM      1  N   ASP A   1      10.000  10.000  10.000  1.00 20.00           N\n"
+		       "ATOM      2  CA  ASP A   1      11.000  10.000  10.000  1.00 20.00           C\n"
+		       "ATOM      3  C   ASP A   1      12.000  10.000  10.000  1.00 20.00           C\n"
+		       "ATOM      4  O   ASP A   1      13.000  10.000  10.000  1.00 20.00           O\n"
+		       "ATOM      5 OD1  ASP A   1      11.000  11.000  10.000  1.00 20.00           O\n"
+		       "ATOM      6 CG1  ASP A   1      11.000  12.000  10.000  1.00 20.00           C\n"
+		       "ATOM      7  CG2 ASP A   1      11.000  13.000  10.000  1.00 20.00           C\n"
+		       "ATOM      8  OD2 ASP A   1      11.000  14.000  10.000  1.00 20.00           O\n";
+	}
+	std::vector< poseCoord > const atoms = readModelAtoms( f, false );
+	std::string elements;
+	for ( poseCoord const& a : atoms ) elements += a.elt;
+	EXPECT_EQ( elements, "NCCOOCCO" );
+}
+
 TEST( CandidateEvaluation, SortsBestFirstStableAndKeepsTheAskedNumber )
 {
 	FourHelices h;
