@@ -244,24 +244,6 @@ replace_in( std::string const & source, std::string const & from, std::string co
 }
 
 std::string
-escaped_bytes( std::string const & text )
-{
-	std::string out;
-	for ( char const ch : text ) {
-		unsigned char const c = static_cast< unsigned char >( ch );
-		if ( c >= 0x20 && c < 0x7f ) {
-			out += ch;
-		} else {
-			static char const kHex[] = "0123456789abcdef";
-			out += "\\x";
-			out += kHex[ c >> 4 ];
-			out += kHex[ c & 0xf ];
-		}
-	}
-	return out;
-}
-
-std::string
 remove_from_string( std::string const & source, std::string const & erase_str )
 {
 	return replace_in( source, erase_str, "" );
