@@ -222,23 +222,14 @@ VoxelShift voxel_shift( Header const& h, long long bytes, int value_bytes )
 		}
 		step[ a ] = double( s.voxels[ a ] ) * len[ a ] / m[ a ];
 	}
+	// |v|^2 from the cell's metric: the cosines of the angles between its
+	// edges, right angles where they are not finite or enclose no volume.
 	double const deg = std::acos( -1.0 ) / 180.0;
-	double ca = 0, cb = 0, cg = 0, sg = 1;
-	if ( std::isfinite( h.alpha ) && std::isfinite( h.beta ) && std::isfinite( h.gamma ) ) {
-		double const a = std::cos( h.alpha * deg ), b = std::cos( h.beta * deg ), g = std::cos( h.gamma * deg );
-		double const sin_g = std::sin( h.gamma * deg );
-		double const cy = std::fabs( sin_g ) > 1e-6 ? ( a - b * g ) / sin_g : 0;
-		if ( std::fabs( sin_g ) > 1e-6 && 1 - b * b - cy * cy > 1e-12 ) {
-			ca = a;
-			cb = b;
-			cg = g;
-			sg = sin_g;
-		}
-	}
-	double const cy = ( ca - cb * cg ) / sg;
-	double const cz = std::sqrt( std::max( 0.0, 1 - cb * cb - cy * cy ) );
-	double const v[ 3 ] = { step[ 0 ] + step[ 1 ] * cg + step[ 2 ] * cb, step[ 1 ] * sg + step[ 2 ] * cy, step[ 2 ] * cz };
-	s.distance = std::sqrt( v[ 0 ] * v[ 0 ] + v[ 1 ] * v[ 1 ] + v[ 2 ] * v[ 2 ] );
+	double ca = std::cos( h.alpha * deg ), cb = std::cos( h.beta * deg ), cg = std::cos( h.gamma * deg );
+	if ( !( 1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg > 1e-12 ) ) ca = cb = cg = 0;
+	double const d2 = step[ 0 ] * step[ 0 ] + step[ 1 ] * step[ 1 ] + step[ 2 ] * step[ 2 ]
+	                  + 2 * ( step[ 0 ] * step[ 1 ] * cg + step[ 0 ] * step[ 2 ] * cb + step[ 1 ] * step[ 2 ] * ca );
+	s.distance = std::sqrt( std::max( 0.0, d2 ) );
 	return s;
 }
 

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string program( const std::string& name ) { return "timeout 60 " + shq( quilt_test::bin_dir() + "/" + name ); }
+std::string program( const std::string& name ) { return "timeout 600 " + shq( quilt_test::bin_dir() + "/" + name ); }
 
 // A 20^3 map of 3 A voxels (no finer than the FFT search grid of 6 A, so
 // Rasterseek does not resample it), zero everywhere but at voxel `at` of
